@@ -1,0 +1,67 @@
+#pragma once
+// Every command the program sends to a unit, with the retry rules, the
+// Retry/Cancel questions and the busy/progress feedback.
+//
+// Device states: idle/measuring --"SM"--> stopped --"PR" "OK"--> programming
+// --"$FPxx"--> stopped. Cells are read ("$R") and written ("$W") only in
+// programming mode. Every routine clears the communication error flag when
+// it starts and sets it when it gives up; callers test the flag.
+#include "app/AppState.h"
+
+#include <QByteArray>
+#include <QVector>
+#include <array>
+
+namespace pv {
+
+class Transport;
+class Prompter;
+class Feedback;
+
+// Result of ReadCells: element i is cell first + i. On failure element 0 is
+// 1 and the communication error flag is set.
+using CellBytes = std::array<uint8_t, 257>;
+// Result of ReadIdentity: [0] 1 on failure, [1] spare byte, [2] device code,
+// [3] variant, [4] hardware revision.
+using IdentityBytes = std::array<uint8_t, 5>;
+// Result of ReadMeasureFrame: [0] 1 on failure, [1..14] the data bytes.
+using FrameBytes = std::array<uint8_t, 15>;
+
+class DeviceCommands {
+public:
+  DeviceCommands(AppState& state, Transport& transport, Prompter& prompter, Feedback& feedback);
+
+  void StopMeasure();
+  void StartMeasure();
+  // True when the unit answered "OK" CR LF to one of at most three "PR".
+  bool EnterProgramming();
+  void EndProgramming();
+
+  CellBytes ReadCells(int bank, int firstAddress, int count);
+  // Sends the write list's first count cells; nothing when "PR" fails.
+  void WriteCells(int bank, int count);
+  IdentityBytes ReadIdentity();
+  std::array<int, 4> ReadSwitchState();
+  // Position 0 span default, 1..S span points, S+1 zero default, S+2..S+1+Z
+  // zero points (S, Z: the table sizes set from the variant). Empty on failure.
+  QVector<int> ReadCalibrationTables(int inputType);
+  FrameBytes ReadMeasureFrame();
+  void SetOutputLevel(int value);
+  void SetOutputLevelAlt(int value);
+
+  // Data bytes of a measurement frame for the current identity: 5, 7, 13 or 14.
+  int MeasureFrameDataLength() const;
+
+  AppState& state() { return state_; }
+  Transport& transport() { return transport_; }
+  Prompter& prompter() { return prompter_; }
+  Feedback& feedback() { return feedback_; }
+
+private:
+  AppState& state_;
+  Transport& transport_;
+  Prompter& prompter_;
+  Feedback& feedback_;
+};
+
+} // namespace pv
