@@ -73,6 +73,11 @@ constexpr Entry kTable[] = {
     {81, "Livello Trigger"},
     {82, "Integrazione"},
     {83, "Moltipl."},
+    // Texts this program adds to the shipped table
+    {84, "Accesso negato a %1: l'utente deve far parte del gruppo 'dialout'."},
+    {85, "La porta %1 non esiste su questo computer."},
+    {86, "presente"},
+    {87, "assente"},
     // English texts (Italian id + 300)
     {331, "DOUBLER"},
     {332, "Linear"},
@@ -127,6 +132,10 @@ constexpr Entry kTable[] = {
     {381, "Trig Level"},
     {382, "Smooth"},
     {383, "Multipl."},
+    {384, "Access to %1 denied: the user must be in the 'dialout' group."},
+    {385, "Port %1 does not exist on this computer."},
+    {386, "present"},
+    {387, "absent"},
     // Brand 0: the maker's own identity
     {1000, "Vantrel srl"},
     {1001, "www.vantrel.example"},

@@ -1,0 +1,81 @@
+#pragma once
+// The communication window: port selector and open/close toggle, busy lamp,
+// progress, device labels, command buttons and its own menu bar. It owns
+// the program's only device port and paints what the device link reports.
+#include "app/Feedback.h"
+
+#include <QWidget>
+#include <array>
+
+class QComboBox;
+class QPushButton;
+class QToolButton;
+class QLabel;
+class QGroupBox;
+class QMenuBar;
+class QMenu;
+class QAction;
+
+namespace pv {
+
+class Program;
+class Lamp;
+class ProgressStrip;
+
+class CommWindow final : public QWidget, public Feedback {
+  Q_OBJECT
+public:
+  explicit CommWindow(Program& program, QWidget* parent = nullptr);
+
+  // Feedback from the device link.
+  void setBusy(bool busy) override;
+  void setProgress(int done, int total) override;
+  void setHourglass(bool on) override;
+  void setPortFrameEnabled(bool on) override;
+  void setCommWindowEnabled(bool on) override;
+
+  // Captions that depend on the language and on the port state.
+  void applyMenuCaptions();
+  void applyToggleCaption();
+  void setDeviceLabels(const QString& modelCaption, const QString& idText);
+  void setMeasureRunning(bool running);  // start/stop picture
+  // Each port entry tells which device it resolves to and whether it is there.
+  void refreshPortTips();
+
+  QComboBox* portSelector() const { return cmbPorta_; }
+  QPushButton* toggle() const { return check1_; }
+  ProgressStrip* progress() const { return bar_; }
+  Lamp* lamp() const { return spia_; }
+  QMenu* factoryMenu() const { return collaudo_; }
+
+protected:
+  void closeEvent(QCloseEvent* e) override;
+
+private:
+  void buildMenus();
+  void onToggle(bool pressed);
+
+  Program& program_;
+  QMenuBar* menuBar_ = nullptr;
+  QMenu* collaudo_ = nullptr;
+  QAction* fileOpen_ = nullptr;
+  QAction* fileSave_ = nullptr;
+  QAction* fileSaveAs_ = nullptr;
+  QAction* about_ = nullptr;
+  QAction* exit_ = nullptr;
+  QGroupBox* frame2_ = nullptr;
+  QPushButton* check1_ = nullptr;
+  QComboBox* cmbPorta_ = nullptr;
+  Lamp* spia_ = nullptr;
+  ProgressStrip* bar_ = nullptr;
+  std::array<QLabel*, 2> lblDevice_{};
+  std::array<QToolButton*, 3> cmdModo_{};
+  QToolButton* cmdStart_ = nullptr;
+  QToolButton* cmdWrite_ = nullptr;
+  QToolButton* cmdRead_ = nullptr;
+  QToolButton* cmdLang_ = nullptr;
+  bool handlingToggle_ = false;
+  int hourglassDepth_ = 0;
+};
+
+} // namespace pv

@@ -1,0 +1,154 @@
+#include "link/Clock.h"
+#include "link/MemorySerialPort.h"
+#include "link/QtSerialPort.h"
+#include "link/Transport.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+using namespace pv;
+
+namespace {
+struct Bench {
+  MemorySerialPort port;
+  FakeClock clock;
+  Transport link{port, clock};
+  QByteArray written;
+  Bench() {
+    port.open("mem");
+    port.setPeer([this](const QByteArray& b) { written += b; });
+  }
+};
+} // namespace
+
+TEST(Transport, AnswerBehindStrayCharactersIsFound) {
+  Bench b;
+  b.port.setPeer([&](const QByteArray&) { b.port.deliver(QByteArray("xy*\x01\x02\x03\r\n", 8)); });
+  EXPECT_EQ(b.link.SendAndWait("$R\x00\x04\x00\r", "*#####", 1), QByteArray("*\x01\x02\x03\r\n", 6));
+}
+
+TEST(Transport, WrongLineEndingTimesOutAfterOneSecond) {
+  Bench b;
+  b.port.setPeer([&](const QByteArray&) { b.port.deliver("*abc\n\r"); });
+  const qint64 t0 = b.clock.nowMs();
+  EXPECT_EQ(b.link.SendAndWait("$V\0\0\0\r", "*#####", 1), kTimeout);
+  EXPECT_EQ(b.clock.nowMs() - t0, 1000);
+}
+
+TEST(Transport, CrOnlyModeAcceptsFramesEndingInCr) {
+  Bench b;
+  b.port.deliver("A12345\r");
+  EXPECT_EQ(b.link.SendAndWait("", "A######", 1, true), "A12345\r");
+  b.port.deliver("A12345\n");
+  EXPECT_EQ(b.link.SendAndWait("", "A######", 1, true), kTimeout);
+}
+
+TEST(Transport, NewestCompleteFrameWins) {
+  Bench b;
+  b.port.deliver("A11111\rA22222\rA3");
+  EXPECT_EQ(b.link.SendAndWait("", "A######", 1, true), "A22222\r");
+}
+
+TEST(Transport, ClosedPortGivesErroreAtOnce) {
+  Bench b;
+  b.port.close();
+  const qint64 t0 = b.clock.nowMs();
+  EXPECT_EQ(b.link.SendAndWait("PR\r", "*#", 1), kErrore);
+  EXPECT_EQ(b.clock.nowMs(), t0);
+}
+
+TEST(Transport, PortErrorWhileWaitingGivesErrore) {
+  Bench b;
+  b.clock.schedule(300, [&] { b.port.raiseError(); });
+  EXPECT_EQ(b.link.SendAndWait("$V\0\0\0\r", "*######", 1), kErrore);
+  EXPECT_LT(b.clock.nowMs(), 1000);
+}
+
+TEST(Transport, EmptyCommandOnlyListens) {
+  Bench b;
+  b.clock.schedule(200, [&] { b.port.deliver("A\x01\x02\r"); });
+  EXPECT_EQ(b.link.SendAndWait("", "A###", 1, true), QByteArray("A\x01\x02\r"));
+  EXPECT_TRUE(b.written.isEmpty());
+  EXPECT_EQ(b.clock.nowMs(), 200);
+}
+
+TEST(Transport, AnswerArrivingInPiecesIsAssembled) {
+  Bench b;
+  b.port.setPeer([&](const QByteArray&) {
+    b.clock.schedule(b.clock.nowMs() + 10, [&] { b.port.deliver("*ab"); });
+    b.clock.schedule(b.clock.nowMs() + 20, [&] { b.port.deliver("c\r\n"); });
+  });
+  EXPECT_EQ(b.link.SendAndWait("$V\0\0\0\r", "*#####", 1), "*abc\r\n");
+}
+
+TEST(Transport, PauseWaitsAtLeastItsTime) {
+  Bench b;
+  const qint64 t0 = b.clock.nowMs();
+  b.link.Pause(0.05);
+  EXPECT_GE(b.clock.nowMs() - t0, 50);
+  b.link.Pause(0);
+  EXPECT_EQ(b.clock.nowMs() - t0, 50);
+}
+
+#ifndef Q_OS_WIN
+// The real QSerialPort path against a pseudo-terminal this test opens itself.
+TEST(Transport, RealPortOnPseudoTerminal) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const QString slave = QString::fromLocal8Bit(ptsname(master));
+  termios tio{};
+  tcgetattr(master, &tio);
+  cfmakeraw(&tio);
+  tcsetattr(master, TCSANOW, &tio);
+
+  QtSerialPort port;
+  SteadyClock clock;
+  Transport link(port, clock);
+  OpenError why = OpenError::Other;
+  ASSERT_TRUE(port.open(slave, &why)) << int(why);
+
+  // The "unit" answers once the command has arrived.
+  QTimer answer;
+  QByteArray got;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    char buf[64];
+    ssize_t n = ::read(master, buf, sizeof buf);
+    if (n > 0) got += QByteArray(buf, n);
+    if (got.endsWith('\r')) {
+      answer.stop();
+      const char reply[] = "\x07*\x02\x00\x00\x0c\r\n";
+      (void)::write(master, reply, sizeof reply - 1);
+    }
+  });
+  fcntl(master, F_SETFL, O_NONBLOCK);
+  answer.start(5);
+  QByteArray reply = link.SendAndWait(QByteArray("$V\0\0\0\r", 6), "*######", 1);
+  EXPECT_EQ(reply, QByteArray("*\x02\x00\x00\x0c\r\n", 7));
+  EXPECT_EQ(got, QByteArray("$V\0\0\0\r", 6));
+
+  // Silence: a one-second time-out on the real clock.
+  QElapsedTimer t;
+  t.start();
+  EXPECT_EQ(link.SendAndWait("PR\r", "OK##", 1), kTimeout);
+  EXPECT_GE(t.elapsed(), 990);
+  port.close();
+  ::close(master);
+}
+
+TEST(Transport, MissingDeviceIsReported) {
+  QtSerialPort port;
+  OpenError why = OpenError::None;
+  EXPECT_FALSE(port.open("/dev/planovix-no-such-port", &why));
+  EXPECT_EQ(why, OpenError::Missing);
+}
+#endif
