@@ -58,6 +58,19 @@ public:
   Feedback& feedback() { return feedback_; }
 
 private:
+  // "COM Port not open" when the port reads closed, else the communication error text.
+  QString FailureText() const;
+  // Retry/Cancel under the product title; true for Retry.
+  bool AskRetry(const QString& text);
+  // Discard input, send, pause, discard input, enable the port frame.
+  void SendAndSettle(const QByteArray& command, double seconds);
+  void LeaveProgrammingAfterFailure();
+  // One query inside programming mode: three silent attempts with "PR"
+  // re-entry, then Retry/Cancel. kErrore when given up; *programmingRefused
+  // when "PR" was refused (the error flag is then set).
+  QByteArray QueryInProgramming(const QByteArray& command, const QByteArray& answerTemplate,
+                                bool* programmingRefused);
+
   AppState& state_;
   Transport& transport_;
   Prompter& prompter_;

@@ -1,0 +1,388 @@
+#include "link/DeviceCommands.h"
+
+#include "app/Feedback.h"
+#include "app/Prompter.h"
+#include "app/Texts.h"
+#include "link/Codecs.h"
+#include "link/SerialPort.h"
+#include "link/Transport.h"
+
+#include <algorithm>
+
+namespace pv {
+
+namespace {
+
+constexpr int kTimeoutSec = 1;
+constexpr int kCommError = 68;  // "Errore di comunicazione"
+const QByteArray kOk = QByteArrayLiteral("OK\r\n");
+
+// "$" commands: mnemonic, three argument bytes, CR.
+QByteArray Frame(const char* mnemonic, int a, int b, int c) {
+  QByteArray f(mnemonic);
+  f.append(static_cast<char>(a & 0xFF));
+  f.append(static_cast<char>(b & 0xFF));
+  f.append(static_cast<char>(c & 0xFF));
+  f.append('\r');
+  return f;
+}
+
+QByteArray Template(char first, int hashes) { return QByteArray(1, first) + QByteArray(hashes, '#'); }
+
+bool Failed(const QByteArray& answer) { return answer == kTimeout || answer == kErrore; }
+
+uint8_t Code(const QByteArray& answer, int oneBasedPosition) {
+  return static_cast<uint8_t>(answer.at(oneBasedPosition - 1));
+}
+
+} // namespace
+
+DeviceCommands::DeviceCommands(AppState& state, Transport& transport, Prompter& prompter,
+                               Feedback& feedback)
+    : state_(state), transport_(transport), prompter_(prompter), feedback_(feedback) {}
+
+QString DeviceCommands::FailureText() const {
+  if (!transport_.isOpen()) return QStringLiteral("COM Port not open");
+  return Tr(state_, kCommError);
+}
+
+bool DeviceCommands::AskRetry(const QString& text) {
+  return prompter_.ask(ProductTitle(state_), text, Buttons::RetryCancel, Icon::Warning) ==
+         Answer::Retry;
+}
+
+void DeviceCommands::SendAndSettle(const QByteArray& command, double seconds) {
+  transport_.DiscardInput();
+  transport_.Send(command);
+  transport_.Pause(seconds);
+  transport_.DiscardInput();
+  feedback_.setPortFrameEnabled(true);
+}
+
+void DeviceCommands::StopMeasure() { SendAndSettle(QByteArrayLiteral("SM\r"), 0.2); }
+
+void DeviceCommands::StartMeasure() { SendAndSettle(QByteArrayLiteral("MI\r"), 0.2); }
+
+void DeviceCommands::EndProgramming() { SendAndSettle(QByteArrayLiteral("$FPxx\r"), 0.1); }
+
+bool DeviceCommands::EnterProgramming() {
+  state_.commError = false;
+  bool ok = false;
+  for (int attempts = 0; attempts < 3;) {
+    transport_.DiscardInput();
+    transport_.Send(QByteArrayLiteral("PR\r"));
+    transport_.Pause(0.1);
+    // Only the exact answer counts: a unit that says anything else is not
+    // known to be in programming mode.
+    if (transport_.ReadInput() == kOk) {
+      ok = true;
+      break;
+    }
+    ++attempts;
+  }
+  if (!ok) state_.commError = true;
+  transport_.DiscardInput();
+  feedback_.setPortFrameEnabled(true);
+  return ok;
+}
+
+void DeviceCommands::LeaveProgrammingAfterFailure() {
+  // A unit left in programming mode stops conditioning its signal; take it
+  // out whenever the line may still reach it.
+  if (transport_.isOpen() && !transport_.port().hasError()) EndProgramming();
+}
+
+CellBytes DeviceCommands::ReadCells(int bank, int firstAddress, int count) {
+  CellBytes result{};
+  bank = std::clamp(bank, 0, 255);
+  firstAddress = std::clamp(firstAddress, 0, 255);
+  // Addresses are single bytes: never wrap round onto cells nobody asked for.
+  count = std::clamp(count, 0, 256 - firstAddress);
+
+  feedback_.setBusy(true);
+  feedback_.setHourglass(true);
+  feedback_.setCommWindowEnabled(false);
+  state_.commError = false;
+  int attempts = 0;
+  bool failed = false;
+
+  bool restart = true;
+  while (restart && !failed) {
+    restart = false;
+    ++attempts;
+    StopMeasure();
+    EnterProgramming();
+    // A refused "PR" is not reported here: the cell reads then time out.
+    state_.commError = false;
+    transport_.ClearInput();
+    transport_.DiscardInput();
+
+    for (int a = firstAddress; a < firstAddress + count; ++a) {
+      transport_.ClearInput();
+      QByteArray answer = transport_.SendAndWait(Frame("$R", bank, a, 0), Template('*', 5), kTimeoutSec);
+      if (answer == kTimeout) {
+        const QString text = FailureText();
+        if (attempts < 3) {
+          EndProgramming();
+          transport_.DiscardInput();
+          restart = true;
+          break;
+        }
+        if (AskRetry(text)) {
+          EndProgramming();
+          restart = true;
+          break;
+        }
+        LeaveProgrammingAfterFailure();
+        failed = true;
+        break;
+      }
+      if (answer == kErrore) {
+        failed = true;
+        break;
+      }
+      result[a - firstAddress] = Code(answer, 4);
+      feedback_.setProgress(a - firstAddress + 1, count);
+    }
+  }
+
+  if (failed) {
+    result[0] = 1;
+    state_.commError = true;
+  } else {
+    EndProgramming();
+  }
+  feedback_.setCommWindowEnabled(true);
+  feedback_.setBusy(false);
+  feedback_.setHourglass(false);
+  return result;
+}
+
+void DeviceCommands::WriteCells(int bank, int count) {
+  bank = std::clamp(bank, 0, 255);
+  // Only queued cells are sent: a stale entry beyond the count would
+  // overwrite a cell with a value nobody chose.
+  count = std::clamp(count, 0, std::min(WriteList::kCapacity, state_.writeList.queued()));
+
+  feedback_.setBusy(true);
+  feedback_.setHourglass(true);
+  StopMeasure();
+  if (EnterProgramming()) {
+    const WriteList& list = state_.writeList;
+    for (int i = 1; i <= count; ++i) {
+      if (!transport_.Send(Frame("$W", bank, list.address[i], list.data[i]))) {
+        // The cable went: the remaining cells were not written.
+        state_.commError = true;
+        prompter_.ask(ProductTitle(state_), FailureText(), Buttons::Ok, Icon::Critical);
+        break;
+      }
+      transport_.Pause(0.05);
+      feedback_.setProgress(i, count);
+    }
+  } else {
+    // The flag stays set: the caller must not take an unwritten
+    // configuration for a written one.
+    prompter_.ask(ProductTitle(state_), Tr(state_, kCommError), Buttons::Ok, Icon::Critical);
+  }
+  const bool error = state_.commError;
+  EndProgramming();
+  state_.commError = error;
+  feedback_.setBusy(false);
+  feedback_.setHourglass(false);
+}
+
+IdentityBytes DeviceCommands::ReadIdentity() {
+  IdentityBytes result{};
+  feedback_.setBusy(true);
+  feedback_.setHourglass(true);
+  state_.commError = false;
+  QByteArray answer;
+  for (;;) {
+    StopMeasure();
+    EnterProgramming();
+    transport_.ClearInput();
+    answer = transport_.SendAndWait(Frame("$V", 0, 0, 0), Template('*', 6), kTimeoutSec);
+    if (!Failed(answer)) break;
+    if (!AskRetry(FailureText())) {
+      LeaveProgrammingAfterFailure();
+      result[0] = 1;
+      state_.commError = true;
+      feedback_.setBusy(false);
+      feedback_.setHourglass(false);
+      return result;
+    }
+  }
+  // Answer: '*', variant, hardware revision, spare byte, device code, CR LF.
+  result[0] = 0;
+  result[1] = Code(answer, 4);
+  result[2] = Code(answer, 5);
+  result[3] = Code(answer, 2);
+  result[4] = Code(answer, 3);
+  EndProgramming();
+  state_.identity.deviceCode = result[2];
+  state_.identity.spare = result[1];
+  state_.identity.variant = result[3];
+  state_.identity.hardwareRevision = result[4];
+  feedback_.setBusy(false);
+  feedback_.setHourglass(false);
+  EndProgramming();
+  state_.commError = false;
+  return result;
+}
+
+QByteArray DeviceCommands::QueryInProgramming(const QByteArray& command, const QByteArray& answerTemplate,
+                                              bool* programmingRefused) {
+  *programmingRefused = false;
+  state_.commError = false;
+  int attempts = 0;
+  for (;;) {
+    ++attempts;
+    StopMeasure();
+    if (!EnterProgramming()) {
+      *programmingRefused = true;
+      return kErrore;
+    }
+    transport_.ClearInput();
+    QByteArray answer = transport_.SendAndWait(command, answerTemplate, kTimeoutSec);
+    if (answer == kErrore || !Failed(answer)) return answer;
+    if (attempts < 3) {
+      EndProgramming();
+      transport_.Send(QByteArrayLiteral("$FPxx\r"));
+      continue;
+    }
+    if (AskRetry(Tr(state_, kCommError))) {
+      EndProgramming();
+      continue;
+    }
+    return kErrore;
+  }
+}
+
+std::array<int, 4> DeviceCommands::ReadSwitchState() {
+  std::array<int, 4> result{};
+  feedback_.setBusy(true);
+  feedback_.setHourglass(true);
+  const DeviceIdentity& id = state_.identity;
+  const bool longAnswer = id.variant == 7 || (id.variant == 0 && id.deviceCode == 12);
+  const QByteArray tmpl = Template('*', longAnswer ? 6 : 4);
+  bool refused = false;
+  const QByteArray answer = QueryInProgramming(Frame("$D", 0, 0, 0), tmpl, &refused);
+  if (!refused) {
+    if (!Failed(answer)) {
+      // The short answer carries two switch bytes; its line ending is not a
+      // third and fourth bank.
+      const int carried = longAnswer ? 4 : 2;
+      for (int k = 0; k < carried; ++k) result[k] = Code(answer, k + 2);
+    }
+    const bool error = Failed(answer);
+    EndProgramming();
+    state_.commError = error;
+  }
+  feedback_.setBusy(false);
+  feedback_.setHourglass(false);
+  return result;
+}
+
+QVector<int> DeviceCommands::ReadCalibrationTables(int inputType) {
+  switch (state_.identity.variant) {
+    case 0: case 1: case 2: case 3: case 6:
+      state_.spanPoints = 63;
+      state_.zeroPoints = 15;
+      break;
+    case 4: case 5:
+      state_.spanPoints = 16;
+      state_.zeroPoints = 16;
+      break;
+    case 7:
+      state_.spanPoints = 63;
+      state_.zeroPoints = 1;
+      break;
+    default: break;  // an unknown variant keeps the sizes it had
+  }
+  const int S = state_.spanPoints;
+  const int Z = state_.zeroPoints;
+  const QByteArray tmpl = Template('*', 2 * (S + Z) + 3);
+  const int t = std::clamp(inputType, 0, 255);
+
+  feedback_.setBusy(true);
+  feedback_.setHourglass(true);
+  auto fail = [this]() {
+    state_.commError = true;
+    feedback_.setBusy(false);
+    feedback_.setHourglass(false);
+    return QVector<int>();
+  };
+
+  bool refused = false;
+  const QByteArray answer = QueryInProgramming(Frame("$S", t, t, 0), tmpl, &refused);
+  if (refused) return fail();
+  if (Failed(answer)) {
+    EndProgramming();
+    return fail();
+  }
+  EndProgramming();
+  transport_.Pause(0.2);
+
+  const int defaults = 112 + 4 * (t - 1) + (state_.channelSelector == 1 ? 20 : 0);
+  if (defaults < 0 || defaults + 4 > 256) return fail();  // no such cells
+  state_.programmingBuffer = ReadCells(0, defaults, 4);
+  if (state_.commError) return fail();
+  transport_.Pause(0.1);
+
+  const bool sign = state_.signedValues;
+  const auto& cells = state_.programmingBuffer;
+  auto word = [&](int at) {
+    return JoinWord(Code(answer, at + 1), Code(answer, at), sign);
+  };
+  QVector<int> out;
+  out.reserve(S + Z + 2);
+  out.append(JoinWord(cells[1], cells[0], sign));
+  for (int i = 0; i < S; ++i) out.append(word(2 + 2 * i));
+  out.append(JoinWord(cells[3], cells[2], sign));
+  for (int j = 0; j < Z; ++j) out.append(word(2 + 2 * S + 2 * j));
+  feedback_.setBusy(false);
+  feedback_.setHourglass(false);
+  return out;
+}
+
+int DeviceCommands::MeasureFrameDataLength() const {
+  const DeviceIdentity& id = state_.identity;
+  if (id.deviceCode == 11) return 5;
+  if (id.variant == 5) return 13;
+  if (id.variant == 0 || id.variant == 7) return 14;
+  return 7;
+}
+
+FrameBytes DeviceCommands::ReadMeasureFrame() {
+  FrameBytes result{};
+  state_.commError = false;
+  const int n = MeasureFrameDataLength();
+  const QByteArray tmpl = Template('A', n + 1);  // data bytes, then CR
+  for (;;) {
+    const QByteArray frame = transport_.SendAndWait(QByteArray(), tmpl, kTimeoutSec, true);
+    if (!Failed(frame)) {
+      for (int k = 1; k <= n; ++k) result[k] = Code(frame, k + 1);
+      return result;
+    }
+    if (!AskRetry(Tr(state_, kCommError))) {
+      result[0] = 1;
+      state_.commError = true;
+      return result;
+    }
+    StopMeasure();
+    transport_.Pause(0.5);
+    StartMeasure();
+  }
+}
+
+void DeviceCommands::SetOutputLevel(int value) {
+  const WordBytes w = SplitWord(value);
+  SendAndSettle(Frame("$I", w.hi, w.lo, 0), 0.2);
+}
+
+void DeviceCommands::SetOutputLevelAlt(int value) {
+  const WordBytes w = SplitWord(value);
+  SendAndSettle(Frame("$i", w.hi, w.lo, 0), 0.2);
+}
+
+} // namespace pv

@@ -1,0 +1,487 @@
+#include "DeviceSimulator.h"
+
+#include "config/RangeTables.h"
+#include "link/Codecs.h"
+#include "measure/ChannelDerivation.h"
+#include "measure/MeasureDevice.h"
+#include "switches/SwitchTables.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pv::sim {
+
+namespace {
+
+// Catalogue order; the family bits are those the model label decodes.
+constexpr std::array<SimModel, 18> kModels = {{
+    {"KRV2210", 0, 0, 1},   {"KRV2211A", 2, 96, 1}, {"KRV2211B", 3, 96, 1},
+    {"KRV2211C", 6, 96, 1}, {"KRV2211D", 4, 96, 1}, {"KRV2212A", 2, 0, 2},
+    {"KRV2212B", 3, 0, 2},  {"KRV2212C", 6, 0, 2},  {"KRV2212D", 4, 0, 2},
+    {"KRV2311A", 2, 32, 1}, {"KRV2311B", 3, 32, 1}, {"KRV2311C", 6, 32, 1},
+    {"KRV2311D", 4, 32, 1}, {"KRV2312A", 2, 64, 2}, {"KRV2312B", 3, 64, 2},
+    {"KRV2312C", 6, 64, 2}, {"KRV2312D", 5, 64, 2}, {"KRV2220", 7, 0, 1},
+}};
+
+// What the unit knows of each input row: decimals of its stored words,
+// limits and minimum span in the engineering unit.
+struct InputRow {
+  int decimals;
+  double lower, upper, minSpan;
+};
+constexpr std::array<InputRow, 34> kInputs = {{
+    {0, 0, 1000, 10},     // 0 EEPROM (no table of its own)
+    {2, -100, 90, 5},     {2, -100, 200, 10},  {1, -100, 800, 20},   // mV
+    {3, 0, 10, 1},        {3, 0, 20, 1},                             // V, mA
+    {0, 0, 1000, 10},                                                // separator
+    {1, -200, 1200, 100}, {1, -200, 1300, 100}, {1, 0, 1750, 400},   // Tc J K R
+    {1, 0, 1750, 400},    {1, -200, 400, 100},  {1, 0, 1800, 400},   // Tc S T B
+    {1, -200, 1000, 100}, {1, -200, 1300, 100},                      // Tc E N
+    {0, 0, 1000, 10},                                                // separator
+    {1, 0, 2000, 500},    {1, 0, 500, 50},      {1, -200, 850, 50},  // Res2K Res500 Pt100
+    {1, -60, 180, 50},    {1, -200, 185, 30},   {1, -60, 150, 30},   // Ni100 Pt1K Ni1K
+    {1, 0, 100, 5},       {1, 0, 100, 5},                            // Pot500 Pot2K
+    {1, -55, 150, 50},    {1, -40, 250, 50},    {1, 0, 110, 50},     // KTY81 KTY84 Cost10K
+    {1, -30, 40, 25},     {1, -55, 170, 50},    {1, -40, 120, 50},   // Cost1K KTY83 Vish10K
+    {0, 0, 1000, 10},     {0, 0, 1000, 10},                          // separators
+    {1, 0, 300, 2},                                                  // 32 Res300K
+    {0, 0.1, 20000, 1},                                              // 33 Freq
+}};
+
+constexpr uint8_t kGarbage[] = {0xFF, 0x13};
+
+void PutWord(Bank& m, int at, double value, int decimals) {
+  const WordBytes w = SplitWord(static_cast<int>(std::lround(value * std::pow(10.0, decimals))));
+  m[at] = w.lo;  // low byte at the lower address
+  m[at + 1] = w.hi;
+}
+
+// Trip thresholds: M2 in the lowest cell, then M1, then sign and exponent.
+void PutTrip(Bank& m, int at, double value) {
+  const Float24Bytes f = EncodeFloat24(value);
+  m[at] = f.m2;
+  m[at + 1] = f.m1;
+  m[at + 2] = f.s;
+}
+
+// Output calibration points: sign and exponent first, then M1, M2.
+void PutPoint(Bank& m, int at, double value) {
+  const Float24Bytes f = EncodeFloat24(value);
+  m[at] = f.s;
+  m[at + 1] = f.m1;
+  m[at + 2] = f.m2;
+}
+
+struct ChannelSetup {
+  int row;
+  double inLow, inHigh;
+  int outType;  // 0 "0-20 mA", 1 "4-20 mA", 2 "0-10 V", 3 "0-5 V"
+  int wires;    // 0 two, 1 four, 2 three
+  bool internalCjc;
+};
+
+constexpr double kOutLow[4] = {0, 4, 0, 0};
+constexpr double kOutHigh[4] = {20, 20, 10, 5};
+
+std::array<ChannelSetup, 2> FactorySetup(uint8_t variant) {
+  switch (variant) {
+    case 0:
+    case 1: return {{{18, 0, 100, 1, 2, false}, {18, 0, 100, 2, 2, false}}};   // Pt 100
+    case 2: return {{{8, 0, 600, 1, 0, true}, {7, 0, 400, 1, 0, true}}};      // Tc K, Tc J
+    case 3: return {{{18, 0, 100, 1, 2, false}, {18, -50, 150, 1, 2, false}}};  // Pt 100
+    case 4:
+    case 5: return {{{5, 4, 20, 1, 0, false}, {4, 0, 10, 2, 0, false}}};      // mA, V
+    case 6: return {{{23, 0, 100, 1, 0, false}, {26, 0, 100, 1, 0, false}}};  // Pot2K, Cost10K
+    default: return {{{33, 0, 1000, 1, 0, false}, {33, 0, 1000, 1, 0, false}}};  // Freq
+  }
+}
+
+} // namespace
+
+std::optional<SimModel> FindModel(const QString& modelId) {
+  for (const SimModel& m : kModels)
+    if (modelId.compare(QLatin1String(m.id), Qt::CaseInsensitive) == 0) return m;
+  return std::nullopt;
+}
+
+QStringList ModelIds() {
+  QStringList ids;
+  for (const SimModel& m : kModels) ids << QLatin1String(m.id);
+  return ids;
+}
+
+QByteArray EscapeBytes(const QByteArray& bytes) {
+  QByteArray out;
+  for (char ch : bytes) {
+    const auto c = static_cast<uint8_t>(ch);
+    if (c == '\\') out += "\\\\";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c >= 32 && c < 127) out += ch;
+    else out += "\\x" + QByteArray::number(c, 16).rightJustified(2, '0').toUpper();
+  }
+  return out;
+}
+
+Bank DefaultMemory(const SimModel& model, const DeviceIdentity& identity) {
+  Bank m{};
+  const uint8_t v = identity.variant;
+  const auto setup = FactorySetup(v);
+
+  // Input types; a variant-0 unit keeps a copy of channel A's in cell 1.
+  m[0] = static_cast<uint8_t>(setup[0].row);
+  m[1] = static_cast<uint8_t>(v == 0 ? setup[0].row : setup[1].row);
+  if (v == 7) m[0] = 0;  // NAMUR sensor, no 50 Hz filter
+
+  for (int c = 0; c < 2; ++c) {
+    const ChannelSetup& ch = setup[c];
+    uint8_t outCell = static_cast<uint8_t>(ch.outType);
+    if (v != 7) outCell |= static_cast<uint8_t>(4 * ch.wires + (ch.internalCjc ? 16 : 0));
+    m[4 + 2 * c] = outCell;
+    m[3 + 2 * c] = 0;  // linear, no operator, up-scale burn-out
+
+    const int base = c == 0 ? 20 : 12;
+    const int decimals = v == 7 ? 1 : kInputs[ch.row].decimals;
+    PutWord(m, base + 0, ch.inHigh, decimals);
+    PutWord(m, base + 2, ch.inLow, decimals);
+    PutWord(m, base + 4, kOutHigh[ch.outType], 3);
+    PutWord(m, base + 6, kOutLow[ch.outType], 3);
+
+    // Output calibration: value at 800 and 3500 counts; variants 0 and 7
+    // keep them the other way round.
+    const bool current = ch.outType <= 1;
+    const int points = (c == 0 ? 100 : 112) + (current ? 6 : 0);
+    const double full = current ? 20.0 : 10.0;
+    const bool reversed = v == 0 || v == 7;
+    PutPoint(m, points, reversed ? full : 0.0);
+    PutPoint(m, points + 3, reversed ? 0.0 : full);
+  }
+  if (v == 7) m[4] |= 1 << 2;            // one decimal in the frequency words
+  m[4] |= model.family;                  // the family the model label reads
+  m[7] = 0;                              // no input offset
+  m[8] = v == 0 ? 15 : 2;                // trip delay 2 s
+  m[9] = 0;                              // no over-range
+
+  if (v != 0) {
+    const int trips = v == 7 ? 2 : 1;
+    for (int c = 0; c < trips; ++c) {
+      const ChannelSetup& ch = setup[c];
+      const double span = ch.inHigh - ch.inLow;
+      PutTrip(m, 28 + 6 * c, ch.inLow + 0.8 * span);
+      PutTrip(m, 31 + 6 * c, ch.inLow + 0.2 * span);
+    }
+  }
+  if (v == 7) {
+    m[53] = 10;  // filter constant
+    m[54] = 0;
+    m[63] = 50;  // auxiliary frequency
+    m[64] = 50;  // trigger about 1.5 V
+  }
+
+  // Default span and zero of each input type, at the addresses the program
+  // uses with its start-up channel selector (both channels). Selector 0's
+  // addresses start 20 cells lower, on the calibration pairs and on this
+  // same block, so one memory cannot serve both. Variant 5 keeps its
+  // physical scale values there instead.
+  for (int t = 1; t <= 31; ++t) {
+    const int at = 112 + 4 * (t - 1) + 20;
+    if (v == 5 && at <= 153) continue;
+    const CalibrationTable table = MakeCalibrationTable(v, t);
+    const WordBytes s = SplitWord(table.spanDefault);
+    const WordBytes z = SplitWord(table.zeroDefault);
+    m[at] = s.lo;
+    m[at + 1] = s.hi;
+    m[at + 2] = z.lo;
+    m[at + 3] = z.hi;
+  }
+  if (v == 5) {
+    // Physical scale: channel A 0..100 %, channel B 0..10 bar; outputs alike.
+    const double values[8] = {100, 0, 10, 0, 100, 0, 10, 0};
+    for (int i = 0; i < 8; ++i) PutTrip(m, 128 + 3 * i, values[i]);
+  }
+  return m;
+}
+
+DeviceSimulator::DeviceSimulator() : model_(kModels[5]) {
+  identity_ = {12, model_.variant, 3, 0};
+  resetMemory();
+}
+
+bool DeviceSimulator::setModel(const QString& modelId) {
+  const auto m = FindModel(modelId);
+  if (!m) return false;
+  model_ = *m;
+  identity_.variant = m->variant;
+  resetMemory();
+  return true;
+}
+
+void DeviceSimulator::resetMemory() {
+  channelsDirty_ = true;
+  banks_.clear();
+  banks_[0] = DefaultMemory(model_, identity_);
+}
+
+uint8_t DeviceSimulator::cell(int bank, int address) const {
+  const auto it = banks_.find(bank);
+  if (it == banks_.end() || address < 0 || address > 255) return 255;
+  return it->second[address];
+}
+
+void DeviceSimulator::setCell(int bank, int address, uint8_t value) {
+  if (address < 0 || address > 255) return;
+  if (bank == 0) channelsDirty_ = true;
+  auto it = banks_.find(bank);
+  if (it == banks_.end()) {
+    Bank erased;
+    erased.fill(255);
+    it = banks_.emplace(bank, erased).first;
+  }
+  it->second[address] = value;
+}
+
+Bank DeviceSimulator::bank(int bank) const {
+  const auto it = banks_.find(bank);
+  if (it != banks_.end()) return it->second;
+  Bank erased;
+  erased.fill(255);
+  return erased;
+}
+
+CalibrationTable DeviceSimulator::calibrationTable(int inputType) const {
+  return MakeCalibrationTable(identity_.variant, inputType);
+}
+
+CalibrationTable MakeCalibrationTable(uint8_t v, int inputType) {
+  const CalibrationTableWords w = DemoCalibrationTable(v, inputType);
+  CalibrationTable t;
+  t.span = w.span;
+  t.zero = w.zero;
+  t.spanDefault = w.spanDefault;
+  t.zeroDefault = w.zeroDefault;
+  return t;
+}
+
+double SweepFraction(qint64 nowMs, int channel) {
+  constexpr double kPeriodS = 60.0;
+  // A starts a fifth of the way up its range, rising; B a quarter turn on.
+  const double phase = channel == 0 ? 0.125 : 0.375;
+  double p = std::fmod(nowMs / 1000.0 / kPeriodS + phase, 1.0);
+  if (p < 0) p += 1.0;
+  const double triangle = p < 0.5 ? 2 * p : 2 - 2 * p;
+  return -0.1 + 1.2 * triangle;
+}
+
+namespace {
+
+// The unit's own memory and tables seen through the run's exchanges, so a
+// switch-configured channel is derived by the very code the window uses.
+class OwnMemory final : public MeasureDevice {
+public:
+  OwnMemory(const Bank& bank0, uint8_t variant) : bank0_(bank0), variant_(variant) {}
+  IdentityBytes ReadIdentity() override { return {}; }
+  std::array<int, 4> ReadSwitchState() override { return {}; }
+  CellBytes ReadCells(int bank, int first, int count) override {
+    CellBytes out{};
+    for (int i = 0; i < count && i < 256; ++i)
+      out[i] = bank == 0 && first + i >= 0 && first + i < 256 ? bank0_[first + i] : 255;
+    return out;
+  }
+  // As the command set assembles it: defaults from the cells of the
+  // start-up channel selector, points from the table.
+  QVector<int> ReadCalibrationTables(int t) override {
+    const CalibrationTable table = MakeCalibrationTable(variant_, t);
+    const bool sign = variant_ != 7;
+    const int at = 112 + 4 * (t - 1) + 20;
+    auto cellWord = [&](int a) {
+      return a >= 0 && a + 1 < 256 ? JoinWord(bank0_[a + 1], bank0_[a], sign) : 0;
+    };
+    QVector<int> out;
+    out << cellWord(at) << table.span << cellWord(at + 2) << table.zero;
+    return out;
+  }
+  void StartMeasure() override {}
+  void StopMeasure() override {}
+  FrameBytes ReadMeasureFrame() override { return {}; }
+  qint64 nowMs() override { return 0; }
+  void letEventsRun() override {}
+
+private:
+  const Bank& bank0_;
+  uint8_t variant_;
+};
+
+const RangeTables& Tables() {
+  static const RangeTables tables;
+  return tables;
+}
+
+} // namespace
+
+const std::array<SimulatedChannel, 2>& DeviceSimulator::simulatedChannels() {
+  if (!channelsDirty_) return channels_;
+  channelsDirty_ = false;
+  const Bank& m = banks_[0];
+  channels_ = SimulatedChannelsFromCells(identity_, Tables(), m.data());
+  const std::array<uint8_t, 3> sw{switches_[0], switches_[1], switches_[2]};
+  for (int c = 0; c < 2; ++c) {
+    const int row = SwitchInputRow(identity_, sw, c);
+    if (row == rows::Eeprom) continue;
+    OwnMemory own(m, identity_.variant);
+    AppState state;
+    state.identity = identity_;
+    ChannelSettings s = channels_[c].settings;
+    if (!DeriveSwitchChannel(identity_, Tables(), sw, c, row, own, state, s)) continue;
+    channels_[c].settings = s;
+    const auto pair = CalibrationPairFromCells(m.data() + CalibrationPairAddress(c, s.outputType));
+    channels_[c].p0 = pair[0];
+    channels_[c].p1 = pair[1];
+  }
+  return channels_;
+}
+
+void DeviceSimulator::fitTripsToRanges() {
+  if (identity_.variant == 0) return;
+  const auto channels = simulatedChannels();
+  Bank& m = banks_[0];
+  for (int c = 0; c < 2; ++c) {
+    if (!channels[c].hasTrip) continue;
+    const ChannelSettings& s = channels[c].settings;
+    const double span = s.inputMax - s.inputMin;
+    PutTrip(m, 28 + 6 * c, s.inputMin + 0.8 * span);
+    PutTrip(m, 31 + 6 * c, s.inputMin + 0.2 * span);
+  }
+  channelsDirty_ = true;
+}
+
+int DeviceSimulator::frameDataLength() const {
+  if (identity_.deviceCode == 11) return 5;
+  if (identity_.variant == 5) return 13;
+  if (identity_.variant == 0 || identity_.variant == 7) return 14;
+  return 7;
+}
+
+QByteArray DeviceSimulator::measureFrame(qint64 nowMs) {
+  const std::array<double, 2> f{SweepFraction(nowMs, 0), SweepFraction(nowMs, 1)};
+  QByteArray data = EncodeSimulatedFrame(identity_, simulatedChannels(), f);
+  data[0] = static_cast<char>(frameCounter_++);  // the window does not read it
+  return QByteArray(1, 'A') + data + '\r';
+}
+
+void DeviceSimulator::emitFrame(qint64 nowMs) {
+  if (hungUp_ || !sink_) return;
+  QByteArray frame = measureFrame(nowMs);
+  if (faults_.garbagePrefix) frame.prepend(reinterpret_cast<const char*>(kGarbage), 2);
+  sink_(frame);
+}
+
+void DeviceSimulator::receive(const QByteArray& bytes) {
+  if (hungUp_) return;
+  pending_ += bytes;
+  // Fixed-length frames: "$" + letter + three argument bytes + CR (the
+  // arguments may be any byte, CR included), or two letters + CR. Anything
+  // else is line noise and skipped one byte at a time.
+  while (!pending_.isEmpty() && !hungUp_) {
+    const char first = pending_[0];
+    qsizetype length = 0;
+    if (first == '$') length = 6;
+    else if (first >= 'A' && first <= 'Z') length = 3;
+    else {
+      pending_.remove(0, 1);
+      continue;
+    }
+    if (pending_.size() < length) return;  // wait for the rest
+    if (pending_[length - 1] != '\r') {
+      pending_.remove(0, 1);
+      continue;
+    }
+    const QByteArray command = pending_.left(length);
+    pending_.remove(0, length);
+    transcript_.append(command);
+    ++commands_;
+    execute(command);
+    if (faults_.hangUpAfter >= 0 && commands_ >= faults_.hangUpAfter) {
+      hungUp_ = true;
+      streaming_ = false;
+      pending_.clear();
+      if (hangUp_) hangUp_();
+    }
+  }
+}
+
+void DeviceSimulator::answer(const QByteArray& command, const QByteArray& bytes) {
+  if (!sink_) return;
+  if (faults_.dropAnswers > 0 && (!faults_.dropOnly || faults_.dropOnly(command))) {
+    --faults_.dropAnswers;
+    return;
+  }
+  if (faults_.garbagePrefix) sink_(QByteArray(reinterpret_cast<const char*>(kGarbage), 2) + bytes);
+  else sink_(bytes);
+}
+
+void DeviceSimulator::execute(const QByteArray& command) {
+  auto arg = [&](int i) { return static_cast<uint8_t>(command[2 + i]); };
+  auto byte = [](int value) { return static_cast<char>(value & 0xFF); };
+  const QByteArray crlf("\r\n");
+
+  if (command == "SM\r") {
+    streaming_ = false;
+  } else if (command == "MI\r") {
+    programming_ = false;
+    streaming_ = true;
+  } else if (command == "PR\r") {
+    streaming_ = false;
+    programming_ = true;
+    if (faults_.badProgramming != 0) {
+      if (faults_.badProgramming > 0) --faults_.badProgramming;
+      if (sink_) sink_(QByteArrayLiteral("OK\r"));
+    } else if (sink_) {
+      sink_(QByteArrayLiteral("OK\r\n"));
+    }
+  } else if (command.startsWith("$FP")) {
+    programming_ = false;
+  } else if (command.startsWith("$R")) {
+    if (!programming_) return;
+    const int bank = arg(0), address = arg(1);
+    QByteArray a("*");
+    a += byte(bank);
+    a += byte(address);
+    a += byte(cell(bank, address));
+    answer(command, a + crlf);
+  } else if (command.startsWith("$W")) {
+    if (programming_) setCell(arg(0), arg(1), arg(2));
+  } else if (command.startsWith("$V")) {
+    QByteArray a("*");
+    a += byte(identity_.variant);
+    a += byte(identity_.hardwareRevision);
+    a += byte(identity_.spare);
+    a += byte(identity_.deviceCode);
+    answer(command, a + crlf);
+  } else if (command.startsWith("$D")) {
+    const bool longAnswer =
+        identity_.variant == 7 || (identity_.variant == 0 && identity_.deviceCode == 12);
+    QByteArray a("*");
+    for (int k = 0; k < (longAnswer ? 4 : 2); ++k) a += byte(switches_[k]);
+    answer(command, a + crlf);
+  } else if (command.startsWith("$S")) {
+    const CalibrationTable t = calibrationTable(arg(0));
+    QByteArray a("*");
+    uint8_t check = 0;
+    for (const QVector<int>* list : {&t.span, &t.zero}) {
+      for (int value : *list) {
+        const WordBytes w = SplitWord(value);
+        a += byte(w.lo);
+        a += byte(w.hi);
+        check ^= w.lo ^ w.hi;
+      }
+    }
+    a += byte(check);  // check byte; the program does not read it
+    answer(command, a + crlf);
+  } else if (command.startsWith("$I")) {
+    outputLevel_ = arg(0) * 256 + arg(1);
+  } else if (command.startsWith("$i")) {
+    outputLevelAlt_ = arg(0) * 256 + arg(1);
+  }
+}
+
+} // namespace pv::sim
