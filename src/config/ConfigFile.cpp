@@ -1,0 +1,283 @@
+#include "config/ConfigFile.h"
+
+#include "app/Prompter.h"
+#include "app/Texts.h"
+#include "text/Numbers.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+#include <QtEndian>
+#include <cmath>
+#include <cstring>
+
+namespace pv {
+
+namespace {
+
+// Offsets of the record.
+namespace off {
+constexpr int Version = 0, Spare = 8, Code = 9, Variant = 10, Revision = 11;
+constexpr int InputType = 12, InputMax = 14, InputMin = 30, OutputType = 46;
+constexpr int OutputMax = 48, OutputMin = 64, Cjc0 = 80, Cjc1 = 84, Offset = 88;
+constexpr int Fili0 = 104, Fili1 = 108, Fili2 = 112, Funz0 = 116, Funz1 = 120, Funz2 = 124;
+constexpr int Break0 = 128, Break1 = 132, OverRange = 136, TripHigh = 152, TripLow = 168;
+constexpr int Trip0 = 184, Trip1 = 188, Reserved = 192;
+constexpr int FisicoMaxA = 208, FisicoMinA = 216, FisicoMaxB = 224, FisicoMinB = 232;
+constexpr int OutMaxA = 240, OutMinA = 248, OutMaxB = 256, OutMinB = 264;
+constexpr int Operation = 272, OptionA = 274, OptionB = 282, HighSpeed = 290, Doubler = 291;
+} // namespace off
+
+// Every double of the record, for the soundness check.
+constexpr int kDoubles[] = {off::Version, off::InputMax, off::InputMax + 8, off::InputMin,
+                            off::InputMin + 8, off::OutputMax, off::OutputMax + 8,
+                            off::OutputMin, off::OutputMin + 8, off::Offset, off::Offset + 8,
+                            off::OverRange, off::OverRange + 8, off::TripHigh, off::TripHigh + 8,
+                            off::TripLow, off::TripLow + 8, off::Reserved, off::Reserved + 8,
+                            off::FisicoMaxA, off::FisicoMinA, off::FisicoMaxB, off::FisicoMinB,
+                            off::OutMaxA, off::OutMinA, off::OutMaxB, off::OutMinB,
+                            off::OptionA, off::OptionB};
+constexpr int kBooleans[] = {off::Cjc0, off::Cjc1, off::Fili0, off::Fili1, off::Fili2,
+                             off::Funz0, off::Funz1, off::Funz2, off::Break0, off::Break1,
+                             off::Trip0, off::Trip1};
+
+double GetD(const QByteArray& r, int at) {
+  quint64 bits = qFromLittleEndian<quint64>(r.constData() + at);
+  double v;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+void SetD(QByteArray& r, int at, double v) {
+  quint64 bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  qToLittleEndian<quint64>(bits, r.data() + at);
+}
+int16_t GetB(const QByteArray& r, int at) { return qFromLittleEndian<qint16>(r.constData() + at); }
+bool IsTrue(const QByteArray& r, int at) { return GetB(r, at) != 0; }
+void SetB(QByteArray& r, int at, bool v) { qToLittleEndian<qint16>(v ? -1 : 0, r.data() + at); }
+uint8_t GetU8(const QByteArray& r, int at) { return static_cast<uint8_t>(r[at]); }
+void SetU8(QByteArray& r, int at, int v) { r[at] = static_cast<char>(v); }
+
+double Num(const QString& t) { return ParseLeadingNumber(t); }
+
+// An option group of n buttons per channel: the Boolean of button k of
+// channel c is at first[k] + 2c.
+void SetGroup(QByteArray& r, std::initializer_list<int> first, int c, int chosen) {
+  int k = 0;
+  for (int at : first) SetB(r, at + 2 * c, k++ == chosen);
+}
+// The chosen button, or -1 when none is set (the field is left as it is).
+int GetGroup(const QByteArray& r, std::initializer_list<int> first, int c) {
+  int k = 0, chosen = -1;
+  for (int at : first) {
+    if (IsTrue(r, at + 2 * c) && chosen < 0) chosen = k;
+    ++k;
+  }
+  return chosen;
+}
+
+// Messages that the string table has no entry for.
+QString Lang(const AppState& s, const char* it, const char* en) {
+  return QString::fromUtf8(s.languageIndex == 0 ? it : en);
+}
+
+} // namespace
+
+QByteArray BuildRecord(const EditorModel& m, const QByteArray& held) {
+  const AppState& s = m.state();
+  const EditorFields& f = m.f;
+  const RangeTables& T = m.tables();
+  QByteArray r = held.size() == kRecordSize ? held : QByteArray(kRecordSize, '\0');
+
+  SetD(r, off::Version, kFileVersion);
+  SetU8(r, off::Spare, s.identity.spare);
+  SetU8(r, off::Code, s.identity.deviceCode);
+  SetU8(r, off::Variant, s.identity.variant);
+  SetU8(r, off::Revision, s.identity.hardwareRevision);
+  for (int c = 0; c < 2; ++c) {
+    const int in = m.inputRow(c);  // the doubler text stands for channel A's row
+    if (in >= 0) SetU8(r, off::InputType + c, in);
+    SetD(r, off::InputMax + 8 * c, Num(f.txtInputMax[c]));
+    SetD(r, off::InputMin + 8 * c, Num(f.txtInputMin[c]));
+    const int out = m.outputRow(c);
+    if (out >= 0) SetU8(r, off::OutputType + c, out);
+    SetD(r, off::OutputMax + 8 * c, Num(f.txtOutputMax[c]));
+    SetD(r, off::OutputMin + 8 * c, Num(f.txtOutputMin[c]));
+    SetGroup(r, {off::Cjc0, off::Cjc1}, c, f.optCJC[c]);
+    SetD(r, off::Offset + 8 * c, Num(f.txtOffset[c]));
+    SetGroup(r, {off::Fili0, off::Fili1, off::Fili2}, c, f.optFili[c]);
+    SetGroup(r, {off::Funz0, off::Funz1, off::Funz2}, c, f.optFunz[c]);
+    SetGroup(r, {off::Break0, off::Break1}, c, f.optBreak[c]);
+    const double pct = T.OverRangePercentByName(f.cmbOverRange[c].text);
+    if (pct >= 0) SetD(r, off::OverRange + 8 * c, pct);
+  }
+  // Trips: channel A only; channel B's slots are written as zero.
+  SetD(r, off::TripHigh, Num(f.txtSogliaH[0]));
+  SetD(r, off::TripLow, Num(f.txtSogliaL[0]));
+  SetD(r, off::TripHigh + 8, 0);
+  SetD(r, off::TripLow + 8, 0);
+  SetGroup(r, {off::Trip0, off::Trip1}, 0, f.optTrip[0]);
+  SetB(r, off::Trip0 + 2, false);
+  SetB(r, off::Trip1 + 2, false);
+  SetD(r, off::Reserved + 8, 0);  // channel A's reserved value stays as held
+  SetD(r, off::FisicoMaxA, Num(f.txtFisicoMax[2]));
+  SetD(r, off::FisicoMinA, Num(f.txtFisicoMin[2]));
+  SetD(r, off::FisicoMaxB, Num(f.txtFisicoMax[3]));
+  SetD(r, off::FisicoMinB, Num(f.txtFisicoMin[3]));
+  SetD(r, off::OutMaxA, Num(f.txtFisicoOutMax[0]));
+  SetD(r, off::OutMinA, Num(f.txtFisicoOutMin[0]));
+  SetD(r, off::OutMaxB, Num(f.txtFisicoOutMax[1]));
+  SetD(r, off::OutMinB, Num(f.txtFisicoOutMin[1]));
+  SetU8(r, off::Operation, s.channels[0].operatorOption);
+  SetU8(r, off::Operation + 1, s.channels[1].operatorOption);
+  SetD(r, off::OptionA, s.channels[0].optionValue);
+  SetD(r, off::OptionB, s.channels[1].optionValue);
+  SetU8(r, off::HighSpeed, f.chkHS ? 1 : 0);
+  SetU8(r, off::Doubler, f.chkDoubler ? 1 : 0);
+  return r;
+}
+
+QString ValidateRecord(const QByteArray& bytes) {
+  if (bytes.size() < kRecordSize)
+    return QStringLiteral("the file holds %1 bytes, a configuration needs %2").arg(bytes.size()).arg(kRecordSize);
+  for (int at : kDoubles)
+    if (!std::isfinite(GetD(bytes, at)))
+      return QStringLiteral("the number at byte %1 is not a finite number").arg(at);
+  // A saved option button is exactly -1 or 0, a saved box exactly 0 or 1:
+  // anything else is not a configuration record.
+  for (int at : kBooleans)
+    for (int c = 0; c < 2; ++c) {
+      const int16_t b = GetB(bytes, at + 2 * c);
+      if (b != 0 && b != -1) return QStringLiteral("byte %1 is not a saved option").arg(at + 2 * c);
+    }
+  if (GetU8(bytes, off::HighSpeed) > 1 || GetU8(bytes, off::Doubler) > 1)
+    return QStringLiteral("the check boxes at bytes 290 and 291 are not 0 or 1");
+  if (GetU8(bytes, off::Operation) > 15 || GetU8(bytes, off::Operation + 1) > 15)
+    return QStringLiteral("the operation at byte 272 is out of range");
+  return {};
+}
+
+void ApplyRecord(EditorModel& m, const QByteArray& r) {
+  AppState& s = m.state();
+  EditorFields& f = m.f;
+  const RangeTables& T = m.tables();
+  for (int c = 0; c < 2; ++c) {
+    const int in = GetU8(r, off::InputType + c);
+    if (in < static_cast<int>(T.input.size())) m.setInputType(c, T.input[in].name);
+    f.txtInputMax[c] = NumToText(GetD(r, off::InputMax + 8 * c));
+    f.txtInputMin[c] = NumToText(GetD(r, off::InputMin + 8 * c));
+    // The type first: its rule writes the row's limits, which the file's
+    // own limits must then replace, not the other way round.
+    const int out = GetU8(r, off::OutputType + c);
+    if (out < static_cast<int>(T.output.size())) m.setOutputType(c, T.output[out].name);
+    f.txtOutputMax[c] = NumToText(GetD(r, off::OutputMax + 8 * c));
+    f.txtOutputMin[c] = NumToText(GetD(r, off::OutputMin + 8 * c));
+    if (int k = GetGroup(r, {off::Cjc0, off::Cjc1}, c); k >= 0) f.optCJC[c] = k;
+    f.txtOffset[c] = NumToText(GetD(r, off::Offset + 8 * c));
+    if (int k = GetGroup(r, {off::Fili0, off::Fili1, off::Fili2}, c); k >= 0) f.optFili[c] = k;
+    if (int k = GetGroup(r, {off::Funz0, off::Funz1, off::Funz2}, c); k >= 0) f.optFunz[c] = k;
+    if (int k = GetGroup(r, {off::Break0, off::Break1}, c); k >= 0) f.optBreak[c] = k;
+    const int ov = T.OverRangeRowByPercent(GetD(r, off::OverRange + 8 * c));
+    if (ov >= 0) f.cmbOverRange[c].text = T.overRange[ov].name;
+  }
+  f.chkHS = GetU8(r, off::HighSpeed) != 0;
+  f.chkDoubler = GetU8(r, off::Doubler) != 0;
+  m.doublerClicked();
+  f.txtSogliaH[0] = NumToText(GetD(r, off::TripHigh));
+  f.txtSogliaL[0] = NumToText(GetD(r, off::TripLow));
+  if (int k = GetGroup(r, {off::Trip0, off::Trip1}, 0); k >= 0) f.optTrip[0] = k;
+  f.txtFisicoMax[2] = NumToText(GetD(r, off::FisicoMaxA));
+  f.txtFisicoMin[2] = NumToText(GetD(r, off::FisicoMinA));
+  f.txtFisicoMax[3] = NumToText(GetD(r, off::FisicoMaxB));
+  f.txtFisicoMin[3] = NumToText(GetD(r, off::FisicoMinB));
+  f.txtFisicoOutMax[0] = NumToText(GetD(r, off::OutMaxA));
+  f.txtFisicoOutMin[0] = NumToText(GetD(r, off::OutMinA));
+  f.txtFisicoOutMax[1] = NumToText(GetD(r, off::OutMaxB));
+  f.txtFisicoOutMin[1] = NumToText(GetD(r, off::OutMinB));
+  for (int c = 0; c < 2; ++c) {
+    ChannelSettings& ch = s.channels[c];
+    ch.operatorOption = GetU8(r, off::Operation + c);
+    const double value = GetD(r, c == 0 ? off::OptionA : off::OptionB);
+    ch.optionValue = static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+    if (ch.operatorOption < kOperationCaptions.size())
+      f.cmdOperatore[c] = QString::fromLatin1(kOperationCaptions[ch.operatorOption]);
+  }
+  m.notify();
+}
+
+ConfigFile::ConfigFile(EditorModel& model, Prompter& prompter)
+    : model_(model), prompter_(prompter), held_(kRecordSize, '\0') {}
+
+QString ConfigFile::windowTitle() const {
+  const QString title = ProductTitle(model_.state());
+  return fileName_.isEmpty() ? title : title + " - " + fileName_;
+}
+
+FileResult ConfigFile::fail(FileResult why, const QString& text) {
+  lastError_ = text;
+  prompter_.ask(ProductTitle(model_.state()), text, Buttons::Ok, Icon::Critical);
+  return why;
+}
+
+FileResult ConfigFile::save(bool askName) {
+  QString name = fileName_;
+  if (askName || name.isEmpty()) {
+    name = prompter_.saveFileName(ProductTitle(model_.state()), QString(),
+                                  {QStringLiteral(" (*.DST)"), QStringLiteral("(*.*)")});
+    if (name.isEmpty()) return FileResult::Cancelled;
+  }
+  return saveTo(name);
+}
+
+FileResult ConfigFile::open() {
+  const QString name =
+      prompter_.openFileName(ProductTitle(model_.state()), QCoreApplication::applicationDirPath(),
+                             {QStringLiteral("(*.DST)"), QStringLiteral(" (*.*)")});
+  if (name.isEmpty()) return FileResult::Cancelled;
+  return openFrom(name);
+}
+
+FileResult ConfigFile::saveTo(const QString& path) {
+  const AppState& s = model_.state();
+  const QByteArray record = BuildRecord(model_, held_);
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(record) != record.size() || !file.commit())
+    return fail(FileResult::IoError,
+                Lang(s, "Impossibile salvare il file ", "Cannot save the file ") + path + ": " +
+                    file.errorString());
+  held_ = record;
+  fileName_ = path;
+  saveEnabled_ = true;
+  lastError_.clear();
+  return FileResult::Done;
+}
+
+FileResult ConfigFile::openFrom(const QString& path) {
+  const AppState& s = model_.state();
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    return fail(FileResult::IoError, Lang(s, "Impossibile aprire il file ", "Cannot open the file ") +
+                                         path + ": " + file.errorString());
+  const QByteArray bytes = file.read(kRecordSize);
+  file.close();
+  if (const QString why = ValidateRecord(bytes); !why.isEmpty())
+    return fail(FileResult::BadFile,
+                Lang(s, "Il file non \u00e8 una configurazione valida (", "The file is not a valid configuration (") +
+                    why + "): " + path);
+  fileName_ = path;
+  saveEnabled_ = true;
+  const QString title = ProductTitle(s);
+  if (GetD(bytes, off::Version) != kFileVersion &&
+      prompter_.ask(title, Tr(s, 75), Buttons::OkCancel, Icon::Warning) != Answer::Ok)
+    return FileResult::Cancelled;
+  if ((GetU8(bytes, off::Code) != s.identity.deviceCode ||
+       GetU8(bytes, off::Variant) != s.identity.variant) &&
+      prompter_.ask(title, Tr(s, 61), Buttons::OkCancel, Icon::Warning) != Answer::Ok)
+    return FileResult::Cancelled;
+  held_ = bytes.left(kRecordSize);
+  ApplyRecord(model_, held_);
+  lastError_.clear();
+  return FileResult::Done;
+}
+
+} // namespace pv

@@ -1,0 +1,216 @@
+// The ".DST" record: bytes at their offsets, round trip, questions, refusals.
+#include "config/ConfigFile.h"
+#include "support/ScriptedPrompter.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace pv {
+namespace {
+
+double D(const QByteArray& r, int at) {
+  const quint64 bits = qFromLittleEndian<quint64>(r.constData() + at);
+  double v;
+  std::memcpy(&v, &bits, 8);
+  return v;
+}
+int16_t B(const QByteArray& r, int at) { return qFromLittleEndian<qint16>(r.constData() + at); }
+int U8(const QByteArray& r, int at) { return static_cast<uint8_t>(r[at]); }
+
+struct Desk {
+  AppState state;
+  RangeTables tables;
+  EditorModel model{state, tables};
+  test::ScriptedPrompter prompter;
+  ConfigFile file{model, prompter};
+  QTemporaryDir dir;
+  Desk() {
+    state.identity = {12, 2, 3, 7};
+    state.languageIndex = 1;
+    state.languageOffset = 300;
+    model.fillLists();
+    model.setInputType(0, QStringLiteral("Tc K"));
+    model.setInputType(1, QStringLiteral("Tc J"));
+    model.setOutputType(0, QStringLiteral("4-20 mA"));
+    model.setOutputType(1, QStringLiteral("0-10 V"));
+    model.f.txtInputMax[0] = QStringLiteral("12abc");  // leading-number rule
+    model.f.txtInputMin[0] = QString();
+    model.f.txtInputMax[1] = QStringLiteral("800");
+    model.f.txtInputMin[1] = QStringLiteral("-100.5");
+    model.f.txtOutputMax[1] = QStringLiteral("9.5");
+    model.f.optCJC = {1, 0};
+    model.f.optFili = {0, 2};
+    model.f.optFunz = {2, 0};
+    model.f.optBreak = {1, 0};
+    model.f.txtOffset = {QStringLiteral("-1.5"), QStringLiteral("2")};
+    model.f.cmbOverRange[0].text = QString::fromUtf8("\u00b15.0%");
+    model.f.cmbOverRange[1].text = QString::fromUtf8("\u00b110%");
+    model.f.txtSogliaH[0] = QStringLiteral("700");
+    model.f.txtSogliaL[0] = QStringLiteral("100");
+    model.f.optTrip[0] = 1;
+    model.f.txtFisicoMax[2] = QStringLiteral("55");
+    model.f.txtFisicoOutMin[1] = QStringLiteral("-3");
+    state.channels[0].operatorOption = 6;
+    state.channels[1].operatorOption = 2;
+    state.channels[0].optionValue = 9;
+    model.f.chkDoubler = true;
+  }
+  QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+};
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  f.open(QIODevice::ReadOnly);
+  return f.readAll();
+}
+
+TEST(ConfigFile, RecordBytesAtTheirOffsets) {
+  Desk d;
+  ASSERT_EQ(d.file.saveTo(d.path("a.DST")), FileResult::Done);
+  const QByteArray r = ReadAll(d.path("a.DST"));
+  ASSERT_EQ(r.size(), 292);
+  EXPECT_EQ(D(r, 0), 2.6);
+  EXPECT_EQ(U8(r, 8), 7);
+  EXPECT_EQ(U8(r, 9), 12);
+  EXPECT_EQ(U8(r, 10), 2);
+  EXPECT_EQ(U8(r, 11), 3);
+  EXPECT_EQ(U8(r, 12), rows::TcK);
+  EXPECT_EQ(U8(r, 13), rows::TcJ);
+  EXPECT_EQ(D(r, 14), 12);
+  EXPECT_EQ(D(r, 22), 800);
+  EXPECT_EQ(D(r, 30), 0);
+  EXPECT_EQ(D(r, 38), -100.5);
+  EXPECT_EQ(U8(r, 46), 1);
+  EXPECT_EQ(U8(r, 47), 2);
+  EXPECT_EQ(D(r, 48), 20);
+  EXPECT_EQ(D(r, 56), 9.5);
+  EXPECT_EQ(D(r, 64), 4);
+  // Option groups: only the chosen button is -1.
+  EXPECT_EQ(B(r, 80), 0);
+  EXPECT_EQ(B(r, 84), -1);
+  EXPECT_EQ(B(r, 82), -1);
+  EXPECT_EQ(B(r, 86), 0);
+  EXPECT_EQ(D(r, 88), -1.5);
+  EXPECT_EQ(B(r, 104), -1);
+  EXPECT_EQ(B(r, 114), -1);
+  EXPECT_EQ(B(r, 106), 0);
+  EXPECT_EQ(B(r, 124), -1);
+  EXPECT_EQ(B(r, 118), -1);
+  EXPECT_EQ(B(r, 132), -1);
+  EXPECT_EQ(B(r, 130), -1);
+  EXPECT_EQ(D(r, 136), 5);
+  EXPECT_EQ(D(r, 144), 10);
+  EXPECT_EQ(D(r, 152), 700);
+  EXPECT_EQ(D(r, 160), 0);
+  EXPECT_EQ(D(r, 168), 100);
+  EXPECT_EQ(B(r, 184), 0);
+  EXPECT_EQ(B(r, 188), -1);
+  EXPECT_EQ(B(r, 190), 0);
+  EXPECT_EQ(D(r, 208), 55);
+  EXPECT_EQ(D(r, 264), -3);
+  EXPECT_EQ(U8(r, 272), 6);
+  EXPECT_EQ(U8(r, 273), 2);
+  EXPECT_EQ(D(r, 274), 9);
+  EXPECT_EQ(U8(r, 290), 0);
+  EXPECT_EQ(U8(r, 291), 1);
+  EXPECT_TRUE(d.prompter.asked().empty());
+}
+
+TEST(ConfigFile, SaveThenOpenGivesTheSameEditor) {
+  Desk d;
+  ASSERT_EQ(d.file.saveTo(d.path("a.DST")), FileResult::Done);
+  const QByteArray first = ReadAll(d.path("a.DST"));
+
+  Desk other;
+  other.model.setOutputType(0, QStringLiteral("0-20 mA"));
+  ASSERT_EQ(other.file.openFrom(d.path("a.DST")), FileResult::Done);
+  EXPECT_EQ(other.model.f.cmbProgIn[0].text, "Tc K");
+  EXPECT_EQ(other.model.f.txtInputMax[0], " 12");
+  EXPECT_EQ(other.model.f.cmbProgOut[0].text, "4-20 mA");
+  EXPECT_EQ(other.model.f.txtOutputMax[1], " 9.5");  // the file's, not the row's 10
+  EXPECT_EQ(other.model.f.optFili[1], 2);
+  EXPECT_EQ(other.model.f.txtOffset[0], "-1.5");
+  EXPECT_EQ(other.model.f.cmdOperatore[0], "MAX");
+  ASSERT_EQ(other.file.saveTo(d.path("b.DST")), FileResult::Done);
+  EXPECT_EQ(ReadAll(d.path("b.DST")), first);
+  EXPECT_EQ(other.file.windowTitle(), "PLANOVIX v.2.6 - " + d.path("b.DST"));
+
+  // Save without a name reuses the last one: no dialog.
+  other.model.f.txtInputMax[0] = QStringLiteral("99");
+  ASSERT_EQ(other.file.save(false), FileResult::Done);
+  EXPECT_EQ(D(ReadAll(d.path("b.DST")), 14), 99);
+}
+
+TEST(ConfigFile, VersionAndDeviceQuestions) {
+  Desk d;
+  ASSERT_EQ(d.file.saveTo(d.path("a.DST")), FileResult::Done);
+  QByteArray r = ReadAll(d.path("a.DST"));
+  const double old = 2.5;
+  std::memcpy(r.data(), &old, 8);
+  QFile f(d.path("old.DST"));
+  f.open(QIODevice::WriteOnly);
+  f.write(r);
+  f.close();
+
+  Desk other;
+  other.state.identity.variant = 3;  // another unit connected
+  other.model.setInputType(0, QStringLiteral("Pt 100"));
+  other.prompter.expect(Answer::Ok);
+  other.prompter.expect(Answer::Cancel);
+  EXPECT_EQ(other.file.openFrom(d.path("old.DST")), FileResult::Cancelled);
+  ASSERT_EQ(other.prompter.asked().size(), 2u);
+  EXPECT_EQ(other.prompter.asked()[0].text,
+            "Attention: the file has been saved with a different version of the software");
+  EXPECT_EQ(other.prompter.asked()[1].text, "File not compatible with the device connected");
+  EXPECT_EQ(other.model.f.cmbProgIn[0].text, "Pt 100");  // untouched
+
+  other.prompter.expect(Answer::Ok);
+  EXPECT_EQ(other.file.openFrom(d.path("a.DST")), FileResult::Done);
+  EXPECT_EQ(other.model.f.cmbProgIn[0].text, "Tc K");  // loaded, though not in this unit's list
+}
+
+TEST(ConfigFile, ShortAndRandomFilesAreRefusedAndChangeNothing) {
+  Desk d;
+  ASSERT_EQ(d.file.saveTo(d.path("good.DST")), FileResult::Done);
+  const QByteArray good = ReadAll(d.path("good.DST"));
+
+  QByteArray random(292, '\0');
+  auto* gen = QRandomGenerator::global();
+  for (auto& ch : random) ch = static_cast<char>(gen->bounded(256));
+  QByteArray nan = good;
+  const double bad = std::numeric_limits<double>::quiet_NaN();
+  std::memcpy(nan.data() + 48, &bad, 8);
+  const std::pair<const char*, QByteArray> cases[] = {
+      {"short.DST", good.left(291)}, {"empty.DST", QByteArray()}, {"random.DST", random}, {"nan.DST", nan}};
+  for (const auto& [name, bytes] : cases) {
+    QFile f(d.path(name));
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    f.close();
+    Desk other;
+    other.model.setInputType(0, QStringLiteral("Tc T"));
+    const EditorFields before = other.model.f;
+    other.prompter.expect(Answer::Ok);  // the refusal message
+    EXPECT_EQ(other.file.openFrom(d.path(name)), FileResult::BadFile) << name;
+    EXPECT_EQ(other.model.f.cmbProgIn[0].text, before.cmbProgIn[0].text);
+    EXPECT_EQ(other.model.f.txtInputMax, before.txtInputMax);
+    EXPECT_EQ(other.prompter.asked().back().icon, Icon::Critical);
+    EXPECT_EQ(ReadAll(d.path(name)), bytes);
+  }
+}
+
+TEST(ConfigFile, FailedSaveKeepsTheOldFile) {
+  Desk d;
+  ASSERT_EQ(d.file.saveTo(d.path("a.DST")), FileResult::Done);
+  const QByteArray before = ReadAll(d.path("a.DST"));
+  d.prompter.expect(Answer::Ok);
+  EXPECT_EQ(d.file.saveTo(d.path("missing/dir/x.DST")), FileResult::IoError);
+  EXPECT_EQ(ReadAll(d.path("a.DST")), before);
+}
+
+} // namespace
+} // namespace pv

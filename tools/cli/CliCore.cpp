@@ -1,0 +1,532 @@
+#include "CliCore.h"
+
+#include "app/Feedback.h"
+#include "app/ModelCatalogue.h"
+#include "app/Prompter.h"
+#include "app/Texts.h"
+#include "config/ConfigDevice.h"
+#include "config/ConfigFile.h"
+#include "link/DeviceCommands.h"
+#include "link/PortNames.h"
+#include "link/SerialPort.h"
+#include "link/Transport.h"
+#include "measure/DeviceCommandsLink.h"
+#include "measure/MeasurementRun.h"
+#include "switches/SwitchReport.h"
+#include "switches/SwitchUnit.h"
+#include "text/Numbers.h"
+#include "text/StringTable.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <optional>
+
+namespace pv {
+
+QString CliHelpText() {
+  return QStringLiteral(
+      "Usage: planovix-cli [--port PORT] [--yes] [--json] COMMAND [ARGS]\n"
+      "\n"
+      "Configures a PLANOVIX signal conditioner over its programming cable.\n"
+      "\n"
+      "Options:\n"
+      "  --port PORT   \"COM 1\"..\"COM 8\" (resolved as the program does: PLANOVIX_COM<n>,\n"
+      "                else /dev/ttyUSB<n-1>, /dev/ttyACM<n-1>, /dev/ttyS<n-1>) or a\n"
+      "                device path. Default \"COM 1\".\n"
+      "  --yes         answer OK to every OK/Cancel question (out-of-range values,\n"
+      "                a file from another version or for another unit)\n"
+      "  --json        results as JSON on standard output\n"
+      "  --help        this text\n"
+      "\n"
+      "Commands:\n"
+      "  identify               identity and model; JSON keys device_code, variant,\n"
+      "                         hardware_revision, spare, model, caption\n"
+      "  read-config OUT.DST    read the device as the program's Read does, save the .DST\n"
+      "  write-config IN.DST    read the device first, open the file with its questions,\n"
+      "                         run the editor checks, write to the device, read it back\n"
+      "                         and compare the written cells\n"
+      "  show-config [IN.DST]   the configuration of the device, or of a file\n"
+      "  cells BANK FIRST COUNT cell values, always as {\"bank\":B,\"first\":F,\"cells\":[...]}\n"
+      "  switches               the switch bytes and what they set: layout, input,\n"
+      "                         output and option per channel, span and zero with\n"
+      "                         their values and unit, the range check. JSON keys:\n"
+      "                         switches (the bytes as answered, 2 or 4), bytes (the\n"
+      "                         three banks), layout, channels [{input, output,\n"
+      "                         optionCaption, option}], span and zero {index, value,\n"
+      "                         text} when set, multiplier (frequency units), unit,\n"
+      "                         limits, check (\"OK\", \"ERR\" or \"\")\n"
+      "  measure N              starts measuring as the measurement window does and\n"
+      "                         prints N frames decoded: per channel the output and\n"
+      "                         input as shown, under/over-range, and the three lamps.\n"
+      "                         Text: one line per frame. JSON: {\"channels\":[{label,\n"
+      "                         output_label, input_min, input_max, output_min,\n"
+      "                         output_max, input_unit, output_unit}], \"frames\":[{\n"
+      "                         time_ms, status, lamps {trip_a, trip_b, alarm} as\n"
+      "                         \"green\"/\"yellow\"/\"red\", channels [{output,\n"
+      "                         output_text, input (null when it cannot be computed),\n"
+      "                         input_text, input_unit, under_range, over_range}]}]}\n"
+      "\n"
+      "Exit codes:\n"
+      "  0  success\n"
+      "  1  device or communication failure (no answer, port missing, cells not\n"
+      "     written as sent)\n"
+      "  2  usage error or bad input (bad or short file, a value that does not fit\n"
+      "     its cell)\n"
+      "  3  a check refused: an OK/Cancel question without --yes, \"Device Changed\",\n"
+      "     an unsupported unit, a wrong thermocouple pairing\n"
+      "\n"
+      "Communication failures are retried silently by the link, then given up\n"
+      "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n");
+}
+
+namespace {
+
+// Answers questions from the flags; tells the user on standard error.
+class CliPrompter final : public Prompter {
+public:
+  CliPrompter(bool yes, QTextStream& err) : yes_(yes), err_(err) {}
+  Answer ask(const QString&, const QString& text, Buttons buttons, Icon) override {
+    switch (buttons) {
+    case Buttons::RetryCancel:
+      err_ << "planovix-cli: " << text << " (giving up)\n";
+      return Answer::Cancel;
+    case Buttons::OkCancel:
+      if (yes_) {
+        err_ << "planovix-cli: " << text << " (accepted: --yes)\n";
+        return Answer::Ok;
+      }
+      err_ << "planovix-cli: " << text << " (refused: use --yes to accept)\n";
+      return Answer::Cancel;
+    case Buttons::YesNo:
+      err_ << "planovix-cli: " << text << (yes_ ? " (yes)\n" : " (no)\n");
+      return yes_ ? Answer::Yes : Answer::No;
+    case Buttons::AbortRetryIgnore:
+      err_ << "planovix-cli: " << text << " (abort)\n";
+      return Answer::Abort;
+    case Buttons::Ok:
+      break;
+    }
+    err_ << "planovix-cli: " << text << "\n";
+    return Answer::Ok;
+  }
+  std::optional<QString> askText(const QString&, const QString&, const QString& def) override {
+    return def;
+  }
+  QString openFileName(const QString&, const QString&, const QStringList&) override { return {}; }
+  QString saveFileName(const QString&, const QString&, const QStringList&) override { return {}; }
+
+private:
+  bool yes_;
+  QTextStream& err_;
+};
+
+struct Session {
+  AppState state;
+  RangeTables tables;
+  Feedback feedback;
+  CliPrompter prompter;
+  Transport transport;
+  DeviceCommands commands;
+  EditorModel model;
+  Session(bool yes, SerialPort& port, Clock& clock, QTextStream& err)
+      : prompter(yes, err), transport(port, clock),
+        commands(state, transport, prompter, feedback), model(state, tables) {
+    state.languageIndex = 1;  // English
+    state.languageOffset = ComputeLanguageOffset(1);
+  }
+};
+
+int ExitFor(ConfigResult r) {
+  switch (r) {
+  case ConfigResult::Ok: return kExitOk;
+  case ConfigResult::CommFailure:
+  case ConfigResult::NotVerified: return kExitDevice;
+  case ConfigResult::BadData: return kExitUsage;
+  case ConfigResult::NotCompatible:
+  case ConfigResult::Refused:
+  case ConfigResult::Cancelled: return kExitRefused;
+  }
+  return kExitDevice;
+}
+
+std::optional<int> ParseInt(const QString& s, int lo, int hi) {
+  bool ok = false;
+  const int v = s.toInt(&ok, 10);
+  if (!ok || v < lo || v > hi) return std::nullopt;
+  return v;
+}
+
+QString PortPath(const QString& port) {
+  static const QRegularExpression com(QStringLiteral("^COM ?([1-8])$"),
+                                      QRegularExpression::CaseInsensitiveOption);
+  const auto m = com.match(port.trimmed());
+  if (m.hasMatch()) return ResolveComPort(m.captured(1).toInt());
+  return port;
+}
+
+double Num(const QString& t) { return ParseLeadingNumber(t); }
+
+QJsonObject ConfigJson(const EditorModel& m) {
+  const AppState& s = m.state();
+  const EditorFields& f = m.f;
+  const DeviceIdentity& id = s.identity;
+  QJsonObject o{{"device_code", id.deviceCode},
+                {"variant", id.variant},
+                {"hardware_revision", id.hardwareRevision},
+                {"spare", id.spare}};
+  static const char* wires[] = {"2", "4", "3", "?"};
+  static const char* functions[] = {"linear", "tank", "sqrt"};
+  QJsonArray channels;
+  for (int c = 0; c < 2; ++c) {
+    QJsonObject ch{{"input_type", f.cmbProgIn[c].text == m.doublerText() ? f.cmbProgIn[0].text : f.cmbProgIn[c].text},
+                   {"input_max", Num(f.txtInputMax[c])},
+                   {"input_min", Num(f.txtInputMin[c])},
+                   {"output_type", f.cmbProgOut[c].text},
+                   {"output_max", Num(f.txtOutputMax[c])},
+                   {"output_min", Num(f.txtOutputMin[c])},
+                   {"offset", Num(f.txtOffset[c])},
+                   {"cjc", f.optCJC[c] ? "internal" : "external"},
+                   {"wires", wires[f.optFili[c] & 3]},
+                   {"function", f.optFunz[c] < 3 ? functions[f.optFunz[c]] : "other"},
+                   {"burn_out", f.optBreak[c] ? "down" : "up"},
+                   {"over_range", f.cmbOverRange[c].text},
+                   {"operation", s.channels[c].operatorOption < 8
+                                     ? kOperationCaptions[s.channels[c].operatorOption]
+                                     : "?"}};
+    channels.append(ch);
+  }
+  o["channels"] = channels;
+  QJsonArray trips;
+  for (int c = 0; c < 2; ++c)
+    trips.append(QJsonObject{{"high", Num(f.txtSogliaH[c])},
+                             {"low", Num(f.txtSogliaL[c])},
+                             {"direction", f.optTrip[c] ? "min" : "max"},
+                             {"relay", f.optRele[c] ? "NO" : "NC"}});
+  o["trips"] = trips;
+  o["trip_delay"] = Num(f.txtSogliaDelay);
+  o["doubler"] = f.chkDoubler;
+  o["high_speed"] = f.chkHS;
+  if (f.frmOpt) o["response_time"] = Num(f.txtDelay);
+  if (id.variant == 7)
+    o["frequency"] = QJsonObject{{"sensor", f.cmbFreqType.text},
+                                 {"filter_50hz", f.chk50hz},
+                                 {"filter", Num(f.txtFilter)},
+                                 {"aux_frequency", Num(f.txtAuxFreq)},
+                                 {"trigger", Num(f.txtTrig)}};
+  o["physical"] = QJsonArray{Num(f.txtFisicoMax[2]),    Num(f.txtFisicoMin[2]),
+                             Num(f.txtFisicoMax[3]),    Num(f.txtFisicoMin[3]),
+                             Num(f.txtFisicoOutMax[0]), Num(f.txtFisicoOutMin[0]),
+                             Num(f.txtFisicoOutMax[1]), Num(f.txtFisicoOutMin[1])};
+  return o;
+}
+
+void PrintText(QTextStream& out, const QJsonObject& o, const QString& indent = {}) {
+  for (auto it = o.begin(); it != o.end(); ++it) {
+    const QJsonValue v = it.value();
+    if (v.isObject()) {
+      out << indent << it.key() << ":\n";
+      PrintText(out, v.toObject(), indent + "  ");
+    } else if (v.isArray()) {
+      const QJsonArray a = v.toArray();
+      if (!a.isEmpty() && a.first().isObject()) {
+        for (int i = 0; i < a.size(); ++i) {
+          out << indent << it.key() << " " << (i == 0 ? "A" : "B") << ":\n";
+          PrintText(out, a[i].toObject(), indent + "  ");
+        }
+      } else {
+        QStringList parts;
+        for (const QJsonValue& x : a) parts << x.toVariant().toString();
+        out << indent << it.key() << ": " << parts.join(' ') << "\n";
+      }
+    } else {
+      out << indent << it.key() << ": " << v.toVariant().toString() << "\n";
+    }
+  }
+}
+
+void Emit(QTextStream& out, const QJsonObject& o, bool json) {
+  if (json) out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+  else PrintText(out, o);
+}
+
+const char* ColourName(Colour c) {
+  switch (c) {
+  case Colour::Red: return "red";
+  case Colour::Yellow: return "yellow";
+  case Colour::Green: return "green";
+  case Colour::Grey: break;
+  }
+  return "grey";
+}
+
+// A run of the measurement core that stops after the frames asked for.
+int Measure(Session& s, int frames, QTextStream& out, bool json) {
+  DeviceCommandsLink device(s.commands);
+  MeasurementRun run(s.state, s.tables, device, s.feedback);
+  QJsonArray shown;
+  int count = 0;
+  QObject::connect(&run, &MeasurementRun::frameShown, [&](const DisplayFrame& f) {
+    ++count;
+    const RunSetup& setup = run.setup();
+    QJsonArray channels;
+    QString line = QStringLiteral("%1 %2 ms").arg(count).arg(f.timeMs);
+    for (int c = 0; c <= setup.lastChannel; ++c) {
+      const ChannelDisplay& ch = f.channels[c];
+      if (!ch.updated) continue;
+      channels.append(QJsonObject{
+          {"output", ch.output},
+          {"output_text", ch.outputText},
+          {"input", ch.inputValid ? QJsonValue(ch.input) : QJsonValue()},
+          {"input_text", ch.inputText},
+          {"input_unit", ch.inputUnit},
+          {"under_range", ch.underRange},
+          {"over_range", ch.overRange}});
+      line += QStringLiteral(" | %1: out %2 in %3").arg(QChar('A' + c)).arg(ch.outputText, ch.inputText);
+      if (ch.inputValid && !ch.inputText.endsWith(ch.inputUnit)) line += ' ' + ch.inputUnit;
+      if (ch.underRange) line += QStringLiteral(" UNDER");
+      if (ch.overRange) line += QStringLiteral(" OVER");
+    }
+    line += QStringLiteral(" | trip A %1, trip B %2, alarm %3")
+                .arg(ColourName(f.lamps[0]), ColourName(f.lamps[1]), ColourName(f.lamps[2]));
+    if (json) {
+      shown.append(QJsonObject{{"time_ms", f.timeMs},
+                               {"status", f.values.status},
+                               {"lamps", QJsonObject{{"trip_a", ColourName(f.lamps[0])},
+                                                     {"trip_b", ColourName(f.lamps[1])},
+                                                     {"alarm", ColourName(f.lamps[2])}}},
+                               {"channels", channels}});
+    } else {
+      out << line << "\n";
+    }
+    // The loop sends "SM" before it waits for another frame.
+    if (count >= frames) run.stop();
+  });
+  QObject::connect(&run, &MeasurementRun::started, [&](const RunSetup& setup) {
+    if (json) return;
+    for (int c = 0; c <= setup.lastChannel; ++c)
+      out << "channel " << QChar('A' + c) << ": " << setup.channels[c].inputLabel << " -> "
+          << setup.channels[c].outputLabel << "\n";
+  });
+
+  const RunEnd why = run.run();
+  if (json) {
+    const RunSetup& setup = run.setup();
+    QJsonArray channels;
+    for (int c = 0; c <= setup.lastChannel && why == RunEnd::Stopped; ++c) {
+      const ChannelSettings& cs = setup.channels[c].settings;
+      channels.append(QJsonObject{{"label", setup.channels[c].inputLabel},
+                                  {"output_label", setup.channels[c].outputLabel},
+                                  {"input_min", cs.inputMin},
+                                  {"input_max", cs.inputMax},
+                                  {"output_min", cs.outputMin},
+                                  {"output_max", cs.outputMax},
+                                  {"input_unit", cs.inputUnit},
+                                  {"output_unit", cs.outputUnit}});
+    }
+    out << QJsonDocument(QJsonObject{{"channels", channels}, {"frames", shown}})
+               .toJson(QJsonDocument::Compact)
+        << "\n";
+  }
+  return why == RunEnd::Stopped && count >= frames ? kExitOk : kExitDevice;
+}
+
+} // namespace
+
+int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out,
+           QTextStream& err) {
+  QString portName = QStringLiteral("COM 1");
+  bool yes = false, json = false;
+  QStringList rest;
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    if (!rest.isEmpty()) {
+      rest << a;
+    } else if (a == "--help" || a == "-h") {
+      out << CliHelpText();
+      return kExitOk;
+    } else if (a == "--yes") {
+      yes = true;
+    } else if (a == "--json") {
+      json = true;
+    } else if (a == "--port") {
+      if (++i >= args.size()) {
+        err << "planovix-cli: --port needs a value (see --help)\n";
+        return kExitUsage;
+      }
+      portName = args[i];
+    } else if (a.startsWith("--port=")) {
+      portName = a.mid(7);
+    } else if (a.startsWith('-') && a.size() > 1 && !a[1].isDigit()) {
+      err << "planovix-cli: unknown option " << a << " (see --help)\n";
+      return kExitUsage;
+    } else {
+      rest << a;
+    }
+  }
+  if (rest.isEmpty()) {
+    err << "planovix-cli: no command given (see --help)\n";
+    return kExitUsage;
+  }
+  const QString cmd = rest.takeFirst();
+  auto usage = [&](const char* text) {
+    err << "planovix-cli: " << text << " (see --help)\n";
+    return kExitUsage;
+  };
+  static const QStringList known = {"identify", "read-config", "write-config", "show-config",
+                                    "cells", "switches", "measure"};
+  if (!known.contains(cmd)) return usage(qPrintable("unknown command " + cmd));
+
+  // Arguments first: a usage error never touches the unit.
+  std::optional<int> bank, first, count, frames;
+  QByteArray fileBytes;
+  if (cmd == "identify" || cmd == "switches") {
+    if (!rest.isEmpty()) return usage("this command takes no arguments");
+  } else if (cmd == "read-config") {
+    if (rest.size() != 1) return usage("read-config takes one file name");
+  } else if (cmd == "write-config" || (cmd == "show-config" && !rest.isEmpty())) {
+    if (rest.size() != 1) return usage("give one .DST file");
+    QFile f(rest[0]);
+    if (!f.open(QIODevice::ReadOnly)) {
+      err << "planovix-cli: cannot open " << rest[0] << ": " << f.errorString() << "\n";
+      return kExitUsage;
+    }
+    fileBytes = f.read(kRecordSize);
+    if (const QString why = ValidateRecord(fileBytes); !why.isEmpty()) {
+      err << "planovix-cli: " << rest[0] << " is not a valid configuration file: " << why << "\n";
+      return kExitUsage;
+    }
+  } else if (cmd == "cells") {
+    if (rest.size() != 3) return usage("cells takes BANK FIRST COUNT");
+    bank = ParseInt(rest[0], 0, 255);
+    first = ParseInt(rest[1], 0, 255);
+    count = ParseInt(rest[2], 1, 256);
+    if (!bank || !first || !count) return usage("BANK and FIRST are 0..255, COUNT 1..256");
+    if (*first + *count > 256) return usage("FIRST + COUNT must not pass cell 255");
+  } else if (cmd == "measure") {
+    if (rest.size() != 1) return usage("measure takes a frame count");
+    frames = ParseInt(rest[0], 1, 100000);
+    if (!frames) return usage("N is a whole number from 1");
+  }
+
+  Session s(yes, port, clock, err);
+  if (cmd == "show-config" && !fileBytes.isEmpty()) {
+    // A file alone: the identity it was made for, no questions.
+    s.state.identity = {static_cast<uint8_t>(fileBytes[9]), static_cast<uint8_t>(fileBytes[10]),
+                        static_cast<uint8_t>(fileBytes[11]), static_cast<uint8_t>(fileBytes[8])};
+    s.model.fillLists();
+    ApplyRecord(s.model, fileBytes);
+    Emit(out, ConfigJson(s.model), json);
+    return kExitOk;
+  }
+
+  const QString path = PortPath(portName);
+  OpenError why = OpenError::None;
+  QString detail;
+  if (!port.open(path, &why, &detail)) {
+    err << "planovix-cli: cannot open port " << portName << " (" << path << ")"
+        << (detail.isEmpty() ? QString() : ": " + detail) << "\n";
+    return kExitDevice;
+  }
+  struct Closer {
+    SerialPort& p;
+    ~Closer() { p.close(); }
+  } closer{port};
+
+  if (cmd == "identify") {
+    const IdentityBytes id = s.commands.ReadIdentity();
+    if (id[0] == 1 || s.state.commError) return kExitDevice;
+    const DeviceIdentity& d = s.state.identity;
+    uint8_t cell4 = 0;
+    if (d.variant >= 2 && d.variant <= 6) {
+      const CellBytes c = s.commands.ReadCells(0, 4, 1);
+      if (s.state.commError) return kExitDevice;
+      cell4 = c[0];
+    }
+    const QString model = IdentifyModel(d.variant, cell4);
+    const int index = CatalogueIndex(model);
+    Emit(out,
+         QJsonObject{{"device_code", d.deviceCode},
+                     {"variant", d.variant},
+                     {"hardware_revision", d.hardwareRevision},
+                     {"spare", d.spare},
+                     {"model", index >= 0 ? model : QString()},
+                     {"caption", index >= 0 ? ModelCaption(s.state, index) : QString()}},
+         json);
+    return kExitOk;
+  }
+
+  if (cmd == "read-config" || cmd == "show-config") {
+    const ConfigResult r = ReadEprom(s.model, s.commands);
+    if (r != ConfigResult::Ok) return ExitFor(r);
+    if (cmd == "show-config") {
+      Emit(out, ConfigJson(s.model), json);
+      return kExitOk;
+    }
+    ConfigFile file(s.model, s.prompter);
+    if (file.saveTo(rest[0]) != FileResult::Done) return kExitUsage;
+    if (json) out << QJsonDocument(QJsonObject{{"saved", rest[0]}}).toJson(QJsonDocument::Compact) << "\n";
+    return kExitOk;
+  }
+
+  if (cmd == "write-config") {
+    const ConfigResult r = ReadEprom(s.model, s.commands);
+    if (r != ConfigResult::Ok) return ExitFor(r);
+    ConfigFile file(s.model, s.prompter);
+    switch (file.openFrom(rest[0])) {
+    case FileResult::Done: break;
+    case FileResult::Cancelled: return kExitRefused;
+    default: return kExitUsage;
+    }
+    const ConfigResult w = WriteEprom(s.model, s.commands);
+    if (w == ConfigResult::Ok && json)
+      out << QJsonDocument(QJsonObject{{"written", static_cast<int>(s.state.writeList.queued())}})
+                 .toJson(QJsonDocument::Compact)
+          << "\n";
+    return ExitFor(w);
+  }
+
+  if (cmd == "cells") {
+    const CellBytes c = s.commands.ReadCells(*bank, *first, *count);
+    if (s.state.commError) return kExitDevice;
+    QJsonArray values;
+    for (int i = 0; i < *count; ++i) values.append(c[i]);
+    out << QJsonDocument(QJsonObject{{"bank", *bank}, {"first", *first}, {"cells", values}})
+               .toJson(QJsonDocument::Compact)
+        << "\n";
+    return kExitOk;
+  }
+
+  if (cmd == "measure") return Measure(s, *frames, out, json);
+
+  // The identity selects the answer lengths.
+  const IdentityBytes id = s.commands.ReadIdentity();
+  if (id[0] == 1 || s.state.commError) return kExitDevice;
+  const DeviceIdentity& d = s.state.identity;
+  s.state.signedValues = d.variant != 7;  // as a configuration read sets it
+
+  // switches
+  const std::array<int, 4> sw = s.commands.ReadSwitchState();
+  if (s.state.commError) return kExitDevice;
+  DeviceSwitchUnit unit(s.commands);
+  const SwitchReport report = ReadSwitchReport(s.state, s.tables, unit, s.prompter);
+  if (s.state.commError) return kExitDevice;
+  const bool longAnswer = d.variant == 7 || (d.variant == 0 && d.deviceCode == 12);
+  QJsonArray bytes;
+  QStringList text;
+  for (int i = 0; i < (longAnswer ? 4 : 2); ++i) {
+    bytes.append(sw[i]);
+    text << QString::number(sw[i]);
+  }
+  if (json) {
+    QJsonObject o = SwitchReportJson(report);
+    o["switches"] = bytes;
+    out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+  } else {
+    out << "switches: " << text.join(' ') << "\n" << RenderSwitchReport(report);
+  }
+  return kExitOk;
+}
+
+} // namespace pv
