@@ -1,0 +1,50 @@
+#pragma once
+// The decoded meaning of a unit's switch banks, for the command-line tool:
+// input, output, option, span and zero with their values and units, and the
+// range check. Built from a SwitchWizardModel, so it says exactly what the
+// switch wizard window would show.
+#include "switches/SwitchLayouts.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QVector>
+#include <optional>
+
+namespace pv {
+
+struct AppState;
+class RangeTables;
+class Prompter;
+class SwitchUnit;
+class SwitchWizardModel;
+
+struct SwitchChannelReport {
+  QString input;          // selector text, "" when the unit's code is not offered
+  QString output;
+  QString optionCaption;  // "Option", "CJC", "Wires", "Output"...
+  QString option;         // the caption of the set position ("On", "Int", "2w"...)
+};
+
+struct SwitchReport {
+  SwitchBytes bytes{};
+  QString layout;  // encoder name, "" for an unknown variant
+  QVector<SwitchChannelReport> channels;  // one, or two on two-channel units
+  std::optional<int> spanIndex, zeroIndex;
+  QString spanText, zeroText;              // as listed
+  std::optional<double> spanValue, zeroValue;  // in unit; hertz for frequency units
+  QString unit;
+  std::optional<int> multiplier;  // factor of the frequency unit
+  QString check;                  // "OK", "ERR" or "" (nothing to check)
+  QString limits;
+};
+
+SwitchReport DescribeSwitches(const SwitchWizardModel& model, const RangeTables& tables);
+// Reads the unit's banks and tables (as after a configuration read) and
+// describes them. The communication error flag tells whether the read worked.
+SwitchReport ReadSwitchReport(AppState& state, const RangeTables& tables, SwitchUnit& unit,
+                              Prompter& prompter);
+
+QString RenderSwitchReport(const SwitchReport& r);  // plain text, one item a line
+QJsonObject SwitchReportJson(const SwitchReport& r);
+
+} // namespace pv
