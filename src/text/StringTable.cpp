@@ -78,6 +78,8 @@ constexpr Entry kTable[] = {
     {85, "La porta %1 non esiste su questo computer."},
     {86, "presente"},
     {87, "assente"},
+    {88, "File non trovato: %1"},
+    {89, "Salva CSV..."},
     // English texts (Italian id + 300)
     {331, "DOUBLER"},
     {332, "Linear"},
@@ -136,6 +138,8 @@ constexpr Entry kTable[] = {
     {385, "Port %1 does not exist on this computer."},
     {386, "present"},
     {387, "absent"},
+    {388, "File not found: %1"},
+    {389, "Save CSV..."},
     // Brand 0: the maker's own identity
     {1000, "Vantrel srl"},
     {1001, "www.vantrel.example"},

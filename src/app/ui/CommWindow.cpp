@@ -113,7 +113,7 @@ CommWindow::CommWindow(Program& program, QWidget* parent) : QWidget(parent), pro
   connect(cmdLang_, &QToolButton::clicked, this, [this] { program_.ShowLanguage(); });
   connect(cmbPorta_, &QComboBox::activated, this, [this] { refreshPortTips(); });
   refreshPortTips();
-  setWindowTitle(QStringLiteral("PLANOVIX"));
+  setWindowTitle(LoadText(BrandBase(0) + brand::ProductTitle));
 }
 
 void CommWindow::buildMenus() {
@@ -178,6 +178,8 @@ void CommWindow::applyMenuCaptions() {
   cmdWrite_->setToolTip(Tr(s, 47));
 }
 
+QString CommWindow::aboutCaption() const { return about_->text(); }
+
 void CommWindow::applyToggleCaption() {
   check1_->setText(Tr(program_.state(), check1_->isChecked() ? 39 : 38));
 }
@@ -191,6 +193,8 @@ void CommWindow::setMeasureRunning(bool running) {
   cmdStart_->setIcon(MakeIcon(running ? Picture::Stop : Picture::Start));
   cmdStart_->setProperty("bitmap", running ? 13 : 12);
 }
+
+void CommWindow::setSaveEnabled(bool on) { fileSave_->setEnabled(on); }
 
 void CommWindow::onToggle(bool pressed) {
   if (handlingToggle_) return;

@@ -37,8 +37,10 @@ public:
   // Captions that depend on the language and on the port state.
   void applyMenuCaptions();
   void applyToggleCaption();
+  QString aboutCaption() const;
   void setDeviceLabels(const QString& modelCaption, const QString& idText);
   void setMeasureRunning(bool running);  // start/stop picture
+  void setSaveEnabled(bool on);
   // Each port entry tells which device it resolves to and whether it is there.
   void refreshPortTips();
 

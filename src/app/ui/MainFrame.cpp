@@ -17,6 +17,16 @@ class HostedWindow final : public QMdiSubWindow {
 public:
   HostedWindow(Program& program, QWidget* parent) : QMdiSubWindow(parent), program_(program) {}
 
+  // A window whose sections appear grows its frame to show them whole.
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::LayoutRequest && watched == widget() && isVisible()) {
+      const QSize chrome = size() - widget()->size();
+      const QSize want = (widget()->sizeHint() + chrome).expandedTo(size());
+      if (want != size()) resize(want);
+    }
+    return QMdiSubWindow::eventFilter(watched, e);
+  }
+
 protected:
   void closeEvent(QCloseEvent* e) override {
     if (!program_.state().exitFlag && widget() && widget()->objectName() != QLatin1String("frm_comm")) {
@@ -49,6 +59,7 @@ QMdiSubWindow* MainFrame::host(QWidget* window, const QString& name) {
   auto* sub = new HostedWindow(program_, area_);
   sub->setObjectName(name + QStringLiteral("_host"));
   sub->setWidget(window);
+  window->installEventFilter(sub);
   sub->setAttribute(Qt::WA_DeleteOnClose, false);
   area_->addSubWindow(sub);
   sub->hide();

@@ -4,6 +4,19 @@
 #include "app/ui/CommWindow.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/QtPrompter.h"
+#include "config/ConfigDevice.h"
+#include "config/ConfigFile.h"
+#include "config/EditorModel.h"
+#include "switches/SwitchUnit.h"
+#include "switches/SwitchWizardModel.h"
+#include "switches/ui/SwitchWindow.h"
+#include "config/ui/EditorWindow.h"
+#include "config/ui/OptionsWindow.h"
+#include "measure/DeviceCommandsLink.h"
+#include "measure/MeasurementRun.h"
+#include "measure/ui/MeasureWindow.h"
+#include "text/ui/AboutWindow.h"
+#include "text/ui/LanguageWindow.h"
 #include "link/Clock.h"
 #include "link/DeviceCommands.h"
 #include "link/PortNames.h"
@@ -12,6 +25,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 
@@ -40,6 +54,97 @@ Program::Program(Parts parts) {
   feedback_ = std::make_unique<FeedbackRelay>();
   transport_ = std::make_unique<Transport>(*port_, *clock_);
   commands_ = std::make_unique<DeviceCommands>(state_, *transport_, *prompter_, *feedback_);
+  editor_ = std::make_unique<EditorModel>(state_, tables_);
+  configFile_ = std::make_unique<ConfigFile>(*editor_, *prompter_);
+  switchUnit_ = std::make_unique<DeviceSwitchUnit>(*commands_);
+  switches_ = std::make_unique<SwitchWizardModel>(state_, tables_, *prompter_);
+  switches_->setUnit(switchUnit_.get());
+  measureLink_ = std::make_unique<DeviceCommandsLink>(*commands_);
+  measurement_ = std::make_unique<MeasurementRun>(state_, tables_, *measureLink_, *feedback_);
+  connect(measurement_.get(), &MeasurementRun::finished, this, [this] {
+    if (comm_) comm_->setMeasureRunning(false);
+    emit measureStateChanged(false);
+  });
+}
+
+SwitchWindow* Program::switchWindow() {
+  if (!switchWindow_) {
+    switchWindow_ = new SwitchWindow(*switches_, state_);
+    QMdiSubWindow* host = frame_->host(switchWindow_, switchWindow_->objectName());
+    switchWindow_->applyCaptions(state_);
+    host->adjustSize();
+  }
+  return switchWindow_;
+}
+
+MeasureWindow* Program::measureWindow() {
+  if (!measureWindow_) {
+    measureWindow_ = new MeasureWindow(state_, *measurement_, *prompter_);
+    QMdiSubWindow* host = frame_->host(measureWindow_, measureWindow_->objectName());
+    host->resize(760, 640);
+    measureWindow_->applyCaptions(state_);
+    measureWindow_->applyLayout(currentModel_);
+    connect(measureWindow_, &MeasureWindow::startRequested, this, [this] {
+      if (!state_.measureRunning && !measurement_->active()) StartStop();
+    });
+    connect(measureWindow_, &MeasureWindow::stopRequested, this, [this] { state_.measureRunning = false; });
+  }
+  return measureWindow_;
+}
+
+QWidget* Program::HostOf(QWidget* window) { return window ? window->parentWidget() : nullptr; }
+
+void Program::ShowHosted(QWidget* window, bool toggle) {
+  QWidget* host = HostOf(window);
+  if (!host) return;
+  if (toggle && host->isVisible()) {
+    host->hide();
+    return;
+  }
+  window->show();
+  // Hidden sections may have appeared since the window was last laid out:
+  // grow the frame around the window's own size hint.
+  const QSize chrome = host->size() - window->size();
+  host->resize((window->sizeHint() + chrome).expandedTo(host->size()));
+  host->show();
+  host->raise();
+  if (auto* sub = qobject_cast<QMdiSubWindow*>(host)) frame_->area()->setActiveSubWindow(sub);
+}
+
+OptionsWindow* Program::optionsWindow() {
+  if (!optionsWindow_) {
+    optionsWindow_ = new OptionsWindow(*editor_);
+    frame_->host(optionsWindow_, optionsWindow_->objectName());
+    optionsWindow_->applyCaptions(state_);
+    connect(optionsWindow_, &OptionsWindow::closeRequested, this, [this] { HostOf(optionsWindow_)->hide(); });
+  }
+  return optionsWindow_;
+}
+
+AboutWindow* Program::aboutWindow() {
+  if (!aboutWindow_) {
+    aboutWindow_ = new AboutWindow(state_, *prompter_);
+    QMdiSubWindow* host = frame_->host(aboutWindow_, aboutWindow_->objectName());
+    host->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowCloseButtonHint);
+    connect(aboutWindow_, &AboutWindow::closeRequested, this, [this] { HostOf(aboutWindow_)->hide(); });
+    if (comm_) aboutWindow_->applyCaptions(comm_->aboutCaption());
+  }
+  return aboutWindow_;
+}
+
+LanguageWindow* Program::languageWindow() {
+  if (!languageWindow_) {
+    languageWindow_ = new LanguageWindow;
+    QMdiSubWindow* host = frame_->host(languageWindow_, languageWindow_->objectName());
+    host->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowCloseButtonHint);
+    connect(languageWindow_, &LanguageWindow::languageChosen, this, [this](int i) {
+      SetLanguage(i);
+      HostOf(languageWindow_)->hide();
+    });
+  }
+  return languageWindow_;
 }
 
 Program::~Program() {
@@ -68,14 +173,30 @@ void Program::Startup() {
   commHost->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint);
 
+  editorWindow_ = new EditorWindow(*editor_);
+  QMdiSubWindow* editorHost = frame_->host(editorWindow_, editorWindow_->objectName());
+  connect(editorWindow_, &EditorWindow::optionsRequested, this, [this](int c) {
+    optionsWindow()->openFor(c);
+    ShowHosted(optionsWindow_, false);
+  });
+  connect(editorWindow_, &EditorWindow::stopRequested, this, [this] { state_.measureRunning = false; });
+  connect(this, &Program::portStateChanged, editorWindow_,
+          [this](bool open) { editorWindow_->setDisplayValue(open ? 1 : 4); });
+
   state_.measureLoopActive = false;
+  tables_ = RangeTables();
+  editor_->fillLists();
   ApplyCaptions();
   state_.channelSelector = 1;
   comm_->setMeasureRunning(false);
   comm_->setProgress(0, 0);
+  comm_->setSaveEnabled(false);
 
   commHost->move(0, 0);
   commHost->adjustSize();
+  // The editor sits right below the communication window, never over it.
+  editorHost->adjustSize();
+  editorHost->move(0, commHost->geometry().bottom() + 3);
   state_.switchEventsEnabled = true;
   commHost->show();
   frame_->show();
@@ -104,28 +225,62 @@ void Program::ClosePort() {
 }
 
 void Program::Read() {
-  if (state_.measureRunning) {
-    state_.measureRunning = false;
-    transport_->Pause(0.2);
-  }
-  IdentityBytes id = commands_->ReadIdentity();
-  if (id[0] == 1 || state_.commError) return;
-  ApplyCaptions();
+  ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
+  // The switch banks are read after every configuration read, whatever the model.
+  if (!state_.commError) switches_->ReadSwitch();
 }
 
-void Program::Write() {}
+void Program::Write() {
+  WriteOptions options;
+  options.captions = [this] { ApplyCaptions(); };
+  WriteEprom(*editor_, *commands_, options);
+}
 
-void Program::StartStop() {}
+void Program::StartStop() {
+  if (state_.measureRunning || measurement_->active()) {
+    comm_->setMeasureRunning(false);
+    state_.measureRunning = false;
+    return;
+  }
+  comm_->setMeasureRunning(true);
+  emit measureStateChanged(true);
+  ShowHosted(measureWindow(), false);
+  measurement_->run();  // returns when the run has ended
+}
 
-void Program::View(int) {}
+void Program::View(int index) {
+  switch (index) {
+    case 0: {
+      QWidget* host = HostOf(editorWindow_);
+      if (host && comm_) host->move(0, HostOf(comm_)->geometry().bottom() + 3);
+      ShowHosted(editorWindow_, true);
+      break;
+    }
+    case 1: ShowHosted(measureWindow(), true); break;
+    case 2: ShowHosted(switchWindow(), true); break;
+    default: break;
+  }
+}
 
-void Program::FileOpen() {}
+void Program::FileOpen() {
+  const FileResult r = configFile_->open();
+  if (r == FileResult::BadFile || r == FileResult::IoError)
+    prompter_->ask(MessageTitle(), configFile_->lastError(), Buttons::Ok, Icon::Critical);
+  if (!configFile_->fileName().isEmpty()) frame_->setDocumentTitle(configFile_->fileName());
+  comm_->setSaveEnabled(configFile_->saveEnabled());
+}
 
-void Program::FileSave(bool) {}
+void Program::FileSave(bool saveAs) {
+  const FileResult r = configFile_->save(saveAs);
+  if (r == FileResult::IoError)
+    prompter_->ask(MessageTitle(), configFile_->lastError(), Buttons::Ok, Icon::Critical);
+  if (!configFile_->fileName().isEmpty()) frame_->setDocumentTitle(configFile_->fileName());
+  comm_->setSaveEnabled(configFile_->saveEnabled());
+}
 
-void Program::ShowAbout() {}
+void Program::ShowAbout() { ShowHosted(aboutWindow(), false); }
 
-void Program::ShowLanguage() {}
+void Program::ShowLanguage() { ShowHosted(languageWindow(), false); }
 
 void Program::SetLanguage(int index) {
   state_.languageIndex = static_cast<uint8_t>(index);
@@ -140,8 +295,11 @@ void Program::Exit() {
 
 void Program::CloseAllWindows() {
   state_.exitFlag = true;
-  if (comm_) {
-    if (auto* host = qobject_cast<QMdiSubWindow*>(comm_->parentWidget())) host->close();
+  state_.measureRunning = false;
+  // Communication, configuration, About, language, options: in this order.
+  for (QWidget* w : std::initializer_list<QWidget*>{comm_, editorWindow_, aboutWindow_, languageWindow_,
+                                                    optionsWindow_, measureWindow_, switchWindow_}) {
+    if (auto* host = qobject_cast<QMdiSubWindow*>(HostOf(w))) host->close();
   }
   if (port_->isOpen()) port_->close();
 }
@@ -153,6 +311,8 @@ void Program::ApplyCaptions() {
     comm_->applyMenuCaptions();
     comm_->refreshPortTips();
   }
+  if (editorWindow_) editorWindow_->applyCaptions(state_);
+  if (measureWindow_) measureWindow_->applyCaptions(state_);
 
   // The family of variants 2..6 is in cell 4; without it the rest waits.
   uint8_t cell4 = state_.programmingBuffer[4];
@@ -164,15 +324,22 @@ void Program::ApplyCaptions() {
     state_.programmingBuffer[4] = cell4;
     if ((cell4 & 96) == 96) state_.modelFamily = QStringLiteral("KRV2211");
   }
+  editor_->refreshVisibility();
+  if (switchWindow_) switchWindow_->applyCaptions(state_);
 
+  const QString modelId = IdentifyModel(variant, cell4);
+  if (CatalogueIndex(modelId) >= 0) currentModel_ = modelId;
+  if (measureWindow_) measureWindow_->applyLayout(currentModel_);
   if (comm_) {
     comm_->applyToggleCaption();
-    const QString model = ModelCaption(state_, CatalogueIndex(IdentifyModel(variant, cell4)));
+    const QString model = ModelCaption(state_, CatalogueIndex(modelId));
     comm_->setDeviceLabels(model.isEmpty() ? QString() : model,
                            QStringLiteral("ID=%1/%2").arg(state_.identity.deviceCode).arg(variant));
   }
   state_.webAddress = BrandText(state_, brand::WebAddress);
+  if (optionsWindow_) optionsWindow_->applyCaptions(state_);
   state_.manualFile = BrandText(state_, state_.languageOffset != 0 ? brand::GuideEnglish : brand::GuideItalian);
+  if (aboutWindow_ && comm_) aboutWindow_->applyCaptions(comm_->aboutCaption());
   if (frame_) frame_->applyCaptions();
 }
 

@@ -17,6 +17,18 @@ class DeviceCommands;
 class MainFrame;
 class CommWindow;
 class FeedbackRelay;
+class EditorModel;
+class EditorWindow;
+class OptionsWindow;
+class AboutWindow;
+class LanguageWindow;
+class MeasureWindow;
+class SwitchWindow;
+class SwitchWizardModel;
+class DeviceSwitchUnit;
+class ConfigFile;
+class MeasurementRun;
+class DeviceCommandsLink;
 
 class Program final : public QObject {
   Q_OBJECT
@@ -44,6 +56,20 @@ public:
   DeviceCommands& commands() { return *commands_; }
   MainFrame* frame() const { return frame_; }
   CommWindow* comm() const { return comm_; }
+  EditorModel& editor() { return *editor_; }
+  EditorWindow* editorWindow() const { return editorWindow_; }
+  OptionsWindow* optionsWindow();
+  AboutWindow* aboutWindow();
+  LanguageWindow* languageWindow();
+  MeasureWindow* measureWindow();
+  SwitchWindow* switchWindow();
+  SwitchWizardModel& switches() { return *switches_; }
+  ConfigFile& configFile() { return *configFile_; }
+  MeasurementRun& measurement() { return *measurement_; }
+  // Model id of the identified unit, as the captions name it.
+  QString currentModel() const { return currentModel_; }
+  // The frame's sub-window hosting a window (nullptr before it exists).
+  static QWidget* HostOf(QWidget* window);
 
   // Port, opened and closed only by the communication window's toggle.
   // On failure, why holds a line for the user under the "in use" message.
@@ -91,8 +117,23 @@ private:
   std::unique_ptr<FeedbackRelay> feedback_;
   std::unique_ptr<Transport> transport_;
   std::unique_ptr<DeviceCommands> commands_;
+  std::unique_ptr<EditorModel> editor_;
+  std::unique_ptr<DeviceCommandsLink> measureLink_;
+  std::unique_ptr<MeasurementRun> measurement_;
+  QString currentModel_ = QStringLiteral("KRV2210");
+  MeasureWindow* measureWindow_ = nullptr;
+  std::unique_ptr<DeviceSwitchUnit> switchUnit_;
+  std::unique_ptr<SwitchWizardModel> switches_;
+  std::unique_ptr<ConfigFile> configFile_;
+  SwitchWindow* switchWindow_ = nullptr;
   MainFrame* frame_ = nullptr;  // owns the windows it hosts
   CommWindow* comm_ = nullptr;
+  EditorWindow* editorWindow_ = nullptr;
+  OptionsWindow* optionsWindow_ = nullptr;
+  AboutWindow* aboutWindow_ = nullptr;
+  LanguageWindow* languageWindow_ = nullptr;
+
+  void ShowHosted(QWidget* window, bool toggle);
 };
 
 } // namespace pv

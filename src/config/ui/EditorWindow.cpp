@@ -1,0 +1,462 @@
+#include "config/ui/EditorWindow.h"
+#include "app/Texts.h"
+#include "app/ui/Widgets.h"
+#include "config/EditorModel.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QButtonGroup>
+#include <QVBoxLayout>
+
+namespace pv {
+
+namespace {
+QString N(const char* base, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(base)).arg(i); }
+
+QLineEdit* Field(const QString& name, QWidget* parent, int width = 70) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(name);
+  e->setFixedWidth(width);
+  e->setAlignment(Qt::AlignRight);
+  return e;
+}
+
+QGroupBox* Frame(const QString& name, QWidget* parent) {
+  auto* g = new QGroupBox(parent);
+  g->setObjectName(name);
+  return g;
+}
+} // namespace
+
+QRadioButton* EditorWindow::radio(const QString& name, const QString& text, QWidget* parent) {
+  auto* r = new QRadioButton(text, parent);
+  r->setObjectName(name);
+  r->setAutoExclusive(false);  // the model decides which is chosen
+  return r;
+}
+
+QLabel* EditorWindow::label(const QString& name, QWidget* parent, const QString& text) {
+  auto* l = new QLabel(text, parent);
+  if (!name.isEmpty()) l->setObjectName(name);
+  return l;
+}
+
+EditorWindow::EditorWindow(EditorModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+  setObjectName(QStringLiteral("frm_program"));
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(8, 8, 8, 8);
+
+  // Port state and the stop button on one line.
+  auto* top = new QHBoxLayout;
+  portLamp_ = new Lamp(this);
+  portLamp_->setObjectName(QStringLiteral("port_state"));
+  portText_ = label(QStringLiteral("lbl_port_state"), this);
+  top->addWidget(portLamp_);
+  top->addWidget(portText_);
+  top->addStretch();
+  auto* doubler = new QCheckBox(this);
+  doubler->setObjectName(QStringLiteral("chk_Doubler"));
+  auto* hs = new QCheckBox(QStringLiteral("HS"), this);
+  hs->setObjectName(QStringLiteral("chk_HS"));
+  hs->setToolTip(QStringLiteral("High speed"));
+  top->addWidget(doubler);
+  top->addWidget(hs);
+  auto* math = new QPushButton(QStringLiteral("f(x)"), this);
+  math->setObjectName(QStringLiteral("cmd_math"));
+  top->addWidget(math);
+  auto* stop = new QPushButton(QStringLiteral("Stop"), this);
+  stop->setObjectName(QStringLiteral("Cmd_StopRead"));
+  top->addWidget(stop);
+  outer->addLayout(top);
+
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(10);
+  grid->setColumnMinimumWidth(0, 330);
+  grid->setColumnMinimumWidth(1, 330);
+  for (int c = 0; c < 2; ++c) {
+    channelHeading_[c] = label(N("lbl_channel", c), this);
+    QFont f = channelHeading_[c]->font();
+    f.setBold(true);
+    channelHeading_[c]->setFont(f);
+    grid->addWidget(channelHeading_[c], 0, c);
+    grid->addWidget(channelInput(c), 1, c);
+    grid->addWidget(channelOutput(c), 2, c);
+    grid->addWidget(channelOptions(c), 3, c);
+  }
+  outer->addLayout(grid);
+
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(tripFrame(), 1);
+  auto* right = new QVBoxLayout;
+  right->addWidget(frequencyFrame());
+  QGroupBox* opt = Frame(QStringLiteral("frm_opt"), this);
+  auto* optL = new QHBoxLayout(opt);
+  optL->addWidget(label({}, opt, QStringLiteral("t")));
+  auto* delay = Field(QStringLiteral("txt_Delay"), opt);
+  optL->addWidget(delay);
+  optL->addWidget(label({}, opt, QStringLiteral("s")));
+  optL->addStretch();
+  binder_.text(delay, &model_.f.txtDelay);
+  binder_.visible(opt, &model_.f.frmOpt);
+  right->addWidget(opt);
+  right->addWidget(physicalFrame());
+  right->addStretch();
+  bottom->addLayout(right, 1);
+  outer->addLayout(bottom);
+  outer->addWidget(scalingPanel());
+  outer->addStretch();
+
+  binder_.check(doubler, &model_.f.chkDoubler, [this] { model_.doublerClicked(); });
+  binder_.check(hs, &model_.f.chkHS, {}, &model_.f.chkHSEnabled);
+  binder_.visible(math, &model_.f.cmdMath);
+  connect(math, &QPushButton::clicked, this, [this] { model_.copiaValori(); });
+  connect(stop, &QPushButton::clicked, this, &EditorWindow::stopRequested);
+  binder_.custom([this] {
+    channelHeading_[1]->setVisible(model_.f.frmInput[1] || model_.f.frmOutput[1] || model_.f.frmOptions[1]);
+  });
+  connect(&model_, &EditorModel::changed, this, [this] { binder_.sync(); });
+  setDisplayValue(4);
+  binder_.sync();
+}
+
+QGroupBox* EditorWindow::channelInput(int c) {
+  QGroupBox* g = Frame(N("frm_input", c), this);
+  auto* l = new QGridLayout(g);
+  l->addWidget(label(N("lbl_tipo_in", c), g), 0, 0);
+  auto* type = new QComboBox(g);
+  type->setObjectName(N("cmb_Prog_In", c));
+  type->setMinimumWidth(120);
+  l->addWidget(type, 0, 1, 1, 2);
+  binder_.combo(type, &model_.f.cmbProgIn[c], [this, c] { model_.inputTypeChanged(c); });
+
+  auto* max = Field(N("txt_Input_max", c), g);
+  auto* min = Field(N("txt_Input_min", c), g);
+  l->addWidget(label({}, g, QStringLiteral("Max")), 1, 0);
+  l->addWidget(max, 1, 1);
+  l->addWidget(label(N("lbl_uMisIn", 2 * c), g), 1, 2);
+  l->addWidget(label({}, g, QStringLiteral("Min")), 2, 0);
+  l->addWidget(min, 2, 1);
+  l->addWidget(label(N("lbl_uMisIn", 2 * c + 1), g), 2, 2);
+  binder_.text(max, &model_.f.txtInputMax[c]);
+  binder_.text(min, &model_.f.txtInputMin[c]);
+  binder_.label(g->findChild<QLabel*>(N("lbl_uMisIn", 2 * c)), &model_.f.lblUMisIn[2 * c]);
+  binder_.label(g->findChild<QLabel*>(N("lbl_uMisIn", 2 * c + 1)), &model_.f.lblUMisIn[2 * c + 1]);
+  auto* lim = label(N("lbl_limite_in", c), g);
+  auto* span = label(N("lbl_spanmin_in", c), g);
+  l->addWidget(lim, 3, 0, 1, 3);
+  l->addWidget(span, 4, 0, 1, 3);
+  binder_.label(lim, &model_.f.lblLimiteIn[c]);
+  binder_.label(span, &model_.f.lblSpanminIn[c]);
+
+  auto* offset = Field(N("txt_offset", c), g);
+  l->addWidget(label({}, g, QStringLiteral("Offset")), 5, 0);
+  l->addWidget(offset, 5, 1);
+  binder_.text(offset, &model_.f.txtOffset[c]);
+
+  auto* row = new QHBoxLayout;
+  QGroupBox* cjc = Frame(N("frm_cjc", c), g);
+  auto* cl = new QVBoxLayout(cjc);
+  auto* ext = radio(N("opt_CJC", 2 * c), {}, cjc);
+  auto* in = radio(N("opt_CJC", 2 * c + 1), {}, cjc);
+  cl->addWidget(ext);
+  cl->addWidget(in);
+  binder_.options({ext, in}, &model_.f.optCJC[c]);
+  binder_.visible(cjc, &model_.f.frmCjc[c]);
+  row->addWidget(cjc);
+
+  QGroupBox* fili = Frame(N("frm_fili", c), g);
+  auto* fl = new QVBoxLayout(fili);
+  std::vector<QAbstractButton*> wires;
+  const char* wireCaptions[3] = {"2", "4", "3"};
+  for (int k = 0; k < 3; ++k) {
+    auto* r = radio(N("opt_Fili", 3 * c + k), QString::fromLatin1(wireCaptions[k]), fili);
+    fl->addWidget(r);
+    wires.push_back(r);
+  }
+  binder_.options(wires, &model_.f.optFili[c]);
+  binder_.visible(fili, &model_.f.frmFili[c]);
+  row->addWidget(fili);
+
+  QGroupBox* brk = Frame(N("frm_break", c), g);
+  auto* bl = new QVBoxLayout(brk);
+  auto* up = radio(N("opt_Break", 2 * c), {}, brk);
+  auto* down = radio(N("opt_Break", 2 * c + 1), {}, brk);
+  bl->addWidget(up);
+  bl->addWidget(down);
+  binder_.options({up, down}, &model_.f.optBreak[c]);
+  binder_.visible(brk, &model_.f.frmBreak[c]);
+  row->addWidget(brk);
+  row->addStretch();
+  l->addLayout(row, 6, 0, 1, 3);
+  binder_.visible(g, &model_.f.frmInput[c]);
+  return g;
+}
+
+QGroupBox* EditorWindow::channelOutput(int c) {
+  QGroupBox* g = Frame(N("frm_output", c), this);
+  auto* l = new QGridLayout(g);
+  l->addWidget(label(N("lbl_tipo_out", c), g), 0, 0);
+  auto* type = new QComboBox(g);
+  type->setObjectName(N("cmb_Prog_Out", c));
+  l->addWidget(type, 0, 1, 1, 2);
+  binder_.combo(type, &model_.f.cmbProgOut[c], [this, c] { model_.outputTypeChanged(c); });
+  auto* max = Field(N("txt_Output_max", c), g);
+  auto* min = Field(N("txt_Output_min", c), g);
+  auto* u0 = label(N("lbl_uMisOut", 2 * c), g);
+  auto* u1 = label(N("lbl_uMisOut", 2 * c + 1), g);
+  l->addWidget(label({}, g, QStringLiteral("Max")), 1, 0);
+  l->addWidget(max, 1, 1);
+  l->addWidget(u0, 1, 2);
+  l->addWidget(label({}, g, QStringLiteral("Min")), 2, 0);
+  l->addWidget(min, 2, 1);
+  l->addWidget(u1, 2, 2);
+  binder_.text(max, &model_.f.txtOutputMax[c]);
+  binder_.text(min, &model_.f.txtOutputMin[c]);
+  binder_.label(u0, &model_.f.lblUMisOut[2 * c]);
+  binder_.label(u1, &model_.f.lblUMisOut[2 * c + 1]);
+  auto* lim = label(N("lbl_limite_out", c), g);
+  auto* span = label(N("lbl_spanmin_out", c), g);
+  l->addWidget(lim, 3, 0, 1, 3);
+  l->addWidget(span, 4, 0, 1, 3);
+  binder_.label(lim, &model_.f.lblLimiteOut[c]);
+  binder_.label(span, &model_.f.lblSpanminOut[c]);
+  binder_.visible(g, &model_.f.frmOutput[c]);
+  return g;
+}
+
+QGroupBox* EditorWindow::channelOptions(int c) {
+  QGroupBox* g = Frame(N("frm_options", c), this);
+  auto* l = new QGridLayout(g);
+  QGroupBox* funz = Frame(N("frm_funz", c), g);
+  auto* fl = new QVBoxLayout(funz);
+  std::vector<QAbstractButton*> fns;
+  for (int k = 0; k < 3; ++k) {
+    auto* r = radio(N("opt_funz", 3 * c + k), {}, funz);
+    fl->addWidget(r);
+    fns.push_back(r);
+    binder_.visible(r, &model_.f.optFunzVisible[3 * c + k]);
+  }
+  binder_.options(fns, &model_.f.optFunz[c]);
+  binder_.visible(funz, &model_.f.frmFunz[c]);
+  l->addWidget(funz, 0, 0, 3, 1);
+  l->addWidget(label({}, g, QStringLiteral("Over range")), 0, 1);
+  auto* over = new QComboBox(g);
+  over->setObjectName(N("cmb_OverRange", c));
+  l->addWidget(over, 0, 2);
+  binder_.combo(over, &model_.f.cmbOverRange[c], {});
+  auto* op = new QPushButton(g);
+  op->setObjectName(N("cmd_Operatore", c));
+  l->addWidget(op, 1, 2);
+  binder_.custom([this, op, c] { op->setText(model_.f.cmdOperatore[c]); });
+  connect(op, &QPushButton::clicked, this, [this, c] { emit optionsRequested(c); });
+  l->setColumnStretch(3, 1);
+  binder_.visible(g, &model_.f.frmOptions[c]);
+  return g;
+}
+
+QGroupBox* EditorWindow::tripFrame() {
+  QGroupBox* g = Frame(QStringLiteral("frm_soglia"), this);
+  auto* l = new QGridLayout(g);
+  // Channel B's trip exists only where both channels carry one.
+  for (int c = 0; c < 2; ++c) {
+    const int col = c * 4;
+    auto* hi = Field(N("txt_soglia_H", c), g);
+    auto* lo = Field(N("txt_soglia_L", c), g);
+    auto* uh = label(N("lbl_uMisS", 2 * c), g);
+    auto* ul = label(N("lbl_uMisS", 2 * c + 1), g);
+    auto* hiL = label({}, g, QStringLiteral("Hi"));
+    auto* loL = label({}, g, QStringLiteral("Lo"));
+    l->addWidget(hiL, 0, col);
+    l->addWidget(hi, 0, col + 1);
+    l->addWidget(uh, 0, col + 2);
+    l->addWidget(loL, 1, col);
+    l->addWidget(lo, 1, col + 1);
+    l->addWidget(ul, 1, col + 2);
+    binder_.text(hi, &model_.f.txtSogliaH[c]);
+    binder_.text(lo, &model_.f.txtSogliaL[c]);
+    binder_.label(uh, &model_.f.lblUMisS[2 * c]);
+    binder_.label(ul, &model_.f.lblUMisS[2 * c + 1]);
+    auto* mx = radio(N("optTrip", 2 * c), QStringLiteral("Max"), g);
+    auto* mn = radio(N("optTrip", 2 * c + 1), QStringLiteral("Min"), g);
+    auto* nc = radio(N("optRele", 2 * c), QStringLiteral("NC"), g);
+    auto* no = radio(N("optRele", 2 * c + 1), QStringLiteral("NO"), g);
+    auto* dir = new QHBoxLayout;
+    dir->addWidget(mx);
+    dir->addWidget(mn);
+    dir->addSpacing(8);
+    dir->addWidget(nc);
+    dir->addWidget(no);
+    l->addLayout(dir, 2, col, 1, 3);
+    binder_.options({mx, mn}, &model_.f.optTrip[c]);
+    binder_.options({nc, no}, &model_.f.optRele[c]);
+    if (c == 1) {
+      binder_.custom([this, hi, lo, uh, ul, hiL, loL, mx, mn, nc, no] {
+        const bool both = model_.state().identity.deviceCode == 12 && model_.state().identity.variant == 7;
+        for (QWidget* w : std::initializer_list<QWidget*>{hi, lo, uh, ul, hiL, loL, mx, mn, nc, no})
+          w->setVisible(both);
+      });
+    }
+  }
+  auto* delay = Field(QStringLiteral("txt_soglia_Delay"), g);
+  l->addWidget(label({}, g, QStringLiteral("Delay")), 3, 0);
+  l->addWidget(delay, 3, 1);
+  l->addWidget(label({}, g, QStringLiteral("s")), 3, 2);
+  binder_.text(delay, &model_.f.txtSogliaDelay);
+  l->setColumnStretch(8, 1);
+  binder_.visible(g, &model_.f.frmSoglia);
+  return g;
+}
+
+QGroupBox* EditorWindow::frequencyFrame() {
+  QGroupBox* g = Frame(QStringLiteral("frm_freq"), this);
+  auto* l = new QGridLayout(g);
+  auto* type = new QComboBox(g);
+  type->setObjectName(QStringLiteral("cmb_Freq_Type"));
+  l->addWidget(type, 0, 0, 1, 2);
+  binder_.combo(type, &model_.f.cmbFreqType, [this] { model_.freqTypeChanged(); });
+  auto* hz = new QCheckBox(QStringLiteral("50 Hz"), g);
+  hz->setObjectName(QStringLiteral("chk_50hz"));
+  l->addWidget(hz, 0, 2);
+  binder_.check(hz, &model_.f.chk50hz);
+  auto* filter = Field(QStringLiteral("txt_filter"), g);
+  l->addWidget(label(QStringLiteral("lbl_filter"), g), 1, 0);
+  l->addWidget(filter, 1, 1);
+  binder_.text(filter, &model_.f.txtFilter);
+  auto* auxL = label(QStringLiteral("lbl_aux"), g, QStringLiteral("Aux"));
+  auto* aux = Field(QStringLiteral("txt_aux_freq"), g);
+  auto* auxU = label(QStringLiteral("lbl_uMisAux"), g, QStringLiteral("Hz"));
+  l->addWidget(auxL, 2, 0);
+  l->addWidget(aux, 2, 1);
+  l->addWidget(auxU, 2, 2);
+  binder_.text(aux, &model_.f.txtAuxFreq);
+  auto* trigL = label(QStringLiteral("lbl_trig"), g);
+  auto* trig = Field(QStringLiteral("txt_Trig"), g);
+  auto* trigU = label(QStringLiteral("lbl_uMisTrig"), g);
+  l->addWidget(trigL, 3, 0);
+  l->addWidget(trig, 3, 1);
+  l->addWidget(trigU, 3, 2);
+  binder_.text(trig, &model_.f.txtTrig);
+  binder_.label(trigU, &model_.f.lblUMisTrig);
+  for (QWidget* w : std::initializer_list<QWidget*>{auxL, aux, auxU, trigL, trig, trigU})
+    binder_.visible(w, &model_.f.auxVisible);
+  binder_.visible(g, &model_.f.frmFreq);
+  return g;
+}
+
+QGroupBox* EditorWindow::physicalFrame() {
+  QGroupBox* g = Frame(QStringLiteral("frm_fisico"), this);
+  auto* l = new QGridLayout(g);
+  l->addWidget(label({}, g, QStringLiteral("A")), 0, 1);
+  l->addWidget(label({}, g, QStringLiteral("B")), 0, 2);
+  const char* rowsCaptions[4] = {"In Max", "In Min", "Out Max", "Out Min"};
+  for (int r = 0; r < 4; ++r) l->addWidget(label({}, g, QString::fromLatin1(rowsCaptions[r])), r + 1, 0);
+  for (int c = 0; c < 2; ++c) {
+    auto* inMax = Field(N("txt_Fisico_max", 2 + c), g);
+    auto* inMin = Field(N("txt_Fisico_min", 2 + c), g);
+    auto* outMax = Field(N("txt_FisicoOut_max", c), g);
+    auto* outMin = Field(N("txt_FisicoOut_min", c), g);
+    l->addWidget(inMax, 1, c + 1);
+    l->addWidget(inMin, 2, c + 1);
+    l->addWidget(outMax, 3, c + 1);
+    l->addWidget(outMin, 4, c + 1);
+    binder_.text(inMax, &model_.f.txtFisicoMax[2 + c]);
+    binder_.text(inMin, &model_.f.txtFisicoMin[2 + c]);
+    binder_.text(outMax, &model_.f.txtFisicoOutMax[c]);
+    binder_.text(outMin, &model_.f.txtFisicoOutMin[c]);
+  }
+  binder_.visible(g, &model_.f.frmFisico);
+  return g;
+}
+
+QGroupBox* EditorWindow::scalingPanel() {
+  QGroupBox* g = Frame(QStringLiteral("frm_modo"), this);
+  auto* l = new QGridLayout(g);
+  for (int c = 0; c < 2; ++c) {
+    const int col = c * 3;
+    l->addWidget(label({}, g, c == 0 ? QStringLiteral("A") : QStringLiteral("B")), 0, col);
+    const struct {
+      const char* name;
+      QString* field;
+      int unit;  // lbl_uMisIn index, -1 for outputs
+    } rowsDef[4] = {{"txt_Input_max", &model_.f.txtInputMax[2 + c], 4 + 2 * c},
+                    {"txt_Input_min", &model_.f.txtInputMin[2 + c], 5 + 2 * c},
+                    {"txt_Output_max", &model_.f.txtOutputMax[2 + c], -1},
+                    {"txt_Output_min", &model_.f.txtOutputMin[2 + c], -1}};
+    for (int r = 0; r < 4; ++r) {
+      auto* e = Field(N(rowsDef[r].name, 2 + c), g);
+      e->setReadOnly(true);
+      l->addWidget(e, r + 1, col + 1);
+      binder_.text(e, rowsDef[r].field);
+      if (rowsDef[r].unit >= 0) {
+        auto* u = label(N("lbl_uMisIn", rowsDef[r].unit), g);
+        l->addWidget(u, r + 1, col + 2);
+        binder_.label(u, &model_.f.lblUMisIn[rowsDef[r].unit]);
+      } else {
+        auto* u = label({}, g);
+        l->addWidget(u, r + 1, col + 2);
+        binder_.label(u, &model_.f.lblUMisOut[2 * c]);
+      }
+    }
+  }
+  auto* ok = new QPushButton(QStringLiteral("OK"), g);
+  ok->setObjectName(QStringLiteral("cmd_OperOk"));
+  l->addWidget(ok, 5, 5);
+  connect(ok, &QPushButton::clicked, this, [this] { model_.closeScalingPanel(); });
+  binder_.visible(g, &model_.f.frmModo);
+  return g;
+}
+
+void EditorWindow::setDisplayValue(int value) {
+  display_ = value;
+  portLamp_->setVbColor(value == 1 ? kGreen : kRed);
+  portLamp_->setToolTip(QStringLiteral("%1").arg(value));
+  setEnabled(true);
+  applyCaptions(model_.state());
+}
+
+void EditorWindow::applyCaptions(const AppState& s) {
+  setWindowTitle(Tr(s, 35));
+  // The port state as a symbol: open (filled) or closed (hollow).
+  portText_->setText(display_ == 1 ? QStringLiteral("COM \u25cf") : QStringLiteral("COM \u25cb"));
+  auto set = [this](const QString& name, const QString& text) {
+    if (auto* w = findChild<QWidget*>(name)) {
+      if (auto* g = qobject_cast<QGroupBox*>(w)) g->setTitle(text);
+      else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text);
+      else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(text);
+    }
+  };
+  const bool v7 = s.identity.variant == 7;
+  for (int c = 0; c < 2; ++c) {
+    const QString ch = Tr(s, 72) + (c == 0 ? QStringLiteral(" A") : QStringLiteral(" B"));
+    channelHeading_[c]->setText(ch);
+    set(N("lbl_tipo_in", c), Tr(s, 40));
+    set(N("lbl_tipo_out", c), Tr(s, 40));
+    set(N("frm_funz", c), Tr(s, 41));
+    for (int k = 0; k < 3; ++k) set(N("opt_funz", 3 * c + k), Tr(s, 32 + k));
+    set(N("opt_CJC", 2 * c), Tr(s, 42));
+    set(N("opt_CJC", 2 * c + 1), Tr(s, 43));
+    set(N("frm_cjc", c), QStringLiteral("CJC"));
+    set(N("opt_Break", 2 * c), Tr(s, 44));
+    set(N("opt_Break", 2 * c + 1), Tr(s, 45));
+    set(N("frm_break", c), QStringLiteral("Burn-out"));
+    set(N("frm_fili", c), Tr(s, 60));
+    set(N("frm_input", c), Tr(s, 48));
+    set(N("frm_options", c), Tr(s, 57));
+    if (v7)
+      set(N("frm_output", c), Tr(s, 49) + QLatin1Char(' ') + Tr(s, c == 0 ? 79 : 80));
+    else
+      set(N("frm_output", c), Tr(s, 49));
+  }
+  set(QStringLiteral("frm_soglia"), Tr(s, 50));
+  set(QStringLiteral("frm_freq"), Tr(s, 40));
+  set(QStringLiteral("lbl_filter"), Tr(s, 82));
+  set(QStringLiteral("lbl_trig"), Tr(s, 81));
+  set(QStringLiteral("chk_Doubler"), Tr(s, 31));
+  set(QStringLiteral("frm_opt"), Tr(s, 57));
+  set(QStringLiteral("frm_fisico"), QStringLiteral("f(x)"));
+}
+
+} // namespace pv

@@ -1,0 +1,56 @@
+#pragma once
+// The configuration editor window (frm_program): a thin view of the editor
+// model. Every rule runs in the model; this window copies values to and
+// from its controls and repaints when the model changes.
+#include "config/ui/Binder.h"
+
+#include <QWidget>
+#include <array>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace pv {
+
+class EditorModel;
+struct AppState;
+class Lamp;
+
+class EditorWindow final : public QWidget {
+  Q_OBJECT
+public:
+  explicit EditorWindow(EditorModel& model, QWidget* parent = nullptr);
+
+  // Captions of the current language and the headings of the unit's variant.
+  void applyCaptions(const AppState& s);
+  // 1 while the port is open, 4 when it closed or failed to open.
+  void setDisplayValue(int value);
+  int displayValue() const { return display_; }
+  void sync() { binder_.sync(); }
+
+signals:
+  void optionsRequested(int channel);
+  void stopRequested();
+
+private:
+  QGroupBox* channelInput(int c);
+  QGroupBox* channelOutput(int c);
+  QGroupBox* channelOptions(int c);
+  QGroupBox* tripFrame();
+  QGroupBox* frequencyFrame();
+  QGroupBox* scalingPanel();
+  QGroupBox* physicalFrame();
+  QRadioButton* radio(const QString& name, const QString& text, QWidget* parent);
+  QLabel* label(const QString& name, QWidget* parent, const QString& text = {});
+
+  EditorModel& model_;
+  Binder binder_;
+  int display_ = 4;
+  Lamp* portLamp_ = nullptr;
+  QLabel* portText_ = nullptr;
+  std::array<QLabel*, 2> channelHeading_{};
+};
+
+} // namespace pv

@@ -1,0 +1,77 @@
+#include "config/ui/OptionsWindow.h"
+#include "app/Texts.h"
+#include "config/EditorModel.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace pv {
+
+OptionsWindow::OptionsWindow(EditorModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+  setObjectName(QStringLiteral("frm_Oper"));
+  auto* outer = new QVBoxLayout(this);
+  frame2_ = new QGroupBox(QStringLiteral("Function"), this);
+  frame2_->setObjectName(QStringLiteral("Frame2"));
+  auto* grid = new QGridLayout(frame2_);
+  for (int i = 0; i < 8; ++i) {
+    ops_[i] = new QRadioButton(QString::fromLatin1(kOperationCaptions[i]), frame2_);
+    ops_[i]->setObjectName(QStringLiteral("opt_Oper_%1").arg(i));
+    grid->addWidget(ops_[i], i % 4, i / 4);
+    connect(ops_[i], &QRadioButton::clicked, this, [this, i] { model_.chooseOperation(i); });
+  }
+  outer->addWidget(frame2_);
+
+  frame1_ = new QGroupBox(QStringLiteral("Options"), this);
+  frame1_->setObjectName(QStringLiteral("Frame1"));
+  auto* row = new QHBoxLayout(frame1_);
+  auto* delay = new QLabel(QStringLiteral("Delay"), frame1_);
+  delay->setObjectName(QStringLiteral("Label21"));
+  value_ = new QLineEdit(frame1_);
+  value_->setObjectName(QStringLiteral("txt_Opzione"));
+  value_->setFixedWidth(70);
+  auto* sec = new QLabel(QStringLiteral("sec"), frame1_);
+  sec->setObjectName(QStringLiteral("Label19"));
+  row->addWidget(delay);
+  row->addWidget(value_);
+  row->addWidget(sec);
+  row->addStretch();
+  outer->addWidget(frame1_);
+  connect(value_, &QLineEdit::textEdited, this, [this](const QString& t) { model_.f.txtOpzione = t; });
+
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setObjectName(QStringLiteral("Cmd_ok"));
+  ok->setDefault(true);
+  outer->addWidget(ok, 0, Qt::AlignRight);
+  connect(ok, &QPushButton::clicked, this, &OptionsWindow::closeRequested);
+  connect(&model_, &EditorModel::changed, this, &OptionsWindow::sync);
+  sync();
+}
+
+void OptionsWindow::openFor(int channel) {
+  model_.openOptions(channel);
+  sync();
+}
+
+void OptionsWindow::sync() {
+  const int op = model_.state().channels[model_.f.optionsChannel].operatorOption;
+  for (int i = 0; i < 8; ++i) ops_[i]->setChecked(i == op);
+  frame1_->setVisible(model_.f.frame1);
+  if (value_->text() != model_.f.txtOpzione) value_->setText(model_.f.txtOpzione);
+  setWindowTitle(QStringLiteral("%1 %2").arg(Tr(model_.state(), 72),
+                                            model_.f.optionsChannel == 0 ? QStringLiteral("A")
+                                                                         : QStringLiteral("B")));
+}
+
+void OptionsWindow::applyCaptions(const AppState& s) {
+  frame2_->setTitle(Tr(s, 41));
+  frame1_->setTitle(Tr(s, 57));
+  sync();
+}
+
+} // namespace pv

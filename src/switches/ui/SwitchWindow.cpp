@@ -1,0 +1,310 @@
+#include "switches/ui/SwitchWindow.h"
+#include "app/AppState.h"
+#include "app/Texts.h"
+#include "app/ui/Widgets.h"
+#include "switches/SwitchWizardModel.h"
+#include "switches/ui/DipBank.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace pv {
+
+namespace {
+QString N(const char* base, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(base)).arg(i); }
+
+void FillCombo(QComboBox* box, const SwitchWizardModel::Selector& s) {
+  QSignalBlocker b(box);
+  QStringList now;
+  for (int i = 0; i < box->count(); ++i) now << box->itemText(i);
+  if (now != s.items) {
+    box->clear();
+    box->addItems(s.items);
+  }
+  box->setCurrentIndex(s.index);
+  box->setPlaceholderText(s.index < 0 ? s.text : QString());
+}
+
+void FillList(QListWidget* list, const SwitchList& l) {
+  QSignalBlocker b(list);
+  QStringList now, want;
+  for (int i = 0; i < list->count(); ++i) now << list->item(i)->text();
+  for (const ListEntry& e : l.entries) want << e.text;
+  if (now != want) {
+    list->clear();
+    list->addItems(want);
+  }
+  list->setCurrentRow(l.selected);
+  if (l.selected >= 0) list->scrollToItem(list->item(l.selected));
+}
+} // namespace
+
+SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, QWidget* parent)
+    : QWidget(parent), model_(model), state_(state) {
+  setObjectName(QStringLiteral("frm_switch"));
+  setWindowTitle(QStringLiteral("Switch_Wizard"));
+  auto* outer = new QVBoxLayout(this);
+
+  // Demonstration controls.
+  auto* demo = new QHBoxLayout;
+  wizard_ = new QPushButton(QStringLiteral("Wizard ->"), this);
+  wizard_->setObjectName(QStringLiteral("aiuto_switch"));
+  back_ = new QPushButton(QStringLiteral("<- Back "), this);
+  back_->setObjectName(QStringLiteral("close_aiuto_switch"));
+  models_ = new QComboBox(this);
+  models_->setObjectName(QStringLiteral("aiuto_modello"));
+  models_->setMinimumWidth(140);
+  demo->addWidget(wizard_);
+  demo->addWidget(back_);
+  demo->addWidget(models_);
+  demo->addStretch();
+  outer->addLayout(demo);
+  limits_ = new QPlainTextEdit(this);
+  limits_->setObjectName(QStringLiteral("visualizza_limiti"));
+  limits_->setReadOnly(true);
+  limits_->setFixedHeight(48);
+  outer->addWidget(limits_);
+
+  auto* grid = new QGridLayout;
+  for (int c = 0; c < 2; ++c) {
+    channelLabel_[c] = new QLabel(c == 0 ? QStringLiteral("Channel A") : QStringLiteral("Channel B"), this);
+    channelLabel_[c]->setObjectName(N("Label6", c + 2));
+    grid->addWidget(channelLabel_[c], 0, c);
+
+    inFrame_[c] = new QGroupBox(QStringLiteral("Input Type"), this);
+    inFrame_[c]->setObjectName(N("frm_SW_in", c));
+    auto* il = new QVBoxLayout(inFrame_[c]);
+    inBox_[c] = new QComboBox(inFrame_[c]);
+    inBox_[c]->setObjectName(N("cmb_SW_in", c));
+    inBox_[c]->setMinimumWidth(150);
+    il->addWidget(inBox_[c]);
+    if (c == 0) {
+      auto* units = new QHBoxLayout;
+      for (int k = 0; k < 2; ++k) {
+        far_[k] = new QRadioButton(k == 0 ? QString::fromUtf8("\u00b0C") : QString::fromUtf8("\u00b0F"), inFrame_[c]);
+        far_[k]->setObjectName(N("opt_far", k));
+        units->addWidget(far_[k]);
+        connect(far_[k], &QRadioButton::clicked, this, [this, k] {
+          if (!syncing_) model_.temperatureUnitSelected(k == 1);
+        });
+      }
+      units->addStretch();
+      il->addLayout(units);
+    }
+    grid->addWidget(inFrame_[c], 1, c);
+
+    outFrame_[c] = new QGroupBox(QStringLiteral("Output Type"), this);
+    outFrame_[c]->setObjectName(N("frm_sw_Out", c));
+    auto* ol = new QVBoxLayout(outFrame_[c]);
+    outBox_[c] = new QComboBox(outFrame_[c]);
+    outBox_[c]->setObjectName(N("cmb_sw_Out", c));
+    ol->addWidget(outBox_[c]);
+    grid->addWidget(outFrame_[c], 2, c);
+
+    optFrame_[c] = new QGroupBox(QStringLiteral("Option"), this);
+    optFrame_[c]->setObjectName(N("frm_optionSw", c));
+    auto* pl = new QHBoxLayout(optFrame_[c]);
+    for (int k = 0; k < 2; ++k) {
+      auto* r = new QRadioButton(k == 0 ? QStringLiteral("Off") : QStringLiteral("On"), optFrame_[c]);
+      r->setObjectName(N("Opzione", 2 * c + k));
+      r->setAutoExclusive(false);
+      opts_[2 * c + k] = r;
+      pl->addWidget(r);
+      connect(r, &QRadioButton::clicked, this, [this, c, k] {
+        if (!syncing_) model_.optionSelected(c, k == 1);
+      });
+    }
+    grid->addWidget(optFrame_[c], 3, c);
+
+    connect(inBox_[c], &QComboBox::activated, this, [this, c](int i) {
+      if (!syncing_) model_.inputSelected(c, i);
+    });
+    connect(outBox_[c], &QComboBox::activated, this, [this, c](int i) {
+      if (!syncing_) model_.outputSelected(c, i);
+    });
+  }
+
+  // Span and zero lists, the multiplier, the second byte and the check.
+  auto* lists = new QGridLayout;
+  spanLabel_ = new QLabel(QStringLiteral("Span"), this);
+  zeroLabel_ = new QLabel(QStringLiteral("Zero"), this);
+  span_ = new QListWidget(this);
+  span_->setObjectName(QStringLiteral("lst_span"));
+  zero_ = new QListWidget(this);
+  zero_->setObjectName(QStringLiteral("lst_zero"));
+  for (QListWidget* l : {span_, zero_}) {
+    l->setMinimumWidth(110);
+    l->setMinimumHeight(170);
+  }
+  lists->addWidget(spanLabel_, 0, 0);
+  lists->addWidget(zeroLabel_, 0, 1);
+  lists->addWidget(span_, 1, 0);
+  lists->addWidget(zero_, 1, 1);
+  connect(span_, &QListWidget::itemClicked, this, [this](QListWidgetItem* it) {
+    if (!syncing_) model_.spanClicked(span_->row(it));
+  });
+  connect(zero_, &QListWidget::itemClicked, this, [this](QListWidgetItem* it) {
+    if (!syncing_) model_.zeroClicked(zero_->row(it));
+  });
+  connect(span_, &QListWidget::itemDoubleClicked, this,
+          [this](QListWidgetItem* it) { model_.storeDefault(Table::Span, span_->row(it)); });
+  connect(zero_, &QListWidget::itemDoubleClicked, this,
+          [this](QListWidgetItem* it) { model_.storeDefault(Table::Zero, zero_->row(it)); });
+  grid->addLayout(lists, 1, 2, 3, 1);
+
+  auto* side = new QVBoxLayout;
+  divider_ = new QGroupBox(QStringLiteral("Molt"), this);
+  divider_->setObjectName(QStringLiteral("Divider"));
+  auto* dl = new QHBoxLayout(divider_);
+  multiplier_ = new QComboBox(divider_);
+  multiplier_->setObjectName(QStringLiteral("cmb_divider"));
+  multiplier_->addItems(SwitchWizardModel::multiplierItems());
+  dl->addWidget(multiplier_);
+  connect(multiplier_, &QComboBox::activated, this, [this](int i) {
+    if (!syncing_) model_.multiplierSelected(i);
+  });
+  side->addWidget(divider_);
+  sw2_ = new QLineEdit(this);
+  sw2_->setObjectName(QStringLiteral("txt_sw2"));
+  sw2_->setReadOnly(true);
+  sw2_->setFixedWidth(48);
+  sw2_->setToolTip(QStringLiteral("SW2 (hex)"));
+  side->addWidget(sw2_);
+  check_ = new QGroupBox(this);
+  check_->setObjectName(QStringLiteral("frm_check"));
+  auto* cl = new QHBoxLayout(check_);
+  spia_ = new Lamp(check_);
+  spia_->setObjectName(QStringLiteral("Spia"));
+  spia_->setFixedSize(22, 22);
+  checkText_ = new QLabel(check_);
+  checkText_->setObjectName(QStringLiteral("lbl_check"));
+  cl->addWidget(spia_);
+  cl->addWidget(checkText_);
+  cl->addStretch();
+  side->addWidget(check_);
+  side->addStretch();
+  grid->addLayout(side, 1, 3, 3, 1);
+  grid->setColumnStretch(4, 1);
+  outer->addLayout(grid);
+
+  auto* bankRow = new QHBoxLayout;
+  const char* names[3] = {"SW1", "SW2", "SW3"};
+  for (int b = 0; b < 3; ++b) {
+    banks_[b] = new DipBank(QString::fromLatin1(names[b]), b == 2 ? 4 : 8, this);
+    banks_[b]->setObjectName(QStringLiteral("frm_dip%1").arg(b + 1));
+    bankRow->addWidget(banks_[b]);
+  }
+  bankRow->addStretch();
+  outer->addLayout(bankRow);
+  outer->addStretch();
+
+  connect(wizard_, &QPushButton::clicked, this, [this] { model_.enterDemo(); });
+  connect(back_, &QPushButton::clicked, this, [this] { model_.leaveDemo(); });
+  connect(models_, &QComboBox::activated, this, [this](int i) {
+    if (!syncing_) model_.chooseDemoModel(i);
+  });
+  connect(&model_, &SwitchWizardModel::changed, this, &SwitchWindow::sync);
+  sync();
+}
+
+void SwitchWindow::sync() {
+  syncing_ = true;
+  const auto& v = model_.visibility();
+  for (int c = 0; c < 2; ++c) {
+    FillCombo(inBox_[c], model_.input(c));
+    FillCombo(outBox_[c], model_.output(c));
+    inFrame_[c]->setVisible(v.inputFrame[c]);
+    outFrame_[c]->setVisible(v.outputFrame[c]);
+    optFrame_[c]->setVisible(v.optionFrame[c]);
+    inBox_[c]->setVisible(v.selectors);
+    outBox_[c]->setVisible(v.selectors);
+    channelLabel_[c]->setVisible(v.channelLabels);
+    const auto& cap = model_.optionCaptions(c);
+    optFrame_[c]->setTitle(cap.frame);
+    opts_[2 * c]->setText(cap.off);
+    opts_[2 * c + 1]->setText(cap.on);
+    opts_[2 * c]->setChecked(!model_.option(c));
+    opts_[2 * c + 1]->setChecked(model_.option(c));
+    opts_[2 * c]->setVisible(v.optionButtons);
+    opts_[2 * c + 1]->setVisible(v.optionButtons);
+  }
+  far_[0]->setChecked(!model_.fahrenheit());
+  far_[1]->setChecked(model_.fahrenheit());
+  FillList(span_, model_.spanList());
+  FillList(zero_, model_.zeroList());
+  span_->setVisible(v.spanList);
+  zero_->setVisible(v.zeroList);
+  spanLabel_->setVisible(v.spanLabel);
+  zeroLabel_->setVisible(v.zeroLabel);
+  divider_->setVisible(v.multiplierFrame);
+  {
+    QSignalBlocker b(multiplier_);
+    multiplier_->setCurrentIndex(model_.multiplier());
+  }
+  sw2_->setText(model_.sw2Text());
+  if (limits_->toPlainText() != model_.limitsText()) limits_->setPlainText(model_.limitsText());
+  limits_->setVisible(v.limitsText);
+  wizard_->setVisible(v.wizardButton);
+  back_->setVisible(v.backButton);
+  models_->setVisible(v.modelList);
+  {
+    QSignalBlocker b(models_);
+    const QStringList items = model_.demoModelList();
+    if (models_->count() != items.size()) {
+      models_->clear();
+      models_->addItems(items);
+    }
+    models_->setCurrentIndex(model_.demoSlot());
+    models_->setPlaceholderText(model_.demoModelListText());
+  }
+  check_->setVisible(v.checkFrame);
+  switch (model_.check()) {
+    case CheckResult::None:
+      spia_->setVisible(false);
+      checkText_->setText(QString());
+      break;
+    case CheckResult::Ok:
+      spia_->setVisible(true);
+      spia_->setVbColor(kGreen);
+      checkText_->setText(QStringLiteral("OK"));
+      break;
+    case CheckResult::Err:
+      spia_->setVisible(true);
+      spia_->setVbColor(kRed);
+      checkText_->setText(QStringLiteral("ERR"));
+      break;
+  }
+  const auto banks = model_.banks();
+  const SwitchBytes& bytes = model_.bytes();
+  for (int b = 0; b < 3; ++b) {
+    banks_[b]->setCaption(banks[b].caption);
+    banks_[b]->setByte(bytes[b]);
+    banks_[b]->setVisible(banks[b].visible);
+  }
+  syncing_ = false;
+}
+
+void SwitchWindow::applyCaptions(const AppState& s) {
+  for (int c = 0; c < 2; ++c) {
+    inFrame_[c]->setTitle(Tr(s, 48));
+    outFrame_[c]->setTitle(Tr(s, 49));
+    channelLabel_[c]->setText(Tr(s, 72) + (c == 0 ? QStringLiteral(" A") : QStringLiteral(" B")));
+  }
+  check_->setTitle(Tr(s, 56));
+  divider_->setTitle(Tr(s, 83));
+  // Option captions follow the input and the unit: the model owns them.
+  model_.ImpostaSwOpz();
+  sync();
+}
+
+} // namespace pv

@@ -1,0 +1,58 @@
+#pragma once
+// The switch wizard window (frm_switch): the unit's three DIP-switch banks,
+// what they mean, and how to set them for another range; with a
+// demonstration mode that needs no unit. A thin view of SwitchWizardModel.
+#include <QWidget>
+#include <array>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace pv {
+
+class SwitchWizardModel;
+class DipBank;
+class Lamp;
+struct AppState;
+
+class SwitchWindow final : public QWidget {
+  Q_OBJECT
+public:
+  SwitchWindow(SwitchWizardModel& model, AppState& state, QWidget* parent = nullptr);
+  void applyCaptions(const AppState& s);
+  void sync();
+  DipBank* bank(int i) const { return banks_[i]; }
+
+private:
+  SwitchWizardModel& model_;
+  AppState& state_;
+  bool syncing_ = false;
+  std::array<QGroupBox*, 2> inFrame_{}, outFrame_{}, optFrame_{};
+  std::array<QComboBox*, 2> inBox_{}, outBox_{};
+  std::array<QRadioButton*, 4> opts_{};
+  std::array<QRadioButton*, 2> far_{};
+  std::array<QLabel*, 2> channelLabel_{};
+  QListWidget* span_;
+  QListWidget* zero_;
+  QLabel* spanLabel_;
+  QLabel* zeroLabel_;
+  QGroupBox* divider_;
+  QComboBox* multiplier_;
+  QLineEdit* sw2_;
+  QPlainTextEdit* limits_;
+  QPushButton* wizard_;
+  QPushButton* back_;
+  QComboBox* models_;
+  QGroupBox* check_;
+  Lamp* spia_;
+  QLabel* checkText_;
+  std::array<DipBank*, 3> banks_{};
+};
+
+} // namespace pv

@@ -1,0 +1,98 @@
+// Renders every window of the program into PNG files, in both languages,
+// against whatever unit "COM 1" resolves to (the simulator in the script
+// that calls this). Used to look at the windows and for the README.
+#include "app/ui/CommWindow.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/Program.h"
+#include "config/ui/EditorWindow.h"
+#include "config/ui/OptionsWindow.h"
+#include "text/ui/AboutWindow.h"
+#include "text/ui/LanguageWindow.h"
+#include "measure/ui/MeasureWindow.h"
+#include "switches/SwitchWizardModel.h"
+#include "switches/ui/SwitchWindow.h"
+#include "app/AppState.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+
+using namespace pv;
+
+namespace {
+void Settle() {
+  for (int i = 0; i < 10; ++i) QApplication::processEvents();
+}
+
+void Save(QWidget* w, const QString& dir, const QString& name) {
+  Settle();
+  const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
+  if (!w->grab().save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+  else std::printf("%s\n", qPrintable(path));
+}
+} // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+  QDir().mkpath(dir);
+  Program program;
+  program.Startup();
+  Settle();
+  Save(program.frame(), dir, QStringLiteral("startup"));
+
+  // Open "COM 1": the program reads the unit and shows the editor.
+  program.frame()->findChild<QPushButton*>(QStringLiteral("Check1"))->click();
+  Settle();
+  for (int lang = 0; lang < 2; ++lang) {
+    program.SetLanguage(lang);
+    const QString suffix = lang == 0 ? QStringLiteral("_it") : QStringLiteral("_en");
+    Save(program.frame(), dir, QStringLiteral("main") + suffix);
+    std::printf("editor hint %dx%d min %dx%d size %dx%d host %dx%d\n", program.editorWindow()->sizeHint().width(),
+                program.editorWindow()->sizeHint().height(), program.editorWindow()->minimumSizeHint().width(),
+                program.editorWindow()->minimumSizeHint().height(), program.editorWindow()->width(),
+                program.editorWindow()->height(), Program::HostOf(program.editorWindow())->width(),
+                Program::HostOf(program.editorWindow())->height());
+    Save(program.editorWindow(), dir, QStringLiteral("editor") + suffix);
+    program.ShowAbout();
+    Save(Program::HostOf(program.aboutWindow()), dir, QStringLiteral("about") + suffix);
+    Program::HostOf(program.aboutWindow())->hide();
+    program.ShowLanguage();
+    Save(Program::HostOf(program.languageWindow()), dir, QStringLiteral("language"));
+    Program::HostOf(program.languageWindow())->hide();
+    program.optionsWindow();
+    program.editorWindow()->optionsRequested(0);
+    Save(Program::HostOf(program.optionsWindow()), dir, QStringLiteral("options") + suffix);
+    Program::HostOf(program.optionsWindow())->hide();
+  }
+  // A measurement run: grab the window a few seconds in, then stop.
+  program.SetLanguage(1);
+  QTimer::singleShot(6000, [&] {
+    Save(Program::HostOf(program.measureWindow()), dir, QStringLiteral("measure_en"));
+    program.state().measureRunning = false;
+  });
+  program.StartStop();
+  Program::HostOf(program.measureWindow())->hide();
+
+  // The switch wizard on the unit, then in demonstration mode.
+  program.View(2);
+  Save(Program::HostOf(program.switchWindow()), dir, QStringLiteral("switch_unit_en"));
+  SwitchWizardModel& sw = program.switches();
+  sw.enterDemo();
+  sw.chooseDemoModel(0);
+  const int tcj = sw.input(0).items.indexOf(QStringLiteral("Tc J"));
+  if (tcj >= 0) sw.inputSelected(0, tcj);
+  sw.outputSelected(0, 1);
+  if (!sw.spanList().entries.isEmpty()) sw.spanClicked(std::min<int>(10, sw.spanList().entries.size() - 1));
+  if (!sw.zeroList().entries.isEmpty()) sw.zeroClicked(std::min<int>(3, sw.zeroList().entries.size() - 1));
+  Save(Program::HostOf(program.switchWindow()), dir, QStringLiteral("switch_demo_en"));
+  program.SetLanguage(0);
+  Save(Program::HostOf(program.switchWindow()), dir, QStringLiteral("switch_demo_it"));
+  sw.leaveDemo();
+  program.Exit();
+  return 0;
+}

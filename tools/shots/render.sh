@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Renders every window into docs/screenshots under a virtual display,
+# against a simulated unit: tools/shots/render.sh [MODEL] [OUT_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+model=${1:-KRV2212A}
+out=${2:-docs/screenshots}
+build=${BUILD_DIR:-build}
+ninja -C "$build" planovix-shots planovix-devsim >/dev/null
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+"$build/tools/devsim/planovix-devsim" --model "$model" >"$fifo" &
+sim=$!
+trap 'kill $sim 2>/dev/null || true; rm -f "$fifo"' EXIT
+exec 3<"$fifo"
+read -r pty <&3
+export PLANOVIX_COM1=$pty
+xvfb-run -a -s "-screen 0 1400x1000x24" "$build/tools/shots/planovix-shots" "$out"
