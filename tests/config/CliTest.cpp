@@ -4,6 +4,7 @@
 #include "SimulatorLink.h"
 #include "link/Clock.h"
 #include "link/MemorySerialPort.h"
+#include "switches/SwitchTables.h"
 
 #include <QFile>
 #include <cstring>
@@ -129,6 +130,90 @@ TEST(Cli, DeviceFailuresExitOne) {
   id.deviceCode = 11;
   eleven.unit.setIdentity(id);
   EXPECT_EQ(eleven.run({"read-config", eleven.file("x.DST")}), 3);
+}
+
+TEST(Cli, SwitchesAreDecoded) {
+  Cli c("KRV2211A");
+  const auto f = FactorySwitchBytes(c.unit.identity());  // Tc K 0..100 °C, 4-20 mA
+  c.unit.setSwitches({f[0], f[1], f[2], 0});
+  ASSERT_EQ(c.run({"--json", "switches"}), 0) << c.err.toStdString();
+  const QJsonObject o = QJsonDocument::fromJson(c.out.toUtf8()).object();
+  EXPECT_EQ(o["switches"].toArray(), (QJsonArray{f[0], f[1]}));  // the short "$D" answer
+  EXPECT_EQ(o["bytes"].toArray(), (QJsonArray{f[0], f[1], f[2]}));
+  EXPECT_EQ(o["layout"].toString(), "DisegnaDip2212");
+  const QJsonObject a = o["channels"].toArray()[0].toObject();
+  EXPECT_EQ(a["input"].toString(), "Tc K");
+  EXPECT_EQ(a["output"].toString(), "4-20 mA");
+  EXPECT_DOUBLE_EQ(o["span"].toObject()["value"].toDouble(), 100);
+  EXPECT_DOUBLE_EQ(o["zero"].toObject()["value"].toDouble(), 0);
+  EXPECT_EQ(o["check"].toString(), "OK");
+
+  ASSERT_EQ(c.run({"switches"}), 0);
+  EXPECT_TRUE(c.out.contains("input: Tc K\n")) << c.out.toStdString();
+  EXPECT_TRUE(c.out.contains("span: 100 °C")) << c.out.toStdString();
+}
+
+TEST(Cli, SwitchesOfAFrequencyUnitCarryTheMultiplier) {
+  Cli c("KRV2220");
+  const auto f = FactorySwitchBytes(c.unit.identity());
+  c.unit.setSwitches({f[0], f[1], f[2], 0});
+  ASSERT_EQ(c.run({"--json", "switches"}), 0) << c.err.toStdString();
+  const QJsonObject o = QJsonDocument::fromJson(c.out.toUtf8()).object();
+  EXPECT_EQ(o["switches"].toArray().size(), 4);
+  EXPECT_TRUE(o.contains("multiplier"));
+  EXPECT_EQ(o["unit"].toString(), "Hz");
+}
+
+TEST(Cli, SwitchesWithoutAnAnswerExitOne) {
+  Cli c;
+  c.unit.faults().dropAnswers = 100000;
+  c.unit.faults().dropOnly = [](const QByteArray& cmd) { return cmd.startsWith("$D"); };
+  EXPECT_EQ(c.run({"switches"}), 1);
+}
+
+TEST(Cli, MeasurePrintsDecodedChannelsAndStopsOnce) {
+  Cli c;  // channel A Tc K 0..600 °C, trip at 480 / 120
+  ASSERT_EQ(c.run({"--json", "measure", "3"}), 0) << c.err.toStdString();
+  const QJsonObject o = QJsonDocument::fromJson(c.out.toUtf8()).object();
+  const QJsonArray setup = o["channels"].toArray();
+  ASSERT_EQ(setup.size(), 2);
+  EXPECT_DOUBLE_EQ(setup[0].toObject()["input_max"].toDouble(), 600);
+  EXPECT_EQ(setup[0].toObject()["input_unit"].toString(), "°C");
+  const QJsonArray frames = o["frames"].toArray();
+  ASSERT_EQ(frames.size(), 3);
+  for (const QJsonValue& fv : frames) {
+    const QJsonObject fr = fv.toObject();
+    const QJsonObject a = fr["channels"].toArray()[0].toObject();
+    // Seconds into the sweep channel A is rising through its lower half.
+    EXPECT_GT(a["input"].toDouble(), 100);
+    EXPECT_LT(a["input"].toDouble(), 300);
+    EXPECT_NEAR(a["output"].toDouble(), 4 + 16 * a["input"].toDouble() / 600, 0.02);
+    EXPECT_TRUE(a["input_text"].toString().endsWith("°C"));
+    EXPECT_TRUE(a["output_text"].toString().endsWith("mA"));
+    EXPECT_FALSE(a["under_range"].toBool());
+    for (const char* lamp : {"trip_a", "trip_b", "alarm"})
+      EXPECT_TRUE(fr["lamps"].toObject().contains(lamp));
+  }
+  const auto& t = c.unit.transcript();
+  const qsizetype started = t.lastIndexOf(QByteArray("MI\r"));
+  ASSERT_GE(started, 0);
+  EXPECT_EQ(t.mid(started + 1), (QList<QByteArray>{"SM\r"}));
+  EXPECT_FALSE(c.unit.streaming());
+
+  ASSERT_EQ(c.run({"measure", "2"}), 0);
+  const QStringList lines = c.out.trimmed().split('\n');
+  ASSERT_EQ(lines.size(), 4);  // two channel captions, two frames
+  EXPECT_TRUE(lines[0].startsWith("channel A: Tc K")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[2].startsWith("1 ")) << lines[2].toStdString();
+  EXPECT_TRUE(lines[3].contains("A: out ")) << lines[3].toStdString();
+  EXPECT_TRUE(lines[3].contains("alarm green")) << lines[3].toStdString();
+}
+
+TEST(Cli, MeasureOnALostLineExitsOne) {
+  Cli c;
+  c.unit.faults().hangUpAfter = 30;  // during the set-up reads
+  EXPECT_EQ(c.run({"measure", "2"}), 1);
+  EXPECT_EQ(c.run({"measure", "0"}), 2);
 }
 
 } // namespace

@@ -362,7 +362,10 @@ int DeviceSimulator::frameDataLength() const {
 }
 
 QByteArray DeviceSimulator::measureFrame(qint64 nowMs) {
-  const std::array<double, 2> f{SweepFraction(nowMs, 0), SweepFraction(nowMs, 1)};
+  // A one-channel unit's second output follows the same input, and must
+  // not raise the alarm on a sweep of its own.
+  const double a = SweepFraction(nowMs, 0);
+  const std::array<double, 2> f{a, model_.channels == 1 ? a : SweepFraction(nowMs, 1)};
   QByteArray data = EncodeSimulatedFrame(identity_, simulatedChannels(), f);
   data[0] = static_cast<char>(frameCounter_++);  // the window does not read it
   return QByteArray(1, 'A') + data + '\r';
