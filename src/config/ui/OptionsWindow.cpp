@@ -15,6 +15,7 @@ namespace pv {
 
 OptionsWindow::OptionsWindow(EditorModel& model, QWidget* parent) : QWidget(parent), model_(model) {
   setObjectName(QStringLiteral("frm_Oper"));
+  setMinimumWidth(240);
   auto* outer = new QVBoxLayout(this);
   frame2_ = new QGroupBox(QStringLiteral("Function"), this);
   frame2_->setObjectName(QStringLiteral("Frame2"));

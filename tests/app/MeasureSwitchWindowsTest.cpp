@@ -1,0 +1,122 @@
+// The measurement window and the switch wizard, driven through the program.
+#include "DeviceSimulator.h"
+#include "SimulatorLink.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/Program.h"
+#include "app/ui/Widgets.h"
+#include "link/Clock.h"
+#include "link/MemorySerialPort.h"
+#include "measure/ui/MeasureWindow.h"
+#include "support/ScriptedPrompter.h"
+#include "switches/SwitchTables.h"
+#include "switches/SwitchWizardModel.h"
+#include "switches/ui/DipBank.h"
+#include "switches/ui/SwitchWindow.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pv;
+using pv::test::ScriptedPrompter;
+
+namespace {
+struct Panels : ::testing::Test {
+  MemorySerialPort port;
+  FakeClock clock;
+  ScriptedPrompter user;
+  sim::DeviceSimulator unit;
+  std::unique_ptr<sim::SimulatorLink> link;
+  std::unique_ptr<Program> program;
+
+  void start(const char* model, bool open = true) {
+    unit.setModel(QString::fromLatin1(model));
+    link = std::make_unique<sim::SimulatorLink>(unit, port, &clock);
+    program = std::make_unique<Program>(Program::Parts{&port, &clock, &user});
+    program->Startup();
+    if (open) program->frame()->findChild<QPushButton*>("Check1")->click();
+  }
+};
+} // namespace
+
+TEST_F(Panels, MeasurementShowsValuesLampsAndSavesTheTrend) {
+  start("KRV2212A");
+  MeasureWindow* w = program->measureWindow();
+  int frames = 0;
+  QObject::connect(&program->measurement(), &MeasurementRun::frameShown, [&] {
+    if (++frames == 20) w->findChild<QPushButton*>("Cmd_StopRead")->click();
+  });
+  w->findChild<QPushButton*>("Cmd_StartRead")->click();
+  EXPECT_EQ(frames, 20);
+  EXPECT_FALSE(program->state().measureRunning);
+  const QString in = w->findChild<QLabel*>("txt_misura_in_0")->text();
+  const QString out = w->findChild<QLabel*>("txt_misura_out_0")->text();
+  EXPECT_TRUE(in.endsWith(QString::fromUtf8("\u00b0C"))) << in.toStdString();
+  EXPECT_TRUE(out.endsWith(" mA")) << out.toStdString();
+  EXPECT_TRUE(w->findChild<QLabel*>("lbl_progIn_0")->text().startsWith("Tc K"));
+  EXPECT_EQ(w->findChild<QLabel*>("lbl_soglie_2")->text(), "Alarm");
+
+  QTemporaryDir dir;
+  const QString path = dir.filePath("trend.csv");
+  ASSERT_TRUE(w->saveCsv(path));
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = f.readAll().split('\n');
+  EXPECT_GE(lines.size(), 21);  // a header and one row per frame
+}
+
+TEST_F(Panels, SwitchBanksFollowTheUnitBytes) {
+  unit.setModel("KRV2211A");
+  const auto bytes = FactorySwitchBytes(unit.identity());
+  unit.setSwitches({bytes[0], bytes[1], bytes[2], 0});
+  start("KRV2211A");
+  program->View(2);
+  SwitchWindow* w = program->switchWindow();
+  for (int b = 0; b < 2; ++b) {
+    DipBank* bank = w->bank(b);
+    EXPECT_EQ(bank->byte(), bytes[b]);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(bank->isOn(i), ((bytes[b] >> i) & 1) == 1) << b << i;
+  }
+  // Choosing another span re-plans the banks, and the drawing follows.
+  SwitchWizardModel& m = program->switches();
+  ASSERT_GT(m.spanList().entries.size(), 5);
+  m.spanClicked(5);
+  EXPECT_EQ(w->bank(1)->byte(), m.bytes()[1]);
+  EXPECT_EQ(w->findChild<QListWidget*>("lst_span")->currentRow(), 5);
+}
+
+TEST_F(Panels, DemonstrationWorksWithNoUnitAndNoPort) {
+  start("KRV2212A", false);
+  program->View(2);
+  SwitchWindow* w = program->switchWindow();
+  w->findChild<QPushButton*>("aiuto_switch")->click();
+  auto* models = w->findChild<QComboBox*>("aiuto_modello");
+  ASSERT_EQ(models->count(), 15);
+  program->switches().chooseDemoModel(0);  // KRV2210
+  auto* input = w->findChild<QComboBox*>("cmb_SW_in_0");
+  const int tcj = input->findText("Tc J");
+  ASSERT_GE(tcj, 0);
+  program->switches().inputSelected(0, tcj);
+  program->switches().temperatureUnitSelected(true);
+  auto* zero = w->findChild<QListWidget*>("lst_zero");
+  QStringList zeros;
+  for (int i = 0; i < zero->count(); ++i) zeros << zero->item(i)->text();
+  EXPECT_TRUE(zeros.contains("-328.0"));
+  EXPECT_TRUE(zeros.contains("32.0"));
+  EXPECT_TRUE(user.asked().empty());
+  EXPECT_FALSE(port.isOpen());
+  // Leaving empties the selectors and both lists; the window keeps its state
+  // when closed and opened again.
+  w->findChild<QPushButton*>("close_aiuto_switch")->click();
+  EXPECT_EQ(zero->count(), 0);
+  EXPECT_EQ(input->currentIndex(), -1);
+  Program::HostOf(w)->close();
+  program->View(2);
+  EXPECT_EQ(program->switchWindow(), w);
+  EXPECT_TRUE(w->findChild<QPushButton*>("aiuto_switch")->isVisibleTo(w));
+}
