@@ -46,7 +46,9 @@ void EditorModel::inputTypeChanged(int c) {
   if (r >= 0) {
     const InputRange& row = tables_.input[r];
     f.lblUMisIn[2 * c] = f.lblUMisIn[2 * c + 1] = row.unit;
-    for (auto& l : f.lblUMisS) l = row.unit;
+    // A trip is in its own channel's unit: channel B's input must not
+    // relabel channel A's thresholds.
+    f.lblUMisS[2 * c] = f.lblUMisS[2 * c + 1] = row.unit;
     f.lblLimiteIn[c] = LimitsCaption(row.lower, row.upper, row.unit);
     f.lblSpanminIn[c] = SpanCaption(row.minSpan, row.unit);
   }

@@ -31,11 +31,20 @@ int SwitchInputRow(const DeviceIdentity& id, const std::array<uint8_t, 3>& sw, i
   switch (id.variant) {
   case 0:
   case 1:
-    return c == 0 ? (sw[0] & 31) : 0;
+    // Channel B repeats channel A's input on these units; the switches
+    // give it only its own output (second byte, bits 0-1).
+    return sw[0] & 31;
   case 7:
     return c == 0 ? sw[1] : 0;
+  case 4:
+  case 5:
+    return sw[c] & 15;  // one byte per channel
   default:
-    return sw[c] & 15;
+    // Variants 2, 3 and 6 pack one input code, in the first byte; the
+    // second byte's low bits are the span index. Every other field the run
+    // reads (span, zero, output, defaults) is shared, so channel B takes
+    // channel A's input as well.
+    return sw[0] & 15;
   }
 }
 
@@ -49,18 +58,21 @@ ChannelSettings ChannelFromCells(const DeviceIdentity& id, const RangeTables& t,
   if (id.variant == 7) d = (cells[4] >> 2) & 3;
   const bool isSigned = id.variant != 7;
   const int base = c == 0 ? 20 : 12;
+  // Variant 0 keeps its trip in channel B's input words (12..15); channel B
+  // repeats channel A's input there.
+  const int inBase = id.variant == 0 ? 20 : base;
   auto word = [&](int at) { return JoinWord(cells[at + 1], cells[at], isSigned); };
   double scale = Pow10(d);
   if (Is12(id, 6) && row == rows::Res300K) scale *= 10;  // one more decimal in the cells
   s.inputType = static_cast<uint8_t>(row);
   s.inputDecimals = static_cast<uint8_t>(d);
-  s.inputMax = word(base) / scale;
-  s.inputMin = word(base + 2) / scale;
+  s.inputMax = word(inBase) / scale;
+  s.inputMin = word(inBase + 2) / scale;
   s.outputMax = word(base + 4) / 1000.0;
   s.outputMin = word(base + 6) / 1000.0;
   s.outputType = cells[4 + 2 * c] & 3;
   s.function = cells[3 + 2 * c] & 7;
-  s.operatorOption = (cells[3 + 2 * c] >> 3) & 15;
+  s.operatorOption = (cells[3 + 2 * c] >> 3) & 7;  // bit 6 is the trip relay
   s.inputUnit = Row(t, row).unit;
   s.outputUnit = t.output[s.outputType].unit;
   s.fromSwitches = false;
@@ -145,6 +157,8 @@ bool DeriveSwitchChannel(const DeviceIdentity& id, const RangeTables& t,
       set(upper, at(s), Pow10(d));
       set(lower, at(64 + z), Pow10(d));
     } else if (v == 4 || v == 5) {
+      // The table holds a (lower, upper) pair per input position; the
+      // voltage positions' pairs sit in the zero half, past the zero default.
       int p = 2 * (sw[c] & 15);
       if (p >= 16) p += 3;
       set(lower, at(p - 1), Pow10(d));
@@ -246,11 +260,20 @@ void FillChannelLabels(const DeviceIdentity& id, const RangeTables& t, ChannelSe
   }
 }
 
+// Thresholds travel as three-byte floats, good for about five significant
+// digits; more would show the encoding's noise (16.7998046875 for 16.8).
+static double ThresholdAsTyped(double v) {
+  if (v == 0 || !std::isfinite(v)) return v;
+  const int digits = 5 - static_cast<int>(std::floor(std::log10(std::fabs(v)))) - 1;
+  const double scale = std::pow(10.0, digits);
+  return std::round(v * scale) / scale;
+}
+
 TripLabels MakeTripLabels(const DeviceIdentity& id, const TripRecord& trip, const QString& unit) {
   TripLabels l;
   l.present = true;
-  l.high = QStringLiteral("H = ") + NumToText(trip.high) + QLatin1Char(' ') + unit;
-  l.low = QStringLiteral("L = ") + NumToText(trip.low) + QLatin1Char(' ') + unit;
+  l.high = QStringLiteral("H = ") + NumToText(ThresholdAsTyped(trip.high)) + QLatin1Char(' ') + unit;
+  l.low = QStringLiteral("L = ") + NumToText(ThresholdAsTyped(trip.low)) + QLatin1Char(' ') + unit;
   l.direction = trip.direction == 0 ? QStringLiteral("MAX") : QStringLiteral("MIN");
   l.delay = QStringLiteral("Delay = ") + NumToText(trip.delay) +
             (id.variant == 7 ? QStringLiteral(" s.") : QStringLiteral(" sec."));

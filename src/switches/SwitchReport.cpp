@@ -6,8 +6,20 @@
 #include "text/Numbers.h"
 
 #include <QJsonArray>
+#include <algorithm>
 
 namespace pv {
+
+bool SoftwareConfigured(SwitchLayout layout, const SwitchBytes& b, int c) {
+  switch (layout) {
+    case SwitchLayout::Dip2210: return DecodeDip2210(b).inputCode == 0;
+    case SwitchLayout::Dip11: return DecodeDip11(b).inputCode == 0;
+    case SwitchLayout::Dip2212: return DecodeDip2212(b).packedCode == 0;
+    case SwitchLayout::Dip2212c: return DecodeDip2212c(b)[c & 1].inputPos == 0;
+    case SwitchLayout::Dip2220: return b[1] == 0;
+  }
+  return false;
+}
 
 SwitchReport DescribeSwitches(const SwitchWizardModel& m, const RangeTables& tables) {
   SwitchReport r;
@@ -25,21 +37,30 @@ SwitchReport DescribeSwitches(const SwitchWizardModel& m, const RangeTables& tab
       ch.optionCaption = cap.frame;
       ch.option = m.option(c) ? cap.on : cap.off;
     }
+    ch.software = SoftwareConfigured(*layout, r.bytes, c);
     r.channels << ch;
   }
+  // The lists a software-configured unit still shows (those of input code
+  // 1 on some layouts) are not its range.
+  const bool allSoftware =
+      std::all_of(r.channels.begin(), r.channels.end(), [](const auto& ch) { return ch.software; });
   if (*layout == SwitchLayout::Dip2220) {
     r.multiplier = kMultipliers[std::max(m.multiplier(), 0)];
     r.unit = tables.input[rows::Freq].unit;
   } else {
     r.unit = tables.input[m.inputCodeA()].unit;
   }
+  if (allSoftware) {
+    r.multiplier.reset();
+    r.unit.clear();
+  }
   const double factor = r.multiplier ? *r.multiplier : 1;
-  if (m.spanList().hasSelection()) {
+  if (!allSoftware && m.spanList().hasSelection()) {
     r.spanIndex = m.spanList().selected;
     r.spanText = m.spanList().entries[*r.spanIndex].text;
     r.spanValue = m.spanList().selectedValue() * factor;
   }
-  if (m.zeroList().hasSelection()) {
+  if (!allSoftware && m.zeroList().hasSelection()) {
     r.zeroIndex = m.zeroList().selected;
     r.zeroText = m.zeroList().entries[*r.zeroIndex].text;
     r.zeroValue = m.zeroList().selectedValue();
@@ -80,6 +101,10 @@ QString RenderSwitchReport(const SwitchReport& r) {
     const auto& ch = r.channels[c];
     const QString p = r.channels.size() > 1 ? QStringLiteral("channel %1 ").arg(QChar('A' + c))
                                             : QString();
+    if (ch.software) {
+      out << p + QStringLiteral("input: EEPROM (configured by software)");
+      continue;
+    }
     out << p + QStringLiteral("input: ") + (ch.input.isEmpty() ? QStringLiteral("-") : ch.input);
     out << p + QStringLiteral("output: ") + (ch.output.isEmpty() ? QStringLiteral("-") : ch.output);
     if (!ch.optionCaption.isEmpty()) out << p + ch.optionCaption + QStringLiteral(": ") + ch.option;
@@ -100,7 +125,7 @@ QJsonObject SwitchReportJson(const SwitchReport& r) {
   o["layout"] = r.layout;
   QJsonArray chans;
   for (const auto& ch : r.channels) {
-    QJsonObject c{{"input", ch.input}, {"output", ch.output}};
+    QJsonObject c{{"input", ch.input}, {"output", ch.output}, {"software", ch.software}};
     if (!ch.optionCaption.isEmpty()) {
       c["optionCaption"] = ch.optionCaption;
       c["option"] = ch.option;

@@ -23,13 +23,16 @@ struct SwitchChannelReport {
   QString output;
   QString optionCaption;  // "Option", "CJC", "Wires", "Output"...
   QString option;         // the caption of the set position ("On", "Int", "2w"...)
+  // The switches leave the channel to the configuration stored by software
+  // ("EEPROM"); its ranges are then not the switches' business.
+  bool software = false;
 };
 
 struct SwitchReport {
   SwitchBytes bytes{};
   QString layout;  // encoder name, "" for an unknown variant
   QVector<SwitchChannelReport> channels;  // one, or two on two-channel units
-  std::optional<int> spanIndex, zeroIndex;
+  std::optional<int> spanIndex, zeroIndex;  // none when every channel is software-configured
   QString spanText, zeroText;              // as listed
   std::optional<double> spanValue, zeroValue;  // in unit; hertz for frequency units
   QString unit;
@@ -37,6 +40,11 @@ struct SwitchReport {
   QString check;                  // "OK", "ERR" or "" (nothing to check)
   QString limits;
 };
+
+// Channel c is left to the stored configuration: its input field is 0
+// ("EEPROM"); on the frequency unit, whose input switches name a sensor, the
+// whole second byte is 0 (span entry "EEPROM" with the first multiplier).
+bool SoftwareConfigured(SwitchLayout layout, const SwitchBytes& bytes, int c);
 
 SwitchReport DescribeSwitches(const SwitchWizardModel& model, const RangeTables& tables);
 // Reads the unit's banks and tables (as after a configuration read) and

@@ -322,6 +322,21 @@ int DemoRecordForInputType(uint8_t variant, int t) {
 }
 } // namespace
 
+namespace {
+
+// Lower and upper end of each input position of the two-channel units,
+// in the order of OutputLabelsA(). The "EEPROM" and "---" positions have
+// no range of their own; they keep the full range of their half.
+struct PositionRange {
+  double lower, upper;
+};
+constexpr std::array<PositionRange, 16> kPositionRanges = {{
+    {0, 20}, {0, 20}, {4, 20}, {0, 20}, {0, 20}, {0, 20}, {0, 20}, {0, 20},
+    {0, 10}, {2, 10}, {0, 5},  {1, 5},  {0, 10}, {0, 10}, {0, 10}, {0, 10},
+}};
+
+} // namespace
+
 CalibrationTableWords DemoCalibrationTable(uint8_t variant, int inputType) {
   static const RangeTables tables;
   int spanPoints = 63, zeroPoints = 15;
@@ -335,6 +350,28 @@ CalibrationTableWords DemoCalibrationTable(uint8_t variant, int inputType) {
   auto word = [&](double v) {
     return static_cast<int>(std::clamp(std::lround(v * scale), -32768L, 32767L));
   };
+
+  if (variant == 4 || variant == 5) {
+    // These units have no span and zero lists: the run reads the table as
+    // (lower, upper) pairs per input position p, at list positions
+    // 2p - 1 and 2p, moved on by 3 from 16 up (past the last two span
+    // points and the zero default). So the span points hold the pairs of
+    // positions 1..8 (the current inputs) and the zero points those of
+    // positions 8..15 (the voltage inputs).
+    CalibrationTableWords w;
+    for (int p = 1; p <= 8; ++p) {
+      const PositionRange& r = kPositionRanges[size_t(p)];
+      w.span << word(r.lower) << word(r.upper);
+    }
+    for (int p = 8; p <= 15; ++p) {
+      const PositionRange& r = kPositionRanges[size_t(p)];
+      w.zero << word(r.lower) << word(r.upper);
+    }
+    // The defaults stand for a switch left on "EEPROM": the row's full range.
+    w.spanDefault = word(inputType == rows::Volt10 ? 10 : 20);
+    w.zeroDefault = 0;
+    return w;
+  }
 
   const DemoRecord& r = DemoRecords()[DemoRecordForInputType(variant, inputType)];
   CalibrationTableWords w;

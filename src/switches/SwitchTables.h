@@ -69,7 +69,9 @@ int DemoInputRow(DemoGroup g, int inputPos);
 // Calibration tables a unit of this kind answers for an input type, built
 // from the demonstration record of that input so that a simulated unit and
 // the demonstration mode show the same values. Words are value * 10^d with
-// the decimals the wizard divides by (signed 16-bit).
+// the decimals the wizard divides by (signed 16-bit). The two-channel units
+// (variants 4, 5) show no lists; their tables hold the lower and upper end
+// of each input position of OutputLabelsA() instead.
 struct CalibrationTableWords {
   int spanDefault = 0;
   QVector<int> span;  // the unit's span points (63 or 16)

@@ -153,6 +153,34 @@ TEST(Cli, SwitchesAreDecoded) {
   EXPECT_TRUE(c.out.contains("span: 100 °C")) << c.out.toStdString();
 }
 
+TEST(Cli, SwitchesLeftToTheStoredConfigurationSaySo) {
+  struct Case {
+    const char* model;
+    int channels;
+  };
+  for (const Case k : {Case{"KRV2210", 1}, Case{"KRV2212A", 1}, Case{"KRV2212D", 2},
+                       Case{"KRV2220", 1}}) {
+    Cli c(k.model);  // every switch off
+    ASSERT_EQ(c.run({"switches"}), 0) << c.err.toStdString();
+    EXPECT_EQ(c.out.count("input: EEPROM (configured by software)\n"), k.channels)
+        << k.model << "\n" << c.out.toStdString();
+    EXPECT_FALSE(c.out.contains("span:")) << k.model;
+    EXPECT_FALSE(c.out.contains("zero:")) << k.model;
+
+    ASSERT_EQ(c.run({"--json", "switches"}), 0);
+    const QJsonObject o = QJsonDocument::fromJson(c.out.toUtf8()).object();
+    EXPECT_TRUE(o["channels"].toArray()[0].toObject()["software"].toBool()) << k.model;
+    EXPECT_FALSE(o.contains("span")) << k.model;
+  }
+  // Switches that set the range are not reported as software.
+  Cli set("KRV2212A");
+  const auto f = FactorySwitchBytes(set.unit.identity());
+  set.unit.setSwitches({f[0], f[1], f[2], 0});
+  ASSERT_EQ(set.run({"switches"}), 0);
+  EXPECT_FALSE(set.out.contains("configured by software"));
+  EXPECT_TRUE(set.out.contains("span: 100 °C"));
+}
+
 TEST(Cli, SwitchesOfAFrequencyUnitCarryTheMultiplier) {
   Cli c("KRV2220");
   const auto f = FactorySwitchBytes(c.unit.identity());

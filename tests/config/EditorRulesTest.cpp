@@ -43,8 +43,13 @@ TEST(EditorRules, InputAndOutputChangesWriteCaptionsAndFields) {
   e.model.setInputType(0, QStringLiteral("Tc K"));
   EXPECT_EQ(e.model.f.lblLimiteIn[0], QString::fromUtf8("-200 \u00f7  1300 \u00b0C"));
   EXPECT_EQ(e.model.f.lblSpanminIn[0], QString::fromUtf8("Span min.:  100 \u00b0C"));
-  EXPECT_EQ(e.model.f.lblUMisS[3], QString::fromUtf8("\u00b0C"));
+  EXPECT_EQ(e.model.f.lblUMisS[0], QString::fromUtf8("\u00b0C"));
+  EXPECT_EQ(e.model.f.lblUMisS[1], QString::fromUtf8("\u00b0C"));
   EXPECT_GE(spy.count(), 1);
+  // Channel B's input keeps channel A's trip in degrees.
+  e.model.setInputType(1, QStringLiteral("90 mV"));
+  EXPECT_EQ(e.model.f.lblUMisS[0], QString::fromUtf8("\u00b0C"));
+  EXPECT_EQ(e.model.f.lblUMisS[2], "mV");
 
   e.model.f.txtOutputMin[0] = QStringLiteral("7");
   e.model.setOutputType(0, QStringLiteral("4-20 mA"));

@@ -5,11 +5,13 @@
 #include "app/ModelCatalogue.h"
 #include "link/Acceptance.h"
 #include "link/Codecs.h"
+#include "measure/ChannelDerivation.h"
 #include "measure/DeviceCommandsLink.h"
 #include "measure/MeasurementRun.h"
 #include "switches/SwitchRanges.h"
 #include "switches/SwitchTables.h"
 
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace pv::test {
@@ -72,11 +74,14 @@ struct Decoded {
   double inHigh, inLow, outHigh, outLow;
 };
 
-Decoded DecodeChannel(const sim::Bank& m, int c, int decimals, bool isSigned) {
+// Variant 0's channel B repeats channel A's input (pass inputOfA).
+Decoded DecodeChannel(const sim::Bank& m, int c, int decimals, bool isSigned,
+                      bool inputOfA = false) {
   const int base = c == 0 ? 20 : 12;
+  const int in = inputOfA ? 20 : base;
   const double scale = std::pow(10.0, decimals);
-  return {m[c] & 31, JoinWord(m[base + 1], m[base], isSigned) / scale,
-          JoinWord(m[base + 3], m[base + 2], isSigned) / scale,
+  return {m[c] & 31, JoinWord(m[in + 1], m[in], isSigned) / scale,
+          JoinWord(m[in + 3], m[in + 2], isSigned) / scale,
           JoinWord(m[base + 5], m[base + 4], isSigned) / 1000.0,
           JoinWord(m[base + 7], m[base + 6], isSigned) / 1000.0};
 }
@@ -132,7 +137,7 @@ TEST(SimulatorDefaults, ChannelsDecodeWithinTheirInputRows) {
       for (const Row& candidate : rows)
         if (candidate.row == (m[c] & 31)) r = &candidate;
       ASSERT_NE(r, nullptr) << id << " channel " << c << " row " << (m[c] & 31);
-      const Decoded d = DecodeChannel(m, c, r->decimals, true);
+      const Decoded d = DecodeChannel(m, c, r->decimals, true, v == 0);
       EXPECT_GE(d.inLow, r->lower) << id;
       EXPECT_LE(d.inHigh, r->upper) << id;
       EXPECT_LT(d.inLow, d.inHigh) << id;
@@ -146,6 +151,36 @@ TEST(SimulatorDefaults, ChannelsDecodeWithinTheirInputRows) {
   const Decoded d = DecodeChannel(m, 0, decimals, false);
   EXPECT_DOUBLE_EQ(d.inHigh, 1000);
   EXPECT_EQ(m[0] & 7, 0);  // NAMUR
+}
+
+TEST(SimulatorDefaults, OneChannelModelKeepsItsTripInCellsTenToFifteen) {
+  DeviceSimulator unit;
+  unit.setModel(QStringLiteral("KRV2210"));  // Pt 100 0..100 °C
+  const auto ch = unit.simulatedChannels();
+  ASSERT_TRUE(ch[0].hasTrip);
+  EXPECT_NEAR(ch[0].trip.high, 80, 0.01);
+  EXPECT_NEAR(ch[0].trip.low, 20, 0.01);
+  // Channel B repeats channel A's input and keeps its own output.
+  EXPECT_EQ(ch[1].settings.inputType, rows::Pt100);
+  EXPECT_DOUBLE_EQ(ch[1].settings.inputMin, 0);
+  EXPECT_DOUBLE_EQ(ch[1].settings.inputMax, 100);
+  EXPECT_DOUBLE_EQ(ch[1].settings.outputMax, 10);
+}
+
+TEST(SimulatorDefaults, OneChannelModelFitsScaledTripsOfItsMilliampereRow) {
+  DeviceSimulator unit;
+  unit.setModel(QStringLiteral("KRV2210"));
+  // "20 mA" 4..20 on channel A: this model keeps the thresholds in
+  // thousandths of a milliampere.
+  const WordBytes hi = SplitWord(20000), lo = SplitWord(4000);
+  for (int c : {0, 1}) unit.setCell(0, c, rows::mA20);
+  unit.setCell(0, 20, hi.lo), unit.setCell(0, 21, hi.hi);
+  unit.setCell(0, 22, lo.lo), unit.setCell(0, 23, lo.hi);
+  unit.fitTripsToRanges();
+  const auto ch = unit.simulatedChannels();
+  EXPECT_NEAR(ch[0].trip.high, 16.8, 0.01);
+  EXPECT_NEAR(ch[0].trip.low, 7.2, 0.01);
+  EXPECT_NEAR(DecodeFloat24(unit.cell(0, 11), unit.cell(0, 10), unit.cell(0, 12)), 16800, 1);
 }
 
 TEST(SimulatorDefaults, VariantFiveKeepsItsPhysicalScale) {
@@ -367,6 +402,91 @@ TEST(SimulatorStreaming, SwitchConfiguredUnitSweepsTheSwitchRange) {
   // direction: its trip is a minimum trip.
   ASSERT_EQ(r.rig.unit.simulatedChannels()[0].trip.direction, 1);
   ExpectSweepWithTrip(r, s.inputMin + 0.8 * span, s.inputMin + 0.2 * span, true);
+}
+
+TEST(SimulatorStreaming, OneChannelModelSweepsAndTrips) {
+  SweptRun r("KRV2210");  // Pt 100 0..100 °C, trip at 80 / 20
+  r.runOneSweep();
+  ExpectSweepWithTrip(r, 80, 20, false);
+  const ChannelSettings& b = r.run.setup().channels[1].settings;
+  EXPECT_DOUBLE_EQ(b.inputMin, 0);
+  EXPECT_DOUBLE_EQ(b.inputMax, 100);
+}
+
+TEST(SimulatorStreaming, SwitchConfiguredOneChannelModelTripsOnItsSwitchRange) {
+  SweptRun r("KRV2210");
+  const auto f = FactorySwitchBytes(r.rig.unit.identity());
+  r.rig.unit.setSwitches({f[0], f[1], f[2], 0});
+  r.rig.unit.fitTripsToRanges();
+  r.runOneSweep();
+  const ChannelSettings& s = r.run.setup().channels[0].settings;
+  ASSERT_TRUE(s.fromSwitches);
+  EXPECT_EQ(s.inputType, rows::TcJ);
+  const double span = s.inputMax - s.inputMin;
+  ExpectSweepWithTrip(r, s.inputMin + 0.8 * span, s.inputMin + 0.2 * span, false);
+  // Channel B repeats channel A's input, on the output its own switches
+  // choose ("4-20 mA").
+  const ChannelSettings& b = r.run.setup().channels[1].settings;
+  EXPECT_TRUE(b.fromSwitches);
+  EXPECT_EQ(b.inputType, rows::TcJ);
+  EXPECT_DOUBLE_EQ(b.inputMin, s.inputMin);
+  EXPECT_DOUBLE_EQ(b.inputMax, s.inputMax);
+  EXPECT_DOUBLE_EQ(b.outputMin, 4);
+  for (const DisplayFrame& f : r.frames) {
+    const ChannelDisplay& a = f.channels[0];
+    if (a.input < s.inputMin || a.input > s.inputMax) continue;
+    EXPECT_NEAR(f.channels[1].output, 4 + 16 * (a.input - s.inputMin) / span, 0.05) << a.input;
+  }
+}
+
+TEST(SimulatorStreaming, SwitchConfiguredTwoChannelUnitSweepsItsLabelledRanges) {
+  SweptRun r("KRV2212D");
+  // Channel A "4-20 mA" in and out, channel B "0-10 V" in and out.
+  const auto f = FactorySwitchBytes(r.rig.unit.identity());
+  r.rig.unit.setSwitches({f[0], f[1], f[2], 0});
+  r.rig.unit.fitTripsToRanges();
+  r.runOneSweep();
+  const ChannelSettings& a = r.run.setup().channels[0].settings;
+  const ChannelSettings& b = r.run.setup().channels[1].settings;
+  ASSERT_TRUE(a.fromSwitches);
+  EXPECT_DOUBLE_EQ(a.inputMin, 4);
+  EXPECT_DOUBLE_EQ(a.inputMax, 20);
+  EXPECT_EQ(a.inputUnit, "mA");
+  EXPECT_DOUBLE_EQ(b.inputMin, 0);
+  EXPECT_DOUBLE_EQ(b.inputMax, 10);
+  EXPECT_EQ(b.inputUnit, "V");
+  ExpectSweepWithTrip(r, 16.8, 7.2, false);
+}
+
+// Every range the two-channel switch selectors list reaches the run
+// unchanged, on either channel, through the unit's tables.
+TEST(SimulatorTables, TwoChannelInputPositionsGiveTheRangesTheirLabelsName) {
+  static const QRegularExpression label(QStringLiteral("^(\\d+)-(\\d+) (mA|V)$"));
+  for (const char* model : {"KRV2212D", "KRV2312D"}) {
+    SimRig rig(model);
+    DeviceCommandsLink device(rig.commands);
+    const RangeTables tables;
+    int checked = 0;
+    for (int pos = 1; pos < OutputLabelsA().size(); ++pos) {
+      const auto m = label.match(OutputLabelsA()[pos]);
+      if (!m.hasMatch()) continue;
+      // Both channels on the same position, so neither is left to "EEPROM".
+      const std::array<uint8_t, 3> sw{uint8_t(pos | 1 << 5), uint8_t(pos | 2 << 5), 0};
+      rig.unit.setSwitches({sw[0], sw[1], 0, 0});
+      for (int c = 0; c < 2; ++c) {
+        ChannelSettings s;
+        const DeviceIdentity id = rig.state.identity;
+        ASSERT_TRUE(DeriveSwitchChannel(id, tables, sw, c, SwitchInputRow(id, sw, c), device,
+                                        rig.state, s));
+        const QString where = QStringLiteral("%1 position %2 channel %3").arg(model).arg(pos).arg(c);
+        EXPECT_DOUBLE_EQ(s.inputMin, m.captured(1).toDouble()) << where.toStdString();
+        EXPECT_DOUBLE_EQ(s.inputMax, m.captured(2).toDouble()) << where.toStdString();
+        EXPECT_EQ(s.inputUnit, m.captured(3)) << where.toStdString();
+      }
+      ++checked;
+    }
+    EXPECT_EQ(checked, 6);
+  }
 }
 
 // ------------------------------------------------------- model identity

@@ -204,4 +204,8 @@ TEST(Labels, RangesFunctionAndTrips) {
   EXPECT_EQ(l.direction, "MIN");
   EXPECT_EQ(l.delay, "Delay =  3 sec.");
   EXPECT_EQ(MakeTripLabels({12, 7, 0, 0}, t, "Hz").delay, "Delay =  3 s.");
+  // A threshold as the unit stores it reads as it was typed.
+  TripRecord stored{0, 16.7998046875, -199.99609375, 2};
+  EXPECT_EQ(MakeTripLabels({12, 5, 3, 0}, stored, "mA").high, "H =  16.8 mA");
+  EXPECT_EQ(MakeTripLabels({12, 5, 3, 0}, stored, "mA").low, "L = -200 mA");
 }

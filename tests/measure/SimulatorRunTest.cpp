@@ -10,6 +10,7 @@
 #include "measure/DeviceCommandsLink.h"
 #include "measure/MeasurementRun.h"
 #include "support/ScriptedPrompter.h"
+#include "switches/SwitchTables.h"
 
 #include <gtest/gtest.h>
 
@@ -113,4 +114,24 @@ TEST(SimulatedRun, SwitchConfiguredChannelTakesLimitsFromTheUnitsTables) {
   EXPECT_DOUBLE_EQ(s.inputMin, t.zero[3 - 1] / 10.0);
   EXPECT_DOUBLE_EQ(s.outputMin, 4.0);
   EXPECT_EQ(r.state.switchBytes[0], 8 | (3 << 4));
+}
+
+TEST(SimulatedRun, OneInputSwitchLayoutGivesChannelBTheSameInput) {
+  // The two-channel "C" unit's switches hold one input, span, zero and
+  // output (Pot2K 0..100 %, 4-20 mA); its second byte's low bits are span bits.
+  SimRig r("KRV2212C");
+  const auto f = FactorySwitchBytes(r.unit.identity());
+  r.unit.setSwitches({f[0], f[1], f[2], 0});
+  r.clearFlagWhileAwaiting(1);
+  EXPECT_EQ(r.run.run(), RunEnd::Stopped);
+
+  const ChannelSettings& a = r.run.setup().channels[0].settings;
+  const ChannelSettings& b = r.run.setup().channels[1].settings;
+  ASSERT_TRUE(b.fromSwitches);
+  EXPECT_EQ(a.inputType, rows::Pot2K);
+  EXPECT_EQ(b.inputType, a.inputType);
+  EXPECT_DOUBLE_EQ(b.inputMin, a.inputMin);
+  EXPECT_DOUBLE_EQ(b.inputMax, a.inputMax);
+  EXPECT_DOUBLE_EQ(b.outputMin, 4.0);
+  EXPECT_EQ(r.run.setup().channels[1].inputLabel, r.run.setup().channels[0].inputLabel);
 }

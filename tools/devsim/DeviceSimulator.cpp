@@ -64,6 +64,23 @@ void PutTrip(Bank& m, int at, double value) {
   m[at + 2] = f.s;
 }
 
+// First cell of channel c's trip block: variant 0 keeps it in cells 10..15.
+int TripAt(uint8_t variant, int c) { return (variant == 0 ? 10 : 28) + 6 * c; }
+
+// Variant 0 stores the thresholds of the "10 V" and "20 mA" rows scaled by
+// 10^d, d being the decimals of the row in cell c.
+double TripScale(uint8_t variant, const Bank& m, int c) {
+  const int row = m[c] & 31;
+  if (variant == 0 && (row == 4 || row == 5)) return std::pow(10.0, kInputs[row].decimals);
+  return 1;
+}
+
+void PutTrips(Bank& m, uint8_t variant, int c, double lower, double upper) {
+  const double span = upper - lower, scale = TripScale(variant, m, c);
+  PutTrip(m, TripAt(variant, c), (lower + 0.8 * span) * scale);
+  PutTrip(m, TripAt(variant, c) + 3, (lower + 0.2 * span) * scale);
+}
+
 // Output calibration points: sign and exponent first, then M1, M2.
 void PutPoint(Bank& m, int at, double value) {
   const Float24Bytes f = EncodeFloat24(value);
@@ -142,19 +159,25 @@ Bank DefaultMemory(const SimModel& model, const DeviceIdentity& identity) {
 
     const int base = c == 0 ? 20 : 12;
     const int decimals = v == 7 ? 1 : kInputs[ch.row].decimals;
-    PutWord(m, base + 0, ch.inHigh, decimals);
-    PutWord(m, base + 2, ch.inLow, decimals);
+    // Variant 0: channel B repeats channel A's input; its input words are
+    // the trip block's.
+    if (!(v == 0 && c == 1)) {
+      PutWord(m, base + 0, ch.inHigh, decimals);
+      PutWord(m, base + 2, ch.inLow, decimals);
+    }
     PutWord(m, base + 4, kOutHigh[ch.outType], 3);
     PutWord(m, base + 6, kOutLow[ch.outType], 3);
 
     // Output calibration: value at 800 and 3500 counts; variants 0 and 7
-    // keep them the other way round.
-    const bool current = ch.outType <= 1;
-    const int points = (c == 0 ? 100 : 112) + (current ? 6 : 0);
-    const double full = current ? 20.0 : 10.0;
-    const bool reversed = v == 0 || v == 7;
-    PutPoint(m, points, reversed ? full : 0.0);
-    PutPoint(m, points + 3, reversed ? 0.0 : full);
+    // keep them the other way round. Both kinds of output are calibrated,
+    // so an output chosen on the switches has its pair too.
+    for (const bool current : {false, true}) {
+      const int points = (c == 0 ? 100 : 112) + (current ? 6 : 0);
+      const double full = current ? 20.0 : 10.0;
+      const bool reversed = v == 0 || v == 7;
+      PutPoint(m, points, reversed ? full : 0.0);
+      PutPoint(m, points + 3, reversed ? 0.0 : full);
+    }
   }
   if (v == 7) m[4] |= 1 << 2;            // one decimal in the frequency words
   m[4] |= model.family;                  // the family the model label reads
@@ -162,15 +185,8 @@ Bank DefaultMemory(const SimModel& model, const DeviceIdentity& identity) {
   m[8] = v == 0 ? 15 : 2;                // trip delay 2 s
   m[9] = 0;                              // no over-range
 
-  if (v != 0) {
-    const int trips = v == 7 ? 2 : 1;
-    for (int c = 0; c < trips; ++c) {
-      const ChannelSetup& ch = setup[c];
-      const double span = ch.inHigh - ch.inLow;
-      PutTrip(m, 28 + 6 * c, ch.inLow + 0.8 * span);
-      PutTrip(m, 31 + 6 * c, ch.inLow + 0.2 * span);
-    }
-  }
+  // Trips at 80 % (high) and 20 % (low) of the range.
+  for (int c = 0; c < (v == 7 ? 2 : 1); ++c) PutTrips(m, v, c, setup[c].inLow, setup[c].inHigh);
   if (v == 7) {
     m[53] = 10;  // filter constant
     m[54] = 0;
@@ -341,15 +357,12 @@ const std::array<SimulatedChannel, 2>& DeviceSimulator::simulatedChannels() {
 }
 
 void DeviceSimulator::fitTripsToRanges() {
-  if (identity_.variant == 0) return;
   const auto channels = simulatedChannels();
   Bank& m = banks_[0];
   for (int c = 0; c < 2; ++c) {
     if (!channels[c].hasTrip) continue;
     const ChannelSettings& s = channels[c].settings;
-    const double span = s.inputMax - s.inputMin;
-    PutTrip(m, 28 + 6 * c, s.inputMin + 0.8 * span);
-    PutTrip(m, 31 + 6 * c, s.inputMin + 0.2 * span);
+    PutTrips(m, identity_.variant, c, s.inputMin, s.inputMax);
   }
   channelsDirty_ = true;
 }

@@ -100,7 +100,6 @@ public:
   }
   // Moves the trip thresholds to 80 % (high) and 20 % (low) of the ranges
   // the unit measures with now, so a switch-configured unit trips too.
-  // Variant 0 keeps its cells: its trip block shares cells with channel B.
   void fitTripsToRanges();
 
   // The table the unit answers to "$S" t t 0.

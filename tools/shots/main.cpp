@@ -12,6 +12,7 @@
 #include "switches/SwitchWizardModel.h"
 #include "switches/ui/SwitchWindow.h"
 #include "app/AppState.h"
+#include "app/ModelCatalogue.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,11 +53,6 @@ int main(int argc, char** argv) {
     program.SetLanguage(lang);
     const QString suffix = lang == 0 ? QStringLiteral("_it") : QStringLiteral("_en");
     Save(program.frame(), dir, QStringLiteral("main") + suffix);
-    std::printf("editor hint %dx%d min %dx%d size %dx%d host %dx%d\n", program.editorWindow()->sizeHint().width(),
-                program.editorWindow()->sizeHint().height(), program.editorWindow()->minimumSizeHint().width(),
-                program.editorWindow()->minimumSizeHint().height(), program.editorWindow()->width(),
-                program.editorWindow()->height(), Program::HostOf(program.editorWindow())->width(),
-                Program::HostOf(program.editorWindow())->height());
     Save(program.editorWindow(), dir, QStringLiteral("editor") + suffix);
     program.ShowAbout();
     Save(Program::HostOf(program.aboutWindow()), dir, QStringLiteral("about") + suffix);
@@ -92,6 +88,17 @@ int main(int argc, char** argv) {
   Save(Program::HostOf(program.switchWindow()), dir, QStringLiteral("switch_demo_en"));
   program.SetLanguage(0);
   Save(Program::HostOf(program.switchWindow()), dir, QStringLiteral("switch_demo_it"));
+  // One demonstration per model group, first input and output chosen.
+  program.SetLanguage(1);
+  for (int slot : {0, 1, 4, 5, 8, 9, 12, 13, 14}) {
+    sw.chooseDemoModel(slot);
+    if (!sw.input(0).items.isEmpty()) sw.inputSelected(0, std::min<int>(1, sw.input(0).items.size() - 1));
+    if (!sw.output(0).items.isEmpty()) sw.outputSelected(0, 1);
+    if (sw.spanList().entries.size() > 8) sw.spanClicked(8);
+    if (sw.zeroList().entries.size() > 2) sw.zeroClicked(2);
+    Save(Program::HostOf(program.switchWindow()), dir,
+         QStringLiteral("switch_demo_") + QString::fromLatin1(kDemoModels[slot].id));
+  }
   sw.leaveDemo();
   program.Exit();
   return 0;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders every window into docs/screenshots under a virtual display,
 # against a simulated unit: tools/shots/render.sh [MODEL] [OUT_DIR]
+# Extra simulator options go in PLANOVIX_DEVSIM_ARGS (e.g. "--switches factory").
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 model=${1:-KRV2212A}
@@ -9,7 +10,8 @@ build=${BUILD_DIR:-build}
 ninja -C "$build" planovix-shots planovix-devsim >/dev/null
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-"$build/tools/devsim/planovix-devsim" --model "$model" >"$fifo" &
+read -r -a extra <<< "${PLANOVIX_DEVSIM_ARGS:-}"
+"$build/tools/devsim/planovix-devsim" --model "$model" "${extra[@]}" >"$fifo" &
 sim=$!
 trap 'kill $sim 2>/dev/null || true; rm -f "$fifo"' EXIT
 exec 3<"$fifo"

@@ -69,7 +69,7 @@ Program::Program(Parts parts) {
 
 SwitchWindow* Program::switchWindow() {
   if (!switchWindow_) {
-    switchWindow_ = new SwitchWindow(*switches_, state_);
+    switchWindow_ = new SwitchWindow(*switches_, state_, *prompter_);
     QMdiSubWindow* host = frame_->host(switchWindow_, switchWindow_->objectName());
     switchWindow_->applyCaptions(state_);
     host->adjustSize();

@@ -1,5 +1,6 @@
 #include "switches/ui/SwitchWindow.h"
 #include "app/AppState.h"
+#include "app/Prompter.h"
 #include "app/Texts.h"
 #include "app/ui/Widgets.h"
 #include "switches/SwitchWizardModel.h"
@@ -49,8 +50,8 @@ void FillList(QListWidget* list, const SwitchList& l) {
 }
 } // namespace
 
-SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, QWidget* parent)
-    : QWidget(parent), model_(model), state_(state) {
+SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, Prompter& prompter, QWidget* parent)
+    : QWidget(parent), model_(model), prompter_(prompter), state_(state) {
   setObjectName(QStringLiteral("frm_switch"));
   setWindowTitle(QStringLiteral("Switch_Wizard"));
   auto* outer = new QVBoxLayout(this);
@@ -157,9 +158,9 @@ SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, QWidget* p
     if (!syncing_) model_.zeroClicked(zero_->row(it));
   });
   connect(span_, &QListWidget::itemDoubleClicked, this,
-          [this](QListWidgetItem* it) { model_.storeDefault(Table::Span, span_->row(it)); });
+          [this](QListWidgetItem* it) { storeDefault(0, span_->row(it)); });
   connect(zero_, &QListWidget::itemDoubleClicked, this,
-          [this](QListWidgetItem* it) { model_.storeDefault(Table::Zero, zero_->row(it)); });
+          [this](QListWidgetItem* it) { storeDefault(1, zero_->row(it)); });
   grid->addLayout(lists, 1, 2, 3, 1);
 
   auto* side = new QVBoxLayout;
@@ -215,6 +216,14 @@ SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, QWidget* p
   });
   connect(&model_, &SwitchWizardModel::changed, this, &SwitchWindow::sync);
   sync();
+}
+
+void SwitchWindow::storeDefault(int table, int entry) {
+  const auto result = model_.storeDefault(table == 0 ? Table::Span : Table::Zero, entry);
+  // The model asks and refuses out-of-range values itself; a typed text
+  // that is not a number still deserves a word.
+  if (result == SwitchWizardModel::StoreResult::NotANumber)
+    prompter_.ask(ProductTitle(state_), Tr(state_, 71), Buttons::Ok, Icon::Warning);
 }
 
 void SwitchWindow::sync() {

@@ -20,17 +20,20 @@ class SwitchWizardModel;
 class DipBank;
 class Lamp;
 struct AppState;
+class Prompter;
 
 class SwitchWindow final : public QWidget {
   Q_OBJECT
 public:
-  SwitchWindow(SwitchWizardModel& model, AppState& state, QWidget* parent = nullptr);
+  SwitchWindow(SwitchWizardModel& model, AppState& state, Prompter& prompter, QWidget* parent = nullptr);
   void applyCaptions(const AppState& s);
   void sync();
   DipBank* bank(int i) const { return banks_[i]; }
 
 private:
+  void storeDefault(int table, int entry);
   SwitchWizardModel& model_;
+  Prompter& prompter_;
   AppState& state_;
   bool syncing_ = false;
   std::array<QGroupBox*, 2> inFrame_{}, outFrame_{}, optFrame_{};
