@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMdiArea>
+#include <QScreen>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -52,7 +54,11 @@ MainFrame::MainFrame(Program& program) : program_(program), area_(new QMdiArea(t
   area_->setBackground(QColor(0x5f, 0x6b, 0x75));
   setCentralWidget(area_);
   buildMenus();
-  resize(1100, 780);
+  // Room for the communication window and the editor below it.
+  QSize size(1280, 1000);
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableGeometry().size() * 0.95);
+  resize(size);
 }
 
 QMdiSubWindow* MainFrame::host(QWidget* window, const QString& name) {
