@@ -199,6 +199,18 @@ TEST_F(Bench, VariantThreeWithoutCellFourEndsTheCaptionsEarly) {
   EXPECT_EQ(find<QLabel>("lbl_device_1")->text(), idBefore);
 }
 
+TEST_F(Bench, LanguageChangeWithThePortClosedReachesEveryCaption) {
+  start("KRV2212B");
+  openPort();
+  toggle()->click();  // closed again
+  const size_t before = unit.transcript().size();
+  program->SetLanguage(1);
+  EXPECT_EQ(toggle()->text(), "Open Com");
+  EXPECT_EQ(find<QLabel>("lbl_device_0")->text(), "KRV 2212 B");
+  EXPECT_EQ(unit.transcript().size(), before);  // nothing was asked of the unit
+  EXPECT_TRUE(user.asked().empty());
+}
+
 TEST_F(Bench, TankChoicesNeverVisibleOnVariantZero) {
   start("KRV2210");
   openPort();

@@ -314,10 +314,14 @@ void Program::ApplyCaptions() {
   if (editorWindow_) editorWindow_->applyCaptions(state_);
   if (measureWindow_) measureWindow_->applyCaptions(state_);
 
-  // The family of variants 2..6 is in cell 4; without it the rest waits.
+  // The family of variants 2..6 is in cell 4; a unit that does not answer
+  // leaves the rest as it was. With the port closed, or while a run streams,
+  // the cell of the last read stands in: asking would fail at once or break
+  // the run, and a language change must still reach every caption.
   uint8_t cell4 = state_.programmingBuffer[4];
   const uint8_t variant = state_.identity.variant;
-  if (variant >= 2 && variant <= 6) {
+  const bool unitAvailable = port_->isOpen() && !state_.measureLoopActive;
+  if (variant >= 2 && variant <= 6 && unitAvailable) {
     CellBytes cells = commands_->ReadCells(0, 4, 1);
     if (state_.commError) return;
     cell4 = cells[0];
