@@ -80,6 +80,8 @@ constexpr Entry kTable[] = {
     {87, "assente"},
     {88, "File non trovato: %1"},
     {89, "Salva CSV..."},
+    {90, "Lingua"},
+    {91, "Avvia / ferma la misura"},
     // English texts (Italian id + 300)
     {331, "DOUBLER"},
     {332, "Linear"},
@@ -140,6 +142,8 @@ constexpr Entry kTable[] = {
     {387, "absent"},
     {388, "File not found: %1"},
     {389, "Save CSV..."},
+    {390, "Language"},
+    {391, "Start / stop measuring"},
     // Brand 0: the maker's own identity
     {1000, "Vantrel srl"},
     {1001, "www.vantrel.example"},

@@ -176,6 +176,8 @@ void CommWindow::applyMenuCaptions() {
   for (int i = 0; i < 3; ++i) cmdModo_[i]->setToolTip(Tr(s, 35 + i));
   cmdRead_->setToolTip(Tr(s, 46));
   cmdWrite_->setToolTip(Tr(s, 47));
+  cmdStart_->setToolTip(Tr(s, 91));
+  cmdLang_->setToolTip(Tr(s, 90));
 }
 
 QString CommWindow::aboutCaption() const { return about_->text(); }
