@@ -29,7 +29,7 @@ bool WriteAcceptance(DeviceCommands& commands) {
     state.identity.deviceCode = state.savedDeviceCode;
     state.identity.variant = state.savedVariant;
     commands.prompter().ask(ProductTitle(state), Tr(state, kDeviceChanged), Buttons::Ok,
-                            Icon::Information);
+                            Icon::Critical);
     return false;
   }
   if (state.identity.deviceCode != 11 && state.identity.deviceCode != 12) {

@@ -123,7 +123,14 @@ TEST(Cli, DeviceFailuresExitOne) {
 
   Cli pulled;
   pulled.unit.faults().hangUpAfter = 20;
+  // A read that fails half-way leaves an existing file as it was.
+  QFile kept(pulled.file("x.DST"));
+  ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+  kept.write("older contents");
+  kept.close();
   EXPECT_EQ(pulled.run({"read-config", pulled.file("x.DST")}), 1);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), QByteArray("older contents"));
 
   Cli eleven;
   DeviceIdentity id = eleven.unit.identity();

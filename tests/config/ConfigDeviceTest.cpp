@@ -70,6 +70,8 @@ TEST(ConfigDevice, ChangedUnitIsRefusedAndNothingIsWritten) {
   b.prompter.expect(Answer::Ok);
   EXPECT_EQ(WriteEprom(b.model, b.commands), ConfigResult::Refused);
   EXPECT_EQ(b.prompter.asked().back().text, "Device Changed");
+  EXPECT_EQ(b.prompter.asked().back().buttons, Buttons::Ok);
+  EXPECT_EQ(b.prompter.asked().back().icon, Icon::Critical);
   EXPECT_TRUE(b.received("$W").empty());
   EXPECT_EQ(b.state.identity.variant, 2);
 }
