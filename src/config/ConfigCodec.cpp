@@ -231,6 +231,15 @@ void DecodePhysical(EditorModel& m, const CellImage& cell) {
   emit m.changed();
 }
 
+// What an input or output range breaks: " (MAX)", " (MIN)", " (SPAN)".
+static QString RangeAdditions(double hi, double lo, double lower, double upper, double minSpan) {
+  QString add;
+  if (hi > upper) add += QStringLiteral(" (MAX)");
+  if (lo < lower) add += QStringLiteral(" (MIN)");
+  if (hi - lo < minSpan) add += QStringLiteral(" (SPAN)");
+  return add;
+}
+
 std::vector<CheckMessage> RunChecks(EditorModel& m) {
   AppState& s = m.state();
   EditorFields& f = m.f;
@@ -261,22 +270,16 @@ std::vector<CheckMessage> RunChecks(EditorModel& m) {
     const int r = m.inputRow((f.chkDoubler || v == 0 || v == 7) ? 0 : c);
     if (r >= 0) {
       const InputRange& row = T.input[r];
-      const double hi = num(f.txtInputMax[c]), lo = num(f.txtInputMin[c]);
-      QString add;
-      if (hi > row.upper) add += " (MAX)";
-      if (lo < row.lower) add += " (MIN)";
-      if (hi - lo < row.minSpan) add += " (SPAN)";
+      const QString add = RangeAdditions(num(f.txtInputMax[c]), num(f.txtInputMin[c]), row.lower,
+                                         row.upper, row.minSpan);
       if (!add.isEmpty()) out.push_back({false, 63, prefix(c) + Tr(s, 63) + add + exceeds});
     }
     // 4. Output range.
     const int o = m.outputRow(c);
     if (o >= 0) {
       const OutputRange& row = T.output[o];
-      const double hi = num(f.txtOutputMax[c]), lo = num(f.txtOutputMin[c]);
-      QString add;
-      if (hi > row.upper) add += " (MAX)";
-      if (lo < row.lower) add += " (MIN)";
-      if (hi - lo < row.minSpan) add += " (SPAN)";
+      const QString add = RangeAdditions(num(f.txtOutputMax[c]), num(f.txtOutputMin[c]), row.lower,
+                                         row.upper, row.minSpan);
       if (!add.isEmpty()) out.push_back({false, 64, prefix(c) + Tr(s, 64) + add + exceeds});
     }
     // 5. Offset, in tenths.
