@@ -1,4 +1,5 @@
 // The measurement window and the switch wizard, driven through the program.
+#include "SimulatedProgram.h"
 #include "DeviceSimulator.h"
 #include "SimulatorLink.h"
 #include "app/ui/MainFrame.h"
@@ -26,19 +27,9 @@ using namespace pv;
 using pv::test::ScriptedPrompter;
 
 namespace {
-struct Panels : ::testing::Test {
-  MemorySerialPort port;
-  FakeClock clock;
-  ScriptedPrompter user;
-  sim::DeviceSimulator unit;
-  std::unique_ptr<sim::SimulatorLink> link;
-  std::unique_ptr<Program> program;
-
+struct Panels : pv::test::SimulatedProgram {
   void start(const char* model, bool open = true) {
-    unit.setModel(QString::fromLatin1(model));
-    link = std::make_unique<sim::SimulatorLink>(unit, port, &clock);
-    program = std::make_unique<Program>(Program::Parts{&port, &clock, &user});
-    program->Startup();
+    SimulatedProgram::start(model);
     if (open) program->frame()->findChild<QPushButton*>("Check1")->click();
   }
 };

@@ -1,6 +1,7 @@
 // The main windows driven as a technician would, against a simulated unit.
 #include "DeviceSimulator.h"
 #include "SimulatorLink.h"
+#include "SimulatedProgram.h"
 #include "app/ui/CommWindow.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/Program.h"
@@ -31,20 +32,7 @@ using namespace pv;
 using pv::test::ScriptedPrompter;
 
 namespace {
-struct Bench : ::testing::Test {
-  MemorySerialPort port;
-  FakeClock clock;
-  ScriptedPrompter user;
-  sim::DeviceSimulator unit;
-  std::unique_ptr<sim::SimulatorLink> link;
-  std::unique_ptr<Program> program;
-
-  void start(const char* model) {
-    unit.setModel(QString::fromLatin1(model));
-    link = std::make_unique<sim::SimulatorLink>(unit, port, &clock);
-    program = std::make_unique<Program>(Program::Parts{&port, &clock, &user});
-    program->Startup();
-  }
+struct Bench : pv::test::SimulatedProgram {
   template <typename T> T* find(const QString& name) {
     T* w = program->frame()->findChild<T*>(name);
     EXPECT_NE(w, nullptr) << name.toStdString();
