@@ -1,6 +1,6 @@
 #include "config/ConfigCodec.h"
 
-#include "app/Texts.h"
+#include "text/Texts.h"
 #include "link/Codecs.h"
 #include "text/Numbers.h"
 

@@ -1,7 +1,7 @@
 #include "config/ConfigDevice.h"
 
-#include "app/Prompter.h"
-#include "app/Texts.h"
+#include "kernel/Prompter.h"
+#include "text/Texts.h"
 #include "link/Acceptance.h"
 #include "link/DeviceCommands.h"
 #include "link/Transport.h"
@@ -35,6 +35,7 @@ ConfigResult ReadEprom(EditorModel& m, DeviceCommands& commands, const CaptionsH
     image[a] = cells[a];
     s.programmingBuffer[a] = cells[a];
   }
+  s.familyCell = cells[4];
   DecodeCells(m, image);
 
   if (s.identity.deviceCode == 12 && s.identity.variant == 5) {

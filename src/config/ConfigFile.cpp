@@ -1,7 +1,7 @@
 #include "config/ConfigFile.h"
 
-#include "app/Prompter.h"
-#include "app/Texts.h"
+#include "kernel/Prompter.h"
+#include "text/Texts.h"
 #include "text/Numbers.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,7 @@
 #include "config/EditorModel.h"
 
-#include "app/Texts.h"
+#include "kernel/Catalogue.h"
+#include "text/Texts.h"
 #include "text/Numbers.h"
 
 namespace pv {
@@ -155,9 +156,9 @@ void EditorModel::refreshVisibility() {
   }
   // Channel B exists on the two-channel families (cell 4 names the family);
   // on variant 7 it is the digital output of the one frequency input.
-  const bool twoFamily = (state_.programmingBuffer[4] & 96) == 0 || (state_.programmingBuffer[4] & 96) == 64;
   if (v >= 2 && v <= 6) {
-    const bool b = v == 5 || twoFamily;
+    const ModelRow* model = UnitModel(state_);
+    const bool b = model && model->inputs == 2;
     f.frmInput[1] = f.frmOutput[1] = f.frmOptions[1] = b;
   } else if (v == 7) {
     f.frmInput[1] = false;

@@ -9,7 +9,7 @@
 // the channel's group: optFili[c] == 2 means opt_Fili(3c + 2), "3 wires".
 // Values a unit may hold but no button names (wires 3, functions 3..7) are
 // kept as they are so that a read and a write give back the same cells.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "config/RangeTables.h"
 
 #include <QObject>

@@ -1,5 +1,5 @@
 #include "config/RangeTables.h"
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 
 namespace pv {
 

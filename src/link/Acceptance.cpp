@@ -1,8 +1,8 @@
 #include "link/Acceptance.h"
 
-#include "app/AppState.h"
-#include "app/Prompter.h"
-#include "app/Texts.h"
+#include "kernel/AppState.h"
+#include "kernel/Prompter.h"
+#include "text/Texts.h"
 #include "link/DeviceCommands.h"
 
 namespace pv {

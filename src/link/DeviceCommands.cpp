@@ -1,8 +1,9 @@
 #include "link/DeviceCommands.h"
 
-#include "app/Feedback.h"
-#include "app/Prompter.h"
-#include "app/Texts.h"
+#include "kernel/Catalogue.h"
+#include "kernel/Feedback.h"
+#include "kernel/Prompter.h"
+#include "text/Texts.h"
 #include "link/Codecs.h"
 #include "link/SerialPort.h"
 #include "link/Transport.h"
@@ -262,8 +263,7 @@ std::array<int, 4> DeviceCommands::ReadSwitchState() {
   std::array<int, 4> result{};
   feedback_.setBusy(true);
   feedback_.setHourglass(true);
-  const DeviceIdentity& id = state_.identity;
-  const bool longAnswer = id.variant == 7 || (id.variant == 0 && id.deviceCode == 12);
+  const bool longAnswer = LongSwitchAnswer(state_.identity);
   const QByteArray tmpl = Template('*', longAnswer ? 6 : 4);
   bool refused = false;
   const QByteArray answer = QueryInProgramming(Frame("$D", 0, 0, 0), tmpl, &refused);
@@ -284,20 +284,10 @@ std::array<int, 4> DeviceCommands::ReadSwitchState() {
 }
 
 QVector<int> DeviceCommands::ReadCalibrationTables(int inputType) {
-  switch (state_.identity.variant) {
-    case 0: case 1: case 2: case 3: case 6:
-      state_.spanPoints = 63;
-      state_.zeroPoints = 15;
-      break;
-    case 4: case 5:
-      state_.spanPoints = 16;
-      state_.zeroPoints = 16;
-      break;
-    case 7:
-      state_.spanPoints = 63;
-      state_.zeroPoints = 1;
-      break;
-    default: break;  // an unknown variant keeps the sizes it had
+  // An unknown variant keeps the sizes it had.
+  if (const VariantRow* row = FindVariant(state_.identity.variant)) {
+    state_.spanPoints = row->spanPoints;
+    state_.zeroPoints = row->zeroPoints;
   }
   const int S = state_.spanPoints;
   const int Z = state_.zeroPoints;
@@ -346,11 +336,7 @@ QVector<int> DeviceCommands::ReadCalibrationTables(int inputType) {
 }
 
 int DeviceCommands::MeasureFrameDataLength() const {
-  const DeviceIdentity& id = state_.identity;
-  if (id.deviceCode == 11) return 5;
-  if (id.variant == 5) return 13;
-  if (id.variant == 0 || id.variant == 7) return 14;
-  return 7;
+  return FrameDataLength(state_.identity);
 }
 
 FrameBytes DeviceCommands::ReadMeasureFrame() {

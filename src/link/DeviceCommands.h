@@ -6,7 +6,7 @@
 // --"$FPxx"--> stopped. Cells are read ("$R") and written ("$W") only in
 // programming mode. Every routine clears the communication error flag when
 // it starts and sets it when it gives up; callers test the flag.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 
 #include <QByteArray>
 #include <QVector>

@@ -2,7 +2,7 @@
 // How a measurement run learns each channel's ranges before streaming:
 // from the configuration cells when the unit's switches say "EEPROM",
 // otherwise from the switch bytes and the unit's span and zero tables.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "config/RangeTables.h"
 #include "measure/FrameDisplay.h"
 

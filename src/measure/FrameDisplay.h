@@ -6,7 +6,7 @@
 // 3k+2..3k+4 and a status byte for the lamps. Value 0 and 1 are the
 // channels' outputs in DAC counts (800 and 3500 are the two calibrated
 // points); values 2 and 3 are inputs on the models that send them.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "link/DeviceCommands.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "measure/MeasurementRun.h"
 
-#include "app/Feedback.h"
+#include "kernel/Feedback.h"
 #include "measure/ChannelDerivation.h"
 #include "measure/MeasureDevice.h"
 

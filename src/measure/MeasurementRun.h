@@ -10,7 +10,7 @@
 // run() returns only when the run has ended; everything else (Stop, the
 // window's painting) happens from the event loop turns inside the waits.
 // The running flag in AppState is the only way to ask the loop to stop.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "config/RangeTables.h"
 #include "measure/FrameDisplay.h"
 #include "measure/SampleHistory.h"

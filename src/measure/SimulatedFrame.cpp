@@ -2,6 +2,7 @@
 
 #include "measure/ChannelDerivation.h"
 #include "measure/FrameDisplay.h"
+#include "kernel/Catalogue.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,13 +27,6 @@ std::array<uint8_t, 3> ShortFloatBytes(double value) {
 }
 
 namespace {
-
-int DataLength(const DeviceIdentity& id) {
-  if (id.deviceCode == 11) return 5;
-  if (id.variant == 5) return 13;
-  if (id.variant == 0 || id.variant == 7) return 14;
-  return 7;
-}
 
 // Output share of the range for an input share, after the function.
 double OutputShare(const ChannelSettings& s, double f) {
@@ -70,7 +64,7 @@ uint8_t SimulatedStatus(const std::array<SimulatedChannel, 2>& ch,
 QByteArray EncodeSimulatedFrame(const DeviceIdentity& id,
                                 const std::array<SimulatedChannel, 2>& ch,
                                 const std::array<double, 2>& f) {
-  QByteArray data(DataLength(id), '\0');
+  QByteArray data(FrameDataLength(id), '\0');
   data[0] = 1;  // not read by the window
   const bool reversed = StoresPairReversed(id);
   for (int c = 0; c < 2; ++c) {

@@ -4,7 +4,7 @@
 // The inverse of the window's decoding, so a simulated run shows values
 // that follow the configured ranges, function and calibration pair, and
 // lamps that trip when the input crosses the trip thresholds.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "config/RangeTables.h"
 
 #include <QByteArray>

@@ -1,5 +1,5 @@
 #include "switches/SwitchLayouts.h"
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 
 namespace pv {
 

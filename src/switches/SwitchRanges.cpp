@@ -1,5 +1,5 @@
 #include "switches/SwitchRanges.h"
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "config/RangeTables.h"
 #include "text/Numbers.h"
 

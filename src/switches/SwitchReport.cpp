@@ -1,5 +1,5 @@
 #include "switches/SwitchReport.h"
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "config/RangeTables.h"
 #include "link/Codecs.h"
 #include "switches/SwitchWizardModel.h"

@@ -1,6 +1,6 @@
 #include "switches/SwitchTables.h"
-#include "app/AppState.h"
-#include "app/ModelCatalogue.h"
+#include "kernel/AppState.h"
+#include "kernel/Catalogue.h"
 #include "config/RangeTables.h"
 #include "switches/SwitchLayouts.h"
 #include "switches/SwitchRanges.h"

@@ -4,7 +4,7 @@
 #include "SimulatorLink.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/Program.h"
-#include "app/ui/Widgets.h"
+#include "kernel/ui/Widgets.h"
 #include "link/Clock.h"
 #include "link/MemorySerialPort.h"
 #include "measure/ui/MeasureWindow.h"

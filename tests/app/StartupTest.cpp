@@ -2,7 +2,7 @@
 #include "app/ui/CommWindow.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/Program.h"
-#include "app/ui/Widgets.h"
+#include "kernel/ui/Widgets.h"
 #include "link/Clock.h"
 #include "link/MemorySerialPort.h"
 #include "support/ScriptedPrompter.h"

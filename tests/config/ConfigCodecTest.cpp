@@ -59,7 +59,7 @@ CellImage Busy(CellImage m, const DeviceIdentity& id) {
 }
 
 TEST(ConfigCodec, ReadThenWriteLeavesEveryCellOfEveryVariant) {
-  for (const QString& model : sim::ModelIds()) {
+  for (const QString& model : ModelIds()) {
     sim::DeviceSimulator unit;
     ASSERT_TRUE(unit.setModel(model));
     for (int revision : {3, 4}) {

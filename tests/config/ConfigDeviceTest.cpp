@@ -19,7 +19,7 @@ struct Bench : test::SimRig {
 };
 
 TEST(ConfigDevice, ReadAndWriteBackLeavesEveryModelsCells) {
-  for (const QString& id : sim::ModelIds()) {
+  for (const QString& id : ModelIds()) {
     Bench b;
     b.unit.setModel(id);
     const sim::Bank before = b.bank0();

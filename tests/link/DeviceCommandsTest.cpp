@@ -2,7 +2,7 @@
 // rules, what the user is asked, and what reaches the unit's memory.
 #include "SimRig.h"
 
-#include "app/Texts.h"
+#include "text/Texts.h"
 #include "link/Codecs.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // identity rules that name a model and accept a unit for reading or writing.
 #include "SimRig.h"
 
-#include "app/ModelCatalogue.h"
+#include "kernel/Catalogue.h"
 #include "link/Acceptance.h"
 #include "link/Codecs.h"
 #include "measure/ChannelDerivation.h"
@@ -87,7 +87,8 @@ Decoded DecodeChannel(const sim::Bank& m, int c, int decimals, bool isSigned,
 }
 
 TEST(SimulatorDefaults, EveryModelNamesItselfThroughItsIdentity) {
-  for (const char* id : kModelCatalogue) {
+  for (const ModelRow& row : kModels) {
+    const char* id = row.id;
     DeviceSimulator unit;
     ASSERT_TRUE(unit.setModel(QLatin1String(id)));
     EXPECT_EQ(IdentifyModel(unit.identity().variant, unit.cell(0, 4)), QLatin1String(id));
@@ -126,7 +127,8 @@ TEST(SimulatorDefaults, ChannelsDecodeWithinTheirInputRows) {
   };
   const Row rows[] = {{4, 3, 0, 10}, {5, 3, 0, 20}, {7, 1, -200, 1200}, {8, 1, -200, 1300},
                       {18, 1, -200, 850}, {23, 1, 0, 100}, {26, 1, 0, 110}};
-  for (const char* id : kModelCatalogue) {
+  for (const ModelRow& row : kModels) {
+    const char* id = row.id;
     DeviceSimulator unit;
     unit.setModel(QLatin1String(id));
     const uint8_t v = unit.identity().variant;

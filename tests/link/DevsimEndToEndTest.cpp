@@ -1,7 +1,7 @@
 // The command routines through a real serial port against the simulator
 // executable on a pseudo-terminal, with real time.
-#include "app/AppState.h"
-#include "app/Feedback.h"
+#include "kernel/AppState.h"
+#include "kernel/Feedback.h"
 #include "link/Clock.h"
 #include "link/DeviceCommands.h"
 #include "link/QtSerialPort.h"

@@ -3,8 +3,8 @@
 // port, simulated time, a scripted user and a feedback recorder.
 #include "DeviceSimulator.h"
 #include "SimulatorLink.h"
-#include "app/AppState.h"
-#include "app/Feedback.h"
+#include "kernel/AppState.h"
+#include "kernel/Feedback.h"
 #include "link/Clock.h"
 #include "link/DeviceCommands.h"
 #include "link/MemorySerialPort.h"

@@ -2,7 +2,7 @@
 // A unit behind the MeasureDevice interface, answering from fields the test
 // sets, recording the commands the run makes, and letting a test act
 // while a frame is awaited (as a user pressing Stop would).
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "measure/MeasureDevice.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "FakeMeasureDevice.h"
 #include "TestFrames.h"
-#include "app/Feedback.h"
+#include "kernel/Feedback.h"
 #include "link/Codecs.h"
 #include "measure/MeasurementRun.h"
 

@@ -1,7 +1,7 @@
 // Measurement runs against the simulated unit, through the real command set.
 #include "DeviceSimulator.h"
 #include "SimulatorLink.h"
-#include "app/Feedback.h"
+#include "kernel/Feedback.h"
 #include "link/Clock.h"
 #include "link/Codecs.h"
 #include "link/DeviceCommands.h"

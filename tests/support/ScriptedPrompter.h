@@ -1,6 +1,6 @@
 #pragma once
 // A user who answers from a script. A question nobody scripted fails the test.
-#include "app/Prompter.h"
+#include "kernel/Prompter.h"
 
 #include <QString>
 #include <deque>

@@ -1,5 +1,5 @@
 // Bit order of the banks and every layout's packing, both ways.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "switches/SwitchLayouts.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Built-in tables, list filling and the range check.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "config/RangeTables.h"
 #include "switches/SwitchRanges.h"
 #include "switches/SwitchTables.h"

@@ -1,6 +1,6 @@
 // The switch wizard's rules, driven as the window drives them, against a
 // unit that answers like a simulated one.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "config/RangeTables.h"
 #include "link/Codecs.h"
 #include "support/ScriptedPrompter.h"

@@ -1,9 +1,9 @@
 #include "CliCore.h"
 
-#include "app/Feedback.h"
-#include "app/ModelCatalogue.h"
-#include "app/Prompter.h"
-#include "app/Texts.h"
+#include "kernel/Feedback.h"
+#include "kernel/Catalogue.h"
+#include "kernel/Prompter.h"
+#include "text/Texts.h"
 #include "config/ConfigDevice.h"
 #include "config/ConfigFile.h"
 #include "link/DeviceCommands.h"

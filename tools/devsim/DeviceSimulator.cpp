@@ -13,16 +13,6 @@ namespace pv::sim {
 
 namespace {
 
-// Catalogue order; the family bits are those the model label decodes.
-constexpr std::array<SimModel, 18> kModels = {{
-    {"KRV2210", 0, 0, 1},   {"KRV2211A", 2, 96, 1}, {"KRV2211B", 3, 96, 1},
-    {"KRV2211C", 6, 96, 1}, {"KRV2211D", 4, 96, 1}, {"KRV2212A", 2, 0, 2},
-    {"KRV2212B", 3, 0, 2},  {"KRV2212C", 6, 0, 2},  {"KRV2212D", 4, 0, 2},
-    {"KRV2311A", 2, 32, 1}, {"KRV2311B", 3, 32, 1}, {"KRV2311C", 6, 32, 1},
-    {"KRV2311D", 4, 32, 1}, {"KRV2312A", 2, 64, 2}, {"KRV2312B", 3, 64, 2},
-    {"KRV2312C", 6, 64, 2}, {"KRV2312D", 5, 64, 2}, {"KRV2220", 7, 0, 1},
-}};
-
 // What the unit knows of each input row: decimals of its stored words,
 // limits and minimum span in the engineering unit.
 struct InputRow {
@@ -115,18 +105,6 @@ std::array<ChannelSetup, 2> FactorySetup(uint8_t variant) {
 
 } // namespace
 
-std::optional<SimModel> FindModel(const QString& modelId) {
-  for (const SimModel& m : kModels)
-    if (modelId.compare(QLatin1String(m.id), Qt::CaseInsensitive) == 0) return m;
-  return std::nullopt;
-}
-
-QStringList ModelIds() {
-  QStringList ids;
-  for (const SimModel& m : kModels) ids << QLatin1String(m.id);
-  return ids;
-}
-
 QByteArray EscapeBytes(const QByteArray& bytes) {
   QByteArray out;
   for (char ch : bytes) {
@@ -140,7 +118,7 @@ QByteArray EscapeBytes(const QByteArray& bytes) {
   return out;
 }
 
-Bank DefaultMemory(const SimModel& model, const DeviceIdentity& identity) {
+Bank DefaultMemory(const ModelRow& model, const DeviceIdentity& identity) {
   Bank m{};
   const uint8_t v = identity.variant;
   const auto setup = FactorySetup(v);
@@ -218,15 +196,15 @@ Bank DefaultMemory(const SimModel& model, const DeviceIdentity& identity) {
   return m;
 }
 
-DeviceSimulator::DeviceSimulator() : model_(kModels[5]) {
-  identity_ = {12, model_.variant, 3, 0};
+DeviceSimulator::DeviceSimulator() : model_(FindModel(u"KRV2212A")) {
+  identity_ = {12, model_->variant, 3, 0};
   resetMemory();
 }
 
 bool DeviceSimulator::setModel(const QString& modelId) {
-  const auto m = FindModel(modelId);
+  const ModelRow* m = FindModel(modelId);
   if (!m) return false;
-  model_ = *m;
+  model_ = m;
   identity_.variant = m->variant;
   resetMemory();
   return true;
@@ -235,7 +213,7 @@ bool DeviceSimulator::setModel(const QString& modelId) {
 void DeviceSimulator::resetMemory() {
   channelsDirty_ = true;
   banks_.clear();
-  banks_[0] = DefaultMemory(model_, identity_);
+  banks_[0] = DefaultMemory(*model_, identity_);
 }
 
 uint8_t DeviceSimulator::cell(int bank, int address) const {
@@ -367,18 +345,13 @@ void DeviceSimulator::fitTripsToRanges() {
   channelsDirty_ = true;
 }
 
-int DeviceSimulator::frameDataLength() const {
-  if (identity_.deviceCode == 11) return 5;
-  if (identity_.variant == 5) return 13;
-  if (identity_.variant == 0 || identity_.variant == 7) return 14;
-  return 7;
-}
+int DeviceSimulator::frameDataLength() const { return FrameDataLength(identity_); }
 
 QByteArray DeviceSimulator::measureFrame(qint64 nowMs) {
   // A one-channel unit's second output follows the same input, and must
   // not raise the alarm on a sweep of its own.
   const double a = SweepFraction(nowMs, 0);
-  const std::array<double, 2> f{a, model_.channels == 1 ? a : SweepFraction(nowMs, 1)};
+  const std::array<double, 2> f{a, model_->inputs == 1 ? a : SweepFraction(nowMs, 1)};
   QByteArray data = EncodeSimulatedFrame(identity_, simulatedChannels(), f);
   data[0] = static_cast<char>(frameCounter_++);  // the window does not read it
   return QByteArray(1, 'A') + data + '\r';
@@ -474,8 +447,7 @@ void DeviceSimulator::execute(const QByteArray& command) {
     a += byte(identity_.deviceCode);
     answer(command, a + crlf);
   } else if (command.startsWith("$D")) {
-    const bool longAnswer =
-        identity_.variant == 7 || (identity_.variant == 0 && identity_.deviceCode == 12);
+    const bool longAnswer = LongSwitchAnswer(identity_);
     QByteArray a("*");
     for (int k = 0; k < (longAnswer ? 4 : 2); ++k) a += byte(switches_[k]);
     answer(command, a + crlf);

@@ -16,7 +16,8 @@
 //
 // Faults can be injected by name (Faults below), and every command received
 // is kept in a transcript so a test can assert the exact bytes.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
+#include "kernel/Catalogue.h"
 #include "measure/SimulatedFrame.h"
 
 #include <QByteArray>
@@ -29,16 +30,6 @@
 #include <optional>
 
 namespace pv::sim {
-
-// How a sellable model identifies itself.
-struct SimModel {
-  const char* id;
-  uint8_t variant;
-  uint8_t family;  // bits 5 and 6 of cell 4
-  int channels;
-};
-std::optional<SimModel> FindModel(const QString& modelId);
-QStringList ModelIds();
 
 struct Faults {
   // The next N answers to "$" commands are not sent.
@@ -70,7 +61,7 @@ public:
   DeviceSimulator();
   // Becomes the given model with its default memory; false for an unknown id.
   bool setModel(const QString& modelId);
-  const SimModel& model() const { return model_; }
+  const ModelRow& model() const { return *model_; }
 
   // Bytes the unit sends go here.
   void setSink(Sink sink) { sink_ = std::move(sink); }
@@ -128,7 +119,7 @@ private:
   void execute(const QByteArray& command);
   void answer(const QByteArray& command, const QByteArray& bytes);
 
-  SimModel model_;
+  const ModelRow* model_;
   DeviceIdentity identity_;
   std::map<int, Bank> banks_;
   std::array<uint8_t, 4> switches_{};
@@ -158,7 +149,7 @@ double SweepFraction(qint64 nowMs, int channel);
 
 // The factory configuration of a model (bank 0), decoding to a sensible
 // setup for that model's inputs and outputs.
-Bank DefaultMemory(const SimModel& model, const DeviceIdentity& identity);
+Bank DefaultMemory(const ModelRow& model, const DeviceIdentity& identity);
 
 // Printable form of a command for transcripts: printable ASCII as is,
 // backslash doubled, CR as \r, LF as \n, other bytes as \xHH.

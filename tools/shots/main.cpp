@@ -11,8 +11,8 @@
 #include "measure/ui/MeasureWindow.h"
 #include "switches/SwitchWizardModel.h"
 #include "switches/ui/SwitchWindow.h"
-#include "app/AppState.h"
-#include "app/ModelCatalogue.h"
+#include "kernel/AppState.h"
+#include "kernel/Catalogue.h"
 
 #include <QApplication>
 #include <QDir>

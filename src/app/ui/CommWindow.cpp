@@ -1,9 +1,9 @@
 #include "app/ui/CommWindow.h"
-#include "app/Prompter.h"
-#include "app/Texts.h"
-#include "app/ui/Icons.h"
+#include "kernel/Prompter.h"
+#include "text/Texts.h"
+#include "kernel/ui/Icons.h"
 #include "app/ui/Program.h"
-#include "app/ui/Widgets.h"
+#include "kernel/ui/Widgets.h"
 #include "link/PortNames.h"
 
 #include <QAction>

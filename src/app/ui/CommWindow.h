@@ -2,7 +2,7 @@
 // The communication window: port selector and open/close toggle, busy lamp,
 // progress, device labels, command buttons and its own menu bar. It owns
 // the program's only device port and paints what the device link reports.
-#include "app/Feedback.h"
+#include "kernel/Feedback.h"
 
 #include <QWidget>
 #include <array>

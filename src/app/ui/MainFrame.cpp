@@ -1,5 +1,5 @@
 #include "app/ui/MainFrame.h"
-#include "app/Texts.h"
+#include "text/Texts.h"
 #include "app/ui/Program.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 #include "app/ui/Program.h"
-#include "app/ModelCatalogue.h"
-#include "app/Texts.h"
+#include "kernel/Catalogue.h"
+#include "text/Texts.h"
 #include "app/ui/CommWindow.h"
 #include "app/ui/MainFrame.h"
-#include "app/ui/QtPrompter.h"
+#include "kernel/ui/QtPrompter.h"
 #include "config/ConfigDevice.h"
 #include "config/ConfigFile.h"
 #include "config/EditorModel.h"
@@ -318,7 +318,7 @@ void Program::ApplyCaptions() {
   // leaves the rest as it was. With the port closed, or while a run streams,
   // the cell of the last read stands in: asking would fail at once or break
   // the run, and a language change must still reach every caption.
-  uint8_t cell4 = state_.programmingBuffer[4];
+  uint8_t cell4 = state_.familyCell;
   const uint8_t variant = state_.identity.variant;
   const bool unitAvailable = port_->isOpen() && !state_.measureLoopActive;
   if (variant >= 2 && variant <= 6 && unitAvailable) {
@@ -326,6 +326,7 @@ void Program::ApplyCaptions() {
     if (state_.commError) return;
     cell4 = cells[0];
     state_.programmingBuffer[4] = cell4;
+    state_.familyCell = cell4;
     if ((cell4 & 96) == 96) state_.modelFamily = QStringLiteral("KRV2211");
   }
   editor_->refreshVisibility();

@@ -1,7 +1,7 @@
 #pragma once
 // The application object: owns the program-wide state, the device port and
 // link, and the windows; runs start-up, the main commands and shut-down.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "config/RangeTables.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "config/ui/EditorWindow.h"
-#include "app/Texts.h"
-#include "app/ui/Widgets.h"
+#include "text/Texts.h"
+#include "kernel/ui/Widgets.h"
 #include "config/EditorModel.h"
 
 #include <QGridLayout>

@@ -1,5 +1,5 @@
 #include "config/ui/OptionsWindow.h"
-#include "app/Texts.h"
+#include "text/Texts.h"
 #include "config/EditorModel.h"
 
 #include <QGridLayout>

@@ -1,7 +1,8 @@
+#include "kernel/Catalogue.h"
 #include "measure/ui/MeasureWindow.h"
-#include "app/Prompter.h"
-#include "app/Texts.h"
-#include "app/ui/Widgets.h"
+#include "kernel/Prompter.h"
+#include "text/Texts.h"
+#include "kernel/ui/Widgets.h"
 
 #include <QChart>
 #include <QChartView>
@@ -185,16 +186,13 @@ void MeasureWindow::applyCaptions(const AppState& s) {
 }
 
 void MeasureWindow::applyLayout(const QString& modelId) {
-  // The two-channel families show channel B; the KRV2210 has a second
-  // output that repeats or complements its one input.
-  const bool twoChannels = modelId.startsWith(QLatin1String("KRV2212")) ||
-                           modelId.startsWith(QLatin1String("KRV2312"));
-  const bool secondOutput = twoChannels || modelId == QLatin1String("KRV2210");
-  inFrame_[1]->setVisible(twoChannels);
-  outFrame_[1]->setVisible(secondOutput);
-  chartView_[1]->setVisible(secondOutput);
-  ledCaptions_[1]->setVisible(twoChannels);
-  leds_[1]->setVisible(twoChannels);
+  const ModelRow* row = FindModel(modelId);
+  if (!row) return;
+  inFrame_[1]->setVisible(row->inputs == 2);
+  outFrame_[1]->setVisible(row->secondOutput);
+  chartView_[1]->setVisible(row->secondOutput);
+  ledCaptions_[1]->setVisible(row->tripB());
+  leds_[1]->setVisible(row->tripB());
 }
 
 void MeasureWindow::onStarted(const RunSetup& setup) {

@@ -1,8 +1,8 @@
 #include "switches/ui/SwitchWindow.h"
-#include "app/AppState.h"
-#include "app/Prompter.h"
-#include "app/Texts.h"
-#include "app/ui/Widgets.h"
+#include "kernel/AppState.h"
+#include "kernel/Prompter.h"
+#include "text/Texts.h"
+#include "kernel/ui/Widgets.h"
 #include "switches/SwitchWizardModel.h"
 #include "switches/ui/DipBank.h"
 

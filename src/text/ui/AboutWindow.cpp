@@ -1,7 +1,7 @@
 #include "text/ui/AboutWindow.h"
-#include "app/Prompter.h"
-#include "app/Texts.h"
-#include "app/ui/Icons.h"
+#include "kernel/Prompter.h"
+#include "text/Texts.h"
+#include "kernel/ui/Icons.h"
 
 #include <QDesktopServices>
 #include <QDir>

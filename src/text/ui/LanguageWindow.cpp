@@ -1,5 +1,5 @@
 #include "text/ui/LanguageWindow.h"
-#include "app/ui/Icons.h"
+#include "kernel/ui/Icons.h"
 
 #include <QHBoxLayout>
 #include <QToolButton>

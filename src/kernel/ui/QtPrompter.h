@@ -1,6 +1,6 @@
 #pragma once
 // Questions and messages as Qt dialogs.
-#include "app/Prompter.h"
+#include "kernel/Prompter.h"
 
 class QWidget;
 

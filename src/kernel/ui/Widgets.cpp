@@ -1,4 +1,4 @@
-#include "app/ui/Widgets.h"
+#include "kernel/ui/Widgets.h"
 
 #include <QPainter>
 #include <QPalette>

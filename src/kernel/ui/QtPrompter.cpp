@@ -1,4 +1,4 @@
-#include "app/ui/QtPrompter.h"
+#include "kernel/ui/QtPrompter.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -75,6 +75,10 @@ struct AppState {
   uint8_t savedVariant = 0;
   int16_t channelSelector = 1;
   std::array<uint8_t, 257> programmingBuffer{};
+  // Cell 4 as last read from the unit: on variants 2..6 its bits 5 and 6
+  // name the family. Kept apart from the programming buffer, which other
+  // reads (the span and zero tables, the measurement set-up) overwrite.
+  uint8_t familyCell = 0;
   WriteList writeList;
   uint8_t spanPoints = 0;  // calibration table sizes, set by the "$S" read
   uint8_t zeroPoints = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // Looking texts up for the current language and brand.
-#include "app/AppState.h"
+#include "kernel/AppState.h"
 #include "text/StringTable.h"
 
 namespace pv {
@@ -15,5 +15,11 @@ inline QString BrandText(const AppState& s, int idInBlock) {
 
 // The title of every message box.
 inline QString ProductTitle(const AppState& s) { return BrandText(s, brand::ProductTitle); }
+
+// Caption of a catalogue row in the selected brand, or empty when absent.
+inline QString ModelCaption(const AppState& s, int catalogueIndex) {
+  if (catalogueIndex < 0) return {};
+  return FindText(BrandBase(s.brandIndex) + brand::FirstCaption + catalogueIndex).value_or(QString());
+}
 
 } // namespace pv

@@ -1,4 +1,4 @@
-#include "app/ui/Icons.h"
+#include "kernel/ui/Icons.h"
 
 #include <QIconEngine>
 #include <QPainter>
