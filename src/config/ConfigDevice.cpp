@@ -19,6 +19,24 @@ void StopRunningMeasure(DeviceCommands& commands) {
 
 } // namespace
 
+namespace {
+
+// Cells 0..64, and 128..153 where the unit keeps its physical scale.
+bool ReadImage(DeviceCommands& commands, CellImage& image) {
+  AppState& s = commands.state();
+  const CellBytes cells = commands.ReadCells(0, 0, 65);
+  if (s.commError) return false;
+  for (int a = 0; a <= 64; ++a) image[a] = cells[a];
+  if (CellLayoutFor(s.identity).physicalScale) {
+    const CellBytes more = commands.ReadCells(0, 128, 26);
+    if (s.commError) return false;
+    for (int i = 0; i < 26; ++i) image[128 + i] = more[i];
+  }
+  return true;
+}
+
+} // namespace
+
 ConfigResult ReadEprom(EditorModel& m, DeviceCommands& commands, const CaptionsHook& captions) {
   AppState& s = commands.state();
   StopRunningMeasure(commands);
@@ -28,26 +46,14 @@ ConfigResult ReadEprom(EditorModel& m, DeviceCommands& commands, const CaptionsH
   if (!ReadAcceptance(s, commands.prompter())) return ConfigResult::NotCompatible;
   m.fillLists();
 
-  const CellBytes cells = commands.ReadCells(0, 0, 65);
-  if (s.commError) return ConfigResult::CommFailure;
   CellImage image{};
-  for (int a = 0; a <= 64; ++a) {
-    image[a] = cells[a];
-    s.programmingBuffer[a] = cells[a];
-  }
-  s.familyCell = cells[4];
-  DecodeCells(m, image);
-
-  if (s.identity.deviceCode == 12 && s.identity.variant == 5) {
-    const CellBytes more = commands.ReadCells(0, 128, 26);
-    if (s.commError) {
-      m.notify();
-      return ConfigResult::CommFailure;
-    }
-    for (int i = 0; i < 26; ++i) image[128 + i] = more[i];
-    DecodePhysical(m, image);
-  }
-  m.notify();
+  if (!ReadImage(commands, image)) return ConfigResult::CommFailure;
+  for (int a = 0; a <= 64; ++a) s.programmingBuffer[a] = image[a];
+  s.familyCell = image[4];
+  s.signedValues = CellLayoutFor(s.identity).signedWords;
+  m.base = image;
+  m.baseValid = true;
+  m.load(DecodeConfig(s.identity, m.tables(), image));
   return ConfigResult::Ok;
 }
 
@@ -68,24 +74,43 @@ ConfigResult WriteEprom(EditorModel& m, DeviceCommands& commands, const WriteOpt
       return ConfigResult::Cancelled;
   }
 
-  const Encoded encoded = EncodeCells(m);
-  if (!encoded.ok() || static_cast<int>(encoded.cells.size()) > WriteList::kCapacity) {
-    ask.ask(title, Tr(s, 71), Buttons::Ok, Icon::Critical);
+  // The unit's own cells are the base: bits the record does not own go back
+  // as they are. A unit that was not read (device code 11) is read now.
+  if (!m.baseValid) {
+    CellImage image{};
+    if (!ReadImage(commands, image)) return ConfigResult::CommFailure;
+    m.base = image;
+    m.baseValid = true;
+  }
+  const EncodedCells encoded = EncodeConfig(s.identity, m.tables(), m.record(), m.base);
+  if (!encoded.ok() || static_cast<int>(encoded.addresses.size()) > WriteList::kCapacity) {
+    ask.ask(title, Tr(s, 71) + QStringLiteral("\n\n") + encoded.fault, Buttons::Ok, Icon::Critical);
     return ConfigResult::BadData;
   }
   s.writeList.reset();
-  for (const auto& [address, value] : encoded.cells)
-    s.writeList.push(static_cast<uint8_t>(address), value);
+  for (int address : encoded.addresses)
+    s.writeList.push(static_cast<uint8_t>(address), encoded.cells[address]);
   commands.WriteCells(0, s.writeList.count - 1);
   m.notify();
   // A refused "PR" or a lost port: the link has told the user already.
   if (s.commError) return ConfigResult::CommFailure;
-  if (!options.readBack) return ConfigResult::Ok;
+  if (!options.readBack) {
+    for (int address : encoded.addresses) m.base[address] = encoded.cells[address];
+    return ConfigResult::Ok;
+  }
 
-  const ConfigResult again = ReadEprom(m, commands, options.captions);
-  if (again != ConfigResult::Ok) return again;
-  for (const auto& [address, value] : encoded.cells) {
-    if (m.base[address] != value) {
+  // The read-back proves the cells arrived (the write reads no answers).
+  CellImage after{};
+  if (s.identity.deviceCode == 12) {
+    const ConfigResult again = ReadEprom(m, commands, options.captions);
+    if (again != ConfigResult::Ok) return again;
+    after = m.base;
+  } else {
+    if (!ReadImage(commands, after)) return ConfigResult::CommFailure;
+    m.base = after;
+  }
+  for (int address : encoded.addresses) {
+    if (after[address] != encoded.cells[address]) {
       ask.ask(title, Tr(s, 68), Buttons::Ok, Icon::Critical);
       return ConfigResult::NotVerified;
     }

@@ -7,6 +7,7 @@
 // Write: stop a running measurement, identity check, the editor checks with
 // their questions, encode, "$W" cell by cell, then a fresh read that also
 // proves the cells arrived (the write itself reads no answers).
+#include "config/CellMap.h"
 #include "config/ConfigCodec.h"
 
 #include <functional>

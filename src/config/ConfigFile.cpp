@@ -181,11 +181,14 @@ void ApplyRecord(EditorModel& m, const QByteArray& r) {
     if (ov >= 0) f.cmbOverRange[c].text = T.overRange[ov].name;
   }
   f.chkHS = GetU8(r, off::HighSpeed) != 0;
-  f.chkDoubler = GetU8(r, off::Doubler) != 0;
-  m.doublerClicked();
+  // A box or button the unit cannot store stays as the unit holds it.
+  if (m.doublerOwned()) {
+    f.chkDoubler = GetU8(r, off::Doubler) != 0;
+    m.doublerClicked();
+  }
   f.txtSogliaH[0] = NumToText(GetD(r, off::TripHigh));
   f.txtSogliaL[0] = NumToText(GetD(r, off::TripLow));
-  if (int k = GetGroup(r, {off::Trip0, off::Trip1}, 0); k >= 0) f.optTrip[0] = k;
+  if (int k = GetGroup(r, {off::Trip0, off::Trip1}, 0); k >= 0 && m.tripDirectionOwned(0)) f.optTrip[0] = k;
   f.txtFisicoMax[2] = NumToText(GetD(r, off::FisicoMaxA));
   f.txtFisicoMin[2] = NumToText(GetD(r, off::FisicoMinA));
   f.txtFisicoMax[3] = NumToText(GetD(r, off::FisicoMaxB));

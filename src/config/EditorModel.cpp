@@ -2,7 +2,11 @@
 
 #include "kernel/Catalogue.h"
 #include "text/Texts.h"
+#include "config/ConfigCodec.h"
 #include "text/Numbers.h"
+
+#include <QSignalBlocker>
+#include <cmath>
 
 namespace pv {
 
@@ -28,8 +32,12 @@ void EditorModel::fillLists() {
 QString EditorModel::doublerText() const { return Tr(state_, 31); }
 
 int EditorModel::inputRow(int c) const {
-  const bool doubler = f.cmbProgIn[1].text == doublerText();
-  return tables_.InputRowByName(doubler ? f.cmbProgIn[0].text : f.cmbProgIn[c].text);
+  if (c == 1 && f.chkDoubler) c = 0;
+  // A list text still as loaded names the loaded row (separator rows share
+  // one empty name, so a name alone cannot tell them apart).
+  if (f.cmbProgIn[c].text == loadedFields_.cmbProgIn[c].text && f.cmbProgIn[c].text != doublerText())
+    return loaded_.ch[c].inputRow;
+  return tables_.InputRowByName(f.cmbProgIn[c].text);
 }
 
 int EditorModel::outputRow(int c) const { return tables_.OutputRowByName(f.cmbProgOut[c].text); }
@@ -154,6 +162,13 @@ void EditorModel::refreshVisibility() {
     f.frmFili[1] = false;
     f.frmCjc[1] = false;
   }
+  // Channel B's list shows the doubler text in the current language while
+  // the box is checked, and channel B's own input again when it is not.
+  if (f.chkDoubler) {
+    f.cmbProgIn[1].text = doublerText();
+  } else if (f.cmbProgIn[1].text == LoadText(31) || f.cmbProgIn[1].text == LoadText(331)) {
+    f.cmbProgIn[1].text = tables_.input[std::clamp(loaded_.ch[1].inputRow, 0, 51)].name;
+  }
   // Channel B exists on the two-channel families (cell 4 names the family);
   // on variant 7 it is the digital output of the one frequency input.
   if (v >= 2 && v <= 6) {
@@ -173,8 +188,8 @@ void EditorModel::refreshVisibility() {
   }
   // Sections that exist only on some units.
   f.frmFreq = v == 7;
-  f.frmOpt = id.deviceCode == 12 && v == 0 && id.hardwareRevision >= 4;
-  f.frmFisico = id.deviceCode == 12 && v == 5;
+  f.frmOpt = CellLayoutFor(id).responseTime;
+  f.frmFisico = CellLayoutFor(id).physicalScale;
   emit changed();
 }
 
@@ -227,21 +242,148 @@ void EditorModel::chooseOperation(int op) {
   emit changed();
 }
 
-void EditorModel::keep(const QString& key, const QString& text, int context,
-                       std::vector<std::pair<int, uint8_t>> cells) {
-  kept_[key] = Kept{text, context, std::move(cells)};
+namespace {
+const QString kFmt = QStringLiteral("#0.###");
+} // namespace
+
+bool EditorModel::tripDirectionOwned(int c) const {
+  const CellLayout L = CellLayoutFor(state_.identity);
+  return c < L.tripChannels && !(c == 0 && L.familyInCell4);
 }
 
-const EditorModel::Kept* EditorModel::kept(const QString& key, const QString& text,
-                                           int context) const {
-  auto it = kept_.find(key);
-  if (it == kept_.end() || it->second.text != text || it->second.context != context) return nullptr;
-  return &it->second;
+bool EditorModel::doublerOwned() const {
+  const CellLayout L = CellLayoutFor(state_.identity);
+  return !L.frequencyInput && !L.familyInCell4;
 }
 
-bool EditorModel::edited(const QString& key, const QString& text) const {
-  auto it = kept_.find(key);
-  return it == kept_.end() || it->second.text != text;
+void EditorModel::applyValues(const ConfigRecord& r) {
+  const CellLayout L = CellLayoutFor(state_.identity);
+  for (int c = 0; c < 2; ++c) {
+    const ChannelConfig& ch = r.ch[c];
+    f.cmbProgIn[c].text = tables_.input[std::clamp(ch.inputRow, 0, 51)].name;
+    f.cmbProgOut[c].text = tables_.output[ch.outputRow & 3].name;
+    f.txtInputMax[c] = FormatNumber(ch.inputMax, kFmt);
+    f.txtInputMin[c] = FormatNumber(ch.inputMin, kFmt);
+    f.txtOutputMax[c] = FormatNumber(ch.outputMax, kFmt);
+    f.txtOutputMin[c] = FormatNumber(ch.outputMin, kFmt);
+    f.optBreak[c] = ch.burnOut;
+    f.optFili[c] = ch.wires;
+    f.optCJC[c] = ch.cjc;
+    f.optFunz[c] = ch.function;
+    f.optRele[c] = ch.relay;
+    f.optTrip[c] = ch.tripDirection;
+    f.cmbOverRange[c].text = tables_.overRange[ch.overRange & 3].name;
+    f.txtOffset[c] = FormatNumber(ch.offset, QStringLiteral("#0.0"));
+    const double scale = (L.tripScaledByRow && (ch.inputRow == rows::Volt10 || ch.inputRow == rows::mA20))
+                             ? std::pow(10.0, tables_.input[ch.inputRow].decimals)
+                             : 1.0;
+    f.txtSogliaH[c] = Float24Text(ch.tripHigh, scale);
+    f.txtSogliaL[c] = Float24Text(ch.tripLow, scale);
+    state_.channels[c].operatorOption = static_cast<uint8_t>(ch.operation);
+    f.cmdOperatore[c] = QString::fromLatin1(kOperationCaptions[ch.operation & 7]);
+  }
+  f.chkDoubler = r.doubler;
+  f.chkHS = r.highSpeed;
+  f.txtSogliaDelay = FormatNumber(r.tripDelay, kFmt);
+  f.txtDelay = FormatNumber(r.responseTime, QStringLiteral("#0.0"));
+  f.cmbFreqType.text = tables_.frequency[r.freqType & 7].name;
+  f.chk50hz = r.filter50Hz;
+  f.txtFilter = QString::number(r.filter);
+  f.txtAuxFreq = QString::number(r.auxFrequency);
+  f.txtTrig = FormatNumber(r.trigger, kFmt);
+  for (int k = 0; k < 8; ++k) {
+    QString& text = k < 4 ? (k % 2 == 0 ? f.txtFisicoMax[2 + k / 2] : f.txtFisicoMin[2 + k / 2])
+                          : (k % 2 == 0 ? f.txtFisicoOutMax[(k - 4) / 2] : f.txtFisicoOutMin[(k - 4) / 2]);
+    text = Float24Text(r.physical[k], 1.0);
+  }
+}
+
+void EditorModel::load(const ConfigRecord& r) {
+  QSignalBlocker quiet(this);
+  loaded_ = r;
+  for (int c = 0; c < 2; ++c) {
+    state_.channels[c] = SettingsFrom(r, tables_, c);
+    state_.trips[c] = TripFrom(r, c);
+  }
+  applyValues(r);
+  loadedFields_ = f;
+  // The change rules once, for captions and visibility; then the values
+  // again, since the rules write defaults (output limits, trigger, CJC and
+  // high-speed boxes) that must not replace what the unit holds.
+  for (int c = 0; c < 2; ++c) {
+    outputCaptions(c);
+    inputTypeChanged(c);
+  }
+  if (CellLayoutFor(state_.identity).frequencyInput) freqTypeChanged();
+  applyValues(r);
+  refreshVisibility();
+  f.chkHS = r.highSpeed;
+  for (int c = 0; c < 2; ++c) f.optCJC[c] = r.ch[c].cjc;
+  loadedFields_ = f;
+  quiet.unblock();
+  emit changed();
+}
+
+ConfigRecord EditorModel::record() const {
+  ConfigRecord r = loaded_;
+  const EditorFields& was = loadedFields_;
+  // A text still as shown after loading keeps the loaded value.
+  auto num = [](const QString& now, const QString& then, double keep) {
+    return now == then ? keep : ParseLeadingNumber(now);
+  };
+  auto whole = [&](const QString& now, const QString& then, int keep) {
+    return now == then ? keep : static_cast<int>(std::lround(ParseLeadingNumber(now)));
+  };
+  for (int c = 0; c < 2; ++c) {
+    ChannelConfig& ch = r.ch[c];
+    const ChannelConfig& old = loaded_.ch[c];
+    if (!(c == 1 && f.chkDoubler)) {
+      ch.inputRow = f.cmbProgIn[c].text == was.cmbProgIn[c].text
+                        ? old.inputRow
+                        : tables_.InputRowByName(f.cmbProgIn[c].text);
+    }
+    if (CellLayoutFor(state_.identity).frequencyInput) ch.inputRow = rows::Freq;
+    ch.inputMax = num(f.txtInputMax[c], was.txtInputMax[c], old.inputMax);
+    ch.inputMin = num(f.txtInputMin[c], was.txtInputMin[c], old.inputMin);
+    ch.outputRow = f.cmbProgOut[c].text == was.cmbProgOut[c].text ? old.outputRow
+                                                                   : tables_.OutputRowByName(f.cmbProgOut[c].text);
+    ch.outputMax = num(f.txtOutputMax[c], was.txtOutputMax[c], old.outputMax);
+    ch.outputMin = num(f.txtOutputMin[c], was.txtOutputMin[c], old.outputMin);
+    ch.burnOut = f.optBreak[c];
+    ch.wires = f.optFili[c];
+    ch.cjc = f.optCJC[c];
+    ch.function = f.optFunz[c];
+    ch.relay = f.optRele[c];
+    ch.tripDirection = f.optTrip[c];
+    ch.operation = state_.channels[c].operatorOption;
+    if (f.cmbOverRange[c].text != was.cmbOverRange[c].text) {
+      const double pct = tables_.OverRangePercentByName(f.cmbOverRange[c].text);
+      ch.overRange = pct < 0 ? old.overRange : tables_.OverRangeRowByPercent(pct);
+    }
+    ch.offset = num(f.txtOffset[c], was.txtOffset[c], old.offset);
+    ch.tripHigh = num(f.txtSogliaH[c], was.txtSogliaH[c], old.tripHigh);
+    ch.tripLow = num(f.txtSogliaL[c], was.txtSogliaL[c], old.tripLow);
+  }
+  r.doubler = f.chkDoubler;
+  r.highSpeed = f.chkHS;
+  r.tripDelay = num(f.txtSogliaDelay, was.txtSogliaDelay, loaded_.tripDelay);
+  r.responseTime = num(f.txtDelay, was.txtDelay, loaded_.responseTime);
+  if (f.cmbFreqType.text != was.cmbFreqType.text) {
+    for (int i = 0; i <= 6; ++i)
+      if (tables_.frequency[i].name == f.cmbFreqType.text) r.freqType = i;
+  }
+  r.filter50Hz = f.chk50hz;
+  r.filter = whole(f.txtFilter, was.txtFilter, loaded_.filter);
+  r.auxFrequency = whole(f.txtAuxFreq, was.txtAuxFreq, loaded_.auxFrequency);
+  r.trigger = num(f.txtTrig, was.txtTrig, loaded_.trigger);
+  const std::array<const QString*, 8> now = {&f.txtFisicoMax[2], &f.txtFisicoMin[2], &f.txtFisicoMax[3],
+                                             &f.txtFisicoMin[3], &f.txtFisicoOutMax[0], &f.txtFisicoOutMin[0],
+                                             &f.txtFisicoOutMax[1], &f.txtFisicoOutMin[1]};
+  const std::array<const QString*, 8> then = {&was.txtFisicoMax[2], &was.txtFisicoMin[2], &was.txtFisicoMax[3],
+                                              &was.txtFisicoMin[3], &was.txtFisicoOutMax[0], &was.txtFisicoOutMin[0],
+                                              &was.txtFisicoOutMax[1], &was.txtFisicoOutMin[1]};
+  for (int k = 0; k < 8; ++k) r.physical[k] = num(*now[k], *then[k], loaded_.physical[k]);
+  return r;
 }
 
 } // namespace pv

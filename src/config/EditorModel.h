@@ -10,6 +10,8 @@
 // Values a unit may hold but no button names (wires 3, functions 3..7) are
 // kept as they are so that a read and a write give back the same cells.
 #include "kernel/AppState.h"
+#include "kernel/Catalogue.h"
+#include "config/CellMap.h"
 #include "config/RangeTables.h"
 
 #include <QObject>
@@ -117,38 +119,36 @@ public:
   void chooseOperation(int op);
 
   // Input row that rules and checks use for channel c: channel A's when
-  // channel B's list shows the doubler text.
+  // the doubler is checked (channel B's list then shows the doubler text).
   int inputRow(int c) const;
   int outputRow(int c) const;
   QString doublerText() const;
   bool isVariant(int v) const { return state_.identity.variant == v; }
   bool isCode12Variant(int v) const {
-    return state_.identity.deviceCode == 12 && state_.identity.variant == v;
+    return IsCode12Variant(state_.identity, v);
   }
 
   // Limits and span caption in the editor's format.
   static QString LimitsCaption(double lower, double upper, const QString& unit);
   static QString SpanCaption(double span, const QString& unit);
 
-  // --- values kept exactly as the unit held them ---
-  // A field decoded from cells keeps those cells; as long as its text is
-  // the decoded text (and its scale is the same), a write sends them back
-  // untouched instead of re-encoding a rounded display.
-  struct Kept {
-    QString text;
-    int context = 0;
-    std::vector<std::pair<int, uint8_t>> cells;
-  };
-  void keep(const QString& key, const QString& text, int context,
-            std::vector<std::pair<int, uint8_t>> cells);
-  const Kept* kept(const QString& key, const QString& text, int context) const;
-  bool edited(const QString& key, const QString& text) const;
-  void forgetKept() { kept_.clear(); }
+  // --- the typed record ---
+  // Fills every field from a decoded record, runs the change rules once,
+  // and remembers both: a field whose text is still the one shown here
+  // gives back the record's exact value, not a rounded display.
+  void load(const ConfigRecord& record);
+  // The record the fields describe now.
+  ConfigRecord record() const;
+  const ConfigRecord& loaded() const { return loaded_; }
+  // Whether the trip direction of channel c can be stored on this unit
+  // (on variants 2..6 channel A's bit names the model family).
+  bool tripDirectionOwned(int c) const;
+  // Whether the doubler box can be stored on this unit.
+  bool doublerOwned() const;
 
-  // Cells of the last read (0..255) and which of them were read; bits the
-  // editor does not own are written back from here.
-  std::array<uint8_t, 256> base{};
-  std::array<bool, 256> baseValid{};
+  // The cells the unit held at the last read: the base a write encodes onto.
+  CellImage base{};
+  bool baseValid = false;
 
   void notify() { emit changed(); }
 
@@ -157,10 +157,12 @@ signals:
 
 private:
   void outputCaptions(int c);
+  void applyValues(const ConfigRecord& r);
 
   AppState& state_;
   RangeTables& tables_;
-  std::map<QString, Kept> kept_;
+  ConfigRecord loaded_;
+  EditorFields loadedFields_;
 };
 
 } // namespace pv

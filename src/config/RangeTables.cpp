@@ -1,4 +1,5 @@
 #include "config/RangeTables.h"
+#include "kernel/Catalogue.h"
 #include "kernel/AppState.h"
 
 namespace pv {
@@ -115,13 +116,15 @@ int RangeTables::OverRangeRowByPercent(double p) const {
 QStringList RangeTables::InputList(const DeviceIdentity& id) const {
   QStringList out;
   for (int i = 1; i <= rows::Freq; ++i) {
-    if (i == rows::Res300K &&
-        !(id.deviceCode == 12 && id.variant == 6 && id.hardwareRevision == 2))
+    // "Res300K" is listed only for variant 6 units of hardware revision 2.
+    // Other revisions still decode code 18 as this row, so a unit that holds
+    // it shows it (and a write keeps it) although the list does not offer it.
+    if (i == rows::Res300K && !(IsCode12Variant(id, 6) && id.hardwareRevision == 2))
       continue;
     // Res300K carries variant "100", so it is offered by the exception above
     // (and on variant 0, which offers every row that is not a separator).
     const bool offered = InputAvailable(i, id) ||
-                         (i == rows::Res300K && id.deviceCode == 12 && id.variant == 6);
+                         (i == rows::Res300K && IsCode12Variant(id, 6));
     if (offered && !input[i].name.isEmpty()) out << input[i].name;
   }
   return out;

@@ -61,6 +61,14 @@ Float24Bytes EncodeFloat24(double v) {
   return out;
 }
 
+std::optional<Float24Bytes> TryEncodeFloat24(double v) {
+  if (!std::isfinite(v)) return std::nullopt;
+  const Float24Bytes b = EncodeFloat24(v);
+  // Exponent 255 is the Inf / NaN pattern: S bits 0..6 all set and M1 bit 7.
+  if ((b.s & 0x7F) == 0x7F && (b.m1 & 0x80) != 0) return std::nullopt;
+  return b;
+}
+
 double DecodeShortFloat(uint8_t h, uint8_t l, uint8_t e) {
   const int m = h * 256 + l;
   const double f = m < 32768 ? 1.0 + m / 32768.0 : -(1.0 + (m - 32768) / 32768.0);

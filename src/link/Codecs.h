@@ -7,6 +7,7 @@
 // ShortFloat: signed 16-bit mantissa word H,L and an exponent byte E (bias 127).
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace pv {
 
@@ -28,6 +29,9 @@ struct Float24Bytes {
 // Argument order as the device tables list them.
 double DecodeFloat24(uint8_t m1, uint8_t m2, uint8_t s);
 Float24Bytes EncodeFloat24(double value);
+// The bytes of a value the format can hold: none for a value that is not
+// finite or needs exponent 255 (the unit would read Inf or NaN).
+std::optional<Float24Bytes> TryEncodeFloat24(double value);
 
 double DecodeShortFloat(uint8_t h, uint8_t l, uint8_t e);
 

@@ -1,5 +1,7 @@
 #include "measure/ChannelDerivation.h"
 
+#include "config/CellMap.h"
+#include "kernel/Catalogue.h"
 #include "link/Codecs.h"
 #include "measure/MeasureDevice.h"
 #include "text/Numbers.h"
@@ -12,9 +14,6 @@ namespace pv {
 
 namespace {
 
-bool Is12(const DeviceIdentity& id, int variant) {
-  return id.deviceCode == 12 && id.variant == variant;
-}
 bool Among(int v, std::initializer_list<int> set) {
   return std::find(set.begin(), set.end(), v) != set.end();
 }
@@ -48,58 +47,27 @@ int SwitchInputRow(const DeviceIdentity& id, const std::array<uint8_t, 3>& sw, i
   }
 }
 
+namespace {
+ConfigRecord RecordFromCells(const DeviceIdentity& id, const RangeTables& t, const uint8_t* cells) {
+  CellImage image{};
+  std::copy(cells, cells + 42, image.begin());
+  return DecodeConfig(id, t, image);
+}
+} // namespace
+
 ChannelSettings ChannelFromCells(const DeviceIdentity& id, const RangeTables& t,
                                  const uint8_t* cells, int c) {
-  ChannelSettings s;
-  int row = cells[c] & 31;
-  if (Is12(id, 6) && row == 18) row = rows::Res300K;
-  if (Is12(id, 7)) row = rows::Freq;
-  int d = Row(t, row).decimals;
-  if (id.variant == 7) d = (cells[4] >> 2) & 3;
-  const bool isSigned = id.variant != 7;
-  const int base = c == 0 ? 20 : 12;
-  // Variant 0 keeps its trip in channel B's input words (12..15); channel B
-  // repeats channel A's input there.
-  const int inBase = id.variant == 0 ? 20 : base;
-  auto word = [&](int at) { return JoinWord(cells[at + 1], cells[at], isSigned); };
-  double scale = Pow10(d);
-  if (Is12(id, 6) && row == rows::Res300K) scale *= 10;  // one more decimal in the cells
-  s.inputType = static_cast<uint8_t>(row);
-  s.inputDecimals = static_cast<uint8_t>(d);
-  s.inputMax = word(inBase) / scale;
-  s.inputMin = word(inBase + 2) / scale;
-  s.outputMax = word(base + 4) / 1000.0;
-  s.outputMin = word(base + 6) / 1000.0;
-  s.outputType = cells[4 + 2 * c] & 3;
-  s.function = cells[3 + 2 * c] & 7;
-  s.operatorOption = (cells[3 + 2 * c] >> 3) & 7;  // bit 6 is the trip relay
-  s.inputUnit = Row(t, row).unit;
-  s.outputUnit = t.output[s.outputType].unit;
+  ChannelSettings s = SettingsFrom(RecordFromCells(id, t, cells), t, c);
   s.fromSwitches = false;
   return s;
 }
 
 TripRecord TripFromCells(const DeviceIdentity& id, const RangeTables& t, const uint8_t* cells,
                          int c, bool* present) {
-  TripRecord r;
-  const bool carries = c == 0 || Is12(id, 7);
+  const bool carries = c < TripChannels(id);
   if (present) *present = carries;
-  if (!carries) return r;
-  const int at = id.variant == 0 ? 10 + 6 * c : 28 + 6 * c;
-  r.direction = (cells[4 + 2 * c] >> 6) & 1;
-  r.high = DecodeFloat24(cells[at + 1], cells[at], cells[at + 2]);
-  r.low = DecodeFloat24(cells[at + 4], cells[at + 3], cells[at + 5]);
-  // Three zero cells decode to 2^-127: show it as the 0 it stands for.
-  if (std::fabs(r.high) < 1e-30) r.high = 0;
-  if (std::fabs(r.low) < 1e-30) r.low = 0;
-  r.delay = static_cast<int16_t>(id.variant == 0 ? std::lround(cells[8] / 0.75) / 10 : cells[8]);
-  const int row = cells[c] & 31;
-  if (id.variant == 0 && (row == 4 || row == 5)) {
-    const double scale = Pow10(Row(t, row).decimals);
-    r.high /= scale;
-    r.low /= scale;
-  }
-  return r;
+  if (!carries) return {};
+  return TripFrom(RecordFromCells(id, t, cells), c);
 }
 
 int CalibrationPairAddress(int channel, int outputType) {

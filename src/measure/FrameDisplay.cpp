@@ -1,4 +1,5 @@
 #include "measure/FrameDisplay.h"
+#include "kernel/Catalogue.h"
 
 #include "link/Codecs.h"
 #include "text/Numbers.h"
@@ -8,13 +9,7 @@
 
 namespace pv {
 
-namespace {
-bool Is12(const DeviceIdentity& id, int variant) {
-  return id.deviceCode == 12 && id.variant == variant;
-}
-} // namespace
-
-bool StoresPairReversed(const DeviceIdentity& id) { return Is12(id, 0) || Is12(id, 7); }
+bool StoresPairReversed(const DeviceIdentity& id) { return IsCode12Variant(id, 0) || IsCode12Variant(id, 7); }
 
 int StatusByteIndex(const DeviceIdentity& id) {
   return (id.variant == 0 || id.variant == 7) ? 14 : 5;
@@ -43,7 +38,7 @@ std::array<Colour, 3> LampsFromStatus(uint8_t s) {
 }
 
 QString InputPattern(const DeviceIdentity& id, double value, int decimals) {
-  if (Is12(id, 7)) {
+  if (IsCode12Variant(id, 7)) {
     const double m = std::fabs(value);
     if (m > 10000) return QStringLiteral("#0");
     if (m > 1000) return QStringLiteral("#0.0");
@@ -66,7 +61,7 @@ ChannelDisplay ComputeChannelDisplay(const DeviceIdentity& id, const ChannelSetu
 
   double in = 0;
   bool valid = true;
-  if (Is12(id, 5)) {
+  if (IsCode12Variant(id, 5)) {
     in = v.value[c + 2];
   } else if (StoresPairReversed(id)) {
     in = v.value[3];
@@ -81,10 +76,10 @@ ChannelDisplay ComputeChannelDisplay(const DeviceIdentity& id, const ChannelSetu
   if (s.function == 1 || s.function == 2) {
     d.inputUnit = QStringLiteral("%");
     in *= 10;
-    if (Is12(id, 5)) decimals = 1;
+    if (IsCode12Variant(id, 5)) decimals = 1;
   }
   // The 10 V and 20 mA inputs of this model arrive in thousandths.
-  if (Is12(id, 0) && (s.inputType == 4 || s.inputType == 5)) in /= 1000;
+  if (IsCode12Variant(id, 0) && (s.inputType == 4 || s.inputType == 5)) in /= 1000;
   if (!std::isfinite(in) || !std::isfinite(d.output)) valid = false;
 
   d.inputValid = valid;

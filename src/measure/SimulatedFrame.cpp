@@ -81,9 +81,9 @@ QByteArray EncodeSimulatedFrame(const DeviceIdentity& id,
     // a percent, the 10 V and 20 mA inputs of the one-channel model arrive
     // in thousandths.
     if (s.function == 1 || s.function == 2) in = 10 * OutputShare(s, f[c]);
-    if (id.deviceCode == 12 && id.variant == 0 && (s.inputType == 4 || s.inputType == 5))
+    if (IsCode12Variant(id, 0) && (s.inputType == 4 || s.inputType == 5))
       in *= 1000;
-    if (id.deviceCode == 12 && id.variant == 5) Put(data, 3 * (c + 2) + 2, ShortFloatBytes(in));
+    if (IsCode12Variant(id, 5)) Put(data, 3 * (c + 2) + 2, ShortFloatBytes(in));
     if (reversed && c == 0) Put(data, 3 * 3 + 2, ShortFloatBytes(in));
   }
   // On the 7- and 13-byte frames the status shares byte 5 with value 1.

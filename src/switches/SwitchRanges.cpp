@@ -1,4 +1,5 @@
 #include "switches/SwitchRanges.h"
+#include "kernel/Catalogue.h"
 #include "kernel/AppState.h"
 #include "config/RangeTables.h"
 #include "text/Numbers.h"
@@ -21,7 +22,7 @@ TableSlice TableSliceFor(const DeviceIdentity& id, int spanPoints, int zeroPoint
 int TableCode(int inputCode, const DeviceIdentity& id) {
   if (id.variant == 7) return 1;
   if (inputCode <= 0) return 1;
-  if (id.deviceCode == 12 && id.variant == 6 && inputCode == rows::Res300K) return rows::Pt100;
+  if (IsCode12Variant(id, 6) && inputCode == rows::Res300K) return rows::Pt100;
   return inputCode;
 }
 

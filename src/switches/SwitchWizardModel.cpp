@@ -135,7 +135,7 @@ bool SwitchWizardModel::fillUnitLists() {
   const QVector<int> words = unit_->ReadCalibrationTables(code);
   if (state_.commError) return false;
   SwitchList span, zero;
-  const bool frequency = id.deviceCode == 12 && id.variant == 7;
+  const bool frequency = IsCode12Variant(id, 7);
   if (!FillListsFromWords(words, TableSliceFor(id, state_.spanPoints, state_.zeroPoints),
                           DisplayDecimals(tables_, code, id), frequency, span, zero))
     return false;

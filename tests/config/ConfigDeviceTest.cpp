@@ -89,7 +89,8 @@ TEST(ConfigDevice, CancelledQuestionWritesNothing) {
   b.prompter.expect(Answer::Ok);
   b.prompter.expect(Answer::Ok);
   EXPECT_EQ(WriteEprom(b.model, b.commands), ConfigResult::BadData);
-  EXPECT_EQ(b.prompter.asked().back().text, "Error: check configuration data");
+  // The message names the field that does not fit.
+  EXPECT_EQ(b.prompter.asked().back().text, "Error: check configuration data\n\noffset (A)");
   EXPECT_TRUE(b.received("$W").empty());
 }
 

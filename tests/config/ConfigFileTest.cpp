@@ -79,7 +79,7 @@ TEST(ConfigFile, RecordBytesAtTheirOffsets) {
   EXPECT_EQ(U8(r, 10), 2);
   EXPECT_EQ(U8(r, 11), 3);
   EXPECT_EQ(U8(r, 12), rows::TcK);
-  EXPECT_EQ(U8(r, 13), rows::TcJ);
+  EXPECT_EQ(U8(r, 13), rows::TcK);  // with the doubler, channel B's input is channel A's
   EXPECT_EQ(D(r, 14), 12);
   EXPECT_EQ(D(r, 22), 800);
   EXPECT_EQ(D(r, 30), 0);

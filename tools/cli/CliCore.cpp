@@ -474,8 +474,24 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
   }
 
   if (cmd == "write-config") {
-    const ConfigResult r = ReadEprom(s.model, s.commands);
-    if (r != ConfigResult::Ok) return ExitFor(r);
+    // A unit of device code 11 may be written but not read: its own cells
+    // are still taken first, so that what the file does not hold (and every
+    // bit the configuration does not own) stays as the unit has it.
+    const IdentityBytes id = s.commands.ReadIdentity();
+    if (id[0] == 1 || s.state.commError) return kExitDevice;
+    if (s.state.identity.deviceCode == 11) {
+      s.model.fillLists();
+      const CellBytes cells = s.commands.ReadCells(0, 0, 65);
+      if (s.state.commError) return kExitDevice;
+      CellImage image{};
+      for (int a = 0; a <= 64; ++a) image[a] = cells[a];
+      s.model.base = image;
+      s.model.baseValid = true;
+      s.model.load(DecodeConfig(s.state.identity, s.tables, image));
+    } else {
+      const ConfigResult r = ReadEprom(s.model, s.commands);
+      if (r != ConfigResult::Ok) return ExitFor(r);
+    }
     ConfigFile file(s.model, s.prompter);
     switch (file.openFrom(rest[0])) {
     case FileResult::Done: break;
@@ -507,15 +523,18 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
   const IdentityBytes id = s.commands.ReadIdentity();
   if (id[0] == 1 || s.state.commError) return kExitDevice;
   const DeviceIdentity& d = s.state.identity;
-  s.state.signedValues = d.variant != 7;  // as a configuration read sets it
+  s.state.signedValues = CellLayoutFor(d).signedWords;  // as a configuration read sets it
 
-  // switches
-  const std::array<int, 4> sw = s.commands.ReadSwitchState();
-  if (s.state.commError) return kExitDevice;
-  DeviceSwitchUnit unit(s.commands);
+  // switches: one "$D", whose raw bytes are shown beside their meaning
+  struct RecordingUnit final : DeviceSwitchUnit {
+    using DeviceSwitchUnit::DeviceSwitchUnit;
+    std::array<int, 4> last{};
+    std::array<int, 4> ReadSwitchState() override { return last = DeviceSwitchUnit::ReadSwitchState(); }
+  } unit(s.commands);
   const SwitchReport report = ReadSwitchReport(s.state, s.tables, unit, s.prompter);
   if (s.state.commError) return kExitDevice;
-  const bool longAnswer = d.variant == 7 || (d.variant == 0 && d.deviceCode == 12);
+  const std::array<int, 4>& sw = unit.last;
+  const bool longAnswer = LongSwitchAnswer(d);
   QJsonArray bytes;
   QStringList text;
   for (int i = 0; i < (longAnswer ? 4 : 2); ++i) {

@@ -1,5 +1,6 @@
 #include "DeviceSimulator.h"
 
+#include "config/CellMap.h"
 #include "config/RangeTables.h"
 #include "link/Codecs.h"
 #include "measure/ChannelDerivation.h"
@@ -13,62 +14,20 @@ namespace pv::sim {
 
 namespace {
 
-// What the unit knows of each input row: decimals of its stored words,
-// limits and minimum span in the engineering unit.
-struct InputRow {
-  int decimals;
-  double lower, upper, minSpan;
-};
-constexpr std::array<InputRow, 34> kInputs = {{
-    {0, 0, 1000, 10},     // 0 EEPROM (no table of its own)
-    {2, -100, 90, 5},     {2, -100, 200, 10},  {1, -100, 800, 20},   // mV
-    {3, 0, 10, 1},        {3, 0, 20, 1},                             // V, mA
-    {0, 0, 1000, 10},                                                // separator
-    {1, -200, 1200, 100}, {1, -200, 1300, 100}, {1, 0, 1750, 400},   // Tc J K R
-    {1, 0, 1750, 400},    {1, -200, 400, 100},  {1, 0, 1800, 400},   // Tc S T B
-    {1, -200, 1000, 100}, {1, -200, 1300, 100},                      // Tc E N
-    {0, 0, 1000, 10},                                                // separator
-    {1, 0, 2000, 500},    {1, 0, 500, 50},      {1, -200, 850, 50},  // Res2K Res500 Pt100
-    {1, -60, 180, 50},    {1, -200, 185, 30},   {1, -60, 150, 30},   // Ni100 Pt1K Ni1K
-    {1, 0, 100, 5},       {1, 0, 100, 5},                            // Pot500 Pot2K
-    {1, -55, 150, 50},    {1, -40, 250, 50},    {1, 0, 110, 50},     // KTY81 KTY84 Cost10K
-    {1, -30, 40, 25},     {1, -55, 170, 50},    {1, -40, 120, 50},   // Cost1K KTY83 Vish10K
-    {0, 0, 1000, 10},     {0, 0, 1000, 10},                          // separators
-    {1, 0, 300, 2},                                                  // 32 Res300K
-    {0, 0.1, 20000, 1},                                              // 33 Freq
-}};
-
 constexpr uint8_t kGarbage[] = {0xFF, 0x13};
 
-void PutWord(Bank& m, int at, double value, int decimals) {
-  const WordBytes w = SplitWord(static_cast<int>(std::lround(value * std::pow(10.0, decimals))));
-  m[at] = w.lo;  // low byte at the lower address
-  m[at + 1] = w.hi;
+const RangeTables& Tables() {
+  static const RangeTables tables;
+  return tables;
 }
 
-// Trip thresholds: M2 in the lowest cell, then M1, then sign and exponent.
-void PutTrip(Bank& m, int at, double value) {
-  const Float24Bytes f = EncodeFloat24(value);
-  m[at] = f.m2;
-  m[at + 1] = f.m1;
-  m[at + 2] = f.s;
-}
-
-// First cell of channel c's trip block: variant 0 keeps it in cells 10..15.
-int TripAt(uint8_t variant, int c) { return (variant == 0 ? 10 : 28) + 6 * c; }
-
-// Variant 0 stores the thresholds of the "10 V" and "20 mA" rows scaled by
-// 10^d, d being the decimals of the row in cell c.
-double TripScale(uint8_t variant, const Bank& m, int c) {
-  const int row = m[c] & 31;
-  if (variant == 0 && (row == 4 || row == 5)) return std::pow(10.0, kInputs[row].decimals);
-  return 1;
-}
-
-void PutTrips(Bank& m, uint8_t variant, int c, double lower, double upper) {
-  const double span = upper - lower, scale = TripScale(variant, m, c);
-  PutTrip(m, TripAt(variant, c), (lower + 0.8 * span) * scale);
-  PutTrip(m, TripAt(variant, c) + 3, (lower + 0.2 * span) * scale);
+// Trip thresholds at 80 % (high) and 20 % (low) of a range, through the
+// cell map like any other configuration.
+void PutTrips(Bank& m, const DeviceIdentity& id, int c, double lower, double upper) {
+  ConfigRecord r = DecodeConfig(id, Tables(), m);
+  r.ch[c].tripHigh = lower + 0.8 * (upper - lower);
+  r.ch[c].tripLow = lower + 0.2 * (upper - lower);
+  m = EncodeConfig(id, Tables(), r, m).cells;
 }
 
 // Output calibration points: sign and exponent first, then M1, M2.
@@ -99,7 +58,8 @@ std::array<ChannelSetup, 2> FactorySetup(uint8_t variant) {
     case 4:
     case 5: return {{{5, 4, 20, 1, 0, false}, {4, 0, 10, 2, 0, false}}};      // mA, V
     case 6: return {{{23, 0, 100, 1, 0, false}, {26, 0, 100, 1, 0, false}}};  // Pot2K, Cost10K
-    default: return {{{33, 0, 1000, 1, 0, false}, {33, 0, 1000, 1, 0, false}}};  // Freq
+    // Freq: the range check wants at least 0.1 Hz at the bottom.
+    default: return {{{33, 1, 1000, 1, 0, false}, {33, 1, 1000, 1, 0, false}}};
   }
 }
 
@@ -123,32 +83,42 @@ Bank DefaultMemory(const ModelRow& model, const DeviceIdentity& identity) {
   const uint8_t v = identity.variant;
   const auto setup = FactorySetup(v);
 
-  // Input types; a variant-0 unit keeps a copy of channel A's in cell 1.
-  m[0] = static_cast<uint8_t>(setup[0].row);
-  m[1] = static_cast<uint8_t>(v == 0 ? setup[0].row : setup[1].row);
-  if (v == 7) m[0] = 0;  // NAMUR sensor, no 50 Hz filter
-
+  ConfigRecord r;
   for (int c = 0; c < 2; ++c) {
-    const ChannelSetup& ch = setup[c];
-    uint8_t outCell = static_cast<uint8_t>(ch.outType);
-    if (v != 7) outCell |= static_cast<uint8_t>(4 * ch.wires + (ch.internalCjc ? 16 : 0));
-    m[4 + 2 * c] = outCell;
-    m[3 + 2 * c] = 0;  // linear, no operator, up-scale burn-out
+    const ChannelSetup& s = setup[c];
+    ChannelConfig& ch = r.ch[c];
+    ch.inputRow = s.row;
+    ch.inputMax = s.inHigh;
+    ch.inputMin = s.inLow;
+    ch.outputRow = s.outType;
+    ch.outputMax = kOutHigh[s.outType];
+    ch.outputMin = kOutLow[s.outType];
+    ch.wires = s.wires;
+    ch.cjc = s.internalCjc ? 1 : 0;
+    // Trips at 80 % (high) and 20 % (low) of the range.
+    ch.tripHigh = s.inLow + 0.8 * (s.inHigh - s.inLow);
+    ch.tripLow = s.inLow + 0.2 * (s.inHigh - s.inLow);
+  }
+  r.tripDelay = 2;  // seconds
+  if (v == 7) {
+    r.freqType = 0;   // NAMUR sensor, no 50 Hz filter
+    r.freqDecimals = 1;
+    r.filter = 10;
+    r.auxFrequency = 50;
+    r.trigger = 50 * 0.0278 + 0.122;  // about 1.5 V
+  }
+  if (v == 5) {
+    // Physical scale: channel A 0..100 %, channel B 0..10 bar; outputs alike.
+    r.physical = {100, 0, 10, 0, 100, 0, 10, 0};
+  }
+  // The family the model label reads lives in cell 4, beside the record.
+  m[4] = model.family;
+  m = EncodeConfig(identity, Tables(), r, m).cells;
 
-    const int base = c == 0 ? 20 : 12;
-    const int decimals = v == 7 ? 1 : kInputs[ch.row].decimals;
-    // Variant 0: channel B repeats channel A's input; its input words are
-    // the trip block's.
-    if (!(v == 0 && c == 1)) {
-      PutWord(m, base + 0, ch.inHigh, decimals);
-      PutWord(m, base + 2, ch.inLow, decimals);
-    }
-    PutWord(m, base + 4, kOutHigh[ch.outType], 3);
-    PutWord(m, base + 6, kOutLow[ch.outType], 3);
-
-    // Output calibration: value at 800 and 3500 counts; variants 0 and 7
-    // keep them the other way round. Both kinds of output are calibrated,
-    // so an output chosen on the switches has its pair too.
+  // Output calibration: value at 800 and 3500 counts; variants 0 and 7
+  // keep them the other way round. Both kinds of output are calibrated,
+  // so an output chosen on the switches has its pair too.
+  for (int c = 0; c < 2; ++c) {
     for (const bool current : {false, true}) {
       const int points = (c == 0 ? 100 : 112) + (current ? 6 : 0);
       const double full = current ? 20.0 : 10.0;
@@ -156,20 +126,6 @@ Bank DefaultMemory(const ModelRow& model, const DeviceIdentity& identity) {
       PutPoint(m, points, reversed ? full : 0.0);
       PutPoint(m, points + 3, reversed ? 0.0 : full);
     }
-  }
-  if (v == 7) m[4] |= 1 << 2;            // one decimal in the frequency words
-  m[4] |= model.family;                  // the family the model label reads
-  m[7] = 0;                              // no input offset
-  m[8] = v == 0 ? 15 : 2;                // trip delay 2 s
-  m[9] = 0;                              // no over-range
-
-  // Trips at 80 % (high) and 20 % (low) of the range.
-  for (int c = 0; c < (v == 7 ? 2 : 1); ++c) PutTrips(m, v, c, setup[c].inLow, setup[c].inHigh);
-  if (v == 7) {
-    m[53] = 10;  // filter constant
-    m[54] = 0;
-    m[63] = 50;  // auxiliary frequency
-    m[64] = 50;  // trigger about 1.5 V
   }
 
   // Default span and zero of each input type, at the addresses the program
@@ -187,11 +143,6 @@ Bank DefaultMemory(const ModelRow& model, const DeviceIdentity& identity) {
     m[at + 1] = s.hi;
     m[at + 2] = z.lo;
     m[at + 3] = z.hi;
-  }
-  if (v == 5) {
-    // Physical scale: channel A 0..100 %, channel B 0..10 bar; outputs alike.
-    const double values[8] = {100, 0, 10, 0, 100, 0, 10, 0};
-    for (int i = 0; i < 8; ++i) PutTrip(m, 128 + 3 * i, values[i]);
   }
   return m;
 }
@@ -305,11 +256,6 @@ private:
   uint8_t variant_;
 };
 
-const RangeTables& Tables() {
-  static const RangeTables tables;
-  return tables;
-}
-
 } // namespace
 
 const std::array<SimulatedChannel, 2>& DeviceSimulator::simulatedChannels() {
@@ -340,7 +286,7 @@ void DeviceSimulator::fitTripsToRanges() {
   for (int c = 0; c < 2; ++c) {
     if (!channels[c].hasTrip) continue;
     const ChannelSettings& s = channels[c].settings;
-    PutTrips(m, identity_.variant, c, s.inputMin, s.inputMax);
+    PutTrips(m, identity_, c, s.inputMin, s.inputMax);
   }
   channelsDirty_ = true;
 }
