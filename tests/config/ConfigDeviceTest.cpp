@@ -121,5 +121,20 @@ TEST(ConfigDevice, LostWritesAreCaughtByTheReadBack) {
   EXPECT_NE(WriteEprom(b.model, b.commands), ConfigResult::Ok);
 }
 
+TEST(ConfigDevice, FamilyStaysKnownAfterTheSpanAndZeroTablesAreRead) {
+  // "$S" is followed by a read of four default cells into the programming
+  // buffer, over cell 4: the model must not change with it.
+  Bench b("KRV2311A");
+  ASSERT_EQ(ReadEprom(b.model, b.commands), ConfigResult::Ok);
+  ASSERT_EQ(b.state.programmingBuffer[4] & 96, 32);
+  b.commands.ReadCalibrationTables(rows::Pt100);
+  ASSERT_FALSE(b.state.commError);
+  ASSERT_NE(b.state.programmingBuffer[4] & 96, 32);  // the buffer holds the defaults now
+  ASSERT_NE(UnitModel(b.state), nullptr);
+  EXPECT_STREQ(UnitModel(b.state)->id, "KRV2311A");
+  b.model.refreshVisibility();
+  EXPECT_FALSE(b.model.f.frmInput[1]);  // one channel: no channel B section
+}
+
 } // namespace
 } // namespace pv

@@ -1,9 +1,8 @@
-// The simulated unit itself (framing, modes, defaults per model) and the
-// identity rules that name a model and accept a unit for reading or writing.
+// The simulated unit itself: framing, modes, defaults per model, tables and
+// streaming.
 #include "SimRig.h"
 
 #include "kernel/Catalogue.h"
-#include "link/Acceptance.h"
 #include "link/Codecs.h"
 #include "measure/ChannelDerivation.h"
 #include "measure/DeviceCommandsLink.h"
@@ -489,96 +488,6 @@ TEST(SimulatorTables, TwoChannelInputPositionsGiveTheRangesTheirLabelsName) {
     }
     EXPECT_EQ(checked, 6);
   }
-}
-
-// ------------------------------------------------------- model identity
-
-TEST(IdentifyModel, EveryVariantAndFamily) {
-  struct Case {
-    uint8_t variant, cell4;
-    const char* id;
-  };
-  const Case cases[] = {
-      {0, 0, "KRV2210"},   {0, 96, "KRV2210"},   {1, 64, "KRV2210"},   {7, 32, "KRV2220"},
-      {2, 0, "KRV2212A"},  {2, 32, "KRV2311A"},  {2, 64, "KRV2312A"},  {2, 96, "KRV2211A"},
-      {3, 0, "KRV2212B"},  {3, 32, "KRV2311B"},  {3, 64, "KRV2312B"},  {3, 96, "KRV2211B"},
-      {4, 0, "KRV2212D"},  {4, 32, "KRV2311D"},  {4, 64, "KRV2312D"},  {4, 96, "KRV2211D"},
-      {6, 0, "KRV2212C"},  {6, 32, "KRV2311C"},  {6, 64, "KRV2312C"},  {6, 96, "KRV2211C"},
-      {5, 0, "KRV2312D"},  {5, 32, "KRV2312D"},  {5, 96, "KRV2312D"},
-      // Only bits 5 and 6 of cell 4 name the family.
-      {2, 0x9F, "KRV2212A"}, {6, 0x3F, "KRV2311C"},
-  };
-  for (const Case& c : cases) {
-    const QString id = IdentifyModel(c.variant, c.cell4);
-    EXPECT_EQ(id, QLatin1String(c.id)) << int(c.variant) << "/" << int(c.cell4);
-    EXPECT_GE(CatalogueIndex(id), 0);
-  }
-}
-
-TEST(IdentifyModel, UnknownVariantNamesNoCatalogueModel) {
-  const QString id = IdentifyModel(8, 32);
-  EXPECT_EQ(id, QStringLiteral("KRV2311"));
-  EXPECT_EQ(CatalogueIndex(id), -1);
-}
-
-// ---------------------------------------------------------- acceptance
-
-TEST(Acceptance, ReadOnlyFromDeviceCodeTwelve) {
-  SimRig rig;
-  EXPECT_TRUE(ReadAcceptance(rig.state, rig.prompter));
-  rig.state.identity.deviceCode = 11;
-  rig.prompter.expect(Answer::Ok);
-  EXPECT_FALSE(ReadAcceptance(rig.state, rig.prompter));
-  ASSERT_EQ(rig.prompter.asked().size(), 1u);
-  EXPECT_EQ(rig.prompter.asked()[0].text, QStringLiteral("Device not compatible with this software version"));
-  EXPECT_EQ(rig.prompter.asked()[0].icon, Icon::Critical);
-}
-
-TEST(Acceptance, WriteGoesOnForTheSameUnitIncludingCodeEleven) {
-  SimRig rig;
-  EXPECT_TRUE(WriteAcceptance(rig.commands));
-  rig.unit.setIdentity({11, 2, 3, 0});
-  rig.state.identity = {11, 2, 0, 0};
-  EXPECT_TRUE(WriteAcceptance(rig.commands));
-  EXPECT_EQ(rig.state.identity.hardwareRevision, 3);
-  EXPECT_TRUE(rig.prompter.asked().empty());
-}
-
-TEST(Acceptance, ChangedUnitIsRefusedAndTheOldIdentityKept) {
-  SimRig rig;  // the editor was filled for a KRV2212A (12/2)
-  rig.unit.setModel(QStringLiteral("KRV2212B"));
-  rig.prompter.expect(Answer::Ok);
-  EXPECT_FALSE(WriteAcceptance(rig.commands));
-  ASSERT_EQ(rig.prompter.asked().size(), 1u);
-  EXPECT_EQ(rig.prompter.asked()[0].text, QStringLiteral("Device Changed"));
-  EXPECT_EQ(rig.prompter.asked()[0].buttons, Buttons::Ok);
-  EXPECT_EQ(rig.state.identity.variant, 2);
-  EXPECT_EQ(rig.state.savedVariant, 2);
-}
-
-TEST(Acceptance, FirstWriteComparesAgainstTheStartUpIdentity) {
-  SimRig rig;
-  rig.state.identity = DeviceIdentity{};  // 12/0 until a read
-  rig.prompter.expect(Answer::Ok);
-  EXPECT_FALSE(WriteAcceptance(rig.commands));
-  EXPECT_EQ(rig.state.identity.variant, 0);
-}
-
-TEST(Acceptance, UnknownDeviceCodeIsRefused) {
-  SimRig rig;
-  rig.unit.setIdentity({13, 2, 3, 0});
-  rig.state.identity = {13, 2, 0, 0};
-  rig.prompter.expect(Answer::Ok);
-  EXPECT_FALSE(WriteAcceptance(rig.commands));
-  EXPECT_EQ(rig.prompter.asked()[0].icon, Icon::Critical);
-}
-
-TEST(Acceptance, FailedIdentityReadStops) {
-  SimRig rig;
-  rig.port.close();
-  rig.prompter.expect(Answer::Cancel);
-  EXPECT_FALSE(WriteAcceptance(rig.commands));
-  EXPECT_EQ(rig.prompter.asked().size(), 1u);  // only the Retry/Cancel question
 }
 
 } // namespace

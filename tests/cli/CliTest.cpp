@@ -1,9 +1,5 @@
 // planovix-cli in-process against the simulator: results and exit codes.
-#include "CliCore.h"
-#include "DeviceSimulator.h"
-#include "SimulatorLink.h"
-#include "link/Clock.h"
-#include "link/MemorySerialPort.h"
+#include "CliRig.h"
 #include "switches/SwitchTables.h"
 
 #include <QFile>
@@ -16,23 +12,7 @@
 
 namespace pv {
 namespace {
-
-struct Cli {
-  FakeClock clock;
-  MemorySerialPort port;
-  sim::DeviceSimulator unit;
-  sim::SimulatorLink link{unit, port, &clock};
-  QString out, err;
-  QTemporaryDir dir;
-  explicit Cli(const char* model = "KRV2212A") { unit.setModel(QString::fromLatin1(model)); }
-  int run(QStringList args) {
-    out.clear();
-    err.clear();
-    QTextStream o(&out), e(&err);
-    return RunCli(args, port, clock, o, e);
-  }
-  QString file(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
-};
+using test::Cli;
 
 TEST(Cli, IdentifyAndCells) {
   Cli c("KRV2311C");
