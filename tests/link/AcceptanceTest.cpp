@@ -2,6 +2,7 @@
 #include "SimRig.h"
 
 #include "link/Acceptance.h"
+#include "text/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,9 @@ TEST(Acceptance, UnknownDeviceCodeIsRefused) {
   rig.prompter.expect(Answer::Ok);
   EXPECT_FALSE(WriteAcceptance(rig.commands));
   EXPECT_EQ(rig.prompter.asked()[0].icon, Icon::Critical);
+  // Titled with the product title, as every message box (the communication
+  // window's caption is the same text).
+  EXPECT_EQ(rig.prompter.asked()[0].title, ProductTitle(rig.state));
 }
 
 TEST(Acceptance, FailedIdentityReadStops) {

@@ -111,6 +111,7 @@ EditorWindow::EditorWindow(EditorModel& model, QWidget* parent) : QWidget(parent
   outer->addStretch();
 
   binder_.check(doubler, &model_.f.chkDoubler, [this] { model_.doublerClicked(); });
+  binder_.custom([this, doubler] { doubler->setEnabled(model_.doublerOwned()); });
   binder_.check(hs, &model_.f.chkHS, {}, &model_.f.chkHSEnabled);
   binder_.visible(math, &model_.f.cmdMath);
   connect(math, &QPushButton::clicked, this, [this] { model_.copiaValori(); });
@@ -293,6 +294,14 @@ QGroupBox* EditorWindow::tripFrame() {
     l->addLayout(dir, 2, col, 1, 3);
     binder_.options({mx, mn}, &model_.f.optTrip[c]);
     binder_.options({nc, no}, &model_.f.optRele[c]);
+    if (c == 0) {
+      // On variants 2..6 the bit is the model family's: shown, never written.
+      binder_.custom([this, mx, mn] {
+        const bool owned = model_.tripDirectionOwned(0);
+        mx->setEnabled(owned);
+        mn->setEnabled(owned);
+      });
+    }
     if (c == 1) {
       binder_.custom([this, hi, lo, uh, ul, hiL, loL, mx, mn, nc, no] {
         const bool both = TripChannels(model_.state().identity) == 2;
