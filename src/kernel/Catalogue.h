@@ -89,6 +89,7 @@ struct DemoModel {
   bool flag1, flag2, flag3;
   bool hasOutputLabels;  // "0-20 mA", "4-20 mA", "0-10 V", "0-5 V"
   bool dModel;           // the D models: voltage / current inputs
+  bool doublerEntry;     // the input list ends with "DOUBLER" (KRV2311D)
 };
 extern const std::array<DemoModel, 15> kDemoModels;
 QStringList DemoOutputLabels(const DemoModel& m);

@@ -237,8 +237,7 @@ QString DemoSelectPrompt(int slot) {
 }
 
 bool DemoHasDoubler(int slot) {
-  return slot >= 0 && slot < static_cast<int>(kDemoModels.size()) &&
-         QLatin1String(kDemoModels[slot].id) == QLatin1String("KRV2311D");
+  return slot >= 0 && slot < static_cast<int>(kDemoModels.size()) && kDemoModels[slot].doublerEntry;
 }
 
 int DemoRecordFor(DemoGroup g, int p) {
