@@ -1,12 +1,12 @@
 #include "config/ConfigFile.h"
 
+#include "kernel/AtomicFile.h"
 #include "kernel/Prompter.h"
 #include "text/Texts.h"
 #include "text/Numbers.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
@@ -243,11 +243,10 @@ FileResult ConfigFile::open() {
 FileResult ConfigFile::saveTo(const QString& path) {
   const AppState& s = model_.state();
   const QByteArray record = BuildRecord(model_, held_);
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(record) != record.size() || !file.commit())
+  QString why;
+  if (!SaveAtomically(path, record, &why))
     return fail(FileResult::IoError,
-                Lang(s, "Impossibile salvare il file ", "Cannot save the file ") + path + ": " +
-                    file.errorString());
+                Lang(s, "Impossibile salvare il file ", "Cannot save the file ") + path + ": " + why);
   held_ = record;
   fileName_ = path;
   saveEnabled_ = true;

@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kTimeoutSec = 1;
 constexpr int kCommError = 68;  // "Errore di comunicazione"
+constexpr int kWriteCutShort = 140;
+constexpr int kStillProgramming = 141;
 const QByteArray kOk = QByteArrayLiteral("OK\r\n");
 
 // "$" commands: mnemonic, three argument bytes, CR.
@@ -52,19 +54,20 @@ bool DeviceCommands::AskRetry(const QString& text) {
          Answer::Retry;
 }
 
-void DeviceCommands::SendAndSettle(const QByteArray& command, double seconds) {
+bool DeviceCommands::SendAndSettle(const QByteArray& command, double seconds) {
   transport_.DiscardInput();
-  transport_.Send(command);
+  const bool sent = transport_.Send(command);
   transport_.Pause(seconds);
   transport_.DiscardInput();
   feedback_.setPortFrameEnabled(true);
+  return sent;
 }
 
 void DeviceCommands::StopMeasure() { SendAndSettle(QByteArrayLiteral("SM\r"), 0.2); }
 
 void DeviceCommands::StartMeasure() { SendAndSettle(QByteArrayLiteral("MI\r"), 0.2); }
 
-void DeviceCommands::EndProgramming() { SendAndSettle(QByteArrayLiteral("$FPxx\r"), 0.1); }
+bool DeviceCommands::EndProgramming() { return SendAndSettle(QByteArrayLiteral("$FPxx\r"), 0.1); }
 
 bool DeviceCommands::EnterProgramming() {
   state_.commError = false;
@@ -147,11 +150,12 @@ CellBytes DeviceCommands::ReadCells(int bank, int firstAddress, int count) {
     }
   }
 
+  // Every cell arrived, but a unit whose closing command never left stays
+  // in programming mode: that is a failure too.
+  if (!failed && !EndProgramming()) failed = true;
   if (failed) {
     result[0] = 1;
     state_.commError = true;
-  } else {
-    EndProgramming();
   }
   feedback_.setCommWindowEnabled(true);
   feedback_.setBusy(false);
@@ -167,29 +171,50 @@ void DeviceCommands::WriteCells(int bank, int count) {
 
   feedback_.setBusy(true);
   feedback_.setHourglass(true);
+  lastWrite_ = {};
+  const WriteList& list = state_.writeList;
   StopMeasure();
   if (EnterProgramming()) {
-    const WriteList& list = state_.writeList;
-    for (int i = 1; i <= count; ++i) {
-      if (!transport_.Send(Frame("$W", bank, list.address[i], list.data[i]))) {
-        // The cable went: the remaining cells were not written.
-        state_.commError = true;
-        prompter_.ask(ProductTitle(state_), FailureText(), Buttons::Ok, Icon::Critical);
-        break;
-      }
+    int i = 1;
+    for (; i <= count; ++i) {
+      // "$W" has no answer: a cell counts as sent once its bytes left.
+      if (!transport_.Send(Frame("$W", bank, list.address[i], list.data[i]))) break;
+      lastWrite_.sent.push_back(list.address[i]);
       transport_.Pause(0.05);
       feedback_.setProgress(i, count);
     }
+    for (; i <= count; ++i) lastWrite_.unsent.push_back(list.address[i]);
+    lastWrite_.closed = EndProgramming();
+    if (!lastWrite_.complete()) {
+      state_.commError = true;
+      prompter_.ask(ProductTitle(state_), WriteFailureText(), Buttons::Ok, Icon::Critical);
+    }
   } else {
-    // The flag stays set: the caller must not take an unwritten
-    // configuration for a written one.
+    // Nothing was sent. The flag stays set: the caller must not take an
+    // unwritten configuration for a written one.
+    for (int i = 1; i <= count; ++i) lastWrite_.unsent.push_back(list.address[i]);
+    EndProgramming();
+    state_.commError = true;
     prompter_.ask(ProductTitle(state_), Tr(state_, kCommError), Buttons::Ok, Icon::Critical);
   }
-  const bool error = state_.commError;
-  EndProgramming();
-  state_.commError = error;
   feedback_.setBusy(false);
   feedback_.setHourglass(false);
+}
+
+QString DeviceCommands::WriteFailureText() const {
+  auto list = [](const std::vector<int>& cells) {
+    if (cells.empty()) return QStringLiteral("-");
+    QStringList out;
+    for (int a : cells) out << QString::number(a);
+    return out.join(QStringLiteral(", "));
+  };
+  QString text = FailureText();
+  if (!lastWrite_.unsent.empty()) {
+    // Some cells left and some did not: the unit holds neither configuration.
+    text += QStringLiteral("\n\n") + Tr(state_, kWriteCutShort).arg(list(lastWrite_.sent), list(lastWrite_.unsent));
+  }
+  if (!lastWrite_.closed) text += QStringLiteral("\n\n") + Tr(state_, kStillProgramming);
+  return text;
 }
 
 IdentityBytes DeviceCommands::ReadIdentity() {
@@ -275,8 +300,8 @@ std::array<int, 4> DeviceCommands::ReadSwitchState() {
       for (int k = 0; k < carried; ++k) result[k] = Code(answer, k + 2);
     }
     const bool error = Failed(answer);
-    EndProgramming();
-    state_.commError = error;
+    const bool closed = EndProgramming();
+    state_.commError = error || !closed;
   }
   feedback_.setBusy(false);
   feedback_.setHourglass(false);
@@ -310,7 +335,7 @@ QVector<int> DeviceCommands::ReadCalibrationTables(int inputType) {
     EndProgramming();
     return fail();
   }
-  EndProgramming();
+  if (!EndProgramming()) return fail();
   transport_.Pause(0.2);
 
   const int defaults = 112 + 4 * (t - 1) + (state_.channelSelector == 1 ? 20 : 0);

@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QVector>
 #include <array>
+#include <vector>
 
 namespace pv {
 
@@ -35,11 +36,22 @@ public:
   void StartMeasure();
   // True when the unit answered "OK" CR LF to one of at most three "PR".
   bool EnterProgramming();
-  void EndProgramming();
+  // False when "$FPxx" could not be sent: the unit may still be in
+  // programming mode.
+  bool EndProgramming();
 
   CellBytes ReadCells(int bank, int firstAddress, int count);
   // Sends the write list's first count cells; nothing when "PR" fails.
+  // A write cut short names the cells that left and those that did not.
   void WriteCells(int bank, int count);
+  // What the last WriteCells sent: the addresses that left, those that did
+  // not, and whether the unit was taken out of programming mode.
+  struct WriteReport {
+    std::vector<int> sent, unsent;
+    bool closed = true;
+    bool complete() const { return unsent.empty() && closed; }
+  };
+  const WriteReport& lastWrite() const { return lastWrite_; }
   IdentityBytes ReadIdentity();
   std::array<int, 4> ReadSwitchState();
   // Position 0 span default, 1..S span points, S+1 zero default, S+2..S+1+Z
@@ -60,10 +72,13 @@ public:
 private:
   // "COM Port not open" when the port reads closed, else the communication error text.
   QString FailureText() const;
+  // The failure text of a write cut short, with the cells sent and not sent.
+  QString WriteFailureText() const;
   // Retry/Cancel under the product title; true for Retry.
   bool AskRetry(const QString& text);
   // Discard input, send, pause, discard input, enable the port frame.
-  void SendAndSettle(const QByteArray& command, double seconds);
+  // False when the command could not be sent.
+  bool SendAndSettle(const QByteArray& command, double seconds);
   void LeaveProgrammingAfterFailure();
   // One query inside programming mode: three silent attempts with "PR"
   // re-entry, then Retry/Cancel. kErrore when given up; *programmingRefused
@@ -75,6 +90,7 @@ private:
   Transport& transport_;
   Prompter& prompter_;
   Feedback& feedback_;
+  WriteReport lastWrite_;
 };
 
 } // namespace pv

@@ -11,7 +11,11 @@ QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent) {
   connect(&port_, &QSerialPort::readyRead, this, &SerialPort::readyRead);
   connect(&port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
     if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError) return;
+    const bool first = !failed_;
     failed_ = true;
+    // Bytes still queued would be retried on a dead line again and again.
+    // (Clearing may raise the error once more: only the first one clears.)
+    if (first && port_.isOpen()) port_.clear(QSerialPort::Output);
     emit errorOccurred();
   });
 }
@@ -63,8 +67,10 @@ bool QtSerialPort::write(const QByteArray& bytes) {
   if (!port_.isOpen() || failed_) return false;
   qCDebug(lcLinkBytes) << "out" << bytes.toHex(' ');
   if (port_.write(bytes) != bytes.size()) return false;
-  port_.flush();
-  return true;
+  // flush() hands the bytes to the driver now; on a pulled cable it fails
+  // (and the error signal has set failed_), where write() alone says yes.
+  const bool flushed = port_.flush() || port_.bytesToWrite() == 0;
+  return flushed && !failed_;
 }
 
 QByteArray QtSerialPort::readAll() {

@@ -33,10 +33,12 @@ QByteArray Transport::SendAndWait(const QByteArray& cmd, const QByteArray& answe
   const qint64 limit = static_cast<qint64>(timeoutSec) * 1000;
   QByteArray collected;
   for (;;) {
-    if (!port_.isOpen() || port_.hasError()) return kErrore;
+    if (!port_.isOpen()) return kErrore;
+    // An answer that arrived before the line failed still counts.
     collected += port_.readAll();
     QByteArray answer = MatchAnswer(collected, answerTemplate, crOnly);
     if (!answer.isEmpty()) return answer;
+    if (port_.hasError()) return kErrore;
     const qint64 elapsed = clock_.nowMs() - start;
     if (elapsed >= limit) return kTimeout;
     clock_.wait(limit - elapsed, &port_);

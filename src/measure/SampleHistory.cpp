@@ -1,6 +1,6 @@
 #include "measure/SampleHistory.h"
 
-#include <QSaveFile>
+#include "kernel/AtomicFile.h"
 
 namespace pv {
 
@@ -72,17 +72,7 @@ QByteArray SamplesToCsv(const std::vector<Sample>& samples, const RunSetup& setu
 
 bool SaveSamplesCsv(const std::vector<Sample>& samples, const RunSetup& setup,
                     const QString& path, QString* error) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    if (error) *error = file.errorString();
-    return false;
-  }
-  const QByteArray csv = SamplesToCsv(samples, setup);
-  if (file.write(csv) != csv.size() || !file.commit()) {
-    if (error) *error = file.errorString();
-    return false;
-  }
-  return true;
+  return SaveAtomically(path, SamplesToCsv(samples, setup), error);
 }
 
 } // namespace pv

@@ -82,6 +82,8 @@ constexpr Entry kTable[] = {
     {89, "Salva CSV..."},
     {90, "Lingua"},
     {91, "Avvia / ferma la misura"},
+    {140, "La scrittura si \u00e8 interrotta: il dispositivo contiene ora in parte la configurazione vecchia e in parte quella nuova. Celle inviate: %1. Celle non inviate: %2."},
+    {141, "Il comando di fine programmazione non \u00e8 partito: il dispositivo pu\u00f2 essere rimasto in modo programmazione (una nuova lettura ne lo fa uscire)."},
     // English texts (Italian id + 300)
     {331, "DOUBLER"},
     {332, "Linear"},
@@ -144,6 +146,8 @@ constexpr Entry kTable[] = {
     {389, "Save CSV..."},
     {390, "Language"},
     {391, "Start / stop measuring"},
+    {440, "The write was cut short: the unit now holds a mix of its old and its new configuration. Cells sent: %1. Cells not sent: %2."},
+    {441, "The closing command did not leave: the unit may still be in programming mode (a new read takes it out)."},
     // Brand 0: the maker's own identity
     {1000, "Vantrel srl"},
     {1001, "www.vantrel.example"},

@@ -74,7 +74,7 @@ QString CliHelpText() {
       "Exit codes:\n"
       "  0  success\n"
       "  1  device or communication failure (no answer, port missing, cells not\n"
-      "     written as sent)\n"
+      "     written as sent, a write cut short), or a file that cannot be saved\n"
       "  2  usage error or bad input (bad or short file, a value that does not fit\n"
       "     its cell)\n"
       "  3  a check refused: an OK/Cancel question without --yes, \"Device Changed\",\n"
@@ -90,7 +90,11 @@ namespace {
 class CliPrompter final : public Prompter {
 public:
   CliPrompter(bool yes, QTextStream& err) : yes_(yes), err_(err) {}
+  // How many messages went to standard error: a failure nobody explained
+  // gets a line of its own at the end.
+  int said = 0;
   Answer ask(const QString&, const QString& text, Buttons buttons, Icon) override {
+    ++said;
     switch (buttons) {
     case Buttons::RetryCancel:
       err_ << "planovix-cli: " << text << " (giving up)\n";
@@ -436,119 +440,135 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     SerialPort& p;
     ~Closer() { p.close(); }
   } closer{port};
+  const int code = [&]() -> int {
 
-  if (cmd == "identify") {
+    if (cmd == "identify") {
+      const IdentityBytes id = s.commands.ReadIdentity();
+      if (id[0] == 1 || s.state.commError) return kExitDevice;
+      const DeviceIdentity& d = s.state.identity;
+      uint8_t cell4 = 0;
+      if (d.variant >= 2 && d.variant <= 6) {
+        const CellBytes c = s.commands.ReadCells(0, 4, 1);
+        if (s.state.commError) return kExitDevice;
+        cell4 = c[0];
+      }
+      const QString model = IdentifyModel(d.variant, cell4);
+      const int index = CatalogueIndex(model);
+      Emit(out,
+           QJsonObject{{"device_code", d.deviceCode},
+                       {"variant", d.variant},
+                       {"hardware_revision", d.hardwareRevision},
+                       {"spare", d.spare},
+                       {"model", index >= 0 ? model : QString()},
+                       {"caption", index >= 0 ? ModelCaption(s.state, index) : QString()}},
+           json);
+      return kExitOk;
+    }
+
+    if (cmd == "read-config" || cmd == "show-config") {
+      const ConfigResult r = ReadEprom(s.model, s.commands);
+      if (r != ConfigResult::Ok) return ExitFor(r);
+      if (cmd == "show-config") {
+        Emit(out, ConfigJson(s.model), json);
+        return kExitOk;
+      }
+      ConfigFile file(s.model, s.prompter);
+      // The file could not be saved (the reason is on standard error).
+      if (file.saveTo(rest[0]) != FileResult::Done) return kExitDevice;
+      if (json) out << QJsonDocument(QJsonObject{{"saved", rest[0]}}).toJson(QJsonDocument::Compact) << "\n";
+      return kExitOk;
+    }
+
+    if (cmd == "write-config") {
+      // A unit of device code 11 may be written but not read: its own cells
+      // are still taken first, so that what the file does not hold (and every
+      // bit the configuration does not own) stays as the unit has it.
+      const IdentityBytes id = s.commands.ReadIdentity();
+      if (id[0] == 1 || s.state.commError) return kExitDevice;
+      if (s.state.identity.deviceCode == 11) {
+        s.model.fillLists();
+        const CellBytes cells = s.commands.ReadCells(0, 0, 65);
+        if (s.state.commError) return kExitDevice;
+        CellImage image{};
+        for (int a = 0; a <= 64; ++a) image[a] = cells[a];
+        s.model.base = image;
+        s.model.baseValid = true;
+        s.model.load(DecodeConfig(s.state.identity, s.tables, image));
+      } else {
+        const ConfigResult r = ReadEprom(s.model, s.commands);
+        if (r != ConfigResult::Ok) return ExitFor(r);
+      }
+      ConfigFile file(s.model, s.prompter);
+      switch (file.openFrom(rest[0])) {
+      case FileResult::Done: break;
+      case FileResult::Cancelled: return kExitRefused;
+      default: return kExitUsage;
+      }
+      const ConfigResult w = WriteEprom(s.model, s.commands);
+      if (w == ConfigResult::CommFailure && s.commands.lastWrite().complete() &&
+          !s.commands.lastWrite().sent.empty() && s.prompter.said == 0) {
+        err << "planovix-cli: write-config: " << s.commands.lastWrite().sent.size()
+            << " cells were written, but the unit could not be read back to check them\n";
+      }
+      if (w == ConfigResult::Ok && json)
+        out << QJsonDocument(QJsonObject{{"written", static_cast<int>(s.state.writeList.queued())}})
+                   .toJson(QJsonDocument::Compact)
+            << "\n";
+      return ExitFor(w);
+    }
+
+    if (cmd == "cells") {
+      const CellBytes c = s.commands.ReadCells(*bank, *first, *count);
+      if (s.state.commError) return kExitDevice;
+      QJsonArray values;
+      for (int i = 0; i < *count; ++i) values.append(c[i]);
+      out << QJsonDocument(QJsonObject{{"bank", *bank}, {"first", *first}, {"cells", values}})
+                 .toJson(QJsonDocument::Compact)
+          << "\n";
+      return kExitOk;
+    }
+
+    if (cmd == "measure") return Measure(s, *frames, out, json);
+
+    // The identity selects the answer lengths.
     const IdentityBytes id = s.commands.ReadIdentity();
     if (id[0] == 1 || s.state.commError) return kExitDevice;
     const DeviceIdentity& d = s.state.identity;
-    uint8_t cell4 = 0;
-    if (d.variant >= 2 && d.variant <= 6) {
-      const CellBytes c = s.commands.ReadCells(0, 4, 1);
-      if (s.state.commError) return kExitDevice;
-      cell4 = c[0];
-    }
-    const QString model = IdentifyModel(d.variant, cell4);
-    const int index = CatalogueIndex(model);
-    Emit(out,
-         QJsonObject{{"device_code", d.deviceCode},
-                     {"variant", d.variant},
-                     {"hardware_revision", d.hardwareRevision},
-                     {"spare", d.spare},
-                     {"model", index >= 0 ? model : QString()},
-                     {"caption", index >= 0 ? ModelCaption(s.state, index) : QString()}},
-         json);
-    return kExitOk;
-  }
+    s.state.signedValues = CellLayoutFor(d).signedWords;  // as a configuration read sets it
 
-  if (cmd == "read-config" || cmd == "show-config") {
-    const ConfigResult r = ReadEprom(s.model, s.commands);
-    if (r != ConfigResult::Ok) return ExitFor(r);
-    if (cmd == "show-config") {
-      Emit(out, ConfigJson(s.model), json);
-      return kExitOk;
-    }
-    ConfigFile file(s.model, s.prompter);
-    if (file.saveTo(rest[0]) != FileResult::Done) return kExitUsage;
-    if (json) out << QJsonDocument(QJsonObject{{"saved", rest[0]}}).toJson(QJsonDocument::Compact) << "\n";
-    return kExitOk;
-  }
-
-  if (cmd == "write-config") {
-    // A unit of device code 11 may be written but not read: its own cells
-    // are still taken first, so that what the file does not hold (and every
-    // bit the configuration does not own) stays as the unit has it.
-    const IdentityBytes id = s.commands.ReadIdentity();
-    if (id[0] == 1 || s.state.commError) return kExitDevice;
-    if (s.state.identity.deviceCode == 11) {
-      s.model.fillLists();
-      const CellBytes cells = s.commands.ReadCells(0, 0, 65);
-      if (s.state.commError) return kExitDevice;
-      CellImage image{};
-      for (int a = 0; a <= 64; ++a) image[a] = cells[a];
-      s.model.base = image;
-      s.model.baseValid = true;
-      s.model.load(DecodeConfig(s.state.identity, s.tables, image));
-    } else {
-      const ConfigResult r = ReadEprom(s.model, s.commands);
-      if (r != ConfigResult::Ok) return ExitFor(r);
-    }
-    ConfigFile file(s.model, s.prompter);
-    switch (file.openFrom(rest[0])) {
-    case FileResult::Done: break;
-    case FileResult::Cancelled: return kExitRefused;
-    default: return kExitUsage;
-    }
-    const ConfigResult w = WriteEprom(s.model, s.commands);
-    if (w == ConfigResult::Ok && json)
-      out << QJsonDocument(QJsonObject{{"written", static_cast<int>(s.state.writeList.queued())}})
-                 .toJson(QJsonDocument::Compact)
-          << "\n";
-    return ExitFor(w);
-  }
-
-  if (cmd == "cells") {
-    const CellBytes c = s.commands.ReadCells(*bank, *first, *count);
+    // switches: one "$D", whose raw bytes are shown beside their meaning
+    struct RecordingUnit final : DeviceSwitchUnit {
+      using DeviceSwitchUnit::DeviceSwitchUnit;
+      std::array<int, 4> last{};
+      std::array<int, 4> ReadSwitchState() override { return last = DeviceSwitchUnit::ReadSwitchState(); }
+    } unit(s.commands);
+    const SwitchReport report = ReadSwitchReport(s.state, s.tables, unit, s.prompter);
     if (s.state.commError) return kExitDevice;
-    QJsonArray values;
-    for (int i = 0; i < *count; ++i) values.append(c[i]);
-    out << QJsonDocument(QJsonObject{{"bank", *bank}, {"first", *first}, {"cells", values}})
-               .toJson(QJsonDocument::Compact)
-        << "\n";
+    const std::array<int, 4>& sw = unit.last;
+    const bool longAnswer = LongSwitchAnswer(d);
+    QJsonArray bytes;
+    QStringList text;
+    for (int i = 0; i < (longAnswer ? 4 : 2); ++i) {
+      bytes.append(sw[i]);
+      text << QString::number(sw[i]);
+    }
+    if (json) {
+      QJsonObject o = SwitchReportJson(report);
+      o["switches"] = bytes;
+      out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+    } else {
+      out << "switches: " << text.join(' ') << "\n" << RenderSwitchReport(report);
+    }
     return kExitOk;
+  }();
+  if (code != kExitOk && s.prompter.said == 0) {
+    err << "planovix-cli: " << cmd << " failed: "
+        << (!port.isOpen() || port.hasError()
+                ? "the line to the unit was lost (cable pulled, port closed or unit switched off)"
+                : "the unit did not answer as expected (no answer, or programming mode refused)")
+        << "\n";
   }
-
-  if (cmd == "measure") return Measure(s, *frames, out, json);
-
-  // The identity selects the answer lengths.
-  const IdentityBytes id = s.commands.ReadIdentity();
-  if (id[0] == 1 || s.state.commError) return kExitDevice;
-  const DeviceIdentity& d = s.state.identity;
-  s.state.signedValues = CellLayoutFor(d).signedWords;  // as a configuration read sets it
-
-  // switches: one "$D", whose raw bytes are shown beside their meaning
-  struct RecordingUnit final : DeviceSwitchUnit {
-    using DeviceSwitchUnit::DeviceSwitchUnit;
-    std::array<int, 4> last{};
-    std::array<int, 4> ReadSwitchState() override { return last = DeviceSwitchUnit::ReadSwitchState(); }
-  } unit(s.commands);
-  const SwitchReport report = ReadSwitchReport(s.state, s.tables, unit, s.prompter);
-  if (s.state.commError) return kExitDevice;
-  const std::array<int, 4>& sw = unit.last;
-  const bool longAnswer = LongSwitchAnswer(d);
-  QJsonArray bytes;
-  QStringList text;
-  for (int i = 0; i < (longAnswer ? 4 : 2); ++i) {
-    bytes.append(sw[i]);
-    text << QString::number(sw[i]);
-  }
-  if (json) {
-    QJsonObject o = SwitchReportJson(report);
-    o["switches"] = bytes;
-    out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
-  } else {
-    out << "switches: " << text.join(' ') << "\n" << RenderSwitchReport(report);
-  }
-  return kExitOk;
+  return code;
 }
 
 } // namespace pv
