@@ -75,6 +75,7 @@ TEST_F(Placement, ItalianEditorCaptionsComeFromTheStringTable) {
   EXPECT_EQ(find<QLabel>("lbl_offset_0")->text(), "Scostamento");
   EXPECT_EQ(find<QLabel>("lbl_hi_0")->text(), "Alta");
   EXPECT_EQ(find<QLabel>("lbl_lo_0")->text(), "Bassa");
+  EXPECT_EQ(find<QLabel>("lbl_delay")->text(), "Ritardo");
   EXPECT_EQ(find<QRadioButton>("optTrip_0")->text(), "Massimo");
   EXPECT_EQ(find<QAction>("mnu_Action_Program_Read")->text(), "Leggi");
   program->SetLanguage(1);

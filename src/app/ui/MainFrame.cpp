@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -96,8 +97,14 @@ QMdiSubWindow* MainFrame::HostOf(QWidget* window) {
 void MainFrame::fit(QMdiSubWindow* sub) {
   auto* hosted = static_cast<HostedWindow*>(sub);
   if (!hosted->inner || !sub->widget()) return;
-  const QSize chrome = sub->size() - sub->widget()->size();
-  QSize want = hosted->inner->sizeHint().expandedTo(hosted->inner->minimumSizeHint()) + chrome;
+  // Title bar and border: the sub-window keeps them as its contents margins
+  // (its widget may not be laid out yet when it is first shown).
+  const QMargins m = sub->contentsMargins();
+  const QSize chrome(m.left() + m.right(), m.top() + m.bottom());
+  QWidget* inner = hosted->inner;
+  inner->ensurePolished();
+  if (inner->layout()) inner->layout()->activate();
+  QSize want = inner->sizeHint().expandedTo(inner->minimumSizeHint()).expandedTo(inner->minimumSize()) + chrome;
   const QSize room = area_->viewport()->size() - QSize(sub->x(), sub->y());
   const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
   // Taller than the frame: the window scrolls, and the bar needs its width.

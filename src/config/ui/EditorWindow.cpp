@@ -301,7 +301,7 @@ QGroupBox* EditorWindow::tripFrame() {
     }
   }
   auto* delay = Field(QStringLiteral("txt_soglia_Delay"), g);
-  l->addWidget(label({}, g, QStringLiteral("Delay")), 3, 0);
+  l->addWidget(label(QStringLiteral("lbl_delay"), g), 3, 0);
   l->addWidget(delay, 3, 1);
   l->addWidget(label({}, g, QStringLiteral("s")), 3, 2);
   binder_.text(delay, &model_.f.txtSogliaDelay);
@@ -460,6 +460,7 @@ void EditorWindow::applyCaptions(const AppState& s) {
       set(N("frm_output", c), Tr(s, 49));
   }
   set(QStringLiteral("frm_soglia"), Tr(s, 50));
+  set(QStringLiteral("lbl_delay"), Tr(s, 115));
   set(QStringLiteral("frm_freq"), Tr(s, 40));
   set(QStringLiteral("lbl_filter"), Tr(s, 82));
   set(QStringLiteral("lbl_trig"), Tr(s, 81));
