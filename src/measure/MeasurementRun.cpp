@@ -1,5 +1,6 @@
 #include "measure/MeasurementRun.h"
 
+#include "kernel/Catalogue.h"
 #include "kernel/Feedback.h"
 #include "measure/ChannelDerivation.h"
 #include "measure/MeasureDevice.h"
@@ -77,7 +78,7 @@ RunEnd MeasurementRun::start() {
     FillChannelLabels(id, tables_, ch);
     ch.settings.description = ch.inputLabel;
     state_.channels[c].description = ch.inputLabel;
-    const bool carriesTrip = c == 0 || (id.deviceCode == 12 && id.variant == 7);
+    const bool carriesTrip = c < TripChannels(id);
     if (carriesTrip) setup_.trips[c] = MakeTripLabels(id, state_.trips[c], ch.settings.inputUnit);
   }
 

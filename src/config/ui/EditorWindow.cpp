@@ -1,4 +1,5 @@
 #include "config/ui/EditorWindow.h"
+#include "kernel/Catalogue.h"
 #include "text/Texts.h"
 #include "kernel/ui/Widgets.h"
 #include "config/EditorModel.h"
@@ -294,7 +295,7 @@ QGroupBox* EditorWindow::tripFrame() {
     binder_.options({nc, no}, &model_.f.optRele[c]);
     if (c == 1) {
       binder_.custom([this, hi, lo, uh, ul, hiL, loL, mx, mn, nc, no] {
-        const bool both = model_.state().identity.deviceCode == 12 && model_.state().identity.variant == 7;
+        const bool both = TripChannels(model_.state().identity) == 2;
         for (QWidget* w : std::initializer_list<QWidget*>{hi, lo, uh, ul, hiL, loL, mx, mn, nc, no})
           w->setVisible(both);
       });
