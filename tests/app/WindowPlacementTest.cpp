@@ -11,6 +11,7 @@
 #include "switches/ui/SwitchWindow.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -131,4 +132,16 @@ TEST_F(Placement, WindowsOpenBelowTheCommunicationWindowAndInsideTheFrame) {
     port.close();
     link.reset();
   }
+}
+
+TEST_F(Placement, AWindowTheUserEnlargedKeepsItsSize) {
+  start("KRV2212A");
+  program->View(1);
+  QMdiSubWindow* host = MainFrame::HostOf(program->measureWindow());
+  const QSize bigger = host->size() + QSize(40, 30);
+  host->resize(bigger);
+  program->SetLanguage(1);  // new captions: the window lays itself out again
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(host->size(), bigger);
 }

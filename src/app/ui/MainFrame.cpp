@@ -30,7 +30,7 @@ public:
   // A window whose sections appear grows its frame to show them, within
   // the main frame.
   bool eventFilter(QObject* watched, QEvent* e) override {
-    if (e->type() == QEvent::LayoutRequest && watched == inner && isVisible()) frame_.fit(this);
+    if (e->type() == QEvent::LayoutRequest && watched == inner && isVisible()) frame_.fit(this, true);
     return QMdiSubWindow::eventFilter(watched, e);
   }
 
@@ -94,7 +94,7 @@ QMdiSubWindow* MainFrame::HostOf(QWidget* window) {
   return nullptr;
 }
 
-void MainFrame::fit(QMdiSubWindow* sub) {
+void MainFrame::fit(QMdiSubWindow* sub, bool growOnly) {
   auto* hosted = static_cast<HostedWindow*>(sub);
   if (!hosted->inner || !sub->widget()) return;
   // Title bar and border: the sub-window keeps them as its contents margins
@@ -110,6 +110,8 @@ void MainFrame::fit(QMdiSubWindow* sub) {
   // Taller than the frame: the window scrolls, and the bar needs its width.
   if (want.height() > room.height()) want.rwidth() += bar;
   if (want.width() > room.width()) want.rheight() += bar;
+  // A window the user made larger stays so while its contents change.
+  if (growOnly) want = want.expandedTo(sub->size());
   want = want.boundedTo(room).expandedTo(QSize(120, 80));
   if (want != sub->size()) sub->resize(want);
 }
@@ -117,7 +119,7 @@ void MainFrame::fit(QMdiSubWindow* sub) {
 void MainFrame::place(QMdiSubWindow* sub, QPoint topLeft) {
   sub->move(topLeft);
   sub->show();
-  fit(sub);
+  fit(sub, false);
   sub->raise();
   area_->setActiveSubWindow(sub);
 }

@@ -27,8 +27,9 @@ public:
   // the communication window), sized to its contents but never past the
   // frame: a taller window scrolls.
   void place(QMdiSubWindow* sub, QPoint topLeft);
-  // Sizes a sub-window to its contents within the frame, where it stands.
-  void fit(QMdiSubWindow* sub);
+  // Sizes a sub-window to its contents within the frame, where it stands;
+  // growOnly keeps a larger size the user chose.
+  void fit(QMdiSubWindow* sub, bool growOnly);
 
   QMdiArea* area() const { return area_; }
   QMenu* factoryMenu() const { return collaudo_; }

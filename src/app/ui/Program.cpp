@@ -403,6 +403,7 @@ void Program::Exit() {
     state_.exitFlag = true;
     state_.measureRunning = false;
     if (frame_) frame_->close();
+    exitQueued_ = false;
   });
 }
 
