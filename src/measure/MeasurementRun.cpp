@@ -1,6 +1,7 @@
 #include "measure/MeasurementRun.h"
 #include "kernel/Catalogue.h"
 
+#include "kernel/Catalogue.h"
 #include "kernel/Feedback.h"
 #include "measure/ChannelDerivation.h"
 #include "measure/MeasureDevice.h"

@@ -296,6 +296,8 @@ void SwitchWizardModel::ImpostaSwOpz() {
   const DeviceIdentity id = effectiveIdentity();
   const bool demo = state_.demoMode && demoSlot_ >= 0;
   bank3Caption_ = QStringLiteral("SW3");
+  // The first bank shows with the second, except on the frequency unit below.
+  vis_.bank[0] = vis_.bank[1];
   vis_.selectors = true;
   vis_.optionButtons = true;
 
@@ -337,7 +339,11 @@ void SwitchWizardModel::ImpostaSwOpz() {
     vis_.bank[2] = true;
     vis_.multiplierFrame = true;
     vis_.optionFrame[0] = false;
-    bank3Caption_ = QStringLiteral("SW1");  // the frequency unit's only bank
+    // The frequency unit's four-switch bank is its "SW1"; the first byte
+    // holds none of its switches, so that bank is not drawn (two banks
+    // captioned "SW1" would send the technician to the wrong one).
+    bank3Caption_ = QStringLiteral("SW1");
+    vis_.bank[0] = false;
   }
   if (demo && DemoGroupOfSlot(demoSlot_) == DemoGroup::Krv2220)
     vis_.zeroList = vis_.zeroLabel = false;

@@ -7,6 +7,8 @@
 #include "config/ConfigDevice.h"
 #include "config/ConfigFile.h"
 #include "link/DeviceCommands.h"
+#include "link/DeviceLink.h"
+#include "link/ModelFamily.h"
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
 #include "link/Transport.h"
@@ -134,12 +136,14 @@ struct Session {
   RangeTables tables;
   Feedback feedback;
   CliPrompter prompter;
+  // One exchange at a time here too: each command runs as one on the link.
+  DeviceLink link;
   Transport transport;
   DeviceCommands commands;
   EditorModel model;
   Session(bool yes, SerialPort& port, Clock& clock, QTextStream& err)
-      : prompter(yes, err), transport(port, clock),
-        commands(state, transport, prompter, feedback), model(state, tables) {
+      : prompter(yes, err), link(clock, prompter), transport(port, link.clock()),
+        commands(state, transport, link.prompter(), feedback), model(state, tables) {
     state.languageIndex = 1;  // English
     state.languageOffset = ComputeLanguageOffset(1);
   }
@@ -440,19 +444,16 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     SerialPort& p;
     ~Closer() { p.close(); }
   } closer{port};
-  const int code = [&]() -> int {
+  int code = kExitDevice;
+  s.link.run(Exchange::Command, [&] { code = [&]() -> int {
 
     if (cmd == "identify") {
       const IdentityBytes id = s.commands.ReadIdentity();
       if (id[0] == 1 || s.state.commError) return kExitDevice;
       const DeviceIdentity& d = s.state.identity;
-      uint8_t cell4 = 0;
-      if (d.variant >= 2 && d.variant <= 6) {
-        const CellBytes c = s.commands.ReadCells(0, 4, 1);
-        if (s.state.commError) return kExitDevice;
-        cell4 = c[0];
-      }
-      const QString model = IdentifyModel(d.variant, cell4);
+      const FamilyLookup found = LookUpModel(s.state, s.commands, true);
+      if (!found.answered) return kExitDevice;
+      const QString model = found.modelId;
       const int index = CatalogueIndex(model);
       Emit(out,
            QJsonObject{{"device_code", d.deviceCode},
@@ -560,7 +561,7 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
       out << "switches: " << text.join(' ') << "\n" << RenderSwitchReport(report);
     }
     return kExitOk;
-  }();
+  }(); });
   if (code != kExitOk && s.prompter.said == 0) {
     err << "planovix-cli: " << cmd << " failed: "
         << (!port.isOpen() || port.hasError()

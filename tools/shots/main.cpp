@@ -65,17 +65,26 @@ int main(int argc, char** argv) {
     Save(Program::HostOf(program.optionsWindow()), dir, QStringLiteral("options") + suffix);
     Program::HostOf(program.optionsWindow())->hide();
   }
-  // A measurement run: grab the window a few seconds in, then stop.
-  program.SetLanguage(1);
-  QTimer::singleShot(6000, [&] {
-    Save(Program::HostOf(program.measureWindow()), dir, QStringLiteral("measure_en"));
-    program.state().measureRunning = false;
-  });
-  program.StartStop();
-  Program::HostOf(program.measureWindow())->hide();
+  // A measurement run in each language: grab the window and the whole
+  // frame a few seconds in, then stop.
+  for (int lang = 0; lang < 2; ++lang) {
+    program.SetLanguage(lang);
+    const QString suffix = lang == 0 ? QStringLiteral("_it") : QStringLiteral("_en");
+    QTimer::singleShot(4000, [&] {
+      Save(Program::HostOf(program.measureWindow()), dir, QStringLiteral("measure") + suffix);
+      Save(program.frame(), dir, QStringLiteral("main_measure") + suffix);
+      program.state().measureRunning = false;
+    });
+    program.StartStop();
+    Program::HostOf(program.measureWindow())->hide();
+  }
 
   // The switch wizard on the unit, then in demonstration mode.
+  program.SetLanguage(0);
   program.View(2);
+  Save(Program::HostOf(program.switchWindow()), dir, QStringLiteral("switch_unit_it"));
+  Save(program.frame(), dir, QStringLiteral("main_switch_it"));
+  program.SetLanguage(1);
   Save(Program::HostOf(program.switchWindow()), dir, QStringLiteral("switch_unit_en"));
   SwitchWizardModel& sw = program.switches();
   sw.enterDemo();

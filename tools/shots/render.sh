@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders every window into docs/screenshots under a virtual display,
 # against a simulated unit: tools/shots/render.sh [MODEL] [OUT_DIR]
-# Extra simulator options go in PLANOVIX_DEVSIM_ARGS (e.g. "--switches factory").
+# Extra simulator options go in PLANOVIX_DEVSIM_ARGS (e.g. "--switches factory"),
+# the virtual screen in PLANOVIX_SHOTS_SCREEN (e.g. "1280x800x24").
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 model=${1:-KRV2212A}
@@ -17,4 +18,5 @@ trap 'kill $sim 2>/dev/null || true; rm -f "$fifo"' EXIT
 exec 3<"$fifo"
 read -r pty <&3
 export PLANOVIX_COM1=$pty
-xvfb-run -a -s "-screen 0 1400x1000x24" "$build/tools/shots/planovix-shots" "$out"
+# The screen the windows must fit: PLANOVIX_SHOTS_SCREEN=1280x800x24, 1920x1080x24...
+xvfb-run -a -s "-screen 0 ${PLANOVIX_SHOTS_SCREEN:-1400x1000x24}" "$build/tools/shots/planovix-shots" "$out"

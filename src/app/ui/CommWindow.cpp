@@ -2,7 +2,8 @@
 #include "kernel/Prompter.h"
 #include "text/Texts.h"
 #include "kernel/ui/Icons.h"
-#include "app/ui/Program.h"
+#include "app/ui/ProgramActions.h"
+#include "kernel/AppState.h"
 #include "kernel/ui/Widgets.h"
 #include "link/PortNames.h"
 
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -34,7 +36,8 @@ QToolButton* PictureButton(QWidget* parent, const QString& name, Picture pic) {
 }
 } // namespace
 
-CommWindow::CommWindow(Program& program, QWidget* parent) : QWidget(parent), program_(program) {
+CommWindow::CommWindow(ProgramActions& actions, const AppState& state, QWidget* parent)
+    : QWidget(parent), actions_(actions), state_(state) {
   setObjectName(QStringLiteral("frm_comm"));
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
@@ -100,17 +103,24 @@ CommWindow::CommWindow(Program& program, QWidget* parent) : QWidget(parent), pro
   for (int i = 0; i < 3; ++i) {
     cmdModo_[i] = PictureButton(this, QStringLiteral("cmd_modo_%1").arg(i), views[i]);
     row->addWidget(cmdModo_[i]);
-    connect(cmdModo_[i], &QToolButton::clicked, this, [this, i] { program_.View(i); });
+    QAction* view = i == 0 ? actions_.viewProgram : i == 1 ? actions_.viewMeasure : actions_.viewSwitch;
+    connect(cmdModo_[i], &QToolButton::clicked, view, &QAction::trigger);
   }
   row->addSpacing(6);
   cmdLang_ = PictureButton(this, QStringLiteral("cmd_Lang"), Picture::Language);
   row->addWidget(cmdLang_);
 
-  connect(check1_, &QPushButton::toggled, this, &CommWindow::onToggle);
-  connect(cmdRead_, &QToolButton::clicked, this, [this] { program_.Read(); });
-  connect(cmdWrite_, &QToolButton::clicked, this, [this] { program_.Write(); });
-  connect(cmdStart_, &QToolButton::clicked, this, [this] { program_.StartStop(); });
-  connect(cmdLang_, &QToolButton::clicked, this, [this] { program_.ShowLanguage(); });
+  connect(check1_, &QPushButton::toggled, this,
+          [this](bool pressed) { emit toggleRequested(pressed, PortNumberFromText(cmbPorta_->currentText())); });
+  // The buttons are the menu's actions: pressed, enabled and disabled with them.
+  const std::pair<QToolButton*, QAction*> pairs[] = {
+      {cmdRead_, actions_.read}, {cmdWrite_, actions_.write}, {cmdStart_, actions_.stop}};
+  for (const auto& [button, action] : pairs) {
+    connect(button, &QToolButton::clicked, action, &QAction::trigger);
+    connect(action, &QAction::enabledChanged, button, &QWidget::setEnabled);
+    button->setEnabled(action->isEnabled());
+  }
+  connect(cmdLang_, &QToolButton::clicked, actions_.language, &QAction::trigger);
   connect(cmbPorta_, &QComboBox::activated, this, [this] { refreshPortTips(); });
   refreshPortTips();
   setWindowTitle(LoadText(BrandBase(0) + brand::ProductTitle));
@@ -119,60 +129,38 @@ CommWindow::CommWindow(Program& program, QWidget* parent) : QWidget(parent), pro
 void CommWindow::buildMenus() {
   menuBar_ = new QMenuBar(this);
   menuBar_->setNativeMenuBar(false);
-  auto add = [this](QMenu* m, const QString& text, const QString& name, auto slot) {
-    QAction* a = m->addAction(text);
-    a->setObjectName(name);
-    connect(a, &QAction::triggered, this, slot);
-    return a;
-  };
   QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("mnu_File"));
-  fileOpen_ = add(file, QStringLiteral("&Open"), QStringLiteral("mnu_File_Open"), [this] { program_.FileOpen(); });
+  file->addAction(actions_.fileOpen);
   file->addSeparator()->setObjectName(QStringLiteral("sep"));
-  fileSave_ = add(file, QStringLiteral("&Save"), QStringLiteral("mnu_File_Save"), [this] { program_.FileSave(false); });
-  fileSaveAs_ = add(file, QStringLiteral("Save &as..."), QStringLiteral("mnu_File_SaveAs"),
-                    [this] { program_.FileSave(true); });
+  file->addActions({actions_.fileSave, actions_.fileSaveAs});
 
   QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
   view->setObjectName(QStringLiteral("mnu_View"));
-  add(view, QStringLiteral("&Program"), QStringLiteral("mnu_View_Program"), [this] { program_.View(0); });
-  add(view, QStringLiteral("&Measure"), QStringLiteral("mnu_View_Measure"), [this] { program_.View(1); });
-  add(view, QStringLiteral("&Switch"), QStringLiteral("mnu_View_Switch"), [this] { program_.View(2); });
+  view->addActions({actions_.viewProgram, actions_.viewMeasure, actions_.viewSwitch});
 
   QMenu* action = menuBar_->addMenu(QStringLiteral("&Action"));
   action->setObjectName(QStringLiteral("mnu_Action"));
   QMenu* prog = action->addMenu(QStringLiteral("&Program"));
-  add(prog, QStringLiteral("&Read"), QStringLiteral("mnu_Action_Program_Read"), [this] { program_.Read(); });
-  add(prog, QStringLiteral("&Write"), QStringLiteral("mnu_Action_Program_Write"), [this] { program_.Write(); });
+  prog->setObjectName(QStringLiteral("mnu_Action_Program"));
+  prog->addActions({actions_.read, actions_.write});
   QMenu* meas = action->addMenu(QStringLiteral("&Measure"));
-  // Start only starts; Stop toggles, as the device menu always did.
-  add(meas, QStringLiteral("&Start"), QStringLiteral("mnu_Action_Measure_Start"), [this] {
-    if (!program_.state().measureRunning) program_.StartStop();
-  });
-  add(meas, QStringLiteral("S&top"), QStringLiteral("mnu_Action_Measure_Stop"), [this] { program_.StartStop(); });
+  meas->setObjectName(QStringLiteral("mnu_Action_Measure"));
+  meas->addActions({actions_.start, actions_.stop});
 
   collaudo_ = menuBar_->addMenu(QStringLiteral("&Collaudo"));
   collaudo_->setObjectName(QStringLiteral("mnu_Collaudo"));
-  collaudo_->addAction(QStringLiteral("&EEprom"))->setObjectName(QStringLiteral("mnu_Collaudo_EEprom"));
-  collaudo_->addAction(QStringLiteral("&Taratura"))->setObjectName(QStringLiteral("mnu_Collaudo_Taratura"));
-  collaudo_->addAction(QStringLiteral("T&est"))->setObjectName(QStringLiteral("mnu_test"));
+  collaudo_->addActions({actions_.eeprom, actions_.taratura, actions_.test});
 
   QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("mnu_Help"));
-  about_ = add(help, QStringLiteral("&About"), QStringLiteral("mnu_Help_About"), [this] { program_.ShowAbout(); });
+  help->addAction(actions_.about);
 
-  exit_ = menuBar_->addAction(QStringLiteral("E&xit"));
-  exit_->setObjectName(QStringLiteral("mnu_Exit"));
-  connect(exit_, &QAction::triggered, this, [this] { program_.Exit(); });
+  menuBar_->addAction(actions_.exit);
 }
 
 void CommWindow::applyMenuCaptions() {
-  const AppState& s = program_.state();
-  fileOpen_->setText(Tr(s, 53));
-  fileSave_->setText(Tr(s, 54));
-  fileSaveAs_->setText(Tr(s, 55));
-  about_->setText(Tr(s, 51) + QLatin1Char(' ') + ProductTitle(s));
-  exit_->setText(Tr(s, 52));
+  const AppState& s = state_;
   for (int i = 0; i < 3; ++i) cmdModo_[i]->setToolTip(Tr(s, 35 + i));
   cmdRead_->setToolTip(Tr(s, 46));
   cmdWrite_->setToolTip(Tr(s, 47));
@@ -180,10 +168,10 @@ void CommWindow::applyMenuCaptions() {
   cmdLang_->setToolTip(Tr(s, 90));
 }
 
-QString CommWindow::aboutCaption() const { return about_->text(); }
+QString CommWindow::aboutCaption() const { return actions_.about->text(); }
 
 void CommWindow::applyToggleCaption() {
-  check1_->setText(Tr(program_.state(), check1_->isChecked() ? 39 : 38));
+  check1_->setText(Tr(state_, check1_->isChecked() ? 39 : 38));
 }
 
 void CommWindow::setDeviceLabels(const QString& modelCaption, const QString& idText) {
@@ -196,50 +184,22 @@ void CommWindow::setMeasureRunning(bool running) {
   cmdStart_->setProperty("bitmap", running ? 13 : 12);
 }
 
-void CommWindow::setSaveEnabled(bool on) { fileSave_->setEnabled(on); }
+void CommWindow::setSaveEnabled(bool on) { actions_.fileSave->setEnabled(on); }
 
-void CommWindow::onToggle(bool pressed) {
-  if (handlingToggle_) return;
-  AppState& s = program_.state();
-  if (pressed) {
-    QString why;
-    if (!program_.PortOpen()) {
-      const int n = PortNumberFromText(cmbPorta_->currentText());
-      if (!program_.OpenPort(n, &why)) {
-        // A failed open releases the toggle; the released branch tells the user.
-        handlingToggle_ = true;
-        check1_->setChecked(false);
-        handlingToggle_ = false;
-        program_.prompter().ask(program_.MessageTitle(),
-                                why.isEmpty() ? Tr(s, 67) : Tr(s, 67) + QStringLiteral("\n\n") + why,
-                                Buttons::Ok, Icon::Critical);
-        applyToggleCaption();
-        emit program_.portStateChanged(false);
-        return;
-      }
-    }
-    applyToggleCaption();
-    emit program_.portStateChanged(true);
-    program_.Read();
-    program_.View(0);
-    s.switchEventsEnabled = true;
-  } else {
-    if (program_.PortOpen()) {
-      program_.ClosePort();
-    } else {
-      program_.prompter().ask(program_.MessageTitle(), Tr(s, 67), Buttons::Ok, Icon::Critical);
-    }
-    applyToggleCaption();
-    emit program_.portStateChanged(false);
-  }
+void CommWindow::showPortState(bool open) {
+  const QSignalBlocker quiet(check1_);
+  check1_->setChecked(open);
+  applyToggleCaption();
   refreshPortTips();
 }
+
+void CommWindow::setPortToggleEnabled(bool on) { check1_->setEnabled(on); }
 
 void CommWindow::refreshPortTips() {
   for (int n = 1; n <= 8; ++n) {
     const QString path = ResolveComPort(n);
     const bool present = QFileInfo::exists(path);
-    const QString tip = QStringLiteral("%1 (%2)").arg(path, Tr(program_.state(), present ? 86 : 87));
+    const QString tip = QStringLiteral("%1 (%2)").arg(path, Tr(state_, present ? 86 : 87));
     cmbPorta_->setItemData(n - 1, tip, Qt::ToolTipRole);
   }
 }
@@ -264,9 +224,9 @@ void CommWindow::setCommWindowEnabled(bool on) { setEnabled(on); }
 
 void CommWindow::closeEvent(QCloseEvent* e) {
   // Closing the communication window is the exit command.
-  if (!program_.state().exitFlag) {
+  if (!state_.exitFlag) {
     e->ignore();
-    program_.Exit();
+    actions_.exit->trigger();
     return;
   }
   e->accept();

@@ -1,7 +1,8 @@
 #pragma once
 // The communication window: port selector and open/close toggle, busy lamp,
-// progress, device labels, command buttons and its own menu bar. It owns
-// the program's only device port and paints what the device link reports.
+// progress, device labels, command buttons and its own menu bar (the
+// program's shared actions). It paints what the device link reports; the
+// program object opens and closes the port when the toggle asks.
 #include "kernel/Feedback.h"
 
 #include <QWidget>
@@ -18,14 +19,15 @@ class QAction;
 
 namespace pv {
 
-class Program;
+struct AppState;
+class ProgramActions;
 class Lamp;
 class ProgressStrip;
 
 class CommWindow final : public QWidget, public Feedback {
   Q_OBJECT
 public:
-  explicit CommWindow(Program& program, QWidget* parent = nullptr);
+  CommWindow(ProgramActions& actions, const AppState& state, QWidget* parent = nullptr);
 
   // Feedback from the device link.
   void setBusy(bool busy) override;
@@ -41,6 +43,9 @@ public:
   void setDeviceLabels(const QString& modelCaption, const QString& idText);
   void setMeasureRunning(bool running);  // start/stop picture
   void setSaveEnabled(bool on);
+  // The toggle shows the port state (without asking for it again).
+  void showPortState(bool open);
+  void setPortToggleEnabled(bool on);
   // Each port entry tells which device it resolves to and whether it is there.
   void refreshPortTips();
 
@@ -50,21 +55,20 @@ public:
   Lamp* lamp() const { return spia_; }
   QMenu* factoryMenu() const { return collaudo_; }
 
+signals:
+  // The user pressed (true) or released the toggle with this port chosen.
+  void toggleRequested(bool pressed, int portNumber);
+
 protected:
   void closeEvent(QCloseEvent* e) override;
 
 private:
   void buildMenus();
-  void onToggle(bool pressed);
 
-  Program& program_;
+  ProgramActions& actions_;
+  const AppState& state_;
   QMenuBar* menuBar_ = nullptr;
   QMenu* collaudo_ = nullptr;
-  QAction* fileOpen_ = nullptr;
-  QAction* fileSave_ = nullptr;
-  QAction* fileSaveAs_ = nullptr;
-  QAction* about_ = nullptr;
-  QAction* exit_ = nullptr;
   QGroupBox* frame2_ = nullptr;
   QPushButton* check1_ = nullptr;
   QComboBox* cmbPorta_ = nullptr;
@@ -76,7 +80,6 @@ private:
   QToolButton* cmdWrite_ = nullptr;
   QToolButton* cmdRead_ = nullptr;
   QToolButton* cmdLang_ = nullptr;
-  bool handlingToggle_ = false;
   int hourglassDepth_ = 0;
 };
 

@@ -1,15 +1,20 @@
 #include "app/ui/MainFrame.h"
+#include "app/ui/ProgramActions.h"
+#include "kernel/AppState.h"
 #include "text/Texts.h"
-#include "app/ui/Program.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMdiArea>
-#include <QScreen>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 
 namespace pv {
 
@@ -17,26 +22,26 @@ namespace {
 // A hosted window hides on close until the exit command has run.
 class HostedWindow final : public QMdiSubWindow {
 public:
-  HostedWindow(Program& program, QWidget* parent) : QMdiSubWindow(parent), program_(program) {}
+  HostedWindow(MainFrame& frame, const AppState& state, QWidget* parent)
+      : QMdiSubWindow(parent), frame_(frame), state_(state) {}
 
-  // A window whose sections appear grows its frame to show them whole.
+  QWidget* inner = nullptr;
+
+  // A window whose sections appear grows its frame to show them, within
+  // the main frame.
   bool eventFilter(QObject* watched, QEvent* e) override {
-    if (e->type() == QEvent::LayoutRequest && watched == widget() && isVisible()) {
-      const QSize chrome = size() - widget()->size();
-      const QSize want = (widget()->sizeHint() + chrome).expandedTo(size());
-      if (want != size()) resize(want);
-    }
+    if (e->type() == QEvent::LayoutRequest && watched == inner && isVisible()) frame_.fit(this, true);
     return QMdiSubWindow::eventFilter(watched, e);
   }
 
 protected:
   void closeEvent(QCloseEvent* e) override {
-    if (!program_.state().exitFlag && widget() && widget()->objectName() != QLatin1String("frm_comm")) {
+    if (!state_.exitFlag && inner && inner->objectName() != QLatin1String("frm_comm")) {
       e->ignore();
       hide();
       return;
     }
-    if (widget() && !widget()->close()) {
+    if (inner && !inner->close()) {
       e->ignore();
       return;
     }
@@ -44,11 +49,13 @@ protected:
   }
 
 private:
-  Program& program_;
+  MainFrame& frame_;
+  const AppState& state_;
 };
 } // namespace
 
-MainFrame::MainFrame(Program& program) : program_(program), area_(new QMdiArea(this)) {
+MainFrame::MainFrame(ProgramActions& actions, const AppState& state)
+    : actions_(actions), state_(state), area_(new QMdiArea(this)) {
   setObjectName(QStringLiteral("frm_main"));
   area_->setObjectName(QStringLiteral("mdi"));
   area_->setBackground(QColor(0x5f, 0x6b, 0x75));
@@ -62,81 +69,110 @@ MainFrame::MainFrame(Program& program) : program_(program), area_(new QMdiArea(t
 }
 
 QMdiSubWindow* MainFrame::host(QWidget* window, const QString& name) {
-  auto* sub = new HostedWindow(program_, area_);
+  auto* sub = new HostedWindow(*this, state_, area_);
   sub->setObjectName(name + QStringLiteral("_host"));
-  sub->setWidget(window);
+  auto* scroll = new QScrollArea;
+  scroll->setObjectName(name + QStringLiteral("_scroll"));
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  scroll->setWidget(window);
+  sub->inner = window;
+  sub->setWidget(scroll);
+  sub->setWindowTitle(window->windowTitle());
   window->installEventFilter(sub);
+  // The hosted window's title is the sub-window's.
+  connect(window, &QWidget::windowTitleChanged, sub, &QWidget::setWindowTitle);
   sub->setAttribute(Qt::WA_DeleteOnClose, false);
   area_->addSubWindow(sub);
   sub->hide();
   return sub;
 }
 
+QMdiSubWindow* MainFrame::HostOf(QWidget* window) {
+  for (QWidget* w = window ? window->parentWidget() : nullptr; w; w = w->parentWidget())
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(w)) return sub;
+  return nullptr;
+}
+
+void MainFrame::fit(QMdiSubWindow* sub, bool growOnly) {
+  auto* hosted = static_cast<HostedWindow*>(sub);
+  if (!hosted->inner || !sub->widget()) return;
+  // Title bar and border: the sub-window keeps them as its contents margins
+  // (its widget may not be laid out yet when it is first shown).
+  const QMargins m = sub->contentsMargins();
+  const QSize chrome(m.left() + m.right(), m.top() + m.bottom());
+  QWidget* inner = hosted->inner;
+  inner->ensurePolished();
+  if (inner->layout()) inner->layout()->activate();
+  QSize want = inner->sizeHint().expandedTo(inner->minimumSizeHint()).expandedTo(inner->minimumSize()) + chrome;
+  const QSize room = area_->viewport()->size() - QSize(sub->x(), sub->y());
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
+  // Taller than the frame: the window scrolls, and the bar needs its width.
+  if (want.height() > room.height()) want.rwidth() += bar;
+  if (want.width() > room.width()) want.rheight() += bar;
+  // A window the user made larger stays so while its contents change.
+  if (growOnly) want = want.expandedTo(sub->size());
+  want = want.boundedTo(room).expandedTo(QSize(120, 80));
+  if (want != sub->size()) sub->resize(want);
+}
+
+void MainFrame::place(QMdiSubWindow* sub, QPoint topLeft) {
+  sub->move(topLeft);
+  sub->show();
+  fit(sub, false);
+  sub->raise();
+  area_->setActiveSubWindow(sub);
+}
+
 void MainFrame::buildMenus() {
   QMenuBar* bar = menuBar();
   bar->setNativeMenuBar(false);
-  auto add = [this](QMenu* m, const QString& text, const QString& name, QKeySequence key, auto slot) {
-    QAction* a = m->addAction(text);
-    a->setObjectName(name);
-    if (!key.isEmpty()) a->setShortcut(key);
-    connect(a, &QAction::triggered, this, slot);
-    return a;
-  };
   QMenu* file = bar->addMenu(QStringLiteral("&File"));
-  add(file, QStringLiteral("&Open"), QStringLiteral("mnu_open"), QKeySequence::Open, [this] { program_.FileOpen(); });
+  file->setObjectName(QStringLiteral("mnu_file"));
+  file->addAction(actions_.fileOpen);
   file->addSeparator();
-  add(file, QStringLiteral("&Save"), QStringLiteral("mnu_save"), QKeySequence::Save, [this] { program_.FileSave(false); });
-  add(file, QStringLiteral("Save &As ..."), QStringLiteral("mnu_saveAs"), QKeySequence(QStringLiteral("Ctrl+Shift+S")),
-      [this] { program_.FileSave(true); });
+  file->addAction(actions_.fileSave);
+  file->addAction(actions_.fileSaveAs);
 
   QMenu* view = bar->addMenu(QStringLiteral("&View"));
-  add(view, QStringLiteral("&Program"), QStringLiteral("mnu_program"), QKeySequence(QStringLiteral("Ctrl+1")),
-      [this] { program_.View(0); });
-  add(view, QStringLiteral("&Measure"), QStringLiteral("mnu_measure"), QKeySequence(QStringLiteral("Ctrl+2")),
-      [this] { program_.View(1); });
-  add(view, QStringLiteral("&Switch"), QStringLiteral("mnu_switch"), QKeySequence(QStringLiteral("Ctrl+3")),
-      [this] { program_.View(2); });
+  view->setObjectName(QStringLiteral("mnu_view"));
+  view->addActions({actions_.viewProgram, actions_.viewMeasure, actions_.viewSwitch});
 
   QMenu* action = bar->addMenu(QStringLiteral("&Action"));
+  action->setObjectName(QStringLiteral("mnu_action"));
   QMenu* prog = action->addMenu(QStringLiteral("&Program"));
-  add(prog, QStringLiteral("&Read"), QStringLiteral("mnu_read"), QKeySequence(QStringLiteral("Ctrl+R")),
-      [this] { program_.Read(); });
-  add(prog, QStringLiteral("&Write"), QStringLiteral("mnu_write"), QKeySequence(QStringLiteral("Ctrl+W")),
-      [this] { program_.Write(); });
+  prog->setObjectName(QStringLiteral("mnu_prog"));
+  prog->addActions({actions_.read, actions_.write});
   QMenu* meas = action->addMenu(QStringLiteral("&Measure"));
-  add(meas, QStringLiteral("&Start"), QStringLiteral("mnu_start"), QKeySequence(QStringLiteral("F5")),
-      [this] { program_.StartStop(); });
-  add(meas, QStringLiteral("&Stop"), QStringLiteral("mnu_stop"), QKeySequence(QStringLiteral("Shift+F5")),
-      [this] { program_.StartStop(); });
+  meas->setObjectName(QStringLiteral("mnu_meas"));
+  meas->addActions({actions_.start, actions_.stop});
 
   collaudo_ = bar->addMenu(QStringLiteral("&Collaudo"));
   collaudo_->setObjectName(QStringLiteral("mnu_collaudo"));
-  collaudo_->addAction(QStringLiteral("&EEprom"))->setObjectName(QStringLiteral("mnu_EEprom"));
-  collaudo_->addAction(QStringLiteral("&Taratura"))->setObjectName(QStringLiteral("mnu_tara"));
+  collaudo_->addActions({actions_.eeprom, actions_.taratura});
 
   QMenu* help = bar->addMenu(QStringLiteral("&?"));
   help->setObjectName(QStringLiteral("mnu_help"));
-  add(help, QStringLiteral("&Language"), QStringLiteral("mnu_Lang"), QKeySequence(QStringLiteral("Ctrl+L")),
-      [this] { program_.ShowLanguage(); });
-  about_ = add(help, QStringLiteral("A&bout PLANOVIX"), QStringLiteral("mnu_about"), QKeySequence(QStringLiteral("F1")),
-               [this] { program_.ShowAbout(); });
+  help->addActions({actions_.language, actions_.about});
 
-  QAction* exit = bar->addAction(QStringLiteral("E&xit"));
-  exit->setObjectName(QStringLiteral("mnu_exit"));
-  connect(exit, &QAction::triggered, this, &QWidget::close);
+  bar->addAction(actions_.exit);
 }
 
 void MainFrame::applyCaptions() {
-  setWindowTitle(ProductTitle(program_.state()));
+  const QString title = ProductTitle(state_);
+  setWindowTitle(document_.isEmpty() ? title : title + QStringLiteral(" - ") + document_);
 }
 
 void MainFrame::setDocumentTitle(const QString& fileName) {
-  setWindowTitle(ProductTitle(program_.state()) + QStringLiteral(" - ") + fileName);
+  document_ = fileName;
+  applyCaptions();
 }
 
 void MainFrame::closeEvent(QCloseEvent* e) {
-  program_.state().exitFlag = true;
-  program_.CloseAllWindows();
+  if (closeHandler_ && !closeHandler_()) {
+    e->ignore();
+    return;
+  }
   e->accept();
 }
 

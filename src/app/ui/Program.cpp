@@ -3,6 +3,7 @@
 #include "text/Texts.h"
 #include "app/ui/CommWindow.h"
 #include "app/ui/MainFrame.h"
+#include "app/ui/ProgramActions.h"
 #include "kernel/ui/QtPrompter.h"
 #include "config/ConfigDevice.h"
 #include "config/ConfigFile.h"
@@ -19,10 +20,13 @@
 #include "text/ui/LanguageWindow.h"
 #include "link/Clock.h"
 #include "link/DeviceCommands.h"
+#include "link/DeviceLink.h"
+#include "link/ModelFamily.h"
 #include "link/PortNames.h"
 #include "link/QtSerialPort.h"
 #include "link/Transport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -42,6 +46,35 @@ public:
   void setCommWindowEnabled(bool on) override { if (target) target->setCommWindowEnabled(on); }
 };
 
+namespace {
+// The switch wizard's own reads and writes, each one exchange on the link.
+// Refused while another exchange runs: the wizard then sees a failure, as
+// it would from a unit that did not answer, and nothing is sent.
+class LinkedSwitchUnit final : public SwitchUnit {
+public:
+  LinkedSwitchUnit(DeviceCommands& commands, DeviceLink& link) : unit_(commands), commands_(commands), link_(link) {}
+  std::array<int, 4> ReadSwitchState() override {
+    std::array<int, 4> r{};
+    if (!link_.run(Exchange::Switches, [&] { r = unit_.ReadSwitchState(); })) refused();
+    return r;
+  }
+  QVector<int> ReadCalibrationTables(int inputType) override {
+    QVector<int> r;
+    if (!link_.run(Exchange::Switches, [&] { r = unit_.ReadCalibrationTables(inputType); })) refused();
+    return r;
+  }
+  void WriteCells(int bank, int count) override {
+    if (!link_.run(Exchange::Switches, [&] { unit_.WriteCells(bank, count); })) refused();
+  }
+
+private:
+  void refused() { commands_.state().commError = true; }
+  DeviceSwitchUnit unit_;
+  DeviceCommands& commands_;
+  DeviceLink& link_;
+};
+} // namespace
+
 Program::Program() : Program(Parts{}) {}
 
 Program::Program(Parts parts) {
@@ -52,11 +85,15 @@ Program::Program(Parts parts) {
   clock_ = parts.clock ? parts.clock : ownClock_.get();
   prompter_ = parts.prompter ? parts.prompter : ownPrompter_.get();
   feedback_ = std::make_unique<FeedbackRelay>();
-  transport_ = std::make_unique<Transport>(*port_, *clock_);
-  commands_ = std::make_unique<DeviceCommands>(state_, *transport_, *prompter_, *feedback_);
+  actions_ = new ProgramActions(this);
+  // The transport waits and the commands ask through the link, so that the
+  // link knows when an event handler runs inside one of its exchanges.
+  link_ = std::make_unique<DeviceLink>(*clock_, *prompter_);
+  transport_ = std::make_unique<Transport>(*port_, link_->clock());
+  commands_ = std::make_unique<DeviceCommands>(state_, *transport_, link_->prompter(), *feedback_);
   editor_ = std::make_unique<EditorModel>(state_, tables_);
   configFile_ = std::make_unique<ConfigFile>(*editor_, *prompter_);
-  switchUnit_ = std::make_unique<DeviceSwitchUnit>(*commands_);
+  switchUnit_ = std::make_unique<LinkedSwitchUnit>(*commands_, *link_);
   switches_ = std::make_unique<SwitchWizardModel>(state_, tables_, *prompter_);
   switches_->setUnit(switchUnit_.get());
   measureLink_ = std::make_unique<DeviceCommandsLink>(*commands_);
@@ -65,14 +102,45 @@ Program::Program(Parts parts) {
     if (comm_) comm_->setMeasureRunning(false);
     emit measureStateChanged(false);
   });
+  connect(link_.get(), &DeviceLink::stateChanged, this, &Program::RefreshDeviceActions);
+  ConnectActions();
+}
+
+void Program::ConnectActions() {
+  ProgramActions& a = *actions_;
+  connect(a.fileOpen, &QAction::triggered, this, [this] { FileOpen(); });
+  connect(a.fileSave, &QAction::triggered, this, [this] { FileSave(false); });
+  connect(a.fileSaveAs, &QAction::triggered, this, [this] { FileSave(true); });
+  connect(a.viewProgram, &QAction::triggered, this, [this] { View(0); });
+  connect(a.viewMeasure, &QAction::triggered, this, [this] { View(1); });
+  connect(a.viewSwitch, &QAction::triggered, this, [this] { View(2); });
+  connect(a.read, &QAction::triggered, this, [this] { Read(); });
+  connect(a.write, &QAction::triggered, this, [this] { Write(); });
+  // Start only starts; Stop is the start/stop button's press.
+  connect(a.start, &QAction::triggered, this, [this] {
+    if (!state_.measureRunning && !measurement_->active()) StartStop();
+  });
+  connect(a.stop, &QAction::triggered, this, [this] { StartStop(); });
+  connect(a.language, &QAction::triggered, this, [this] { ShowLanguage(); });
+  connect(a.about, &QAction::triggered, this, [this] { ShowAbout(); });
+  connect(a.exit, &QAction::triggered, this, [this] { Exit(); });
+}
+
+void Program::RefreshDeviceActions() {
+  const bool on = link_->actionsAllowed();
+  actions_->setDeviceActionsEnabled(on);
+  if (comm_) comm_->setPortToggleEnabled(on);
+  if (measureWindow_) measureWindow_->setStartAllowed(!link_->busy());
+  // Nearly every control of the switch wizard may ask the unit.
+  if (switchWindow_) switchWindow_->setEnabled(!link_->busy());
 }
 
 SwitchWindow* Program::switchWindow() {
   if (!switchWindow_) {
     switchWindow_ = new SwitchWindow(*switches_, state_, *prompter_);
-    QMdiSubWindow* host = frame_->host(switchWindow_, switchWindow_->objectName());
+    frame_->host(switchWindow_, switchWindow_->objectName());
     switchWindow_->applyCaptions(state_);
-    host->adjustSize();
+    switchWindow_->setEnabled(!link_->busy());
   }
   return switchWindow_;
 }
@@ -80,9 +148,9 @@ SwitchWindow* Program::switchWindow() {
 MeasureWindow* Program::measureWindow() {
   if (!measureWindow_) {
     measureWindow_ = new MeasureWindow(state_, *measurement_, *prompter_);
-    QMdiSubWindow* host = frame_->host(measureWindow_, measureWindow_->objectName());
-    host->resize(760, 640);
+    frame_->host(measureWindow_, measureWindow_->objectName());
     measureWindow_->applyCaptions(state_);
+    measureWindow_->setStartAllowed(!link_->busy());
     measureWindow_->applyLayout(currentModel_);
     connect(measureWindow_, &MeasureWindow::startRequested, this, [this] {
       if (!state_.measureRunning && !measurement_->active()) StartStop();
@@ -92,23 +160,21 @@ MeasureWindow* Program::measureWindow() {
   return measureWindow_;
 }
 
-QWidget* Program::HostOf(QWidget* window) { return window ? window->parentWidget() : nullptr; }
+QWidget* Program::HostOf(QWidget* window) { return MainFrame::HostOf(window); }
 
 void Program::ShowHosted(QWidget* window, bool toggle) {
-  QWidget* host = HostOf(window);
+  QMdiSubWindow* host = MainFrame::HostOf(window);
   if (!host) return;
   if (toggle && host->isVisible()) {
     host->hide();
     return;
   }
   window->show();
-  // Hidden sections may have appeared since the window was last laid out:
-  // grow the frame around the window's own size hint.
-  const QSize chrome = host->size() - window->size();
-  host->resize((window->sizeHint() + chrome).expandedTo(host->size()));
-  host->show();
-  host->raise();
-  if (auto* sub = qobject_cast<QMdiSubWindow*>(host)) frame_->area()->setActiveSubWindow(sub);
+  // Below the communication window, so that its buttons stay in reach.
+  QPoint at(0, 0);
+  if (QMdiSubWindow* commHost = MainFrame::HostOf(comm_); commHost && window != comm_)
+    at = QPoint(0, commHost->geometry().bottom() + 3);
+  frame_->place(host, at);
 }
 
 OptionsWindow* Program::optionsWindow() {
@@ -158,14 +224,19 @@ QString Program::MessageTitle() const { return ProductTitle(state_); }
 void Program::Startup() {
   state_.exitFlag = false;
   // The switch, demonstration and range tables are compiled-in data.
-  frame_ = new MainFrame(*this);
+  frame_ = new MainFrame(*actions_, state_);
+  // The actions live with the frame, where tools find them by name.
+  actions_->setParent(frame_);
+  frame_->setCloseHandler([this] { return CloseRequested(); });
   frame_->factoryMenu()->menuAction()->setVisible(false);
 
   state_.brandIndex = 0;
   state_.languageIndex = 0;
   state_.identity = DeviceIdentity{};
 
-  comm_ = new CommWindow(*this);
+  comm_ = new CommWindow(*actions_, state_);
+  connect(comm_, &CommWindow::toggleRequested, this, &Program::TogglePort);
+  connect(this, &Program::portStateChanged, comm_, &CommWindow::showPortState);
   feedback_->target = comm_;
   if (auto* qp = dynamic_cast<QtPrompter*>(prompter_)) qp->setParent(frame_);
   comm_->factoryMenu()->menuAction()->setVisible(false);
@@ -192,14 +263,12 @@ void Program::Startup() {
   comm_->setProgress(0, 0);
   comm_->setSaveEnabled(false);
 
-  commHost->move(0, 0);
-  commHost->adjustSize();
-  // The editor sits right below the communication window, never over it.
-  editorHost->adjustSize();
-  editorHost->move(0, commHost->geometry().bottom() + 3);
   state_.switchEventsEnabled = true;
-  commHost->show();
+  RefreshDeviceActions();
   frame_->show();
+  frame_->place(commHost, QPoint(0, 0));
+  // The editor sits right below the communication window, never over it.
+  editorHost->move(0, commHost->geometry().bottom() + 3);
 }
 
 bool Program::PortOpen() const { return port_->isOpen(); }
@@ -224,28 +293,68 @@ void Program::ClosePort() {
   if (port_->isOpen()) port_->close();
 }
 
+void Program::TogglePort(bool pressed, int number) {
+  if (pressed) {
+    if (!port_->isOpen()) {
+      QString why;
+      if (!OpenPort(number, &why)) {
+        // A failed open releases the toggle and tells the user.
+        emit portStateChanged(false);
+        prompter_->ask(MessageTitle(),
+                       why.isEmpty() ? Tr(state_, 67) : Tr(state_, 67) + QStringLiteral("\n\n") + why,
+                       Buttons::Ok, Icon::Critical);
+        return;
+      }
+    }
+    emit portStateChanged(true);
+    Read();
+    // Opening shows the editor; it never hides it.
+    ShowHosted(editorWindow_, false);
+    state_.switchEventsEnabled = true;
+    return;
+  }
+  // A running measurement ends with its "SM" before the port closes.
+  link_->whenFree([this] {
+    if (port_->isOpen()) {
+      ClosePort();
+    } else {
+      prompter_->ask(MessageTitle(), Tr(state_, 67), Buttons::Ok, Icon::Critical);
+    }
+    emit portStateChanged(false);
+  });
+}
+
 void Program::Read() {
-  ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
-  // The switch banks are read after every configuration read, whatever the model.
-  if (!state_.commError) switches_->ReadSwitch();
+  link_->request(Exchange::Read, [this] {
+    ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
+    // The switch banks are read after every configuration read, whatever the model.
+    if (!state_.commError) switches_->ReadSwitch();
+  });
 }
 
 void Program::Write() {
-  WriteOptions options;
-  options.captions = [this] { ApplyCaptions(); };
-  WriteEprom(*editor_, *commands_, options);
+  link_->request(Exchange::Write, [this] {
+    WriteOptions options;
+    options.captions = [this] { ApplyCaptions(); };
+    WriteEprom(*editor_, *commands_, options);
+  });
 }
 
 void Program::StartStop() {
-  if (state_.measureRunning || measurement_->active()) {
+  if (link_->current() == Exchange::Measure) {
     comm_->setMeasureRunning(false);
     state_.measureRunning = false;
     return;
   }
-  comm_->setMeasureRunning(true);
-  emit measureStateChanged(true);
-  ShowHosted(measureWindow(), false);
-  measurement_->run();  // returns when the run has ended
+  link_->runPreemptible(
+      Exchange::Measure,
+      [this] {
+        comm_->setMeasureRunning(true);
+        emit measureStateChanged(true);
+        ShowHosted(measureWindow(), false);
+        measurement_->run();  // returns when the run has ended
+      },
+      [this] { state_.measureRunning = false; });
 }
 
 void Program::View(int index) {
@@ -288,9 +397,25 @@ void Program::SetLanguage(int index) {
 }
 
 void Program::Exit() {
-  state_.exitFlag = true;
-  state_.measureRunning = false;
-  if (frame_) frame_->close();
+  if (exitQueued_) return;
+  exitQueued_ = true;
+  link_->whenFree([this] {
+    state_.exitFlag = true;
+    state_.measureRunning = false;
+    if (frame_) frame_->close();
+    exitQueued_ = false;
+  });
+}
+
+bool Program::CloseRequested() {
+  // Closing the frame while the unit is being talked to waits for the end
+  // of the exchange (a measurement is stopped first).
+  if (link_->busy()) {
+    Exit();
+    return false;
+  }
+  CloseAllWindows();
+  return true;
 }
 
 void Program::CloseAllWindows() {
@@ -307,6 +432,7 @@ void Program::CloseAllWindows() {
 void Program::ApplyCaptions() {
   state_.channelSelector = 1;
   state_.languageOffset = ComputeLanguageOffset(state_.languageIndex);
+  actions_->applyCaptions(state_);
   if (comm_) {
     comm_->applyMenuCaptions();
     comm_->refreshPortTips();
@@ -315,24 +441,22 @@ void Program::ApplyCaptions() {
   if (measureWindow_) measureWindow_->applyCaptions(state_);
 
   // The family of variants 2..6 is in cell 4; a unit that does not answer
-  // leaves the rest as it was. With the port closed, or while a run streams,
-  // the cell of the last read stands in: asking would fail at once or break
-  // the run, and a language change must still reach every caption.
-  uint8_t cell4 = state_.familyCell;
+  // leaves the rest as it was. With the port closed, or while another
+  // exchange holds the link (a run streaming, a write), the cell of the last
+  // read stands in: asking would fail at once or break into that exchange,
+  // and a language change must still reach every caption.
+  const bool mayAsk = port_->isOpen() && !state_.measureLoopActive;
+  if (!mayAsk || !link_->run(Exchange::Captions, [this] { CaptionsBody(true); })) CaptionsBody(false);
+}
+
+void Program::CaptionsBody(bool askUnit) {
+  const FamilyLookup found = LookUpModel(state_, *commands_, askUnit);
+  if (!found.answered) return;
+  const QString modelId = found.modelId;
   const uint8_t variant = state_.identity.variant;
-  const bool unitAvailable = port_->isOpen() && !state_.measureLoopActive;
-  if (variant >= 2 && variant <= 6 && unitAvailable) {
-    CellBytes cells = commands_->ReadCells(0, 4, 1);
-    if (state_.commError) return;
-    cell4 = cells[0];
-    state_.programmingBuffer[4] = cell4;
-    state_.familyCell = cell4;
-    if ((cell4 & 96) == 96) state_.modelFamily = QStringLiteral("KRV2211");
-  }
   editor_->refreshVisibility();
   if (switchWindow_) switchWindow_->applyCaptions(state_);
 
-  const QString modelId = IdentifyModel(variant, cell4);
   if (CatalogueIndex(modelId) >= 0) currentModel_ = modelId;
   if (measureWindow_) measureWindow_->applyLayout(currentModel_);
   if (comm_) {

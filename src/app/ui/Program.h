@@ -14,6 +14,8 @@ class Clock;
 class Prompter;
 class Transport;
 class DeviceCommands;
+class DeviceLink;
+class ProgramActions;
 class MainFrame;
 class CommWindow;
 class FeedbackRelay;
@@ -25,7 +27,7 @@ class LanguageWindow;
 class MeasureWindow;
 class SwitchWindow;
 class SwitchWizardModel;
-class DeviceSwitchUnit;
+class SwitchUnit;
 class ConfigFile;
 class MeasurementRun;
 class DeviceCommandsLink;
@@ -54,6 +56,9 @@ public:
   Prompter& prompter() { return *prompter_; }
   Transport& transport() { return *transport_; }
   DeviceCommands& commands() { return *commands_; }
+  // The one owner of the unit's link: every exchange goes through it.
+  DeviceLink& link() { return *link_; }
+  ProgramActions& actions() { return *actions_; }
   MainFrame* frame() const { return frame_; }
   CommWindow* comm() const { return comm_; }
   EditorModel& editor() { return *editor_; }
@@ -76,8 +81,13 @@ public:
   bool OpenPort(int number, QString* why);
   void ClosePort();
   bool PortOpen() const;
+  // The toggle: pressed opens port number, then captions, read, the editor;
+  // released closes the port (after a running measurement has stopped).
+  void TogglePort(bool pressed, int number);
 
-  // Commands of both menu bars and of the buttons.
+  // Commands of both menu bars and of the buttons. Read and Write pressed
+  // during a measurement stop it first and run after its end; while any
+  // other exchange runs they do nothing.
   void Read();
   void Write();
   void StartStop();
@@ -87,11 +97,13 @@ public:
   void ShowAbout();
   void ShowLanguage();
   void SetLanguage(int index);
-  // The exit command: set the exit flag, close every window.
+  // The exit command: set the exit flag, close every window. A running
+  // exchange ends first (a measurement is stopped with its "SM").
   void Exit();
 
   // Writes every caption in the current language and lays the windows out
-  // for the identified device.
+  // for the identified device. The family cell is asked of the unit only
+  // when the port is open and no other exchange runs.
   void ApplyCaptions();
 
   // Called by the frame when it closes: the windows go in a fixed order.
@@ -100,7 +112,7 @@ public:
   QString MessageTitle() const;
 
 signals:
-  // The port toggle settled: the editor shows the port state.
+  // The port toggle settled: the toggle and the editor show the port state.
   void portStateChanged(bool open);
   // A measurement run started or ended.
   void measureStateChanged(bool running);
@@ -115,6 +127,8 @@ private:
   Clock* clock_;
   Prompter* prompter_;
   std::unique_ptr<FeedbackRelay> feedback_;
+  ProgramActions* actions_;
+  std::unique_ptr<DeviceLink> link_;
   std::unique_ptr<Transport> transport_;
   std::unique_ptr<DeviceCommands> commands_;
   std::unique_ptr<EditorModel> editor_;
@@ -122,7 +136,7 @@ private:
   std::unique_ptr<MeasurementRun> measurement_;
   QString currentModel_ = QStringLiteral("KRV2210");
   MeasureWindow* measureWindow_ = nullptr;
-  std::unique_ptr<DeviceSwitchUnit> switchUnit_;
+  std::unique_ptr<SwitchUnit> switchUnit_;
   std::unique_ptr<SwitchWizardModel> switches_;
   std::unique_ptr<ConfigFile> configFile_;
   SwitchWindow* switchWindow_ = nullptr;
@@ -133,7 +147,13 @@ private:
   AboutWindow* aboutWindow_ = nullptr;
   LanguageWindow* languageWindow_ = nullptr;
 
+  bool exitQueued_ = false;
+
   void ShowHosted(QWidget* window, bool toggle);
+  void ConnectActions();
+  void RefreshDeviceActions();
+  void CaptionsBody(bool askUnit);
+  bool CloseRequested();
 };
 
 } // namespace pv

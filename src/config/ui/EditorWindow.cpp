@@ -136,10 +136,10 @@ QGroupBox* EditorWindow::channelInput(int c) {
 
   auto* max = Field(N("txt_Input_max", c), g);
   auto* min = Field(N("txt_Input_min", c), g);
-  l->addWidget(label({}, g, QStringLiteral("Max")), 1, 0);
+  l->addWidget(label(N("lbl_max_in", c), g), 1, 0);
   l->addWidget(max, 1, 1);
   l->addWidget(label(N("lbl_uMisIn", 2 * c), g), 1, 2);
-  l->addWidget(label({}, g, QStringLiteral("Min")), 2, 0);
+  l->addWidget(label(N("lbl_min_in", c), g), 2, 0);
   l->addWidget(min, 2, 1);
   l->addWidget(label(N("lbl_uMisIn", 2 * c + 1), g), 2, 2);
   binder_.text(max, &model_.f.txtInputMax[c]);
@@ -154,7 +154,7 @@ QGroupBox* EditorWindow::channelInput(int c) {
   binder_.label(span, &model_.f.lblSpanminIn[c]);
 
   auto* offset = Field(N("txt_offset", c), g);
-  l->addWidget(label({}, g, QStringLiteral("Offset")), 5, 0);
+  l->addWidget(label(N("lbl_offset", c), g), 5, 0);
   l->addWidget(offset, 5, 1);
   binder_.text(offset, &model_.f.txtOffset[c]);
 
@@ -209,10 +209,10 @@ QGroupBox* EditorWindow::channelOutput(int c) {
   auto* min = Field(N("txt_Output_min", c), g);
   auto* u0 = label(N("lbl_uMisOut", 2 * c), g);
   auto* u1 = label(N("lbl_uMisOut", 2 * c + 1), g);
-  l->addWidget(label({}, g, QStringLiteral("Max")), 1, 0);
+  l->addWidget(label(N("lbl_max_out", c), g), 1, 0);
   l->addWidget(max, 1, 1);
   l->addWidget(u0, 1, 2);
-  l->addWidget(label({}, g, QStringLiteral("Min")), 2, 0);
+  l->addWidget(label(N("lbl_min_out", c), g), 2, 0);
   l->addWidget(min, 2, 1);
   l->addWidget(u1, 2, 2);
   binder_.text(max, &model_.f.txtOutputMax[c]);
@@ -269,8 +269,8 @@ QGroupBox* EditorWindow::tripFrame() {
     auto* lo = Field(N("txt_soglia_L", c), g);
     auto* uh = label(N("lbl_uMisS", 2 * c), g);
     auto* ul = label(N("lbl_uMisS", 2 * c + 1), g);
-    auto* hiL = label({}, g, QStringLiteral("Hi"));
-    auto* loL = label({}, g, QStringLiteral("Lo"));
+    auto* hiL = label(N("lbl_hi", c), g);
+    auto* loL = label(N("lbl_lo", c), g);
     l->addWidget(hiL, 0, col);
     l->addWidget(hi, 0, col + 1);
     l->addWidget(uh, 0, col + 2);
@@ -281,8 +281,8 @@ QGroupBox* EditorWindow::tripFrame() {
     binder_.text(lo, &model_.f.txtSogliaL[c]);
     binder_.label(uh, &model_.f.lblUMisS[2 * c]);
     binder_.label(ul, &model_.f.lblUMisS[2 * c + 1]);
-    auto* mx = radio(N("optTrip", 2 * c), QStringLiteral("Max"), g);
-    auto* mn = radio(N("optTrip", 2 * c + 1), QStringLiteral("Min"), g);
+    auto* mx = radio(N("optTrip", 2 * c), {}, g);
+    auto* mn = radio(N("optTrip", 2 * c + 1), {}, g);
     auto* nc = radio(N("optRele", 2 * c), QStringLiteral("NC"), g);
     auto* no = radio(N("optRele", 2 * c + 1), QStringLiteral("NO"), g);
     auto* dir = new QHBoxLayout;
@@ -311,7 +311,7 @@ QGroupBox* EditorWindow::tripFrame() {
     }
   }
   auto* delay = Field(QStringLiteral("txt_soglia_Delay"), g);
-  l->addWidget(label({}, g, QStringLiteral("Delay")), 3, 0);
+  l->addWidget(label(QStringLiteral("lbl_delay"), g), 3, 0);
   l->addWidget(delay, 3, 1);
   l->addWidget(label({}, g, QStringLiteral("s")), 3, 2);
   binder_.text(delay, &model_.f.txtSogliaDelay);
@@ -455,12 +455,22 @@ void EditorWindow::applyCaptions(const AppState& s) {
     set(N("frm_fili", c), Tr(s, 60));
     set(N("frm_input", c), Tr(s, 48));
     set(N("frm_options", c), Tr(s, 57));
+    set(N("lbl_max_in", c), Tr(s, 110));
+    set(N("lbl_min_in", c), Tr(s, 111));
+    set(N("lbl_max_out", c), Tr(s, 110));
+    set(N("lbl_min_out", c), Tr(s, 111));
+    set(N("lbl_offset", c), Tr(s, 112));
+    set(N("lbl_hi", c), Tr(s, 113));
+    set(N("lbl_lo", c), Tr(s, 114));
+    set(N("optTrip", 2 * c), Tr(s, 110));
+    set(N("optTrip", 2 * c + 1), Tr(s, 111));
     if (v7)
       set(N("frm_output", c), Tr(s, 49) + QLatin1Char(' ') + Tr(s, c == 0 ? 79 : 80));
     else
       set(N("frm_output", c), Tr(s, 49));
   }
   set(QStringLiteral("frm_soglia"), Tr(s, 50));
+  set(QStringLiteral("lbl_delay"), Tr(s, 115));
   set(QStringLiteral("frm_freq"), Tr(s, 40));
   set(QStringLiteral("lbl_filter"), Tr(s, 82));
   set(QStringLiteral("lbl_trig"), Tr(s, 81));

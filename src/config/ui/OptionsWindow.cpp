@@ -72,6 +72,7 @@ void OptionsWindow::sync() {
 void OptionsWindow::applyCaptions(const AppState& s) {
   frame2_->setTitle(Tr(s, 41));
   frame1_->setTitle(Tr(s, 57));
+  if (auto* delay = findChild<QLabel*>(QStringLiteral("Label21"))) delay->setText(Tr(s, 115));
   sync();
 }
 

@@ -268,8 +268,13 @@ void MeasureWindow::refreshChart() {
   }
 }
 
+void MeasureWindow::setStartAllowed(bool on) {
+  startAllowed_ = on;
+  start_->setEnabled(on && !run_.active());
+}
+
 void MeasureWindow::onFinished(RunEnd) {
-  start_->setEnabled(true);
+  start_->setEnabled(startAllowed_);
   refreshChart();
 }
 

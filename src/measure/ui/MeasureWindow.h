@@ -29,6 +29,8 @@ public:
   // Shows only the sections of the identified model.
   void applyLayout(const QString& modelId);
   bool saveCsv(const QString& path, QString* error = nullptr);
+  // Start is pressable only while the device link allows a new run.
+  void setStartAllowed(bool on);
 
 signals:
   void startRequested();
@@ -57,6 +59,7 @@ private:
   std::array<QLineSeries*, 2> inSeries_{}, outSeries_{};
   std::array<QValueAxis*, 2> timeAxis_{}, inAxis_{}, outAxis_{};
   qint64 lastChartMs_ = -1;
+  bool startAllowed_ = true;
 };
 
 } // namespace pv
