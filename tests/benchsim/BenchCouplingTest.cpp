@@ -82,6 +82,20 @@ public:
     bench_.meter(0).receive(QByteArray(":CONF:") + function + ":DC\r\n:READ?\r\n");
     return meterOut.trimmed().toDouble();
   }
+  // The ambient read as the calibration does it: bracket, set-up, read.
+  double ambient() {
+    calibratorFrame(0x82, 0x01000000);
+    calibratorFrame(0x80, 0x08010100);
+    calibratorFrame(0x80, 0x08010000);
+    calibratorFrame(0x80, 0x080100C0);
+    calibratorOut.clear();
+    calibratorFrame(0x01, 0x080100C0);
+    const QByteArray a = calibratorOut.mid(2, 4);
+    calibratorFrame(0x82, 0);
+    const quint32 v = (quint32(uint8_t(a[0])) << 24) | (quint32(uint8_t(a[1])) << 16) |
+                      (quint32(uint8_t(a[2])) << 8) | quint32(uint8_t(a[3]));
+    return static_cast<qint32>(v) / 100.0;
+  }
   int supplyMilliamps(const char* volts) {
     supplyOut.clear();
     bench_.supply().receive(QByteArray("SV ") + volts + "\rKOE\rA\r");
@@ -237,6 +251,21 @@ TEST(BenchCoupling, TenVoltRangeTrimsItsZeroAndConverges) {
   for (int i = 0; i < 3; ++i) EXPECT_LE(std::fabs(r.readings[i] - 5000.0 * i), 10.0) << "point " << i;
 }
 
+TEST(BenchCoupling, TrimByteIsOnesComplementInTheLastDecimal) {
+  Rig rig;
+  rig.truth(0).zero[4] = 0.0034;
+  rig.route(kVoltPattern);
+  rig.calibratorFunction(2);
+  rig.selectRange(0, 4, 10000, 0);
+  rig.calibrator(0);
+  rig.writeCells({{74, 252}});  // 255 - 3: minus 3 mV
+  EXPECT_NEAR(rig.bench().measuredValue(0), 0.0004, 1e-12);
+  rig.writeCells({{74, 3}});
+  EXPECT_NEAR(rig.bench().measuredValue(0), 0.0064, 1e-12);
+  rig.writeCells({{85, 252}});  // channel B's trim leaves A alone
+  EXPECT_NEAR(rig.bench().measuredValue(0), 0.0064, 1e-12);
+}
+
 TEST(BenchCoupling, TwentyMilliampRangeConverges) {
   Rig rig;
   rig.truth(0).gain[5] = 38400;
@@ -371,7 +400,7 @@ ColdJunction ColdJunctionStep(Rig& rig, int c) {
   rig.calibratorFunction(0);
   rig.calibrator(0);
   const double m = rig.measure(c, 0, 100);
-  const double t = rig.bench().calibrator().ambient();
+  const double t = rig.ambient();
   const int offset = static_cast<int>(std::lround((t - m) * 10));
   if (offset >= -127 && offset <= 127) rig.writeCells({{7 + c, offset < 0 ? offset + 256 : offset}});
   return {offset, rig.measure(c, 0, 100) - t};
@@ -384,6 +413,23 @@ TEST(BenchCoupling, ColdJunctionOffsetCorrectsAGoodUnit) {
   const ColdJunction r = ColdJunctionStep(rig, 0);
   EXPECT_NEAR(r.offset, -17, 1);
   EXPECT_LE(std::fabs(r.after), 0.3);
+}
+
+TEST(BenchCoupling, ThermocoupleOffTheCalibratorReadsTheColdJunction) {
+  Rig rig;
+  rig.truth(0).coldJunctionError = -0.8;
+  rig.bench().calibrator().setAmbient(21.5);
+  rig.prepareChannel(0);
+  rig.selectRange(0, 8, 1000, 0);
+  rig.route("113A");
+  EXPECT_NEAR(rig.bench().measuredValue(0), 20.7, 1e-9);
+  rig.route(kMillivoltPattern + "113C");
+  rig.calibratorFunction(0);
+  rig.calibrator(4100);  // 4.1 mV on a K couple: about 100 degrees above the junction
+  EXPECT_NEAR(rig.bench().measuredValue(0), 20.7 + 4.1 / 0.041, 1e-6);
+  rig.calibratorFrame(0x80, 0x08010040);  // simulate a K couple at 250.000 degrees
+  rig.calibrator(250000);
+  EXPECT_NEAR(rig.bench().measuredValue(0), 250 - 0.8, 1e-9);
 }
 
 TEST(BenchCoupling, ColdJunctionFaultIsBeyondTheOffsetRange) {

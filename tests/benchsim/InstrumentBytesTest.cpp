@@ -106,6 +106,23 @@ TEST(CalibratorBytes, AmbientReadAnswersHundredthsInTheDataBytes) {
   EXPECT_EQ(cal.temperatureReads(), 1);
 }
 
+TEST(CalibratorBytes, AmbientReadLeavesTheOutputFunctionAlone) {
+  Calibrator cal;
+  cal.receive(Bytes({0x01, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00}));  // low millivolts
+  cal.receive(Bytes({0x01, 0x82, 0x01, 0x00, 0x00, 0x00, 0x01}));
+  cal.receive(Bytes({0x01, 0x80, 0x08, 0x01, 0x01, 0x00, 0x0A}));
+  cal.receive(Bytes({0x01, 0x80, 0x08, 0x01, 0x00, 0xC0, 0x49}));
+  cal.receive(Bytes({0x01, 0x82, 0x00, 0x00, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(cal.function(), 0);
+  EXPECT_EQ(cal.output().kind, Source::Kind::Voltage);
+  EXPECT_EQ(cal.measureSetup(), (std::array<uint8_t, 4>{8, 1, 0, 0xC0}));
+  EXPECT_FALSE(cal.measuring());
+  // Outside the bracket the same select changes the output function.
+  cal.receive(Bytes({0x01, 0x80, 0x08, 0x01, 0x00, 0x40, 0x49}));
+  EXPECT_EQ(cal.function(), 8);
+  EXPECT_EQ(cal.output().kind, Source::Kind::Temperature);
+}
+
 TEST(CalibratorBytes, ReadOutsideMeasurementModeAnswersZeros) {
   Calibrator cal;
   Wire wire(cal);

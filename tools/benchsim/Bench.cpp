@@ -334,18 +334,18 @@ double SimulatedBench::inputValue(int c) const {
 double SimulatedBench::measuredValue(int c) const {
   const int row = unit_.cell(0, c);
   const ChannelTruth& t = truth_.channel[static_cast<size_t>(c)];
-  double x = inputValue(c);
-  // Voltage on a thermocouple row: the calibrator's own millivolts.
   const Routing r = routing();
+  const Source source = calibrator_.output();
   const bool thermocouple = row >= 7 && row <= 14;
-  const bool temperatureSource = calibrator_.output().kind == Source::Kind::Temperature;
-  if (thermocouple && !temperatureSource && r.inputChannel == c && r.calibratorConnected &&
-      r.input == InputClass::Millivolt && calibrator_.output().kind == Source::Kind::Voltage)
-    x = calibrator_.output().value * 1000;  // mV
-  else if (thermocouple && !temperatureSource)
-    x = 0;
+  // A thermocouple input sees the calibrator's millivolts when routed,
+  // otherwise 0 mV; a simulated couple (temperature) is handled below.
+  const bool routedHere = r.inputChannel == c && r.calibratorConnected && r.input == InputClass::Millivolt &&
+                          !(c == 1 && model_.inputs < 2);
+  const bool temperatureSource = thermocouple && routedHere && source.kind == Source::Kind::Temperature;
+  double x = inputValue(c);
+  if (thermocouple) x = routedHere && source.kind == Source::Kind::Voltage ? source.value * 1000 : 0;
 
-  if (const GainCells* g = GainCellsOf(row); g && !(thermocouple && temperatureSource)) {
+  if (const GainCells* g = GainCellsOf(row); g && !temperatureSource) {
     const double stored = StoredFloat(unit_, c == 0 ? g->cellA : g->cellB);
     auto it = t.gain.find(g->row);
     double real = it == t.gain.end() ? stored : it->second;
@@ -361,7 +361,9 @@ double SimulatedBench::measuredValue(int c) const {
     const double error = t.coldJunctionError + (faults_.coldJunction ? kColdJunctionFault : 0);
     const double offset = static_cast<int8_t>(unit_.cell(0, 7 + c)) / 10.0;
     const double coldJunction = calibrator_.ambient() + error + offset;
-    x = temperatureSource ? x + error + offset : coldJunction + x / MillivoltsPerDegree(row);
+    // A simulated couple is compensated against the calibrator's own
+    // junction, so only the unit's sensor error and offset remain.
+    x = temperatureSource ? source.value + error + offset : coldJunction + x / MillivoltsPerDegree(row);
   }
   return x;
 }

@@ -162,8 +162,14 @@ void Calibrator::frame(const uint8_t f[7]) {
   }
   switch (f[1]) {
     case kSelect:
-      function_ = f[2];
-      sensor_ = f[3];
+      // Inside the measurement bracket a select sets up the measurement;
+      // the output keeps its function.
+      if (measuring_) {
+        measureSetup_ = {f[2], f[3], f[4], f[5]};
+      } else {
+        function_ = f[2];
+        sensor_ = f[3];
+      }
       break;
     case kSet:
       setting_ = static_cast<qint32>((quint32(f[2]) << 24) | (quint32(f[3]) << 16) |

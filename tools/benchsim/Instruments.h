@@ -20,6 +20,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <set>
 
@@ -123,6 +125,7 @@ public:
   qint32 setting() const { return setting_; }  // last 0x81 value, two's complement
   Source output() const;
   bool measuring() const { return measuring_; }
+  std::array<uint8_t, 4> measureSetup() const { return measureSetup_; }
   int badChecksums() const { return badChecksums_; }
   int temperatureReads() const { return temperatureReads_; }
 
@@ -135,6 +138,7 @@ private:
   int function_ = 0, sensor_ = 0;
   qint32 setting_ = 0;
   bool measuring_ = false;
+  std::array<uint8_t, 4> measureSetup_{};
   qint32 reading_ = 0;  // answered to the data bytes of a read
   int badChecksums_ = 0, temperatureReads_ = 0;
 };
