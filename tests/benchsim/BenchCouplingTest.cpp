@@ -456,6 +456,48 @@ TEST(BenchCoupling, SilentInstrumentsHearButDoNotAnswer) {
   EXPECT_EQ(rig.supplyMilliamps("24.00"), 18);
 }
 
+TEST(BenchCoupling, OlderFixtureRoutesAndDrivesItsOwnWay) {
+  Rig rig("KRV2210");
+  rig.truth(0).gain[1] = 56.5;
+  rig.route("109A110A111A112A");  // channel A
+  rig.route("101A102A103A104A105A");  // millivolts
+  rig.calibratorFunction(0);
+  rig.selectRange(0, 1, 9000, 0);
+  rig.writeFloat(50, 56.5);
+  rig.calibrator(45000);
+  // The input itself travels as value 3 of the 14-byte frame.
+  EXPECT_NEAR(rig.frameValue(3), 45.0, 45.0 / 32768);
+  rig.route("101A102A103C104C105A");  // the 10 V terminals: the 90 mV input sees nothing
+  EXPECT_NEAR(rig.frameValue(3), 0.0, 1e-30);
+  rig.route("109C");  // calibrator on channel B, which this model does not have
+  EXPECT_EQ(rig.bench().inputValue(0), 0);
+
+  // The meter on the voltage output, then the current loop, with 4040 as
+  // the top code; code 0 is just the bottom of the scale here.
+  rig.truth(0).volts = {-2.96, 0.0037};
+  rig.route("114A115A116A117C");
+  rig.unit("PR\r");
+  rig.force(0, 4040);
+  EXPECT_NEAR(rig.readMeter("VOLT"), 11.988, 1e-9);
+  rig.force(0, 0);
+  EXPECT_LT(rig.readMeter("VOLT"), 0.0);
+  rig.route("114C115C116C117C");
+  rig.force(0, 4040);
+  EXPECT_GE(rig.readMeter("CURR") * 1000, 21.5);
+}
+
+TEST(BenchCoupling, GeneratorFeedsAFrequencyInput) {
+  Rig rig("KRV2220");
+  FunctionGenerator& gen = rig.bench().generator();
+  gen.receive("*RST\nFUNCtion SQUARE\nVOLTage 5\nFREQuency 1250\n");
+  EXPECT_EQ(rig.bench().inputValue(0), 0);  // output still off
+  gen.receive("OUTPut ON\n");
+  EXPECT_DOUBLE_EQ(rig.bench().inputValue(0), 1250);
+  EXPECT_NEAR(rig.frameValue(3), 1250, 1250.0 / 32768);  // the input travels as value 3
+  gen.receive("VOLTage 0.01\n");  // below what the input counts
+  EXPECT_EQ(rig.bench().inputValue(0), 0);
+}
+
 TEST(BenchFaults, UnknownFaultsAreRefused) {
   BenchFaults f;
   EXPECT_FALSE(ApplyFault(f, QStringLiteral("wrong-gain=7V")).isEmpty());

@@ -84,6 +84,8 @@ double MillivoltsPerDegree(int row) {
 }
 
 // What the unit's input rows take.
+constexpr int kFrequencyRow = 33;
+
 InputClass ClassOfRow(int row) {
   if (row >= 1 && row <= 3) return InputClass::Millivolt;
   if (row == 4) return InputClass::Volt;
@@ -91,7 +93,7 @@ InputClass ClassOfRow(int row) {
   if (row >= 7 && row <= 14) return InputClass::Millivolt;  // thermocouples
   if (row == 16 || row == 17 || row == 32) return InputClass::Resistance;
   if (row >= 18 && row <= 30) return InputClass::Resistance;  // sensors on the resistance terminals
-  if (row == 33) return InputClass::Frequency;
+  if (row == kFrequencyRow) return InputClass::Frequency;
   return InputClass::None;
 }
 bool TemperatureRow(int row) { return (row >= 7 && row <= 14) || (row >= 18 && row <= 21); }
@@ -311,11 +313,21 @@ Routing SimulatedBench::routing() const {
   return r;
 }
 
+int SimulatedBench::inputRow(int c) const {
+  // A frequency unit keeps its sensor in cell 0; its input is always "Freq".
+  if (model_.variantRow().frequencyInput) return kFrequencyRow;
+  return unit_.cell(0, c);
+}
+
 double SimulatedBench::inputValue(int c) const {
   const Routing r = routing();
   if (c == 1 && model_.inputs < 2) return 0;
+  // The function generator is wired straight to a frequency input; the
+  // unit counts edges of any waveform of at least 20 mV.
+  if (ClassOfRow(inputRow(c)) == InputClass::Frequency)
+    return generator_.output() && std::fabs(generator_.volts()) >= 0.02 ? generator_.frequency() : 0;
   if (r.inputChannel != c || !r.calibratorConnected) return 0;
-  const int row = unit_.cell(0, c);
+  const int row = inputRow(c);
   if (ClassOfRow(row) != r.input) return 0;
   const Source s = calibrator_.output();
   switch (r.input) {
@@ -332,7 +344,7 @@ double SimulatedBench::inputValue(int c) const {
 }
 
 double SimulatedBench::measuredValue(int c) const {
-  const int row = unit_.cell(0, c);
+  const int row = inputRow(c);
   const ChannelTruth& t = truth_.channel[static_cast<size_t>(c)];
   const Routing r = routing();
   const Source source = calibrator_.output();
@@ -369,7 +381,7 @@ double SimulatedBench::measuredValue(int c) const {
 }
 
 double SimulatedBench::streamedCode(int c) const {
-  const int row = unit_.cell(0, c);
+  const int row = inputRow(c);
   if (row >= static_cast<int>(Tables().input.size())) return 800;
   const bool isSigned = model_.variantRow().signedWords;
   const double scale = std::pow(10.0, Tables().input[static_cast<size_t>(row)].decimals);
@@ -468,7 +480,7 @@ QJsonObject SimulatedBench::state() const {
                                                 {QStringLiteral("silent"), calibrator_.silent()}};
   QJsonArray units;
   for (int c = 0; c < 2; ++c) {
-    units.append(QJsonObject{{QStringLiteral("inputRow"), unit_.cell(0, c)},
+    units.append(QJsonObject{{QStringLiteral("inputRow"), inputRow(c)},
                              {QStringLiteral("input"), inputValue(c)},
                              {QStringLiteral("measured"), measuredValue(c)},
                              {QStringLiteral("streamedCode"), streamedCode(c)},

@@ -120,6 +120,7 @@ public:
 
 private:
   void observe(const QByteArray& command);
+  int inputRow(int c) const;
   double terminal(int c, bool current) const;
 
   const ModelRow& model_;
