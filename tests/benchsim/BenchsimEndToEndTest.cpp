@@ -169,6 +169,10 @@ TEST(BenchsimEndToEnd, EveryInstrumentAnswersOnItsOwnEnd) {
   EXPECT_EQ(o[QStringLiteral("calibrator")][QStringLiteral("value")].toInt(), 90000);
   EXPECT_TRUE(o[QStringLiteral("generator")][QStringLiteral("output")].toBool());
   EXPECT_EQ(o[QStringLiteral("meters")].toArray()[0][QStringLiteral("readings")].toInt(), 1);
+  EXPECT_EQ(o[QStringLiteral("meters")].toArray()[0][QStringLiteral("served")].toArray().size(), 1);
+  EXPECT_EQ(o[QStringLiteral("commands")][QStringLiteral("supply")][QStringLiteral("count")].toInt(), 3);
+  EXPECT_EQ(o[QStringLiteral("commands")][QStringLiteral("supply")][QStringLiteral("last")].toArray().last().toString(),
+            QStringLiteral("A\\r"));
 
   auto log = [&](const char* name) {
     QFile f(QDir(logs).filePath(QLatin1String(name) + QStringLiteral(".log")));

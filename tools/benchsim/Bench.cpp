@@ -496,14 +496,32 @@ QJsonObject SimulatedBench::state() const {
   static const char* kMeterNames[] = {"meter-a", "meter-b", "usb-meter"};
   for (int i = 0; i < 3; ++i) {
     const Multimeter& m = *meters_[static_cast<size_t>(i)];
+    QJsonArray served;
+    for (double v : m.served()) served.append(v);
     meters.append(QJsonObject{{QStringLiteral("name"), QLatin1String(kMeterNames[i])},
                               {QStringLiteral("function"), m.function() == Multimeter::Function::Volt ? QStringLiteral("VOLT") : QStringLiteral("CURR")},
                               {QStringLiteral("remote"), m.remote()},
                               {QStringLiteral("readings"), m.readings()},
                               {QStringLiteral("lastReading"), m.lastReading()},
+                              {QStringLiteral("served"), served},
                               {QStringLiteral("beeps"), m.beeps()}});
   }
   o[QStringLiteral("meters")] = meters;
+  // How many commands each end received, and the last few of them.
+  QJsonObject commands;
+  auto recent = [](const QList<QByteArray>& lines) {
+    QJsonArray last;
+    for (qsizetype i = std::max<qsizetype>(0, lines.size() - 8); i < lines.size(); ++i)
+      last.append(QString::fromLatin1(sim::EscapeBytes(lines[i])));
+    return QJsonObject{{QStringLiteral("count"), static_cast<qint64>(lines.size())}, {QStringLiteral("last"), last}};
+  };
+  commands[QStringLiteral("unit")] = recent(unit_.transcript());
+  commands[QStringLiteral("supply")] = recent(supply_.transcript());
+  commands[QStringLiteral("calibrator")] = recent(calibrator_.transcript());
+  commands[QStringLiteral("switch")] = recent(switch_.transcript());
+  for (int i = 0; i < 3; ++i) commands[QLatin1String(kMeterNames[i])] = recent(meters_[static_cast<size_t>(i)]->transcript());
+  commands[QStringLiteral("generator")] = recent(generator_.transcript());
+  o[QStringLiteral("commands")] = commands;
   o[QStringLiteral("generator")] = QJsonObject{{QStringLiteral("output"), generator_.output()},
                                                {QStringLiteral("frequency"), generator_.frequency()},
                                                {QStringLiteral("shape"), generator_.shape()},

@@ -212,6 +212,8 @@ void Multimeter::command(const QByteArray& line) {
   } else if (is({"READ"}, true) || is({"MEASure", "VOLTage", "DC"}, true)) {
     last_ = probe_ ? probe_(function_) : 0.0;
     ++readings_;
+    served_.append(last_);
+    if (served_.size() > kKeptReadings) served_.removeFirst();
     send(ScpiNumber(last_) + lineEnd_);
   } else if (is({"SYSTem", "BEEPer"})) {
     ++beeps_;

@@ -158,6 +158,9 @@ public:
   QString range() const { return range_; }
   int readings() const { return readings_; }
   double lastReading() const { return last_; }
+  // The most recent readings served, oldest first (at most kKeptReadings).
+  const QList<double>& served() const { return served_; }
+  static constexpr int kKeptReadings = 20;
   int beeps() const { return beeps_; }
   QStringList errors() const { return errors_; }
 
@@ -174,6 +177,7 @@ private:
   QString range_ = QStringLiteral("AUTO");
   int readings_ = 0, beeps_ = 0;
   double last_ = 0;
+  QList<double> served_;
   QStringList errors_;
 };
 
