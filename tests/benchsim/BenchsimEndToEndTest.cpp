@@ -185,6 +185,45 @@ TEST(BenchsimEndToEnd, EveryInstrumentAnswersOnItsOwnEnd) {
   EXPECT_EQ(log("usb-meter"), "CONF:VOLT:DC 100,0.001\\n\nSENS:VOLT:DC:NPLC 1\\n\nREAD?\\n\n");
 }
 
+#ifdef PLANOVIX_CLI
+// The bench technician's tool against the bench, with the variables the
+// bench prints, as ./run --bench exports them.
+TEST(BenchsimEndToEnd, InstrumentCommandsOfTheCommandLineToolReachTheBench) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString state = dir.filePath(QStringLiteral("state.json"));
+  Benchsim bench({QStringLiteral("--seed"), QStringLiteral("0"), QStringLiteral("--ambient"), QStringLiteral("21.75"),
+                  QStringLiteral("--fault"), QStringLiteral("high-consumption"), QStringLiteral("--env"),
+                  QStringLiteral("--state"), state});
+  ASSERT_FALSE(bench.value(QStringLiteral("PLANOVIX_COM4")).isEmpty());
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const QString& line : bench.lines())
+    if (line.startsWith(QLatin1String("PLANOVIX_")))
+      env.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
+  auto cli = [&](const QStringList& args) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(PLANOVIX_CLI), args);
+    if (!p.waitForFinished(20000)) p.kill();
+    return std::make_pair(p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed());
+  };
+  EXPECT_EQ(cli({QStringLiteral("supply"), QStringLiteral("on"), QStringLiteral("24.00")}).first, 0);
+  EXPECT_EQ(cli({QStringLiteral("supply-current")}), std::make_pair(0, QStringLiteral("30")));  // 18 + 12
+  EXPECT_EQ(cli({QStringLiteral("ambient")}), std::make_pair(0, QStringLiteral("21.75")));
+  EXPECT_EQ(cli({QStringLiteral("calibrator-function"), QStringLiteral("2")}).first, 0);
+  EXPECT_EQ(cli({QStringLiteral("calibrator-set"), QStringLiteral("50000")}).first, 0);
+  EXPECT_EQ(cli({QStringLiteral("route"), QStringLiteral("101C102A108C")}).first, 0);
+  bench.stop();
+  QFile stateFile(state);
+  ASSERT_TRUE(stateFile.open(QIODevice::ReadOnly));
+  const QJsonObject o = QJsonDocument::fromJson(stateFile.readAll()).object();
+  EXPECT_EQ(o[QStringLiteral("calibrator")][QStringLiteral("function")].toInt(), 2);
+  EXPECT_EQ(o[QStringLiteral("calibrator")][QStringLiteral("value")].toInt(), 50000);
+  EXPECT_EQ(o[QStringLiteral("routing")][QStringLiteral("closed")].toArray(), QJsonArray({101, 108}));
+  EXPECT_EQ(o[QStringLiteral("routing")][QStringLiteral("inputChannel")].toString(), QStringLiteral("B"));
+}
+#endif
+
 TEST(BenchsimEndToEnd, BadFaultIsRefusedAtStart) {
   QProcess p;
   p.start(QStringLiteral(PLANOVIX_BENCHSIM), {QStringLiteral("--fault"), QStringLiteral("flaky")});
