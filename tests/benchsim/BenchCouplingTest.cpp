@@ -486,6 +486,26 @@ TEST(BenchCoupling, OlderFixtureRoutesAndDrivesItsOwnWay) {
   EXPECT_GE(rig.readMeter("CURR") * 1000, 21.5);
 }
 
+TEST(BenchCoupling, PtcReferencesGiveTheRawReadingsTheManualFormulaExpects) {
+  Rig rig("KRV2212C");
+  rig.prepareChannel(0);
+  rig.route("103A104A105A106C107A113A114A");
+  rig.selectRange(0, 25, 2000, 0);
+  rig.writeCells({{0, 3}});  // measured on the 800 mV input
+  rig.route("113A114C");     // 2000 ohm reference
+  const double v2000 = rig.frameValue(0);
+  rig.route("113A114A");     // 1000 ohm reference
+  const double v1000 = rig.frameValue(0);
+  // A nominal unit lands on the defaults the manual calibration offers.
+  EXPECT_NEAR(v2000, 15225, 2);
+  EXPECT_NEAR(v1000, 10324, 2);
+  const double x = 2.0 * v1000 / v2000;
+  const double req = (2000 - 1000 * x) / (x - 1);
+  EXPECT_NEAR(req, 1807.5, 2);
+  rig.route("113C114A");  // back on the calibrator: the network is gone
+  EXPECT_DOUBLE_EQ(rig.frameValue(0), 800);
+}
+
 TEST(BenchCoupling, GeneratorFeedsAFrequencyInput) {
   Rig rig("KRV2220");
   FunctionGenerator& gen = rig.bench().generator();

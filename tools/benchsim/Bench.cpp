@@ -110,7 +110,7 @@ constexpr std::array<InputPattern, 5> kInputPatterns = {{
     {0b01100, InputClass::Volt},          // 105, 106: leads on the high-level voltage terminals
     {0b11001, InputClass::Milliamp},      // 103, 106, 107: through the current terminals
     {0b01011, InputClass::Resistance},    // 103, 104, 106: the resistance terminals
-    {0b01000, InputClass::PtcReference},  // 106 alone: the PTC reference network
+    {0b01000, InputClass::PtcReference},  // 106 alone: the PTC input, on the reference network while 113 is open
 }};
 // Single-channel fixture, relays 101..105.
 constexpr std::array<InputPattern, 4> kOlderInputPatterns = {{
@@ -238,6 +238,8 @@ UnitTruth NominalTruth(const ModelRow& model, unsigned seed) {
     ch.milliamps.b = (i3500 - i800) / 2700;
     ch.milliamps.a = i800 - 800 * ch.milliamps.b;
     ch.coldJunctionError = 1.5 * u();
+    ch.ptcExcitation = 2201 * (1 + 0.01 * u());
+    ch.ptcSeries = 2120 * (1 + 0.01 * u());
   }
   t.consumptionA = fam.amps + 0.0005 * u();
   t.consumptionPerVolt = fam.ampsPerVolt;
@@ -305,7 +307,10 @@ Routing SimulatedBench::routing() const {
   const unsigned m = Mask(s, 103, 5);
   for (const InputPattern& p : kInputPatterns)
     if (p.closed == m) r.input = p.input;
-  r.calibratorConnected = s.isClosed(113) && r.input != InputClass::PtcReference;  // 113: calibrator leads
+  // 113: the calibrator's leads; on the PTC path they replace the
+  // reference network, so the calibrator's resistance reaches the input.
+  r.calibratorConnected = s.isClosed(113);
+  if (r.input == InputClass::PtcReference && r.calibratorConnected) r.input = InputClass::Resistance;
   r.referenceOhms = s.isClosed(114) ? 2000 : 1000;  // 114: the 2000 ohm reference instead of 1000
   r.inputChannel = s.isClosed(101) ? 1 : 0;   // 101: calibrator onto channel B
   r.meterChannel = s.isClosed(102) ? 1 : 0;   // 102: meter onto channel B's output
@@ -326,8 +331,16 @@ double SimulatedBench::inputValue(int c) const {
   // unit counts edges of any waveform of at least 20 mV.
   if (ClassOfRow(inputRow(c)) == InputClass::Frequency)
     return generator_.output() && std::fabs(generator_.volts()) >= 0.02 ? generator_.frequency() : 0;
-  if (r.inputChannel != c || !r.calibratorConnected) return 0;
+  if (r.inputChannel != c) return 0;
   const int row = inputRow(c);
+  // The PTC reference network on a millivolt input: the unit's own
+  // excitation divided by its series resistor and the reference.
+  if (r.input == InputClass::PtcReference) {
+    if (ClassOfRow(row) != InputClass::Millivolt || TemperatureRow(row)) return 0;
+    const ChannelTruth& t = truth_.channel[static_cast<size_t>(c)];
+    return t.ptcExcitation * r.referenceOhms / (r.referenceOhms + t.ptcSeries);
+  }
+  if (!r.calibratorConnected) return 0;
   if (ClassOfRow(row) != r.input) return 0;
   const Source s = calibrator_.output();
   switch (r.input) {
@@ -398,8 +411,9 @@ double SimulatedBench::streamedCode(int c) const {
   auto pair = CalibrationPairFromCells(cells.data() + CalibrationPairAddress(c, type));
   if (StoresPairReversed(unit_.identity())) std::swap(pair[0], pair[1]);
   if (!std::isfinite(pair[0]) || !std::isfinite(pair[1]) || pair[0] == pair[1]) return 800;
-  const double d = std::round(800 + 2700 * (y - pair[0]) / (pair[1] - pair[0]));
-  return std::clamp(d, 0.0, 4095.0);
+  // The code as the firmware computes and streams it; only the DAC
+  // itself stops at 0..4095.
+  return std::round(800 + 2700 * (y - pair[0]) / (pair[1] - pair[0]));
 }
 
 double SimulatedBench::dacCode(int c) const {
@@ -410,7 +424,7 @@ double SimulatedBench::dacCode(int c) const {
 double SimulatedBench::terminal(int c, bool current) const {
   if (c == 1 && !model_.secondOutput) return 0;
   const ChannelTruth& t = truth_.channel[static_cast<size_t>(c)];
-  const double code = dacCode(c);
+  const double code = std::clamp(dacCode(c), 0.0, 4095.0);
   const int kind = current ? 2 : 1;
   const double top = current ? kTopMilliamps : kTopVolts;
   if (faults_.deadOutput[static_cast<size_t>(c)] & kind)

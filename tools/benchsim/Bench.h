@@ -52,6 +52,10 @@ struct ChannelTruth {
   std::map<int, double> zero;  // input row -> offset in the row's unit
   OutputCurve volts, milliamps;
   double coldJunctionError = 0;  // degrees C the unit's sensor reads high
+  // The PTC input's excitation (mV) and series resistor (ohm): with a
+  // reference resistor R on the input, the millivolt input sees
+  // excitation * R / (R + series).
+  double ptcExcitation = 2201, ptcSeries = 2120;
 };
 
 struct UnitTruth {
