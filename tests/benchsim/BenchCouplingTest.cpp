@@ -144,6 +144,22 @@ TEST(BenchCoupling, StreamedCodeFollowsTheStoredGain) {
   EXPECT_DOUBLE_EQ(rig.frameValue(0), 1995);
 }
 
+TEST(BenchCoupling, ThirteenByteFrameAlsoCarriesBothInputs) {
+  Rig rig("KRV2312D");
+  rig.truth(1).gain[4] = 19900;
+  rig.prepareChannel(1);
+  rig.route(kVoltPattern);
+  rig.calibratorFunction(2);
+  rig.selectRange(1, 4, 10000, 0);
+  rig.writeFloat(38, 19900);
+  rig.writeCells({{85, 0}});
+  rig.truth(1).zero[4] = 0;
+  rig.calibrator(25000);  // 2.5 V
+  EXPECT_EQ(rig.bench().unit().measureFrame(0).size(), 15);
+  EXPECT_NEAR(rig.frameValue(3), 2.5, 2.5 / 32768);
+  EXPECT_DOUBLE_EQ(rig.frameValue(1), 800 + 2700 * 0.25);
+}
+
 TEST(BenchCoupling, UnroutedInputReadsNothing) {
   Rig rig;
   rig.prepareChannel(0);

@@ -457,10 +457,18 @@ QByteArray SimulatedBench::frameData() const {
     for (int i = 0; i < 3; ++i)
       if (3 * c + 1 + i < data.size()) data[3 * c + 1 + i] = static_cast<char>(b[static_cast<size_t>(i)]);
   }
-  // The older generation also carries channel A's input as value 3.
-  if (StoresPairReversed(unit_.identity()) && data.size() >= 12) {
-    const auto b = ShortFloatBytes(measuredValue(0));
-    for (int i = 0; i < 3; ++i) data[10 + i] = static_cast<char>(b[static_cast<size_t>(i)]);
+  auto put = [&](int value, double v) {
+    const auto b = ShortFloatBytes(v);
+    for (int i = 0; i < 3; ++i)
+      if (3 * value + 1 + i < data.size()) data[3 * value + 1 + i] = static_cast<char>(b[static_cast<size_t>(i)]);
+  };
+  // The older generation also carries channel A's input as value 3; the
+  // 13-byte frame carries both inputs as values 2 and 3.
+  if (StoresPairReversed(unit_.identity())) {
+    put(3, measuredValue(0));
+  } else if (data.size() == 13) {
+    put(2, measuredValue(0));
+    put(3, measuredValue(1));
   }
   return data;
 }
