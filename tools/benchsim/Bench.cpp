@@ -50,6 +50,11 @@ constexpr std::array<GainCells, 7> kGainCells = {{
     {17, 68, 47, 1},     // 500 ohm
 }};
 
+double NominalGain(const GainCells& g, const FamilyRow& fam) {
+  if (g.nominal > 0) return g.nominal;
+  return g.row == 4 ? fam.gain10V : fam.gain20mA;
+}
+
 // Thermocouple rows measure their millivolts through the 90 mV gain.
 int GainRowOf(int row) { return row >= 7 && row <= 14 ? 1 : row; }
 
@@ -226,8 +231,7 @@ UnitTruth NominalTruth(const ModelRow& model, unsigned seed) {
   UnitTruth t;
   for (ChannelTruth& ch : t.channel) {
     for (const GainCells& g : kGainCells) {
-      const double nominal = g.nominal > 0 ? g.nominal : (g.row == 4 ? fam.gain10V : fam.gain20mA);
-      ch.gain[g.row] = nominal * (1 + 0.006 * u());
+      ch.gain[g.row] = NominalGain(g, fam) * (1 + 0.006 * u());
     }
     ch.zero[4] = 0.0034 * (1 + 0.5 * u());   // V
     ch.zero[5] = -0.0062 * (1 + 0.5 * u());  // mA
@@ -252,9 +256,8 @@ SimulatedBench::SimulatedBench(const ModelRow& model, const UnitTruth& truth, co
   // Fresh from assembly: nominal gain coefficients, both outputs on their
   // current pair (the run reads the current pair to decode the stream).
   for (const GainCells& g : kGainCells) {
-    const double nominal = g.nominal > 0 ? g.nominal : (g.row == 4 ? Family(model).gain10V : Family(model).gain20mA);
-    PutFloat(unit_, g.cellA, nominal);
-    PutFloat(unit_, g.cellB, nominal);
+    PutFloat(unit_, g.cellA, NominalGain(g, Family(model)));
+    PutFloat(unit_, g.cellB, NominalGain(g, Family(model)));
   }
   for (int c = 0; c < 2; ++c) unit_.setCell(0, 4 + 2 * c, unit_.cell(0, 4 + 2 * c) & ~3u);
   unit_.setFrameSource([this](qint64) { return frameData(); });
