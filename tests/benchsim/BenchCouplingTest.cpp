@@ -539,8 +539,11 @@ TEST(BenchFaults, UnknownFaultsAreRefused) {
   EXPECT_FALSE(ApplyFault(f, QStringLiteral("wrong-gain=7V")).isEmpty());
   EXPECT_FALSE(ApplyFault(f, QStringLiteral("dead-output=A:W")).isEmpty());
   EXPECT_FALSE(ApplyFault(f, QStringLiteral("flaky")).isEmpty());
+  EXPECT_FALSE(ApplyFault(f, QStringLiteral("silent-meter=C")).isEmpty());
   EXPECT_TRUE(ApplyFault(f, QStringLiteral("wrong-gain=B:20mA")).isEmpty());
   EXPECT_EQ(f.wrongGainRow[1], 5);
+  EXPECT_TRUE(ApplyFault(f, QStringLiteral("silent-meter=usb")).isEmpty());
+  EXPECT_EQ(f.silentMeter, (std::array<bool, 3>{false, false, true}));
 }
 
 } // namespace

@@ -170,7 +170,7 @@ QString FaultHelp() {
   return QStringLiteral(
       "wrong-gain=[A:|B:]RANGE (RANGE: 90mV 200mV 800mV 10V 20mA 2kohm 500ohm or a row number), "
       "dead-output[=A|B][:V|:mA], bowed-output[=A|B][:V|:mA], high-consumption, cold-junction, "
-      "silent-calibrator, silent-meter");
+      "silent-calibrator, silent-meter[=A|B|usb]");
 }
 
 QString ApplyFault(BenchFaults& f, const QString& text) {
@@ -215,8 +215,13 @@ QString ApplyFault(BenchFaults& f, const QString& text) {
     f.coldJunction = true;
   } else if (name == QLatin1String("silent-calibrator") && arg.isEmpty()) {
     f.silentCalibrator = true;
-  } else if (name == QLatin1String("silent-meter") && arg.isEmpty()) {
-    f.silentMeter = true;
+  } else if (name == QLatin1String("silent-meter")) {
+    const QString which = arg.toLower();
+    if (which.isEmpty()) f.silentMeter = {true, true, true};
+    else if (which == QLatin1String("a")) f.silentMeter[0] = true;
+    else if (which == QLatin1String("b")) f.silentMeter[1] = true;
+    else if (which == QLatin1String("usb")) f.silentMeter[2] = true;
+    else return QStringLiteral("silent-meter: \"%1\" is not A, B or usb").arg(arg);
   } else {
     return QStringLiteral("unknown fault \"%1\"; known: %2").arg(text, FaultHelp());
   }
@@ -278,7 +283,7 @@ SimulatedBench::SimulatedBench(const ModelRow& model, const UnitTruth& truth, co
   meters_[1]->setProbe([this](Multimeter::Function fn) {
     return fn == Multimeter::Function::Volt ? outputVolts(1) : outputMilliamps(1) / 1000;
   });
-  for (auto& m : meters_) m->setSilent(faults_.silentMeter);
+  for (size_t i = 0; i < meters_.size(); ++i) meters_[i]->setSilent(faults_.silentMeter[i]);
   calibrator_.setSilent(faults_.silentCalibrator);
   supply_.setLoad([this](bool on, double volts) { return supplyAmps(on, volts); });
 }

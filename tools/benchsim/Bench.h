@@ -71,12 +71,14 @@ struct BenchFaults {
   std::array<int, 2> deadOutput{0, 0}, bowedOutput{0, 0};
   bool highConsumption = false;
   bool coldJunction = false;
-  bool silentCalibrator = false, silentMeter = false;
+  bool silentCalibrator = false;
+  std::array<bool, 3> silentMeter{false, false, false};  // meter A, meter B, USB meter
 };
 
 // Parses "--fault" texts: "wrong-gain=90mV", "wrong-gain=B:20mA",
 // "dead-output=A:V", "bowed-output=B", "high-consumption", "cold-junction",
-// "silent-calibrator", "silent-meter". Returns an error text, empty on success.
+// "silent-calibrator", "silent-meter" (all three) or "silent-meter=A|B|usb".
+// Returns an error text, empty on success.
 QString ApplyFault(BenchFaults& faults, const QString& text);
 // The names accepted by ApplyFault, for help texts.
 QString FaultHelp();

@@ -312,7 +312,7 @@ int main(int argc, char** argv) {
   std::printf("ready\n");
   std::fflush(stdout);
   std::fprintf(stderr, "planovix-benchsim: %s on %s%s\n", row->id, terms[0].path.constData(),
-               faults.silentCalibrator || faults.silentMeter || parser.isSet(fault) ? " (with faults)" : "");
+               parser.isSet(fault) ? " (with faults)" : "");
   const QJsonObject extra{{QStringLiteral("endpoints"), endpoints},
                           {QStringLiteral("faults"), QJsonArray::fromStringList(parser.values(fault))},
                           {QStringLiteral("seed"), static_cast<qint64>(seedValue)}};
