@@ -534,6 +534,25 @@ TEST(BenchCoupling, GeneratorFeedsAFrequencyInput) {
   EXPECT_EQ(rig.bench().inputValue(0), 0);
 }
 
+TEST(BenchCoupling, DipOperatorFlipsTheSwitchesAfterEachRead) {
+  BenchFaults faults;
+  ASSERT_EQ(ApplyFault(faults, QStringLiteral("dip-operator")), QString());
+  Rig rig("KRV2210", {}, faults);  // four switch bytes
+  auto read = [&] {
+    rig.unitOut.clear();
+    rig.unit("PR\r");
+    rig.unitOut.clear();
+    rig.unit(QByteArray("$D") + Bytes({0, 0, 0}) + "\r");
+    rig.unit("$FP00\r");
+    return rig.unitOut;
+  };
+  EXPECT_EQ(read(), Bytes({'*', 255, 255, 15, 0, '\r', '\n'}));
+  EXPECT_EQ(read(), Bytes({'*', 0, 0, 0, 0, '\r', '\n'}));
+  EXPECT_EQ(read(), Bytes({'*', 255, 255, 15, 0, '\r', '\n'}));
+  Rig plain("KRV2212A");  // without the operator nobody touches them
+  EXPECT_EQ(plain.bench().unit().switches(), (std::array<uint8_t, 4>{}));
+}
+
 TEST(BenchFaults, UnknownFaultsAreRefused) {
   BenchFaults f;
   EXPECT_FALSE(ApplyFault(f, QStringLiteral("wrong-gain=7V")).isEmpty());

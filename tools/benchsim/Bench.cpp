@@ -152,6 +152,12 @@ void PutFloat(sim::DeviceSimulator& u, int at, double v) {
   u.setCell(0, at + 2, f.m2);
 }
 
+// Every switch ON: bytes 1 and 2 all ones, and the third byte's four
+// switches on units that answer four bytes.
+std::array<uint8_t, 4> AllOn(const DeviceIdentity& id) {
+  return {255, 255, static_cast<uint8_t>(LongSwitchAnswer(id) ? 15 : 0), 0};
+}
+
 constexpr double kTopVolts = 12.0, kTopMilliamps = 24.0;
 // A bowed output leaves its end points alone and misses half scale by this
 // share of its span.
@@ -170,7 +176,8 @@ QString FaultHelp() {
   return QStringLiteral(
       "wrong-gain=[A:|B:]RANGE (RANGE: 90mV 200mV 800mV 10V 20mA 2kohm 500ohm or a row number), "
       "dead-output[=A|B][:V|:mA], bowed-output[=A|B][:V|:mA], high-consumption, cold-junction, "
-      "silent-calibrator, silent-meter[=A|B|usb]");
+      "silent-calibrator, silent-meter[=A|B|usb]; and dip-operator (not a fault: someone flips every DIP "
+      "switch after each switch read, starting all ON)");
 }
 
 QString ApplyFault(BenchFaults& f, const QString& text) {
@@ -213,6 +220,8 @@ QString ApplyFault(BenchFaults& f, const QString& text) {
     f.highConsumption = true;
   } else if (name == QLatin1String("cold-junction") && arg.isEmpty()) {
     f.coldJunction = true;
+  } else if (name == QLatin1String("dip-operator") && arg.isEmpty()) {
+    f.dipOperator = true;
   } else if (name == QLatin1String("silent-calibrator") && arg.isEmpty()) {
     f.silentCalibrator = true;
   } else if (name == QLatin1String("silent-meter")) {
@@ -286,10 +295,14 @@ SimulatedBench::SimulatedBench(const ModelRow& model, const UnitTruth& truth, co
   for (size_t i = 0; i < meters_.size(); ++i) meters_[i]->setSilent(faults_.silentMeter[i]);
   calibrator_.setSilent(faults_.silentCalibrator);
   supply_.setLoad([this](bool on, double volts) { return supplyAmps(on, volts); });
+  if (faults_.dipOperator) unit_.setSwitches(AllOn(unit_.identity()));
 }
 
 void SimulatedBench::observe(const QByteArray& command) {
-  if (command == "PR\r" || command == "MI\r" || command.startsWith("$FP")) {
+  if (command.startsWith("$D") && faults_.dipOperator) {
+    const bool wasOn = unit_.switches()[0] == 255;
+    unit_.setSwitches(wasOn ? std::array<uint8_t, 4>{} : AllOn(unit_.identity()));
+  } else if (command == "PR\r" || command == "MI\r" || command.startsWith("$FP")) {
     forced_ = {-1, -1};
   } else if ((command.startsWith("$I") || command.startsWith("$i")) && unit_.programming()) {
     const int c = command[1] == 'I' ? 0 : 1;

@@ -72,6 +72,10 @@ struct BenchFaults {
   bool highConsumption = false;
   bool coldJunction = false;
   bool silentCalibrator = false;
+  // Not a fault: an operator at the bench who sets every DIP switch to the
+  // other end after each switch read, starting all ON, as the calibration's
+  // switch check asks (ON, then OFF).
+  bool dipOperator = false;
   std::array<bool, 3> silentMeter{false, false, false};  // meter A, meter B, USB meter
 };
 
