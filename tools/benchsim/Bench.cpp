@@ -176,8 +176,7 @@ QString FaultHelp() {
   return QStringLiteral(
       "wrong-gain=[A:|B:]RANGE (RANGE: 90mV 200mV 800mV 10V 20mA 2kohm 500ohm or a row number), "
       "dead-output[=A|B][:V|:mA], bowed-output[=A|B][:V|:mA], high-consumption, cold-junction, "
-      "silent-calibrator, silent-meter[=A|B|usb]; and dip-operator (not a fault: someone flips every DIP "
-      "switch after each switch read, starting all ON)");
+      "silent-calibrator, silent-meter[=A|B|usb]");
 }
 
 QString ApplyFault(BenchFaults& f, const QString& text) {
@@ -220,8 +219,6 @@ QString ApplyFault(BenchFaults& f, const QString& text) {
     f.highConsumption = true;
   } else if (name == QLatin1String("cold-junction") && arg.isEmpty()) {
     f.coldJunction = true;
-  } else if (name == QLatin1String("dip-operator") && arg.isEmpty()) {
-    f.dipOperator = true;
   } else if (name == QLatin1String("silent-calibrator") && arg.isEmpty()) {
     f.silentCalibrator = true;
   } else if (name == QLatin1String("silent-meter")) {

@@ -195,7 +195,10 @@ int main(int argc, char** argv) {
   const QCommandLineOption tcpPort(QStringLiteral("tcp-port"),
       QStringLiteral("Generator on port N, USB meter on N+1 (default: any free ports)."),
       QStringLiteral("N"), QStringLiteral("0"));
-  parser.addOptions({model, fault, seed, ambient, state, transcripts, env, tcpPort});
+  const QCommandLineOption dipOperator(QStringLiteral("dip-operator"),
+      QStringLiteral("Someone at the bench flips every DIP switch to the other end after each switch "
+                     "read, starting all ON, as the calibration's switch check asks."));
+  parser.addOptions({model, fault, seed, ambient, state, transcripts, env, tcpPort, dipOperator});
   parser.process(app);
   if (!parser.positionalArguments().isEmpty())
     Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
@@ -206,6 +209,7 @@ int main(int argc, char** argv) {
   BenchFaults faults;
   for (const QString& f : parser.values(fault))
     if (const QString error = ApplyFault(faults, f); !error.isEmpty()) Fail(error);
+  faults.dipOperator = parser.isSet(dipOperator);
   bool ok = false;
   const uint seedValue = parser.value(seed).toUInt(&ok);
   if (!ok) Fail(QStringLiteral("--seed takes a whole number, not \"%1\"").arg(parser.value(seed)));
