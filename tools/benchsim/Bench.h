@@ -12,6 +12,8 @@
 //              a code forced with "$I"/"$i" in programming mode replaces D
 //   meter --(switch routing)--> the voltage or current terminals of A or B
 //   supply current = a + b * volts per family, when on
+//   PTC input on its reference network: excitation * R / (R + series)
+//   function generator --> a frequency input
 //
 // Streamed frames carry D for each channel, so the calibration's input
 // step, which turns D back into input units, reads x_meas, and one gain
