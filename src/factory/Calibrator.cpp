@@ -33,9 +33,9 @@ std::optional<CalData> CalibratorFunctionBytes(int f, int sensor) {
 std::optional<CalData> Calibrator::CalibratorExchange(uint8_t address, uint8_t command,
                                                       CalData data) {
   if (isManual()) return data;
-  if (!open()) return std::nullopt;
   Exchange ex(*this);
   if (!ex) return std::nullopt;
+  if (!openLink()) return std::nullopt;
   const QByteArray frame = CalibratorFrame(address, command, data);
   discardInput();
   for (int i = 0; i < frame.size(); ++i) {

@@ -2,7 +2,7 @@
 
 namespace pv {
 
-bool FunctionGenerator::open() {
+bool FunctionGenerator::openLink() {
   const InstrumentPort p = where();
   session_.reset();
   if (p.kind != PortKind::Session) return fail(tr(211).arg(name(), p.text));
@@ -17,9 +17,9 @@ bool FunctionGenerator::open() {
 }
 
 bool FunctionGenerator::write(const QByteArray& command) {
-  if (!isOpen() && !open()) return false;
   Exchange ex(*this);
   if (!ex) return false;
+  if (!isOpen() && !openLink()) return false;
   if (!session_->write(command)) {
     const QString why = session_->errorString();
     session_.reset();

@@ -21,11 +21,14 @@ public:
   }
 
   InstrumentPort where() const override { return ParseGeneratorPort(selector()); }
-  // Replaces the session with a fresh one on the selected resource.
-  bool open() override;
   // Writes one command; opens the session first when none is open.
   bool write(const QByteArray& command);
   bool isOpen() const { return session_ && session_->isOpen(); }
+
+protected:
+  // Replaces the session with a fresh one on the selected resource (what
+  // each generator button does before its commands).
+  bool openLink() override;
 
 private:
   SessionFactory sessions_;

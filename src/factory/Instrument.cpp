@@ -81,6 +81,14 @@ QString Instrument::place() const {
 }
 
 bool Instrument::open() {
+  if (busy_) {
+    setLastError(tr(kBusyId).arg(name()));
+    return false;
+  }
+  return openLink();
+}
+
+bool Instrument::openLink() {
   const InstrumentPort p = where();
   if (p.kind == PortKind::Manual) return true;
   if (p.kind != PortKind::Serial || !port_) return fail(tr(kBadPortId).arg(name(), p.text));
@@ -98,6 +106,7 @@ bool Instrument::open() {
 }
 
 void Instrument::close() {
+  if (busy_) return;
   if (port_) port_->close();
   openPath_.clear();
 }

@@ -65,9 +65,10 @@ public:
   virtual InstrumentPort where() const;
   bool isManual() const { return where().kind == PortKind::Manual; }
 
-  // Opens the serial port the selector names, unless manual or already open
-  // on that device. Reports and returns false on failure.
-  virtual bool open();
+  // Opens the link the selector names, unless manual or already open on
+  // it. Reports and returns false on failure; refused while an exchange runs.
+  bool open();
+  // Closes the serial port; refused while an exchange runs.
   void close();
   bool busy() const { return busy_; }
   QString name() const;
@@ -86,6 +87,8 @@ protected:
     bool held_;
   };
 
+  // open() for the drivers, which hold the exchange already.
+  virtual bool openLink();
   // Where the link is, for messages: the device path or resource.
   QString place() const;
   bool send(const QByteArray& bytes);

@@ -38,10 +38,10 @@ bool Multimeter::openSession(const InstrumentPort& p) {
   return true;
 }
 
-bool Multimeter::open() {
+bool Multimeter::openLink() {
   const InstrumentPort p = where();
   if (p.kind == PortKind::Session) return openSession(p);
-  return Instrument::open();
+  return Instrument::openLink();
 }
 
 bool Multimeter::sendLine(const QByteArray& line) {
@@ -59,9 +59,9 @@ bool Multimeter::SetupMultimeter(bool remote, MeterFunction f) {
     tell(QStringLiteral("Mult = %1").arg(QString::fromLatin1(FunctionWord(f))));
     return true;
   }
-  if (!open()) return false;
   Exchange ex(*this);
   if (!ex) return false;
+  if (!openLink()) return false;
   if (p.kind == PortKind::Session) {
     for (const QByteArray& line : MeterSessionSetup(f))
       if (!sendLine(line)) return false;
@@ -83,9 +83,9 @@ std::optional<double> Multimeter::ReadMultimeter() {
     if (!v) return std::nullopt;
     return *v * 1000.0;
   }
-  if (!open()) return std::nullopt;
   Exchange ex(*this);
   if (!ex) return std::nullopt;
+  if (!openLink()) return std::nullopt;
   QByteArray answer;
   if (p.kind == PortKind::Session) {
     if (!sendLine(QByteArrayLiteral("READ?"))) return std::nullopt;
@@ -131,9 +131,9 @@ std::optional<double> Multimeter::ReadMultimeter() {
 bool Multimeter::MultimeterBeep() {
   const InstrumentPort p = where();
   if (p.kind == PortKind::Manual) return true;
-  if (!open()) return false;
   Exchange ex(*this);
   if (!ex) return false;
+  if (!openLink()) return false;
   return sendLine(QByteArrayLiteral("SYST:BEEP"));
 }
 

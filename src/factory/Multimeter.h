@@ -33,14 +33,16 @@ public:
         sessions_(std::move(sessions)) {}
 
   InstrumentPort where() const override { return ParseMultimeterPort(selector()); }
-  // Opens the serial port or the session the selector names.
-  bool open() override;
 
   // Manual: tells the operator "Mult = VOLT".
   bool SetupMultimeter(bool remote, MeterFunction f);
   // The reading x 1000. Manual: the operator types volts or amperes.
   std::optional<double> ReadMultimeter();
   bool MultimeterBeep();
+
+protected:
+  // The serial port or the session the selector names.
+  bool openLink() override;
 
 private:
   bool sendLine(const QByteArray& line);

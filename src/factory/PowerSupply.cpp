@@ -17,9 +17,9 @@ bool PowerSupply::SetPowerSupply(bool on, const QString& volts) {
     tell(QStringLiteral("Alim = %1 Volt = %2").arg(on ? QStringLiteral("True") : QStringLiteral("False"), volts));
     return true;
   }
-  if (!open()) return false;
   Exchange ex(*this);
   if (!ex) return false;
+  if (!openLink()) return false;
   if (!send(SupplyVoltageCommand(volts))) return false;
   pause(0.5);
   if (!send(SupplyOutputCommand(on))) return false;
@@ -35,9 +35,9 @@ SupplyCurrent PowerSupply::ReadSupplyCurrent() {
     if (!v) return {};
     return {SupplyCurrent::Ok, *v};
   }
-  if (!open()) return {};
   Exchange ex(*this);
   if (!ex) return {};
+  if (!openLink()) return {};
   if (!send(kSupplyCurrentQuery)) return {};
   pause(0.5);
   QByteArray answer;

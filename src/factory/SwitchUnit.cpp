@@ -29,9 +29,9 @@ bool SwitchUnit::SetSwitches(const QString& pattern) {
     tell(QStringLiteral("Switch = %1").arg(pattern));
     return true;
   }
-  if (!open()) return false;
   Exchange ex(*this);
   if (!ex) return false;
+  if (!openLink()) return false;
   for (const QByteArray& command : SwitchCommands(pattern))
     if (!send(command)) return false;
   return true;

@@ -233,6 +233,8 @@ TEST(CalibratorDriver, OneExchangeAtATime) {
     if (!nested) {
       r.clock.schedule(10, [&] {
         nested = cal.CalibratorExchange(1, 0x80, {1, 0, 0, 0});
+        cal.close();  // nor may it pull the port from under the exchange
+        EXPECT_FALSE(cal.open());
         r.port.deliver(QByteArray(1, '\0'));
       });
     } else {
@@ -243,6 +245,7 @@ TEST(CalibratorDriver, OneExchangeAtATime) {
   ASSERT_TRUE(nested.has_value());
   EXPECT_FALSE(nested->has_value());
   EXPECT_EQ(r.wire.toHex(), QByteArray("01810000000101"));  // nothing of the nested frame
+  EXPECT_TRUE(r.port.isOpen());
 }
 
 TEST(CalibratorDriver, ManualTellsTheValueAndSendsNothing) {
