@@ -42,7 +42,7 @@ bool QtSerialPort::open(const QString& path, OpenError* why, QString* detail) {
       default: return fail(OpenError::Other);
     }
   }
-  const bool ok = port_.setBaudRate(QSerialPort::Baud9600) &&
+  const bool ok = port_.setBaudRate(baudRate()) &&
                   port_.setDataBits(QSerialPort::Data8) && port_.setParity(QSerialPort::NoParity) &&
                   port_.setStopBits(QSerialPort::OneStop) &&
                   port_.setFlowControl(QSerialPort::NoFlowControl);

@@ -1,7 +1,8 @@
 #pragma once
 // A serial port as the device link sees it: open with the fixed settings
-// (9600 8N1, no handshake), write, take what has arrived, clear. Reads never
-// block. readyRead() wakes a waiting caller.
+// (8N1, no handshake, 9600 baud unless another speed is set), write, take
+// what has arrived, clear. Reads never block. readyRead() wakes a waiting
+// caller.
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -28,10 +29,17 @@ public:
   virtual void clear() = 0;
   // True after the port raised an error since it was opened (device gone...).
   virtual bool hasError() const = 0;
+  // Line speed used by the next open (9600 unless set); the bench supply
+  // talks at 2400.
+  void setBaudRate(qint32 baud) { baud_ = baud; }
+  qint32 baudRate() const { return baud_; }
 
 signals:
   void readyRead();
   void errorOccurred();
+
+private:
+  qint32 baud_ = 9600;
 };
 
 } // namespace pv

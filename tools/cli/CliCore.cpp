@@ -1,4 +1,5 @@
 #include "CliCore.h"
+#include "InstrumentCli.h"
 
 #include "kernel/Feedback.h"
 #include "kernel/Catalogue.h"
@@ -83,7 +84,8 @@ QString CliHelpText() {
       "     an unsupported unit, a wrong thermocouple pairing\n"
       "\n"
       "Communication failures are retried silently by the link, then given up\n"
-      "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n");
+      "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n"
+      "\n") + InstrumentHelpText();
 }
 
 namespace {
@@ -347,6 +349,11 @@ int Measure(Session& s, int frames, QTextStream& out, bool json) {
 
 int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out,
            QTextStream& err) {
+  if (IsInstrumentInvocation(args)) {
+    InstrumentIo io = RealInstrumentIo(clock);
+    QTextStream in(stdin);
+    return RunInstrumentCli(args, io, clock, in, out, err);
+  }
   QString portName = QStringLiteral("COM 1");
   bool yes = false, json = false;
   QStringList rest;

@@ -298,7 +298,7 @@ QByteArray DeviceSimulator::measureFrame(qint64 nowMs) {
   // not raise the alarm on a sweep of its own.
   const double a = SweepFraction(nowMs, 0);
   const std::array<double, 2> f{a, model_->inputs == 1 ? a : SweepFraction(nowMs, 1)};
-  QByteArray data = EncodeSimulatedFrame(identity_, simulatedChannels(), f);
+  QByteArray data = frameSource_ ? frameSource_(nowMs) : EncodeSimulatedFrame(identity_, simulatedChannels(), f);
   data[0] = static_cast<char>(frameCounter_++);  // the window does not read it
   return QByteArray(1, 'A') + data + '\r';
 }
@@ -335,6 +335,7 @@ void DeviceSimulator::receive(const QByteArray& bytes) {
     transcript_.append(command);
     ++commands_;
     execute(command);
+    if (observer_) observer_(command);
     if (faults_.hangUpAfter >= 0 && commands_ >= faults_.hangUpAfter) {
       hungUp_ = true;
       streaming_ = false;

@@ -111,6 +111,12 @@ public:
   // Sends measureFrame() through the sink (with the garbage fault).
   void emitFrame(qint64 nowMs);
 
+  // The bench's hooks: a frame source replaces the swept frame's data bytes
+  // (counter byte excluded), and the observer sees each command after the
+  // unit has acted on it.
+  void setFrameSource(std::function<QByteArray(qint64 nowMs)> source) { frameSource_ = std::move(source); }
+  void setCommandObserver(std::function<void(const QByteArray&)> observer) { observer_ = std::move(observer); }
+
   Faults& faults() { return faults_; }
   const QList<QByteArray>& transcript() const { return transcript_; }
   void clearTranscript() { transcript_.clear(); }
@@ -126,6 +132,8 @@ private:
   Faults faults_;
   Sink sink_;
   std::function<void()> hangUp_;
+  std::function<QByteArray(qint64)> frameSource_;
+  std::function<void(const QByteArray&)> observer_;
   QByteArray pending_;
   QList<QByteArray> transcript_;
   int commands_ = 0;

@@ -1,0 +1,132 @@
+#pragma once
+// What every bench instrument driver shares: its name for messages, the
+// selector it is reached through, one owner per link with one exchange at
+// a time, bounded waits that end in Retry/Cancel, and the operator's side
+// of manual mode.
+//
+// Waits: an instrument that answers takes well under a second; any wait
+// for an answer gives up after kAnswerLimitMs and asks Retry/Cancel naming
+// the instrument. Retry waits again for the same answer (nothing is sent
+// twice); Cancel fails the calling operation.
+//
+// Failures reach the user once, through the Prompter (critical message),
+// and the driver call returns a failure; lastError() keeps the text.
+#include "factory/InstrumentPort.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace pv {
+
+struct AppState;
+class Clock;
+class Prompter;
+class SerialPort;
+
+// Longest wait for an instrument's answer before asking Retry/Cancel.
+inline constexpr qint64 kAnswerLimitMs = 3000;
+
+enum class InstrumentKind { PowerSupply, Calibrator, Multimeter, SwitchUnit, FunctionGenerator };
+
+// The instrument's name in the current language ("Calibratore"...).
+QString InstrumentName(const AppState& state, InstrumentKind kind);
+
+// Everything the drivers need from the program.
+struct Bench {
+  const AppState& state;
+  Clock& clock;
+  Prompter& prompter;
+  qint64 answerLimitMs = kAnswerLimitMs;
+};
+
+// A number from an instrument or the operator: plain decimal with '.', an
+// optional sign and exponent, blanks and line endings around it; never the
+// user's locale. Nothing when the text is not exactly one number.
+std::optional<double> ParseReplyNumber(const QByteArray& text);
+
+// An answer as text for a message: control characters as \xNN.
+QString ShownReply(const QByteArray& bytes);
+
+// The link owner shared by the drivers. A serial instrument uses the port
+// given at construction; session instruments override what they need.
+class Instrument {
+public:
+  Instrument(InstrumentKind kind, Bench& bench, SerialPort* port, qint32 baud);
+  virtual ~Instrument() = default;
+  Instrument(const Instrument&) = delete;
+  Instrument& operator=(const Instrument&) = delete;
+
+  // The selector text; read afresh by every call, so a change takes effect
+  // at the next command.
+  void setSelector(const QString& text) { selector_ = text; }
+  QString selector() const { return selector_; }
+  virtual InstrumentPort where() const;
+  bool isManual() const { return where().kind == PortKind::Manual; }
+
+  // Opens the link the selector names, unless manual or already open on
+  // it. Reports and returns false on failure; refused while an exchange runs.
+  bool open();
+  // Closes the serial port; refused while an exchange runs.
+  void close();
+  bool busy() const { return busy_; }
+  QString name() const;
+  QString lastError() const { return lastError_; }
+
+protected:
+  // Held for the length of one exchange; refuses a second one.
+  class Exchange {
+  public:
+    explicit Exchange(Instrument& owner);
+    ~Exchange();
+    explicit operator bool() const { return held_; }
+
+  private:
+    Instrument& owner_;
+    bool held_;
+  };
+
+  // open() for the drivers, which hold the exchange already.
+  virtual bool openLink();
+  // Where the link is, for messages: the device path or resource.
+  QString place() const;
+  bool send(const QByteArray& bytes);
+  void pause(double seconds);
+  QByteArray takeInput();
+  void discardInput();
+  // Collects input into buffer until done(buffer) holds or limitMs passes;
+  // true when done. No question is asked.
+  bool collect(QByteArray& buffer, const std::function<bool(const QByteArray&)>& done,
+               qint64 limitMs);
+  // As collect, bounded by the answer limit; on time-out asks Retry/Cancel.
+  // False after Cancel or a port failure (reported).
+  bool awaitAnswer(QByteArray& buffer, const std::function<bool(const QByteArray&)>& done);
+  // Asks Retry/Cancel for a silent instrument; true on Retry.
+  bool askRetry();
+
+  // Manual mode: tell the operator (OK only), or ask for a reading.
+  void tell(const QString& text);
+  std::optional<QString> askReading(const QString& prompt);
+  // A manual entry as a number; reports a non-number.
+  std::optional<double> typedNumber(const QString& text);
+
+  // Shows a critical message and keeps it as lastError(); returns false.
+  bool fail(const QString& text);
+  bool failComm(const QString& detail);
+  void setLastError(const QString& text) { lastError_ = text; }
+  QString tr(int id) const;
+
+  InstrumentKind kind_;
+  Bench& bench_;
+  SerialPort* port_;
+
+private:
+  qint32 baud_;
+  QString selector_;
+  QString openPath_;
+  QString lastError_;
+  bool busy_ = false;
+};
+
+} // namespace pv

@@ -1,0 +1,355 @@
+#include "InstrumentCli.h"
+
+#include "factory/Calibrator.h"
+#include "factory/FunctionGenerator.h"
+#include "factory/Multimeter.h"
+#include "factory/PowerSupply.h"
+#include "factory/SwitchUnit.h"
+#include "kernel/AppState.h"
+#include "kernel/Prompter.h"
+#include "link/Clock.h"
+#include "link/QtSerialPort.h"
+#include "text/StringTable.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <map>
+
+namespace pv {
+
+namespace {
+
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
+
+const QStringList kCommands = {"supply",          "supply-current", "calibrator-function",
+                               "calibrator-set",  "ambient",        "meter-setup",
+                               "meter-read",      "meter-beep",     "route",
+                               "generator-send"};
+const QStringList kPortOptions = {"--supply", "--calibrator", "--meter",
+                                  "--meter-b", "--switch",    "--generator"};
+
+// The operator at a terminal: instructions and questions on standard error,
+// readings typed on standard input. A silent instrument is given up
+// (Retry/Cancel answered Cancel), so a script never hangs.
+class OperatorPrompter final : public Prompter {
+public:
+  OperatorPrompter(QTextStream& in, QTextStream& err) : in_(in), err_(err) {}
+  Answer ask(const QString&, const QString& text, Buttons buttons, Icon) override {
+    if (buttons == Buttons::RetryCancel) {
+      err_ << "planovix-cli: " << text << " (giving up)\n";
+      err_.flush();
+      return Answer::Cancel;
+    }
+    err_ << "planovix-cli: " << text << "\n";
+    err_.flush();
+    told << text;
+    return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+  }
+  std::optional<QString> askText(const QString&, const QString& prompt, const QString&) override {
+    err_ << prompt << ": ";
+    err_.flush();
+    const QString line = in_.readLine();
+    if (line.isNull()) {
+      err_ << "\n";
+      return std::nullopt;
+    }
+    typed = line.trimmed();
+    return typed;
+  }
+  QString openFileName(const QString&, const QString&, const QStringList&) override { return {}; }
+  QString saveFileName(const QString&, const QString&, const QStringList&) override { return {}; }
+
+  QStringList told;
+  std::optional<QString> typed;
+
+private:
+  QTextStream& in_;
+  QTextStream& err_;
+};
+
+std::optional<qint64> WholeNumber(const QString& text) {
+  const auto v = ParseReplyNumber(text.toUtf8());
+  if (!v || *v != std::floor(*v) || std::abs(*v) > 1e15) return std::nullopt;
+  return static_cast<qint64>(*v);
+}
+
+// A number for output: twelve significant digits, so 42.50000000001 is 42.5.
+double Clean(double v) { return QString::number(v, 'g', 12).toDouble(); }
+QString Shown(double v) { return QString::number(v, 'g', 12); }
+
+} // namespace
+
+QString InstrumentHelpText() {
+  return QStringLiteral(
+      "Bench instruments:\n"
+      "  planovix-cli [--supply P] [--calibrator P] [--meter P] [--meter-b P]\n"
+      "               [--switch P] [--generator P] [--json] COMMAND\n"
+      "  supply on|off VOLTS        set the supply (\"SV VOLTS\", then KOE / KOD)\n"
+      "  supply-current             supply current in mA (exit 1 when the supply\n"
+      "                             gives no full answer within one second)\n"
+      "  calibrator-function F [SENSOR]  output function F = 0..5, or 8 / 9 with a\n"
+      "                             sensor code 0..255\n"
+      "  calibrator-set VALUE       output value, a whole number in the calibrator's\n"
+      "                             units (90 mV is 90000)\n"
+      "  ambient                    ambient temperature measured by the calibrator\n"
+      "  meter-setup INDEX REM|LOC VOLT|CURR   set multimeter 0 or 1\n"
+      "  meter-read INDEX           reading of multimeter 0 or 1, x 1000 (mV or mA)\n"
+      "  meter-beep                 beep multimeter 0\n"
+      "  route PATTERN              switching unit: groups of a three-digit channel\n"
+      "                             and A (open) or C (close), e.g. 101A102C\n"
+      "  generator-send TEXT...     one command to the function generator (the\n"
+      "                             words joined by blanks, sent with end-of-message)\n"
+      "  P: \"Com1\"..\"Com8\", \"Usb1\"..\"Usb4\", \"Manuale\", a device path or a\n"
+      "     resource (TCPIP::host::port::SOCKET). ComN resolves as --port does;\n"
+      "     UsbN (multimeter and generator only; elsewhere serial port N) and\n"
+      "     UsbDevice1 resolve to $PLANOVIX_USB<N>, else /dev/usbtmc<N-1>.\n"
+      "     Defaults: supply Com4, calibrator Com6, meter Com3, switch Com5,\n"
+      "     generator UsbDevice1; --meter-b defaults to --meter.\n"
+      "  Manuale: nothing is sent; the instruction goes to standard error and a\n"
+      "     reading is read from standard input.\n"
+      "  A silent instrument is given up after 3 s (1 s for the supply current).\n");
+}
+
+InstrumentIo RealInstrumentIo(Clock& clock) {
+  return {[] { return std::make_unique<QtSerialPort>(); }, RealSessions(clock)};
+}
+
+bool IsInstrumentInvocation(const QStringList& args) {
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    const QString key = a.section('=', 0, 0);
+    if (kPortOptions.contains(key)) return true;
+    if (a == "--port") {
+      ++i;
+      continue;
+    }
+    if (a.startsWith('-') && a.size() > 1) continue;
+    return kCommands.contains(a);
+  }
+  return false;
+}
+
+int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QTextStream& in,
+                     QTextStream& out, QTextStream& err) {
+  std::map<QString, QString> ports = {{"--supply", "Com4"},  {"--calibrator", "Com6"},
+                                      {"--meter", "Com3"},   {"--switch", "Com5"},
+                                      {"--generator", "UsbDevice1"}};
+  bool json = false;
+  QStringList rest;
+  auto usage = [&](const QString& text) {
+    err << "planovix-cli: " << text << " (see --help)\n";
+    return kUsage;
+  };
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    if (!rest.isEmpty()) {
+      rest << a;
+      continue;
+    }
+    const QString key = a.section('=', 0, 0);
+    if (kPortOptions.contains(key)) {
+      QString value;
+      if (a.contains('=')) {
+        value = a.section('=', 1);
+      } else if (++i < args.size()) {
+        value = args[i];
+      } else {
+        return usage(a + " needs a value");
+      }
+      if (value.isEmpty()) return usage(a + " needs a value");
+      ports[key] = value;
+    } else if (a == "--json") {
+      json = true;
+    } else if (a == "--yes") {
+      // Accepted for symmetry with the unit commands; nothing asks OK/Cancel.
+    } else if (a.startsWith('-') && a.size() > 1 && !a[1].isDigit()) {
+      return usage("unknown option " + a);
+    } else {
+      rest << a;
+    }
+  }
+  if (rest.isEmpty()) return usage("no command given");
+  const QString cmd = rest.takeFirst();
+  if (!kCommands.contains(cmd)) return usage("unknown command " + cmd);
+  if (!ports.count("--meter-b")) ports["--meter-b"] = ports["--meter"];
+
+  // Arguments and selectors are checked before any instrument is touched.
+  auto checkSerial = [&](const char* option) -> bool {
+    return ParseSerialInstrumentPort(ports[option]).kind != PortKind::Invalid;
+  };
+  QJsonObject result;
+  bool on = false;
+  QString volts;
+  int f = 0, sensor = 0, meter = 0;
+  qint64 value = 0;
+  bool remote = true;
+  MeterFunction function = MeterFunction::Volt;
+  QString text;
+  if (cmd == "supply") {
+    if (rest.size() != 2 || (rest[0] != "on" && rest[0] != "off"))
+      return usage("supply takes on|off and VOLTS");
+    on = rest[0] == "on";
+    volts = rest[1];
+    const auto v = ParseReplyNumber(volts.toUtf8());
+    if (!v || *v < 0 || volts.contains(' ')) return usage("VOLTS is a number such as 24.00");
+    result = {{"supply", rest[0]}, {"volts", volts}};
+  } else if (cmd == "supply-current" || cmd == "ambient" || cmd == "meter-beep") {
+    if (!rest.isEmpty()) return usage(cmd + " takes no arguments");
+  } else if (cmd == "calibrator-function") {
+    if (rest.isEmpty() || rest.size() > 2) return usage("calibrator-function takes F [SENSOR]");
+    const auto ff = WholeNumber(rest[0]);
+    const auto ss = rest.size() == 2 ? WholeNumber(rest[1]) : std::optional<qint64>(0);
+    if (!ff || !ss) return usage("F and SENSOR are whole numbers");
+    f = static_cast<int>(*ff);
+    sensor = static_cast<int>(*ss);
+    const bool needsSensor = f == 8 || f == 9;
+    if (needsSensor != (rest.size() == 2) || !CalibratorFunctionBytes(f, sensor))
+      return usage("F is 0..5, or 8 or 9 followed by a sensor code 0..255");
+    result = {{"function", f}};
+    if (needsSensor) result["sensor"] = sensor;
+  } else if (cmd == "calibrator-set") {
+    if (rest.size() != 1) return usage("calibrator-set takes one VALUE");
+    const auto v = WholeNumber(rest[0]);
+    if (!v || !CalibratorValueBytes(*v))
+      return usage("VALUE is a whole number from -2147483648 to 4294967295");
+    value = *v;
+    result = {{"value", value}};
+  } else if (cmd == "meter-setup" || cmd == "meter-read") {
+    const int want = cmd == "meter-setup" ? 3 : 1;
+    if (rest.size() != want)
+      return usage(cmd == "meter-setup" ? "meter-setup takes INDEX REM|LOC VOLT|CURR"
+                                        : "meter-read takes INDEX");
+    if (rest[0] != "0" && rest[0] != "1") return usage("INDEX is 0 or 1");
+    meter = rest[0].toInt();
+    result = {{"meter", meter}};
+    if (want == 3) {
+      if (rest[1] != "REM" && rest[1] != "LOC") return usage("the mode is REM or LOC");
+      if (rest[2] != "VOLT" && rest[2] != "CURR") return usage("the function is VOLT or CURR");
+      remote = rest[1] == "REM";
+      function = rest[2] == "VOLT" ? MeterFunction::Volt : MeterFunction::Curr;
+      result["mode"] = rest[1];
+      result["function"] = rest[2];
+    }
+  } else if (cmd == "route") {
+    if (rest.size() != 1 || !IsWellFormedSwitchPattern(rest[0]))
+      return usage("route takes one PATTERN of three-digit channels and A or C, e.g. 101A102C");
+    text = rest[0];
+    result = {{"route", text}};
+  } else if (cmd == "generator-send") {
+    if (rest.isEmpty()) return usage("generator-send takes the command text");
+    text = rest.join(' ');
+    result = {{"sent", text}};
+  }
+
+  const char* option = cmd.startsWith("supply")       ? "--supply"
+                       : cmd.startsWith("calibrator") || cmd == "ambient" ? "--calibrator"
+                       : cmd == "route"                ? "--switch"
+                       : cmd == "generator-send"       ? "--generator"
+                       : meter == 1                    ? "--meter-b"
+                                                       : "--meter";
+  const QString selector = ports[option];
+  const bool serialOnly = QByteArray(option) == "--supply" || QByteArray(option) == "--calibrator" ||
+                          QByteArray(option) == "--switch";
+  if (serialOnly && !checkSerial(option))
+    return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale or a device path, not \"%2\"")
+                     .arg(QString::fromLatin1(option), selector));
+  if (QByteArray(option).startsWith("--meter") &&
+      ParseMultimeterPort(selector).kind == PortKind::Invalid)
+    return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale, a device path or a "
+                                "resource, not \"%2\"")
+                     .arg(QString::fromLatin1(option), selector));
+  if (QByteArray(option) == "--generator" && ParseGeneratorPort(selector).kind == PortKind::Invalid)
+    return usage(QStringLiteral("--generator takes UsbDevice1, Usb1..Usb4, a device path or a "
+                                "resource, not \"%1\"")
+                     .arg(selector));
+
+  AppState state;
+  state.languageIndex = 1;  // messages in English
+  state.languageOffset = ComputeLanguageOffset(1);
+  OperatorPrompter prompter(in, err);
+  Bench bench{state, clock, prompter};
+  std::unique_ptr<SerialPort> port = io.makePort ? io.makePort() : nullptr;
+  if (!port && QByteArray(option) != "--generator") {
+    err << "planovix-cli: no serial ports on this system\n";
+    return kFailed;
+  }
+
+  bool ok = false;
+  auto answerJson = [](const CalData& d) {
+    return QJsonArray{d[0], d[1], d[2], d[3]};
+  };
+  if (cmd == "supply" || cmd == "supply-current") {
+    PowerSupply supply(bench, *port);
+    supply.setSelector(selector);
+    if (cmd == "supply") {
+      ok = supply.SetPowerSupply(on, volts);
+    } else {
+      const SupplyCurrent c = supply.ReadSupplyCurrent();
+      ok = c.status == SupplyCurrent::Ok;
+      if (c.status == SupplyCurrent::TimedOut)
+        err << "planovix-cli: " << supply.lastError() << " (no full answer within 1 s: -1)\n";
+      if (ok) {
+        result = {{"current_mA", Clean(c.mA)}};
+        if (!json) out << Shown(c.mA) << "\n";
+      }
+    }
+  } else if (cmd == "calibrator-function" || cmd == "calibrator-set" || cmd == "ambient") {
+    Calibrator cal(bench, *port);
+    cal.setSelector(selector);
+    if (cmd == "ambient") {
+      const auto t = cal.ReadCalibratorTemperature();
+      ok = t.has_value();
+      if (ok) {
+        result = {{"ambient_C", Clean(*t)}};
+        if (!json) out << Shown(*t) << "\n";
+      }
+    } else {
+      const auto d = cmd == "calibrator-set" ? CalibratorValueBytes(value)
+                                             : CalibratorFunctionBytes(f, sensor);
+      const uint8_t command = cmd == "calibrator-set" ? kCalSetOutput : kCalSetFunction;
+      if (cal.isManual() && cmd == "calibrator-set") {
+        ok = cal.SetCalibratorOutput(static_cast<double>(value));
+      } else {
+        const auto answer = cal.CalibratorExchange(kCalAddress, command, *d);
+        ok = answer.has_value();
+        if (ok && !cal.isManual()) result["answer"] = answerJson(*answer);
+      }
+    }
+  } else if (cmd.startsWith("meter")) {
+    Multimeter dmm(bench, *port, io.sessions);
+    dmm.setSelector(selector);
+    if (cmd == "meter-setup") {
+      ok = dmm.SetupMultimeter(remote, function);
+    } else if (cmd == "meter-read") {
+      const auto r = dmm.ReadMultimeter();
+      ok = r.has_value();
+      if (ok) {
+        result["reading"] = Clean(*r);
+        if (!json) out << Shown(*r) << "\n";
+      }
+    } else {
+      ok = dmm.MultimeterBeep();
+    }
+  } else if (cmd == "route") {
+    SwitchUnit unit(bench, *port);
+    unit.setSelector(selector);
+    ok = unit.SetSwitches(text);
+    if (ok && !unit.isManual()) result["commands"] = static_cast<int>(SwitchCommands(text).size());
+  } else {
+    FunctionGenerator gen(bench, io.sessions);
+    gen.setSelector(selector);
+    ok = gen.write(text.toUtf8());
+  }
+
+  if (!ok) {
+    // A typed reading that is not a number is the operator's bad input.
+    if (prompter.typed && !ParseReplyNumber(prompter.typed->toUtf8())) return kUsage;
+    return kFailed;
+  }
+  if (!prompter.told.isEmpty()) result["manual"] = prompter.told.join('\n');
+  if (json) out << QJsonDocument(result).toJson(QJsonDocument::Compact) << "\n";
+  return kOk;
+}
+
+} // namespace pv
