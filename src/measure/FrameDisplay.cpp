@@ -1,6 +1,7 @@
 #include "measure/FrameDisplay.h"
 #include "kernel/Catalogue.h"
 
+#include "kernel/Catalogue.h"
 #include "link/Codecs.h"
 #include "text/Numbers.h"
 
@@ -118,6 +119,14 @@ DisplayFrame ComputeDisplay(const RunSetup& setup, const FrameValues& v, qint64 
   for (int c = 0; c <= last; ++c)
     f.channels[c] = ComputeChannelDisplay(setup.identity, setup.channels[c], v, c);
   return f;
+}
+
+MeasurePanels PanelsFor(const ModelRow& row) {
+  MeasurePanels p;
+  p.inputB = row.inputs == 2;
+  p.outputB = row.secondOutput;
+  p.tripB = row.tripB();
+  return p;
 }
 
 } // namespace pv

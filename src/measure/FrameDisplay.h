@@ -96,4 +96,16 @@ ChannelDisplay ComputeChannelDisplay(const DeviceIdentity& id, const ChannelSetu
 // are left not updated.
 DisplayFrame ComputeDisplay(const RunSetup& setup, const FrameValues& v, qint64 timeMs);
 
+struct ModelRow;
+
+// The sections of the measurement window a model has: channel B's input,
+// channel B's output (with its chart) and channel B's trip lamp.
+struct MeasurePanels {
+  bool inputB = false;
+  bool outputB = false;
+  bool tripB = false;
+  friend bool operator==(const MeasurePanels&, const MeasurePanels&) = default;
+};
+MeasurePanels PanelsFor(const ModelRow& row);
+
 } // namespace pv

@@ -1,4 +1,5 @@
 #include "TestFrames.h"
+#include "kernel/Catalogue.h"
 #include "measure/FrameDisplay.h"
 
 #include <gtest/gtest.h>
@@ -164,4 +165,15 @@ TEST(InputDisplay, ChannelSelectorZeroLeavesChannelBAlone) {
   EXPECT_EQ(f.timeMs, 7);
   setup.lastChannel = 1;
   EXPECT_TRUE(ComputeDisplay(setup, f.values, 8).channels[1].updated);
+}
+
+TEST(MeasurePanels, SectionsFollowTheCatalogueRow) {
+  // Two inputs, two outputs, two trips.
+  EXPECT_EQ(PanelsFor(*FindModel(u"KRV2212A")), (MeasurePanels{true, true, true}));
+  // One input and one output.
+  EXPECT_EQ(PanelsFor(*FindModel(u"KRV2211A")), (MeasurePanels{false, false, false}));
+  // The frequency unit: one input, an analog and a digital output, a trip on each.
+  EXPECT_EQ(PanelsFor(*FindModel(u"KRV2220")), (MeasurePanels{false, true, true}));
+  // One input whose second output repeats it: no channel B trip.
+  EXPECT_EQ(PanelsFor(*FindModel(u"KRV2210")), (MeasurePanels{false, true, false}));
 }

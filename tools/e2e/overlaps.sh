@@ -7,6 +7,9 @@
 #
 # Needs Xvfb and xdotool (./setup installs both). Clicks use the positions of
 # the default style: "Open Com" and the frame's "Esci" (Exit) menu item.
+# The write must go out without a range question: use a model whose simulated
+# configuration passes the editor's checks (KRV2212A, KRV2212B...; the
+# KRV2220's default minimum of 0 Hz is below its input limit and is asked about).
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 model=${1:-KRV2212A}

@@ -151,7 +151,7 @@ MeasureWindow* Program::measureWindow() {
     frame_->host(measureWindow_, measureWindow_->objectName());
     measureWindow_->applyCaptions(state_);
     measureWindow_->setStartAllowed(!link_->busy());
-    measureWindow_->applyLayout(currentModel_);
+    if (const ModelRow* row = FindModel(currentModel_)) measureWindow_->applyLayout(PanelsFor(*row));
     connect(measureWindow_, &MeasureWindow::startRequested, this, [this] {
       if (!state_.measureRunning && !measurement_->active()) StartStop();
     });
@@ -455,10 +455,13 @@ void Program::CaptionsBody(bool askUnit) {
   const QString modelId = found.modelId;
   const uint8_t variant = state_.identity.variant;
   editor_->refreshVisibility();
+  // The wizard's option captions follow the language and the unit.
+  switches_->ImpostaSwOpz();
   if (switchWindow_) switchWindow_->applyCaptions(state_);
 
   if (CatalogueIndex(modelId) >= 0) currentModel_ = modelId;
-  if (measureWindow_) measureWindow_->applyLayout(currentModel_);
+  if (const ModelRow* row = FindModel(currentModel_); row && measureWindow_)
+    measureWindow_->applyLayout(PanelsFor(*row));
   if (comm_) {
     comm_->applyToggleCaption();
     const QString model = ModelCaption(state_, CatalogueIndex(modelId));

@@ -168,7 +168,7 @@ MeasureWindow::MeasureWindow(AppState& state, MeasurementRun& run, Prompter& pro
   connect(&run_, &MeasurementRun::started, this, &MeasureWindow::onStarted);
   connect(&run_, &MeasurementRun::frameShown, this, &MeasureWindow::onFrame);
   connect(&run_, &MeasurementRun::finished, this, &MeasureWindow::onFinished);
-  applyLayout(QStringLiteral("KRV2210"));
+  applyLayout(PanelsFor(kModels[0]));
 }
 
 void MeasureWindow::applyCaptions(const AppState& s) {
@@ -185,14 +185,12 @@ void MeasureWindow::applyCaptions(const AppState& s) {
   setWindowTitle(Tr(s, 36));
 }
 
-void MeasureWindow::applyLayout(const QString& modelId) {
-  const ModelRow* row = FindModel(modelId);
-  if (!row) return;
-  inFrame_[1]->setVisible(row->inputs == 2);
-  outFrame_[1]->setVisible(row->secondOutput);
-  chartView_[1]->setVisible(row->secondOutput);
-  ledCaptions_[1]->setVisible(row->tripB());
-  leds_[1]->setVisible(row->tripB());
+void MeasureWindow::applyLayout(const MeasurePanels& panels) {
+  inFrame_[1]->setVisible(panels.inputB);
+  outFrame_[1]->setVisible(panels.outputB);
+  chartView_[1]->setVisible(panels.outputB);
+  ledCaptions_[1]->setVisible(panels.tripB);
+  leds_[1]->setVisible(panels.tripB);
 }
 
 void MeasureWindow::onStarted(const RunSetup& setup) {

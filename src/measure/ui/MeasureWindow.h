@@ -26,8 +26,8 @@ public:
   MeasureWindow(AppState& state, MeasurementRun& run, Prompter& prompter, QWidget* parent = nullptr);
 
   void applyCaptions(const AppState& s);
-  // Shows only the sections of the identified model.
-  void applyLayout(const QString& modelId);
+  // Shows only the sections the identified model has.
+  void applyLayout(const MeasurePanels& panels);
   bool saveCsv(const QString& path, QString* error = nullptr);
   // Start is pressable only while the device link allows a new run.
   void setStartAllowed(bool on);

@@ -311,8 +311,8 @@ void SwitchWindow::applyCaptions(const AppState& s) {
   }
   check_->setTitle(Tr(s, 56));
   divider_->setTitle(Tr(s, 83));
-  // Option captions follow the input and the unit: the model owns them.
-  model_.ImpostaSwOpz();
+  // Option captions follow the input and the unit: the model owns them
+  // and the program has it apply them before the window is recaptioned.
   sync();
 }
 
