@@ -47,11 +47,13 @@ public:
     return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
   }
   std::optional<QString> askText(const QString&, const QString& prompt, const QString&) override {
-    err_ << prompt << ": ";
+    // On a line of its own, so what follows reads well when the answer
+    // comes from a pipe rather than a keyboard.
+    err_ << "planovix-cli: " << prompt << "?\n";
     err_.flush();
     const QString line = in_.readLine();
     if (line.isNull()) {
-      err_ << "\n";
+      err_ << "planovix-cli: no reading on standard input\n";
       return std::nullopt;
     }
     typed = line.trimmed();
