@@ -392,6 +392,10 @@ TEST(BenchCoupling, SupplyCurrentFollowsModelAndVoltage) {
   EXPECT_EQ(older.supplyMilliamps("20.00"), 26);
   EXPECT_EQ(older.supplyMilliamps("30.00"), 21);
   EXPECT_EQ(older.supplyMilliamps("24.00"), 24);
+  EXPECT_TRUE(older.bench().unitPowered());
+  EXPECT_EQ(older.supplyMilliamps("11.50"), 0);  // below what the converter starts at
+  EXPECT_FALSE(older.bench().unitPowered());
+  older.supplyMilliamps("24.00");
   older.bench().supply().receive("KOD\r");
   older.supplyOut.clear();
   older.bench().supply().receive("A\r");
@@ -399,6 +403,7 @@ TEST(BenchCoupling, SupplyCurrentFollowsModelAndVoltage) {
 
   BenchFaults faults;
   ASSERT_EQ(ApplyFault(faults, QStringLiteral("high-consumption")), QString());
+  EXPECT_FALSE(older.bench().unitPowered());  // switched off above
   Rig hungry("KRV2212A", {}, faults);
   EXPECT_GT(std::abs(hungry.supplyMilliamps("24.00") - 18), 5);
 }
