@@ -397,13 +397,18 @@ std::array<double, 4> OutputStep(Rig& rig, int c, bool voltage) {
 }
 
 TEST(BenchCoupling, OutputStepConvergesOnAGoodUnit) {
-  Rig rig("KRV2212A", NominalTruth(*FindModel(u"KRV2212A"), 7), {}, false);
-  rig.route("101A102A");
-  for (const bool voltage : {true, false}) {
-    const auto r = OutputStep(rig, 0, voltage);
-    const double max = voltage ? 10 : 20;
-    for (int i = 0; i < 3; ++i) EXPECT_LE(std::fabs(r[i] - max / 2 * i), max / 500) << voltage << " point " << i;
-    EXPECT_GE(r[3], voltage ? 10.5 : 21.5);
+  for (const unsigned seed : {1u, 2u, 7u}) {
+    Rig rig("KRV2212A", NominalTruth(*FindModel(u"KRV2212A"), seed), {}, false);
+    for (int c = 0; c < 2; ++c) {
+      rig.route(c == 0 ? "101A102A" : "101C102C");
+      for (const bool voltage : {true, false}) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed << " channel " << c << (voltage ? " V" : " mA"));
+        const auto r = OutputStep(rig, c, voltage);
+        const double max = voltage ? 10 : 20;
+        for (int i = 0; i < 3; ++i) EXPECT_LE(std::fabs(r[i] - max / 2 * i), max / 500) << "point " << i;
+        EXPECT_GE(r[3], voltage ? 10.5 : 21.5);
+      }
+    }
   }
 }
 
