@@ -41,7 +41,7 @@ inline constexpr int kOutOfRange = 212;   // name, value
 // Longest wait for an instrument's answer before asking Retry/Cancel.
 inline constexpr qint64 kAnswerLimitMs = 3000;
 
-enum class InstrumentKind { PowerSupply, Calibrator, Multimeter, SwitchUnit, FunctionGenerator };
+enum class InstrumentKind { PowerSupply, Calibrator, Multimeter, SwitchingUnit, FunctionGenerator };
 
 // The instrument's name in the current language ("Calibratore"...).
 QString InstrumentName(const AppState& state, InstrumentKind kind);

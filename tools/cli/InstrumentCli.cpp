@@ -4,7 +4,7 @@
 #include "factory/FunctionGenerator.h"
 #include "factory/Multimeter.h"
 #include "factory/PowerSupply.h"
-#include "factory/SwitchUnit.h"
+#include "factory/SwitchingUnit.h"
 #include "kernel/AppState.h"
 #include "kernel/Prompter.h"
 #include "link/Clock.h"
@@ -334,7 +334,7 @@ int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QT
       ok = dmm.MultimeterBeep();
     }
   } else if (cmd == "route") {
-    SwitchUnit unit(bench, *port);
+    SwitchingUnit unit(bench, *port);
     unit.setSelector(selector);
     ok = unit.SetSwitches(text);
     if (ok && !unit.isManual()) result["commands"] = static_cast<int>(SwitchCommands(text).size());
