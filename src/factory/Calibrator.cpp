@@ -55,13 +55,13 @@ bool Calibrator::SetCalibratorOutput(double value) {
     return true;
   }
   const auto d = CalibratorValueBytes(static_cast<qint64>(whole));
-  if (!d) return fail(tr(210).arg(QString::number(value, 'g', 15)));
+  if (!d) return fail(tr(instrument_text::kOutOfRange).arg(name(), QString::number(value, 'g', 15)));
   return CalibratorExchange(kCalAddress, kCalSetOutput, *d).has_value();
 }
 
 bool Calibrator::SelectFunction(int f, int sensor) {
   const auto d = CalibratorFunctionBytes(f, sensor);
-  if (!d) return fail(tr(210).arg(f));
+  if (!d) return fail(tr(instrument_text::kOutOfRange).arg(name()).arg(f));
   return CalibratorExchange(kCalAddress, kCalSetFunction, *d).has_value();
 }
 

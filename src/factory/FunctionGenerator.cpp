@@ -5,13 +5,13 @@ namespace pv {
 bool FunctionGenerator::openLink() {
   const InstrumentPort p = where();
   session_.reset();
-  if (p.kind != PortKind::Session) return fail(tr(211).arg(name(), p.text));
+  if (p.kind != PortKind::Session) return fail(tr(instrument_text::kBadPort).arg(name(), p.text));
   session_ = sessions_ ? sessions_(p.target) : nullptr;
-  if (!session_) return fail(tr(206).arg(name(), p.target, QStringLiteral("unknown resource kind")));
+  if (!session_) return fail(tr(instrument_text::kCannotOpen).arg(name(), p.target, QStringLiteral("unknown resource kind")));
   if (!session_->open(p.target, kGeneratorOpenMs)) {
     const QString why = session_->errorString();
     session_.reset();
-    return fail(tr(206).arg(name(), p.target, why));
+    return fail(tr(instrument_text::kCannotOpen).arg(name(), p.target, why));
   }
   return true;
 }

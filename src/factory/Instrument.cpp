@@ -14,21 +14,10 @@ Q_DECLARE_LOGGING_CATEGORY(lcInstr)
 
 namespace pv {
 
-namespace {
-
-// Texts of the instruments (Italian ids; English is + 300).
-constexpr int kNameIds[] = {200, 201, 202, 203, 204};
-constexpr int kSilentId = 205;
-constexpr int kCannotOpenId = 206;
-constexpr int kCommErrorId = 207;
-constexpr int kBusyId = 209;
-constexpr int kNotNumberId = 210;
-constexpr int kBadPortId = 211;
-
-} // namespace
+using namespace instrument_text;
 
 QString InstrumentName(const AppState& state, InstrumentKind kind) {
-  return Tr(state, kNameIds[static_cast<int>(kind)]);
+  return Tr(state, kNames + static_cast<int>(kind));
 }
 
 std::optional<double> ParseReplyNumber(const QByteArray& text) {
@@ -62,7 +51,7 @@ Instrument::Exchange::Exchange(Instrument& owner) : owner_(owner), held_(!owner.
   if (held_)
     owner_.busy_ = true;
   else
-    owner_.setLastError(owner_.tr(kBusyId).arg(owner_.name()));
+    owner_.setLastError(owner_.tr(kBusy).arg(owner_.name()));
 }
 
 Instrument::Exchange::~Exchange() {
@@ -82,7 +71,7 @@ QString Instrument::place() const {
 
 bool Instrument::open() {
   if (busy_) {
-    setLastError(tr(kBusyId).arg(name()));
+    setLastError(tr(kBusy).arg(name()));
     return false;
   }
   return openLink();
@@ -91,7 +80,7 @@ bool Instrument::open() {
 bool Instrument::openLink() {
   const InstrumentPort p = where();
   if (p.kind == PortKind::Manual) return true;
-  if (p.kind != PortKind::Serial || !port_) return fail(tr(kBadPortId).arg(name(), p.text));
+  if (p.kind != PortKind::Serial || !port_) return fail(tr(kBadPort).arg(name(), p.text));
   if (port_->isOpen() && !port_->hasError() && openPath_ == p.target) return true;
   port_->close();
   port_->setBaudRate(baud_);
@@ -99,7 +88,7 @@ bool Instrument::openLink() {
   QString detail;
   if (!port_->open(p.target, &why, &detail)) {
     openPath_.clear();
-    return fail(tr(kCannotOpenId).arg(name(), p.target, detail));
+    return fail(tr(kCannotOpen).arg(name(), p.target, detail));
   }
   openPath_ = p.target;
   return true;
@@ -145,10 +134,10 @@ bool Instrument::collect(QByteArray& buffer, const std::function<bool(const QByt
 
 bool Instrument::askRetry() {
   const Answer a = bench_.prompter.ask(ProductTitle(bench_.state),
-                                       tr(kSilentId).arg(name(), place()), Buttons::RetryCancel,
+                                       tr(kSilent).arg(name(), place()), Buttons::RetryCancel,
                                        Icon::Warning);
   if (a == Answer::Retry) return true;
-  setLastError(tr(kSilentId).arg(name(), place()));
+  setLastError(tr(kSilent).arg(name(), place()));
   return false;
 }
 
@@ -174,7 +163,7 @@ std::optional<QString> Instrument::askReading(const QString& prompt) {
 
 std::optional<double> Instrument::typedNumber(const QString& text) {
   auto v = ParseReplyNumber(text.toUtf8());
-  if (!v) fail(tr(kNotNumberId).arg(text));
+  if (!v) fail(tr(kNotNumber).arg(text));
   return v;
 }
 
@@ -185,7 +174,7 @@ bool Instrument::fail(const QString& text) {
 }
 
 bool Instrument::failComm(const QString& detail) {
-  return fail(tr(kCommErrorId).arg(name(), place(), detail));
+  return fail(tr(kCommError).arg(name(), place(), detail));
 }
 
 } // namespace pv

@@ -25,10 +25,23 @@ class Clock;
 class Prompter;
 class SerialPort;
 
+// Texts of the instrument messages (Italian ids; English is + 300).
+namespace instrument_text {
+inline constexpr int kNames = 200;        // 200..204 by InstrumentKind
+inline constexpr int kSilent = 205;       // "%1 (%2) does not answer."
+inline constexpr int kCannotOpen = 206;   // name, place, reason
+inline constexpr int kCommError = 207;    // name, place, reason
+inline constexpr int kBadAnswer = 208;    // name, place, answer
+inline constexpr int kBusy = 209;         // name
+inline constexpr int kNotNumber = 210;    // typed text
+inline constexpr int kBadPort = 211;      // name, selector
+inline constexpr int kOutOfRange = 212;   // name, value
+} // namespace instrument_text
+
 // Longest wait for an instrument's answer before asking Retry/Cancel.
 inline constexpr qint64 kAnswerLimitMs = 3000;
 
-enum class InstrumentKind { PowerSupply, Calibrator, Multimeter, SwitchUnit, FunctionGenerator };
+enum class InstrumentKind { PowerSupply, Calibrator, Multimeter, SwitchingUnit, FunctionGenerator };
 
 // The instrument's name in the current language ("Calibratore"...).
 QString InstrumentName(const AppState& state, InstrumentKind kind);

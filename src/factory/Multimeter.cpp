@@ -29,11 +29,11 @@ bool Multimeter::openSession(const InstrumentPort& p) {
   if (session_ && session_->isOpen() && session_->resource() == p.target) return true;
   session_.reset();
   session_ = sessions_ ? sessions_(p.target) : nullptr;
-  if (!session_) return fail(tr(206).arg(name(), p.target, QStringLiteral("unknown resource kind")));
+  if (!session_) return fail(tr(instrument_text::kCannotOpen).arg(name(), p.target, QStringLiteral("unknown resource kind")));
   if (!session_->open(p.target, kSessionOpenMs)) {
     const QString why = session_->errorString();
     session_.reset();
-    return fail(tr(206).arg(name(), p.target, why));
+    return fail(tr(instrument_text::kCannotOpen).arg(name(), p.target, why));
   }
   return true;
 }
@@ -122,7 +122,7 @@ std::optional<double> Multimeter::ReadMultimeter() {
   }
   const auto v = ParseReplyNumber(answer);
   if (!v) {
-    fail(tr(208).arg(name(), place(), ShownReply(answer)));
+    fail(tr(instrument_text::kBadAnswer).arg(name(), place(), ShownReply(answer)));
     return std::nullopt;
   }
   return *v * 1000.0;

@@ -10,6 +10,10 @@
 // Session: "CONF:VOLT:DC 100,0.001" or "CONF:CURR:DC .1,0.001", then
 //          "SENS:VOLT:DC:NPLC 1" (or CURR); "READ?"; "SYST:BEEP".
 // Readings come back in thousandths of the base unit (mV or mA).
+//
+// Each meter element (0 and 1) is one Multimeter with its own port; the
+// calibration gives both the multimeter selector, the linearity tests put
+// them on fixed serial ports.
 #include "factory/Instrument.h"
 #include "factory/InstrumentSession.h"
 

@@ -47,13 +47,13 @@ SupplyCurrent PowerSupply::ReadSupplyCurrent() {
       failComm(QStringLiteral("the port failed"));
       return {};
     }
-    setLastError(tr(205).arg(name(), place()));
+    setLastError(tr(instrument_text::kSilent).arg(name(), place()));
     return {SupplyCurrent::TimedOut, -1};
   }
   const QByteArray amperes = answer.mid(1, 5);
   const auto v = ParseReplyNumber(amperes);
   if (!v) {
-    fail(tr(208).arg(name(), place(), ShownReply(answer.left(8))));
+    fail(tr(instrument_text::kBadAnswer).arg(name(), place(), ShownReply(answer.left(8))));
     return {};
   }
   return {SupplyCurrent::Ok, *v * 1000.0};

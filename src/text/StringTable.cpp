@@ -105,6 +105,7 @@ constexpr Entry kTable[] = {
     {209, "%1 sta gi\u00e0 eseguendo un comando"},
     {210, "Valore non numerico: \"%1\""},
     {211, "Porta non valida per %1: \"%2\""},
+    {212, "%1: valore fuori dai limiti dello strumento: %2"},
     // English texts (Italian id + 300)
     {331, "DOUBLER"},
     {332, "Linear"},
@@ -190,6 +191,7 @@ constexpr Entry kTable[] = {
     {509, "%1 is already running a command"},
     {510, "Not a number: \"%1\""},
     {511, "Not a valid port for %1: \"%2\""},
+    {512, "%1: value outside the instrument's range: %2"},
     // Brand 0: the maker's own identity
     {1000, "Vantrel srl"},
     {1001, "www.vantrel.example"},

@@ -294,6 +294,57 @@ TEST(BenchCoupling, TwentyMilliampRangeConverges) {
   for (int i = 0; i < 3; ++i) EXPECT_LE(std::fabs(r.readings[i] - 10000.0 * i), 20.0) << "point " << i;
 }
 
+// The input rows of the run's step table: code, gain cells A/B, gain
+// point, expected k1, Min, Max, calibrator function and scale, pattern,
+// k0 rule.
+struct Row {
+  int code, cellA, cellB;
+  double gain, expected, min, max;
+  int function;
+  double scale;
+  QByteArray pattern;
+  double k0;
+};
+const Row kRows[] = {
+    {1, 50, 29, 50, 56.5, 0, 90, 0, 1000, kMillivoltPattern, 50},
+    {2, 53, 32, 125, 113, 0, 200, 0, 1000, kMillivoltPattern, 125},
+    {3, 56, 35, 500, 453, 0, 800, 1, 100, kMillivoltPattern, 500},
+    {4, 59, 38, 5000, 19900, 0, 10000, 2, 10, kVoltPattern, 20000},
+    {5, 62, 41, 10000, 38500, 0, 20000, 3, 10, kMilliampPattern, 40000},
+    {16, 65, 44, 1400, 1, 0, 2000, 5, 100, "103C104C105A106C107A113C114A", 1},
+    {17, 68, 47, 300, 1, 0, 500, 4, 1000, "103C104C105A106C107A113C114A", 1},
+};
+
+TEST(BenchCoupling, SpreadGoodUnitPassesEveryInputRowOfBothChannels) {
+  for (const unsigned seed : {1u, 2u, 3u}) {
+    Rig rig("KRV2212A", NominalTruth(*FindModel(u"KRV2212A"), seed), {}, false);
+    for (int c = 0; c < 2; ++c) {
+      rig.prepareChannel(c);
+      for (const Row& row : kRows) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed << " channel " << c << " code " << row.code);
+        rig.route(row.pattern);
+        rig.calibratorFunction(row.function);
+        rig.calibrator(0);
+        const int decimals = row.code == 4 || row.code == 5 ? 0 : (row.code <= 2 ? 2 : 1);
+        const int scale = static_cast<int>(std::pow(10, decimals));
+        rig.selectRange(c, row.code, static_cast<int>(row.max) * scale, static_cast<int>(row.min) * scale);
+        if (row.code == 4 || row.code == 5) {  // zero trim first
+          const int cell = (c == 0 ? 74 : 85) + (row.code - 4);
+          rig.writeCells({{cell, 0}});
+          const double m = rig.measure(c, row.min, row.max);
+          rig.writeCells({{cell, static_cast<int>(std::lround(m > 0 ? 255 - m : -m))}});
+        }
+        const StepResult r = InputStep(rig, c, row.code, c == 0 ? row.cellA : row.cellB, row.k0, row.gain,
+                                       row.scale, row.min, row.max);
+        EXPECT_LE(std::fabs(r.k1 - row.expected), row.expected / 50);
+        for (int i = 0; i < 3; ++i)
+          EXPECT_LE(std::fabs(r.readings[i] - (row.min + (row.max - row.min) * i / 2)), (row.max - row.min) / 1000)
+              << "point " << i;
+      }
+    }
+  }
+}
+
 TEST(BenchCoupling, ForcedCodeReachesTheMeterThroughTheRouting) {
   Rig rig;
   rig.truth(0).volts = {-2.9, 0.0037};
@@ -346,13 +397,18 @@ std::array<double, 4> OutputStep(Rig& rig, int c, bool voltage) {
 }
 
 TEST(BenchCoupling, OutputStepConvergesOnAGoodUnit) {
-  Rig rig("KRV2212A", NominalTruth(*FindModel(u"KRV2212A"), 7), {}, false);
-  rig.route("101A102A");
-  for (const bool voltage : {true, false}) {
-    const auto r = OutputStep(rig, 0, voltage);
-    const double max = voltage ? 10 : 20;
-    for (int i = 0; i < 3; ++i) EXPECT_LE(std::fabs(r[i] - max / 2 * i), max / 500) << voltage << " point " << i;
-    EXPECT_GE(r[3], voltage ? 10.5 : 21.5);
+  for (const unsigned seed : {1u, 2u, 7u}) {
+    Rig rig("KRV2212A", NominalTruth(*FindModel(u"KRV2212A"), seed), {}, false);
+    for (int c = 0; c < 2; ++c) {
+      rig.route(c == 0 ? "101A102A" : "101C102C");
+      for (const bool voltage : {true, false}) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed << " channel " << c << (voltage ? " V" : " mA"));
+        const auto r = OutputStep(rig, c, voltage);
+        const double max = voltage ? 10 : 20;
+        for (int i = 0; i < 3; ++i) EXPECT_LE(std::fabs(r[i] - max / 2 * i), max / 500) << "point " << i;
+        EXPECT_GE(r[3], voltage ? 10.5 : 21.5);
+      }
+    }
   }
 }
 
@@ -392,6 +448,10 @@ TEST(BenchCoupling, SupplyCurrentFollowsModelAndVoltage) {
   EXPECT_EQ(older.supplyMilliamps("20.00"), 26);
   EXPECT_EQ(older.supplyMilliamps("30.00"), 21);
   EXPECT_EQ(older.supplyMilliamps("24.00"), 24);
+  EXPECT_TRUE(older.bench().unitPowered());
+  EXPECT_EQ(older.supplyMilliamps("11.50"), 0);  // below what the converter starts at
+  EXPECT_FALSE(older.bench().unitPowered());
+  older.supplyMilliamps("24.00");
   older.bench().supply().receive("KOD\r");
   older.supplyOut.clear();
   older.bench().supply().receive("A\r");
@@ -399,6 +459,7 @@ TEST(BenchCoupling, SupplyCurrentFollowsModelAndVoltage) {
 
   BenchFaults faults;
   ASSERT_EQ(ApplyFault(faults, QStringLiteral("high-consumption")), QString());
+  EXPECT_FALSE(older.bench().unitPowered());  // switched off above
   Rig hungry("KRV2212A", {}, faults);
   EXPECT_GT(std::abs(hungry.supplyMilliamps("24.00") - 18), 5);
 }

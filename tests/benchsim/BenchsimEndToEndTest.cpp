@@ -95,10 +95,10 @@ int Connect(const QString& resource) {
 
 // Writes, then reads until `count` bytes or a line ending arrived, giving
 // up after a few seconds so a broken bench fails instead of hanging.
-QByteArray Ask(int fd, const QByteArray& bytes, int count = -1) {
+QByteArray Ask(int fd, const QByteArray& bytes, int count = -1, int limitMs = 5000) {
   if (!bytes.isEmpty() && ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())) != bytes.size()) return {};
   QByteArray got;
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
   while (std::chrono::steady_clock::now() < limit) {
     if (count >= 0 ? got.size() >= count : got.endsWith('\n')) break;
     pollfd p{fd, POLLIN, 0};
@@ -223,6 +223,26 @@ TEST(BenchsimEndToEnd, InstrumentCommandsOfTheCommandLineToolReachTheBench) {
   EXPECT_EQ(o[QStringLiteral("routing")][QStringLiteral("inputChannel")].toString(), QStringLiteral("B"));
 }
 #endif
+
+TEST(BenchsimEndToEnd, UnitThatNeedsPowerAnswersOnlyWhenTheSupplyIsOn) {
+  Benchsim bench({QStringLiteral("--unit-needs-power")});
+  Fd unit(OpenTerminal(bench.value(QStringLiteral("unit"))));
+  Fd supply(OpenTerminal(bench.value(QStringLiteral("supply"))));
+  ASSERT_GE(unit.get(), 0);
+  ASSERT_GE(supply.get(), 0);
+  const QByteArray identity = Bytes({'$', 'V', 0, 0, 0, '\r'});
+  const QByteArray switches = Bytes({'$', 'D', 0, 0, 0, '\r'});
+  const QByteArray switchAnswer = Bytes({'*', 0, 0, '\r', '\n'});
+  // Unpowered: nothing within a short look. Should an answer to "$V" come
+  // late after all, it would precede the "$D" answer below and fail there.
+  EXPECT_EQ(Ask(unit.get(), identity, 7, 300), QByteArray());
+  Ask(supply.get(), "SV 24.00\rKOE\rA\r");  // the answer shows the supply took all three
+  EXPECT_EQ(Ask(unit.get(), switches, 5), switchAnswer);
+  Ask(supply.get(), "SV 10.00\rA\r");  // too low for the unit's converter
+  EXPECT_EQ(Ask(unit.get(), identity, 7, 300), QByteArray());
+  Ask(supply.get(), "SV 24.00\rA\r");
+  EXPECT_EQ(Ask(unit.get(), switches, 5), switchAnswer);
+}
 
 TEST(BenchsimEndToEnd, BadFaultIsRefusedAtStart) {
   QProcess p;

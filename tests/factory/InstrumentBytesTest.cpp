@@ -4,7 +4,7 @@
 #include "factory/InstrumentSession.h"
 #include "factory/Multimeter.h"
 #include "factory/PowerSupply.h"
-#include "factory/SwitchUnit.h"
+#include "factory/SwitchingUnit.h"
 #include "link/PortNames.h"
 
 #include <QLocale>
@@ -22,7 +22,7 @@ struct FrameCase {
   const char* hex;
 };
 
-TEST(CalibratorBytes, FramesCarryAddressCommandDataAndA7BitChecksum) {
+TEST(CalibratorFrameBytes, FramesCarryAddressCommandDataAndA7BitChecksum) {
   const FrameCase cases[] = {
       {0x81, {0xFF, 0xFF, 0xFF, 0xFF}, "0181ffffffff7c"},  // -1: 4 x 255 = 1020, & 127 = 124
       {0x81, {0x00, 0x01, 0x5F, 0x90}, "0181""00015f90""70"},  // 90000: 1 + 95 + 144 = 240 -> 112
@@ -34,7 +34,7 @@ TEST(CalibratorBytes, FramesCarryAddressCommandDataAndA7BitChecksum) {
     EXPECT_EQ(CalibratorFrame(1, c.command, c.data).toHex(), QByteArray(c.hex)) << c.hex;
 }
 
-TEST(CalibratorBytes, OutputValuesAreTwosComplementMostSignificantFirst) {
+TEST(CalibratorFrameBytes, OutputValuesAreTwosComplementMostSignificantFirst) {
   EXPECT_EQ(CalibratorValueBytes(-1), (CalData{0xFF, 0xFF, 0xFF, 0xFF}));
   EXPECT_EQ(CalibratorValueBytes(90000), (CalData{0x00, 0x01, 0x5F, 0x90}));
   EXPECT_EQ(CalibratorValueBytes(-90000), (CalData{0xFF, 0xFE, 0xA0, 0x70}));
@@ -45,7 +45,7 @@ TEST(CalibratorBytes, OutputValuesAreTwosComplementMostSignificantFirst) {
   EXPECT_FALSE(CalibratorValueBytes(4294967296LL));
 }
 
-TEST(CalibratorBytes, FunctionSelection) {
+TEST(CalibratorFrameBytes, FunctionSelection) {
   EXPECT_EQ(CalibratorFunctionBytes(3, 0), (CalData{3, 0, 0, 0}));
   EXPECT_EQ(CalibratorFunctionBytes(8, 5), (CalData{8, 5, 0, 64}));
   EXPECT_EQ(CalibratorFunctionBytes(9, 2), (CalData{9, 2, 0, 64}));
@@ -54,7 +54,7 @@ TEST(CalibratorBytes, FunctionSelection) {
   EXPECT_FALSE(CalibratorFunctionBytes(8, 256));
 }
 
-TEST(SwitchBytes, EachActionIsOneRouteCommand) {
+TEST(SwitchRouteCommands, EachActionIsOneRouteCommand) {
   EXPECT_EQ(SwitchCommands(QStringLiteral("101A102C")),
             (QByteArrayList{Hex("726f75743a6f70656e202840313031290d0a"),      // rout:open (@101)
                             Hex("726f75743a636c6f7365202840313032290d0a")}));  // rout:close (@102)
@@ -70,14 +70,14 @@ TEST(SwitchBytes, EachActionIsOneRouteCommand) {
   EXPECT_FALSE(IsWellFormedSwitchPattern(QString()));
 }
 
-TEST(SupplyBytes, TextCommandsEndInCarriageReturn) {
+TEST(SupplyCommandBytes, TextCommandsEndInCarriageReturn) {
   EXPECT_EQ(SupplyVoltageCommand(QStringLiteral("24.00")), Hex("53562032342e30300d"));
   EXPECT_EQ(SupplyOutputCommand(true), Hex("4b4f450d"));
   EXPECT_EQ(SupplyOutputCommand(false), Hex("4b4f440d"));
   EXPECT_EQ(kSupplyCurrentQuery, Hex("410d"));
 }
 
-TEST(MeterBytes, SerialAndSessionSetUp) {
+TEST(MeterCommandLines, SerialAndSessionSetUp) {
   EXPECT_EQ(MeterSerialSetup(true, MeterFunction::Volt),
             (QByteArrayList{":SYST:REM", ":CONF:VOLT:DC"}));
   EXPECT_EQ(MeterSerialSetup(true, MeterFunction::Curr),

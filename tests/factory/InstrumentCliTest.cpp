@@ -207,6 +207,8 @@ TEST(InstrumentCli, ManualModeThroughTheOperator) {
   EXPECT_TRUE(c.err.contains("Cal = 90000"));
   EXPECT_EQ(c.run({"--meter", "Manuale", "meter-read", "0"}, "abc\n"), 2);
   EXPECT_EQ(c.run({"--calibrator", "Manuale", "ambient"}, ""), 1);  // nothing typed
+  EXPECT_TRUE(c.err.contains("Temperatura Ambiente"));
+  EXPECT_TRUE(c.err.contains("no reading"));
   EXPECT_TRUE(c.wire.isEmpty());
 }
 

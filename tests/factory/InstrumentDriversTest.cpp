@@ -5,7 +5,7 @@
 #include "factory/MemorySession.h"
 #include "factory/Multimeter.h"
 #include "factory/PowerSupply.h"
-#include "factory/SwitchUnit.h"
+#include "factory/SwitchingUnit.h"
 #include "kernel/AppState.h"
 #include "link/Clock.h"
 #include "link/MemorySerialPort.h"
@@ -404,7 +404,7 @@ TEST(MultimeterDriver, ManualReadsVoltsTimesAThousand) {
 
 TEST(SwitchUnitDriver, TwoGroupsTwoWrites) {
   Rig r;
-  SwitchUnit unit(r.bench, r.port);
+  SwitchingUnit unit(r.bench, r.port);
   unit.setSelector("Com5");
   ASSERT_TRUE(unit.SetSwitches("101A102C"));
   EXPECT_EQ(r.writes, (std::vector<QByteArray>{"rout:open (@101)\r\n", "rout:close (@102)\r\n"}));
@@ -413,7 +413,7 @@ TEST(SwitchUnitDriver, TwoGroupsTwoWrites) {
 
 TEST(SwitchUnitDriver, Manual) {
   Rig r;
-  SwitchUnit unit(r.bench, r.port);
+  SwitchingUnit unit(r.bench, r.port);
   unit.setSelector("Manuale");
   r.prompter.expect(Answer::Ok);
   ASSERT_TRUE(unit.SetSwitches("113A114C"));
@@ -422,7 +422,7 @@ TEST(SwitchUnitDriver, Manual) {
 
 TEST(SwitchUnitDriver, SelectorIsReadAtEveryCall) {
   Rig r;
-  SwitchUnit unit(r.bench, r.port);
+  SwitchingUnit unit(r.bench, r.port);
   unit.setSelector("Manuale");
   r.prompter.expect(Answer::Ok);
   ASSERT_TRUE(unit.SetSwitches("101C"));

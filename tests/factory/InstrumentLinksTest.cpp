@@ -5,7 +5,7 @@
 #include "factory/Multimeter.h"
 #include "factory/PowerSupply.h"
 #include "factory/ScpiSocketSession.h"
-#include "factory/SwitchUnit.h"
+#include "factory/SwitchingUnit.h"
 #include "factory/UsbTmcSession.h"
 #include "kernel/AppState.h"
 #include "link/Clock.h"
@@ -125,7 +125,7 @@ TEST(PtyInstruments, SupplyAndMeterAndSwitchThroughAPseudoTerminal) {
     dmm.close();
   }
   {
-    SwitchUnit unit(r.bench, r.port);
+    SwitchingUnit unit(r.bench, r.port);
     unit.setSelector(sim.slavePath());
     ASSERT_TRUE(unit.SetSwitches("111C"));
     r.clock.wait(200, nullptr);  // let the terminal carry the last write

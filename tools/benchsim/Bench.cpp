@@ -459,9 +459,13 @@ double SimulatedBench::terminal(int c, bool current) const {
 double SimulatedBench::outputVolts(int c) const { return terminal(c, false); }
 double SimulatedBench::outputMilliamps(int c) const { return terminal(c, true); }
 
+// Below this the unit's converter does not start.
+constexpr double kStartVolts = 12;
+
+bool SimulatedBench::unitPowered() const { return supply_.on() && supply_.volts() >= kStartVolts; }
+
 double SimulatedBench::supplyAmps(bool on, double volts) const {
-  // Below about 12 V the unit's converter does not start.
-  if (!on || volts < 12) return 0;
+  if (!on || volts < kStartVolts) return 0;
   return truth_.consumptionA + truth_.consumptionPerVolt * volts + (faults_.highConsumption ? kExtraAmps : 0);
 }
 

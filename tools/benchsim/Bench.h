@@ -122,6 +122,9 @@ public:
   double outputMilliamps(int c) const;
   // Supply current in A.
   double supplyAmps(bool on, double volts) const;
+  // Whether the bench supply runs the unit now (on, at a voltage its
+  // converter starts at).
+  bool unitPowered() const;
   // A forced code of channel c while in programming mode, or -1.
   int forcedCode(int c) const { return forced_[static_cast<size_t>(c)]; }
 

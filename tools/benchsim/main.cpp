@@ -198,7 +198,10 @@ int main(int argc, char** argv) {
   const QCommandLineOption dipOperator(QStringLiteral("dip-operator"),
       QStringLiteral("Someone at the bench flips every DIP switch to the other end after each switch "
                      "read, starting all ON, as the calibration's switch check asks."));
-  parser.addOptions({model, fault, seed, ambient, state, transcripts, env, tcpPort, dipOperator});
+  const QCommandLineOption unitNeedsPower(QStringLiteral("unit-needs-power"),
+      QStringLiteral("The unit answers and streams only while the bench supply is on at 12 V or more "
+                     "(default: the unit is always powered)."));
+  parser.addOptions({model, fault, seed, ambient, state, transcripts, env, tcpPort, dipOperator, unitNeedsPower});
   parser.process(app);
   if (!parser.positionalArguments().isEmpty())
     Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
@@ -210,6 +213,7 @@ int main(int argc, char** argv) {
   for (const QString& f : parser.values(fault))
     if (const QString error = ApplyFault(faults, f); !error.isEmpty()) Fail(error);
   faults.dipOperator = parser.isSet(dipOperator);
+  const bool needsPower = parser.isSet(unitNeedsPower);
   bool ok = false;
   const uint seedValue = parser.value(seed).toUInt(&ok);
   if (!ok) Fail(QStringLiteral("--seed takes a whole number, not \"%1\"").arg(parser.value(seed)));
@@ -244,7 +248,10 @@ int main(int argc, char** argv) {
     if (i == 0) {
       sim::DeviceSimulator& unit = bench.unit();
       unit.setSink([&t](const QByteArray& b) { t.out += b; });
-      t.receive = [&unit](const QByteArray& b) { unit.receive(b); };
+      // With --unit-needs-power an unpowered unit hears nothing.
+      t.receive = [&unit, &bench, &needsPower](const QByteArray& b) {
+        if (!needsPower || bench.unitPowered()) unit.receive(b);
+      };
       t.transcript = [&unit]() -> const QList<QByteArray>& { return unit.transcript(); };
       t.settled = [&unit] { return unit.transcript().size(); };
     } else {
@@ -327,7 +334,7 @@ int main(int argc, char** argv) {
   while (!gStop) {
     const double now = NowMs();
     sim::DeviceSimulator& unit = bench.unit();
-    if (unit.streaming()) {
+    if (unit.streaming() && (!needsPower || bench.unitPowered())) {
       if (nextFrame < 0) nextFrame = now + kFramePeriodMs;
       if (now >= nextFrame) {
         unit.emitFrame(static_cast<qint64>(now - start));

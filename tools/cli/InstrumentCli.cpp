@@ -4,7 +4,7 @@
 #include "factory/FunctionGenerator.h"
 #include "factory/Multimeter.h"
 #include "factory/PowerSupply.h"
-#include "factory/SwitchUnit.h"
+#include "factory/SwitchingUnit.h"
 #include "kernel/AppState.h"
 #include "kernel/Prompter.h"
 #include "link/Clock.h"
@@ -47,11 +47,13 @@ public:
     return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
   }
   std::optional<QString> askText(const QString&, const QString& prompt, const QString&) override {
-    err_ << prompt << ": ";
+    // On a line of its own, so what follows reads well when the answer
+    // comes from a pipe rather than a keyboard.
+    err_ << "planovix-cli: " << prompt << "?\n";
     err_.flush();
     const QString line = in_.readLine();
     if (line.isNull()) {
-      err_ << "\n";
+      err_ << "planovix-cli: no reading on standard input\n";
       return std::nullopt;
     }
     typed = line.trimmed();
@@ -332,7 +334,7 @@ int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QT
       ok = dmm.MultimeterBeep();
     }
   } else if (cmd == "route") {
-    SwitchUnit unit(bench, *port);
+    SwitchingUnit unit(bench, *port);
     unit.setSelector(selector);
     ok = unit.SetSwitches(text);
     if (ok && !unit.isManual()) result["commands"] = static_cast<int>(SwitchCommands(text).size());

@@ -17,10 +17,10 @@ QByteArrayList SwitchCommands(const QString& pattern);
 // True when the pattern is whole groups of three digits and A or C.
 bool IsWellFormedSwitchPattern(const QString& pattern);
 
-class SwitchUnit final : public Instrument {
+class SwitchingUnit final : public Instrument {
 public:
-  SwitchUnit(Bench& bench, SerialPort& port)
-      : Instrument(InstrumentKind::SwitchUnit, bench, &port, 9600) {}
+  SwitchingUnit(Bench& bench, SerialPort& port)
+      : Instrument(InstrumentKind::SwitchingUnit, bench, &port, 9600) {}
 
   // Manual: tells the operator "Switch = pattern".
   bool SetSwitches(const QString& pattern);

@@ -1,4 +1,4 @@
-#include "factory/SwitchUnit.h"
+#include "factory/SwitchingUnit.h"
 
 #include <QRegularExpression>
 
@@ -24,7 +24,7 @@ bool IsWellFormedSwitchPattern(const QString& pattern) {
   return groups.match(pattern).hasMatch();
 }
 
-bool SwitchUnit::SetSwitches(const QString& pattern) {
+bool SwitchingUnit::SetSwitches(const QString& pattern) {
   if (isManual()) {
     tell(QStringLiteral("Switch = %1").arg(pattern));
     return true;
