@@ -9,7 +9,8 @@
 //   and reports no fault;
 // - an edited record that encodes without fault writes no Float24 the unit
 //   would read as Inf or NaN, and changes no cell it does not send;
-// - a non-finite value in a Float24 field is a fault, never a write;
+// - a non-finite value in a Float24 field, an output limit or channel A's
+//   offset is a fault, never a write;
 // - an edited value that encodes comes back from the cells within the
 //   format's step.
 #include "CellChecks.h"
@@ -97,6 +98,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const EncodedCells out = EncodeConfig(id, T, edited, base);
   CheckEncodedFloats(id, base, out);
   CheckUnsentCellsKept(base, out);
+  // Fields every layout writes: a value that is not a number cannot go out.
+  for (int c = 0; c < 2; ++c)
+    if (!std::isfinite(edited.ch[c].outputMin))
+      PV_FUZZ_CHECK(!out.ok(), QStringLiteral("a non-finite output lower limit (%1) encodes without fault").arg(c));
+  if (!std::isfinite(edited.ch[0].offset))
+    PV_FUZZ_CHECK(!out.ok(), QStringLiteral("a non-finite offset encodes without fault"));
   for (const FloatField& f : changed) {
     const double v = *f.value * f.scale;
     if (!std::isfinite(v)) {
