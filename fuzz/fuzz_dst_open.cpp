@@ -107,7 +107,6 @@ void SameGroup(const QByteArray& was, const QByteArray& now, std::initializer_li
 // - a list row the tables do not have (input, output, over-range): the
 //   editor keeps its own choice;
 // - option groups with no button or several buttons set;
-// - the compensation of a 10 V or 20 mA input: the editor keeps it external;
 // - channel B's input with the doubler set: it repeats channel A's row;
 // - channel B's trip, trip direction and reserved value: the editor has
 //   none of them, they are written as zero;
@@ -126,8 +125,7 @@ void CheckSavedBack(const EditorModel& m, const QByteArray& was, const QByteArra
     }
     if (U8(was, 46 + c) < static_cast<int>(T.output.size())) SameBytes(was, now, 46 + c, 1);
     for (int at : {14, 30, 48, 64, 88}) SameDouble(was, now, at + 8 * c);
-    const int row = m.inputRow(c);
-    if (row != rows::Volt10 && row != rows::mA20) SameGroup(was, now, {80, 84}, c);
+    SameGroup(was, now, {80, 84}, c);
     SameGroup(was, now, {104, 108, 112}, c);
     SameGroup(was, now, {116, 120, 124}, c);
     SameGroup(was, now, {128, 132}, c);

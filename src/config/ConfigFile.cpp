@@ -161,9 +161,14 @@ void ApplyRecord(EditorModel& m, const QByteArray& r) {
   AppState& s = m.state();
   EditorFields& f = m.f;
   const RangeTables& T = m.tables();
+  // Both input types before any other field: a type's rule resets the
+  // compensation of every channel, and the file's own choice must win on
+  // both channels, as it does after a read from the unit.
   for (int c = 0; c < 2; ++c) {
     const int in = GetU8(r, off::InputType + c);
     if (in < static_cast<int>(T.input.size())) m.setInputRow(c, in);
+  }
+  for (int c = 0; c < 2; ++c) {
     f.txtInputMax[c] = NumToExactText(GetD(r, off::InputMax + 8 * c));
     f.txtInputMin[c] = NumToExactText(GetD(r, off::InputMin + 8 * c));
     // The type first: its rule writes the row's limits, which the file's

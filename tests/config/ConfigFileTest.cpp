@@ -178,6 +178,23 @@ TEST(ConfigFile, SeparatorRowsComeBackAsTheSameRow) {
   }
 }
 
+TEST(ConfigFile, CompensationComesBackOnBothChannels) {
+  // A 20 mA input on both channels, internal compensation on both: the type
+  // rule clears it, and the file's choice must then win on A as on B.
+  Desk d;
+  ASSERT_EQ(d.file.saveTo(d.path("a.DST")), FileResult::Done);
+  QByteArray r = ReadAll(d.path("a.DST"));
+  r[12] = 5, r[13] = 5;                                           // "20 mA" rows
+  r.replace(80, 8, QByteArray::fromHex("00000000ffffffff"));  // CJC buttons: internal, internal
+  WriteFile(d.path("cjc.DST"), r);
+
+  Desk other;
+  ASSERT_EQ(other.file.openFrom(d.path("cjc.DST")), FileResult::Done);
+  EXPECT_EQ(other.model.f.optCJC, (std::array<int, 2>{1, 1}));
+  ASSERT_EQ(other.file.saveTo(d.path("b.DST")), FileResult::Done);
+  EXPECT_EQ(ReadAll(d.path("b.DST")).mid(80, 8).toHex(), "00000000ffffffff");
+}
+
 TEST(ConfigFile, EveryNumberSurvivesOpenAndSave) {
   Desk d;
   ASSERT_EQ(d.file.saveTo(d.path("a.DST")), FileResult::Done);
