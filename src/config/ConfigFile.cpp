@@ -161,19 +161,24 @@ void ApplyRecord(EditorModel& m, const QByteArray& r) {
   AppState& s = m.state();
   EditorFields& f = m.f;
   const RangeTables& T = m.tables();
+  // Both input types before any other field: a type's rule resets the
+  // compensation of every channel, and the file's own choice must win on
+  // both channels, as it does after a read from the unit.
   for (int c = 0; c < 2; ++c) {
     const int in = GetU8(r, off::InputType + c);
-    if (in < static_cast<int>(T.input.size())) m.setInputType(c, T.input[in].name);
-    f.txtInputMax[c] = NumToText(GetD(r, off::InputMax + 8 * c));
-    f.txtInputMin[c] = NumToText(GetD(r, off::InputMin + 8 * c));
+    if (in < static_cast<int>(T.input.size())) m.setInputRow(c, in);
+  }
+  for (int c = 0; c < 2; ++c) {
+    f.txtInputMax[c] = NumToExactText(GetD(r, off::InputMax + 8 * c));
+    f.txtInputMin[c] = NumToExactText(GetD(r, off::InputMin + 8 * c));
     // The type first: its rule writes the row's limits, which the file's
     // own limits must then replace, not the other way round.
     const int out = GetU8(r, off::OutputType + c);
     if (out < static_cast<int>(T.output.size())) m.setOutputType(c, T.output[out].name);
-    f.txtOutputMax[c] = NumToText(GetD(r, off::OutputMax + 8 * c));
-    f.txtOutputMin[c] = NumToText(GetD(r, off::OutputMin + 8 * c));
+    f.txtOutputMax[c] = NumToExactText(GetD(r, off::OutputMax + 8 * c));
+    f.txtOutputMin[c] = NumToExactText(GetD(r, off::OutputMin + 8 * c));
     if (int k = GetGroup(r, {off::Cjc0, off::Cjc1}, c); k >= 0) f.optCJC[c] = k;
-    f.txtOffset[c] = NumToText(GetD(r, off::Offset + 8 * c));
+    f.txtOffset[c] = NumToExactText(GetD(r, off::Offset + 8 * c));
     if (int k = GetGroup(r, {off::Fili0, off::Fili1, off::Fili2}, c); k >= 0) f.optFili[c] = k;
     if (int k = GetGroup(r, {off::Funz0, off::Funz1, off::Funz2}, c); k >= 0) f.optFunz[c] = k;
     if (int k = GetGroup(r, {off::Break0, off::Break1}, c); k >= 0) f.optBreak[c] = k;
@@ -186,17 +191,17 @@ void ApplyRecord(EditorModel& m, const QByteArray& r) {
     f.chkDoubler = GetU8(r, off::Doubler) != 0;
     m.doublerClicked();
   }
-  f.txtSogliaH[0] = NumToText(GetD(r, off::TripHigh));
-  f.txtSogliaL[0] = NumToText(GetD(r, off::TripLow));
+  f.txtSogliaH[0] = NumToExactText(GetD(r, off::TripHigh));
+  f.txtSogliaL[0] = NumToExactText(GetD(r, off::TripLow));
   if (int k = GetGroup(r, {off::Trip0, off::Trip1}, 0); k >= 0 && m.tripDirectionOwned(0)) f.optTrip[0] = k;
-  f.txtFisicoMax[2] = NumToText(GetD(r, off::FisicoMaxA));
-  f.txtFisicoMin[2] = NumToText(GetD(r, off::FisicoMinA));
-  f.txtFisicoMax[3] = NumToText(GetD(r, off::FisicoMaxB));
-  f.txtFisicoMin[3] = NumToText(GetD(r, off::FisicoMinB));
-  f.txtFisicoOutMax[0] = NumToText(GetD(r, off::OutMaxA));
-  f.txtFisicoOutMin[0] = NumToText(GetD(r, off::OutMinA));
-  f.txtFisicoOutMax[1] = NumToText(GetD(r, off::OutMaxB));
-  f.txtFisicoOutMin[1] = NumToText(GetD(r, off::OutMinB));
+  f.txtFisicoMax[2] = NumToExactText(GetD(r, off::FisicoMaxA));
+  f.txtFisicoMin[2] = NumToExactText(GetD(r, off::FisicoMinA));
+  f.txtFisicoMax[3] = NumToExactText(GetD(r, off::FisicoMaxB));
+  f.txtFisicoMin[3] = NumToExactText(GetD(r, off::FisicoMinB));
+  f.txtFisicoOutMax[0] = NumToExactText(GetD(r, off::OutMaxA));
+  f.txtFisicoOutMin[0] = NumToExactText(GetD(r, off::OutMinA));
+  f.txtFisicoOutMax[1] = NumToExactText(GetD(r, off::OutMaxB));
+  f.txtFisicoOutMin[1] = NumToExactText(GetD(r, off::OutMinB));
   for (int c = 0; c < 2; ++c) {
     ChannelSettings& ch = s.channels[c];
     ch.operatorOption = GetU8(r, off::Operation + c);

@@ -33,6 +33,7 @@ QString EditorModel::doublerText() const { return Tr(state_, 31); }
 
 int EditorModel::inputRow(int c) const {
   if (c == 1 && f.chkDoubler) c = 0;
+  if (pickedRow_[c] >= 0 && f.cmbProgIn[c].text == pickedText_[c]) return pickedRow_[c];
   // A list text still as loaded names the loaded row (separator rows share
   // one empty name, so a name alone cannot tell them apart).
   if (f.cmbProgIn[c].text == loadedFields_.cmbProgIn[c].text && f.cmbProgIn[c].text != doublerText())
@@ -212,6 +213,15 @@ void EditorModel::closeScalingPanel() {
 
 void EditorModel::setInputType(int c, const QString& name) {
   f.cmbProgIn[c].text = name;
+  pickedRow_[c] = -1;
+  inputTypeChanged(c);
+}
+
+void EditorModel::setInputRow(int c, int row) {
+  if (row < 0 || row >= static_cast<int>(tables_.input.size())) return;
+  f.cmbProgIn[c].text = tables_.input[row].name;
+  pickedRow_[c] = row;
+  pickedText_[c] = f.cmbProgIn[c].text;
   inputTypeChanged(c);
 }
 
@@ -301,6 +311,7 @@ void EditorModel::applyValues(const ConfigRecord& r) {
 void EditorModel::load(const ConfigRecord& r) {
   QSignalBlocker quiet(this);
   loaded_ = r;
+  pickedRow_ = {-1, -1};
   for (int c = 0; c < 2; ++c) {
     state_.channels[c] = SettingsFrom(r, tables_, c);
     state_.trips[c] = TripFrom(r, c);
@@ -338,9 +349,7 @@ ConfigRecord EditorModel::record() const {
     ChannelConfig& ch = r.ch[c];
     const ChannelConfig& old = loaded_.ch[c];
     if (!(c == 1 && f.chkDoubler)) {
-      ch.inputRow = f.cmbProgIn[c].text == was.cmbProgIn[c].text
-                        ? old.inputRow
-                        : tables_.InputRowByName(f.cmbProgIn[c].text);
+      ch.inputRow = inputRow(c);
     }
     if (CellLayoutFor(state_.identity).frequencyInput) ch.inputRow = rows::Freq;
     ch.inputMax = num(f.txtInputMax[c], was.txtInputMax[c], old.inputMax);

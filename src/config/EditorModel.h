@@ -111,6 +111,9 @@ public:
   // Convenience for windows and files: set a list's text and run its rule.
   void setInputType(int c, const QString& name);
   void setOutputType(int c, const QString& name);
+  // Selects an input by its row: separator rows share one empty name, so a
+  // file's row cannot be selected by name.
+  void setInputRow(int c, int row);
   void setFreqType(const QString& name);
 
   // --- options window ---
@@ -163,6 +166,9 @@ private:
   RangeTables& tables_;
   ConfigRecord loaded_;
   EditorFields loadedFields_;
+  // The row last selected by number, while the list still shows its name.
+  std::array<int, 2> pickedRow_{-1, -1};
+  std::array<QString, 2> pickedText_;
 };
 
 } // namespace pv

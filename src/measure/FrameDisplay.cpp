@@ -16,7 +16,12 @@ int StatusByteIndex(const DeviceIdentity& id) {
   return (id.variant == 0 || id.variant == 7) ? 14 : 5;
 }
 
-FrameValues DecodeFrame(const DeviceIdentity& id, const FrameBytes& f) {
+FrameValues DecodeFrame(const DeviceIdentity& id, const FrameBytes& frame) {
+  // Only the frame's own data bytes count: a value or status byte the frame
+  // does not carry decodes from zero bytes, whatever the array holds there.
+  FrameBytes f{};
+  const int n = std::clamp(FrameDataLength(id), 0, static_cast<int>(f.size()) - 1);
+  std::copy(frame.begin() + 1, frame.begin() + 1 + n, f.begin() + 1);
   FrameValues v;
   for (int k = 0; k < 4; ++k)
     v.value[k] = DecodeShortFloat(f[3 * k + 2], f[3 * k + 3], f[3 * k + 4]);

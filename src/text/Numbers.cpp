@@ -33,6 +33,16 @@ QString NumToText(double value) {
   return body.startsWith('-') ? body : QLatin1Char(' ') + body;
 }
 
+QString NumToExactText(double value) {
+  if (!std::isfinite(value)) return NumToText(value);
+  const double mag = std::fabs(value);
+  // The same notation as NumToText; only the number of digits differs.
+  const char format = (mag != 0 && (mag >= 1e15 || mag < 1e-9)) ? 'g' : 'f';
+  QString body = QString::number(value, format, QLocale::FloatingPointShortest);
+  if (body == QLatin1String("-0")) body = QStringLiteral("0");
+  return body.startsWith('-') ? body : QLatin1Char(' ') + body;
+}
+
 double ParseLeadingNumber(const QString& text) {
   const std::string s = text.toStdString();
   size_t i = 0;

@@ -10,6 +10,12 @@ namespace pv {
 // " 0.5"), at most 15 significant digits, no exponent for ordinary magnitudes.
 QString NumToText(double value);
 
+// As NumToText, with as many digits as the value needs to read back as the
+// same double (at most 17): a number passed through a file keeps its value.
+// " 1.25e-08" stays 1.25e-08, where NumToText would give " 0.0000000125" only
+// down to 15 decimals.
+QString NumToExactText(double value);
+
 // The longest leading part of the text that reads as a number; leading blanks
 // are skipped; an empty or non-numeric text gives 0. "12abc" gives 12,
 // " -1.5e2x" gives -150, "1,5" gives 1.

@@ -145,6 +145,82 @@ TEST(ConfigFile, SaveThenOpenGivesTheSameEditor) {
   EXPECT_EQ(D(ReadAll(d.path("b.DST")), 14), 99);
 }
 
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+TEST(ConfigFile, SeparatorRowsComeBackAsTheSameRow) {
+  // Input codes 15, 30 and 31 are separator rows: three rows, one empty name.
+  for (const auto& [a, b] : {std::pair{15, 31}, std::pair{30, 15}}) {
+    Desk d;
+    d.model.f.chkDoubler = false;
+    ASSERT_EQ(d.file.saveTo(d.path("a.DST")), FileResult::Done);
+    QByteArray r = ReadAll(d.path("a.DST"));
+    r[12] = static_cast<char>(a);
+    r[13] = static_cast<char>(b);
+    WriteFile(d.path("rows.DST"), r);
+
+    Desk other;
+    other.model.f.chkDoubler = false;
+    ASSERT_EQ(other.file.openFrom(d.path("rows.DST")), FileResult::Done);
+    EXPECT_EQ(other.model.inputRow(0), a);
+    EXPECT_EQ(other.model.inputRow(1), b);
+    ASSERT_EQ(other.file.saveTo(d.path("b.DST")), FileResult::Done);
+    const QByteArray saved = ReadAll(d.path("b.DST"));
+    EXPECT_EQ(U8(saved, 12), a);
+    EXPECT_EQ(U8(saved, 13), b);
+    // Picking a list entry by name afterwards selects by name again.
+    other.model.setInputType(0, QStringLiteral("Tc J"));
+    EXPECT_EQ(other.model.f.cmbProgIn[0].text, "Tc J");
+    EXPECT_NE(other.model.inputRow(0), a);
+  }
+}
+
+TEST(ConfigFile, CompensationComesBackOnBothChannels) {
+  // A 20 mA input on both channels, internal compensation on both: the type
+  // rule clears it, and the file's choice must then win on A as on B.
+  Desk d;
+  ASSERT_EQ(d.file.saveTo(d.path("a.DST")), FileResult::Done);
+  QByteArray r = ReadAll(d.path("a.DST"));
+  r[12] = 5, r[13] = 5;                                           // "20 mA" rows
+  r.replace(80, 8, QByteArray::fromHex("00000000ffffffff"));  // CJC buttons: internal, internal
+  WriteFile(d.path("cjc.DST"), r);
+
+  Desk other;
+  ASSERT_EQ(other.file.openFrom(d.path("cjc.DST")), FileResult::Done);
+  EXPECT_EQ(other.model.f.optCJC, (std::array<int, 2>{1, 1}));
+  ASSERT_EQ(other.file.saveTo(d.path("b.DST")), FileResult::Done);
+  EXPECT_EQ(ReadAll(d.path("b.DST")).mid(80, 8).toHex(), "00000000ffffffff");
+}
+
+TEST(ConfigFile, EveryNumberSurvivesOpenAndSave) {
+  Desk d;
+  ASSERT_EQ(d.file.saveTo(d.path("a.DST")), FileResult::Done);
+  QByteArray r = ReadAll(d.path("a.DST"));
+  // Little-endian doubles, written out by hand.
+  const std::pair<int, const char*> values[] = {
+      {14, "9436b9b61b834a3e"},   // input upper 1.2345678e-8: 15 decimals would cut it
+      {30, "9a9999999999b9bf"},   // input lower -0.1
+      {48, "0400000000000000"},   // output upper 4 x 2^-1074, a subnormal
+      {152, "7127c0db071dea3d"},  // trip high 1.9e-10
+      {168, "3433333333333d3f"},  // trip low 4.4555664062500004e-4: 17 digits needed
+      {208, "0000000000002244"},  // physical scale 1.6602069666338596e20 (exponent form)
+  };
+  for (const auto& [at, hex] : values) r.replace(at, 8, QByteArray::fromHex(hex));
+  WriteFile(d.path("tiny.DST"), r);
+
+  Desk other;
+  ASSERT_EQ(other.file.openFrom(d.path("tiny.DST")), FileResult::Done);
+  EXPECT_EQ(other.model.f.txtInputMax[0], " 0.000000012345678");
+  EXPECT_EQ(other.model.f.txtInputMin[0], "-0.1");
+  ASSERT_EQ(other.file.saveTo(d.path("b.DST")), FileResult::Done);
+  const QByteArray saved = ReadAll(d.path("b.DST"));
+  for (const auto& [at, hex] : values)
+    EXPECT_EQ(saved.mid(at, 8).toHex(), QByteArray(hex)) << "byte " << at;
+}
+
 TEST(ConfigFile, VersionAndDeviceQuestions) {
   Desk d;
   ASSERT_EQ(d.file.saveTo(d.path("a.DST")), FileResult::Done);

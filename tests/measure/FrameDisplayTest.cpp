@@ -39,6 +39,27 @@ TEST(FrameDecoding, ValuesAndStatusSitWhereTheModelPutsThem) {
   EXPECT_EQ(DecodeFrame(DeviceIdentity{11, 3, 0, 0}, f).status, 0x12);
 }
 
+TEST(FrameDecoding, BytesPastTheFrameAreNotRead) {
+  // A 7-byte frame (variant 2): value 0 = 1.0 at bytes 2..4, status 0x11 at
+  // byte 5; bytes 8..14 are left over from a longer frame.
+  FrameBytes f{};
+  f[2] = 0x00, f[3] = 0x00, f[4] = 0x7F, f[5] = 0x11;
+  f[8] = 0x40, f[9] = 0x00, f[10] = 0x80;   // value 2 would be 3.0
+  f[11] = 0x80, f[12] = 0x00, f[13] = 0x81, f[14] = 0x05;
+  const FrameValues v = DecodeFrame(kV2, f);
+  EXPECT_DOUBLE_EQ(v.value[0], 1.0);
+  EXPECT_EQ(v.status, 0x11);
+  // Values the frame does not carry decode from zero bytes: 2^-127.
+  EXPECT_DOUBLE_EQ(v.value[2], std::ldexp(1.0, -127));
+  EXPECT_DOUBLE_EQ(v.value[3], std::ldexp(1.0, -127));
+  // Device code 11 sends 5 data bytes: a variant-0 status at byte 14 is not
+  // in the frame.
+  const FrameValues old = DecodeFrame(DeviceIdentity{11, 0, 0, 0}, f);
+  EXPECT_DOUBLE_EQ(old.value[0], 1.0);
+  EXPECT_DOUBLE_EQ(old.value[2], std::ldexp(1.0, -127));
+  EXPECT_EQ(old.status, 0);
+}
+
 TEST(FrameDecoding, CalibratedCountsGiveTheCalibrationPoints) {
   // 800 and 3500 counts are the two points measured at calibration.
   EXPECT_NEAR(ShownOutput(kV2, 800, 3.98, 20.03), 3.98, 1e-9);

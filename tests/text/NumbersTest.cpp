@@ -17,6 +17,19 @@ TEST(Numbers, NumToTextPutsBlankBeforeNonNegative) {
   EXPECT_EQ(NumToText(5.877e-39), " 5.877e-39");
 }
 
+TEST(Numbers, ExactTextReadsBackAsTheSameNumber) {
+  EXPECT_EQ(NumToExactText(1200), " 1200");
+  EXPECT_EQ(NumToExactText(-0.5), "-0.5");
+  EXPECT_EQ(NumToExactText(-0.0), " 0");
+  EXPECT_EQ(NumToExactText(0.1 + 0.2), " 0.30000000000000004");
+  EXPECT_EQ(NumToExactText(1.2345678e-8), " 0.000000012345678");  // NumToText: " 0.00000001234568"
+  EXPECT_EQ(NumToExactText(3e-12), " 3e-12");
+  EXPECT_EQ(NumToExactText(1e300), " 1e+300");
+  for (double v : {1.2345678e-8, 0.1 + 0.2, 4.4555664062500004e-4, 1.9e-10, -7.25e-200, 1.6602069666338596e20,
+                   4.9406564584124654e-324, 123456.78901234567})
+    EXPECT_EQ(ParseLeadingNumber(NumToExactText(v)), v) << NumToExactText(v).toStdString();
+}
+
 TEST(Numbers, LeadingNumberRule) {
   EXPECT_EQ(ParseLeadingNumber("12abc"), 12);
   EXPECT_EQ(ParseLeadingNumber(""), 0);

@@ -4,6 +4,7 @@
 // serves the program until SIGINT or SIGTERM (or until the hang-up fault
 // cuts the line). POSIX only.
 #include "DeviceSimulator.h"
+#include "MemoryFile.h"
 #include "switches/SwitchTables.h"
 
 #include <QCommandLineParser>
@@ -57,24 +58,14 @@ int ParseNumber(const QString& text, const char* what, int low, int high) {
   return value;
 }
 
-// One decimal value per line for bank 0 from cell 0; blank lines at the end
-// are allowed, anything else that is not a byte value is refused.
 void LoadMemory(DeviceSimulator& unit, const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
     Fail(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-  const QStringList lines = QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'));
-  int last = static_cast<int>(lines.size()) - 1;
-  while (last >= 0 && lines[last].trimmed().isEmpty()) --last;
-  if (last > 255) Fail(QStringLiteral("%1 has more than 256 values").arg(path));
-  for (int i = 0; i <= last; ++i) {
-    bool ok = false;
-    const int v = lines[i].trimmed().toInt(&ok, 10);
-    if (!ok || v < 0 || v > 255)
-      Fail(QStringLiteral("%1 line %2: \"%3\" is not a cell value 0..255")
-               .arg(path).arg(i + 1).arg(lines[i].trimmed()));
-    unit.setCell(0, i, static_cast<uint8_t>(v));
-  }
+  QVector<uint8_t> values;
+  QString why;
+  if (!ParseMemoryFile(QString::fromLatin1(file.readAll()), &values, &why)) Fail(path + QLatin1Char(' ') + why);
+  for (int i = 0; i < values.size(); ++i) unit.setCell(0, i, values[i]);
 }
 
 void WriteAll(int fd, QByteArray& queue) {
