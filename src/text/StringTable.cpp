@@ -90,6 +90,7 @@ constexpr Entry kTable[] = {
     {115, "Ritardo"},
     {116, "Avvia"},
     {117, "Ferma"},
+    {118, "Fuori scala"},
     {140, "La scrittura si \u00e8 interrotta: il dispositivo contiene ora in parte la configurazione vecchia e in parte quella nuova. Celle inviate: %1. Celle non inviate: %2."},
     {141, "Il comando di fine programmazione non \u00e8 partito: il dispositivo pu\u00f2 essere rimasto in modo programmazione (una nuova lettura ne lo fa uscire)."},
     // Bench instruments
@@ -176,6 +177,7 @@ constexpr Entry kTable[] = {
     {415, "Delay"},
     {416, "Start"},
     {417, "Stop"},
+    {418, "Over range"},
     {440, "The write was cut short: the unit now holds a mix of its old and its new configuration. Cells sent: %1. Cells not sent: %2."},
     {441, "The closing command did not leave: the unit may still be in programming mode (a new read takes it out)."},
     // Bench instruments

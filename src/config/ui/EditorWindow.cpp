@@ -244,7 +244,7 @@ QGroupBox* EditorWindow::channelOptions(int c) {
   binder_.options(fns, &model_.f.optFunz[c]);
   binder_.visible(funz, &model_.f.frmFunz[c]);
   l->addWidget(funz, 0, 0, 3, 1);
-  l->addWidget(label({}, g, QStringLiteral("Over range")), 0, 1);
+  l->addWidget(label(N("lbl_overrange", c), g, QStringLiteral("Over range")), 0, 1);
   auto* over = new QComboBox(g);
   over->setObjectName(N("cmb_OverRange", c));
   l->addWidget(over, 0, 2);
@@ -455,6 +455,7 @@ void EditorWindow::applyCaptions(const AppState& s) {
     set(N("frm_fili", c), Tr(s, 60));
     set(N("frm_input", c), Tr(s, 48));
     set(N("frm_options", c), Tr(s, 57));
+    set(N("lbl_overrange", c), Tr(s, 118));
     set(N("lbl_max_in", c), Tr(s, 110));
     set(N("lbl_min_in", c), Tr(s, 111));
     set(N("lbl_max_out", c), Tr(s, 110));
