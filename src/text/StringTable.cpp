@@ -91,6 +91,7 @@ constexpr Entry kTable[] = {
     {116, "Avvia"},
     {117, "Ferma"},
     {118, "Fuori scala"},
+    {119, "Su questo modello il bit della direzione della soglia indica la famiglia del modello: si mostra com'\u00e8 e non si modifica."},
     {140, "La scrittura si \u00e8 interrotta: il dispositivo contiene ora in parte la configurazione vecchia e in parte quella nuova. Celle inviate: %1. Celle non inviate: %2."},
     {141, "Il comando di fine programmazione non \u00e8 partito: il dispositivo pu\u00f2 essere rimasto in modo programmazione (una nuova lettura ne lo fa uscire)."},
     // Bench instruments
@@ -178,6 +179,7 @@ constexpr Entry kTable[] = {
     {416, "Start"},
     {417, "Stop"},
     {418, "Over range"},
+    {419, "On this model the trip direction bit names the model family: it is shown as it is and cannot be changed."},
     {440, "The write was cut short: the unit now holds a mix of its old and its new configuration. Cells sent: %1. Cells not sent: %2."},
     {441, "The closing command did not leave: the unit may still be in programming mode (a new read takes it out)."},
     // Bench instruments

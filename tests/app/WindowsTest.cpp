@@ -257,3 +257,18 @@ TEST_F(Bench, ExitClosesInOrderAndReleasesThePort) {
   EXPECT_FALSE(port.isOpen());
   EXPECT_FALSE(program->frame()->isVisible());
 }
+
+TEST_F(Bench, FamilyOwnedTripDirectionAndDoublerAreShownButNotEditable) {
+  start("KRV2312A");
+  openPort();
+  for (const char* name : {"optTrip_0", "optTrip_1", "chk_Doubler"})
+    EXPECT_FALSE(find<QWidget>(name)->isEnabled()) << name;
+  EXPECT_FALSE(find<QWidget>("optTrip_0")->toolTip().isEmpty());
+}
+
+TEST_F(Bench, TripDirectionAndDoublerAreTheUnitsOwnWithoutFamilyBits) {
+  start("KRV2210");  // no family bits in cell 4
+  openPort();
+  for (const char* name : {"optTrip_0", "optTrip_1", "chk_Doubler"})
+    EXPECT_TRUE(find<QWidget>(name)->isEnabled()) << name;
+}

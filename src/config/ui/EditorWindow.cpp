@@ -298,8 +298,11 @@ QGroupBox* EditorWindow::tripFrame() {
       // On variants 2..6 the bit is the model family's: shown, never written.
       binder_.custom([this, mx, mn] {
         const bool owned = model_.tripDirectionOwned(0);
-        mx->setEnabled(owned);
-        mn->setEnabled(owned);
+        const QString why = owned ? QString() : Tr(model_.state(), 119);
+        for (QWidget* w : {static_cast<QWidget*>(mx), static_cast<QWidget*>(mn)}) {
+          w->setEnabled(owned);
+          w->setToolTip(why);
+        }
       });
     }
     if (c == 1) {
