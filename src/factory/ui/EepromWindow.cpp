@@ -160,7 +160,6 @@ void EepromWindow::applyCaptions(const AppState& s) {
   valueLabel_->setText(Tr(s, 227));
   option1_[0]->setText(Tr(s, 227));
   format_->setTitle(Tr(s, 228));
-  frame1_->setTitle(Tr(s, 224));
 }
 
 void EepromWindow::showList() {
