@@ -4,6 +4,7 @@
 #include "kernel/Prompter.h"
 #include "link/Codecs.h"
 #include "link/DeviceLink.h"
+#include "link/Transport.h"
 #include "text/Numbers.h"
 #include "text/Texts.h"
 
@@ -234,7 +235,14 @@ QString EepromEditor::title() const { return ProductTitle(state_); }
 
 void EepromEditor::tell(const QString& text) { prompter_.ask(title(), text, Buttons::Ok, Icon::Critical); }
 
-bool EepromEditor::exchange(const std::function<void()>& fn) { return link_.run(Exchange::Command, fn); }
+bool EepromEditor::exchange(const std::function<void()>& fn, bool readOnly) {
+  // A cell read on a closed port fails at once and says nothing (a write
+  // says so itself); the technician must still learn why nothing happened.
+  const bool closed = readOnly && !commands_.transport().isOpen();
+  if (!link_.run(Exchange::Command, fn)) return false;
+  if (closed && state_.commError) tell(QStringLiteral("COM Port not open"));
+  return true;
+}
 
 void EepromEditor::setLine(int cell, const QString& text) {
   if (cell < 0 || cell >= lines_.size()) return;
@@ -289,7 +297,7 @@ EepromResult EepromEditor::writeAll() {
 
   EepromResult result = EepromResult::Ok;
   std::vector<CellDifference> diffs;
-  const bool ran = exchange([&] {
+  const bool ran = exchangeWrite([&] {
     WriteList& list = state_.writeList;
     list.reset();
     for (int i = 0; i < kMemoryCells; ++i) list.push(static_cast<uint8_t>(i), (*img)[i]);
@@ -426,7 +434,7 @@ EepromResult EepromEditor::writeOne() {
 
   EepromResult result = EepromResult::Ok;
   std::vector<CellDifference> diffs;
-  const bool ran = exchange([&] {
+  const bool ran = exchangeWrite([&] {
     WriteList& list = state_.writeList;
     list.reset();
     for (int i = 0; i < n; ++i) list.push(static_cast<uint8_t>(cells->address + i), cells->bytes[i]);

@@ -152,7 +152,8 @@ private:
   QString title() const;
   void tell(const QString& text);
   // Runs fn as one exchange; false when the link is busy.
-  bool exchange(const std::function<void()>& fn);
+  bool exchange(const std::function<void()>& fn, bool readOnly = true);
+  bool exchangeWrite(const std::function<void()>& fn) { return exchange(fn, false); }
 
   AppState& state_;
   DeviceCommands& commands_;

@@ -339,9 +339,34 @@ TEST(EepromAll, AFailedReadKeepsTheList) {
   Rig r;
   r.editor.setImage(MemoryImage{});
   r.port.close();
+  r.user.expect(Answer::Ok);
   EXPECT_EQ(r.editor.readAll(), EepromResult::CommFailure);
+  ASSERT_EQ(r.user.asked().size(), 1u);
+  EXPECT_EQ(r.user.asked()[0].text, "COM Port not open");
   EXPECT_EQ(r.editor.lines().size(), 256);
   EXPECT_EQ(r.editor.lines()[3], " 3\t 0");
+}
+
+TEST(EepromAll, AVerifyThatCouldNotReadTheUnitCountsNothing) {
+  Rig r;
+  r.editor.setImage(MemoryImage{});
+  r.unit.faults().dropAnswers = 1000;
+  r.user.expect(Answer::Cancel);  // the link's Retry/Cancel after its silent attempts
+  EXPECT_EQ(r.editor.verify(), EepromResult::CommFailure);
+  ASSERT_EQ(r.user.asked().size(), 1u);
+  EXPECT_EQ(r.user.asked()[0].buttons, Buttons::RetryCancel);
+  EXPECT_TRUE(r.editor.differenceLines().isEmpty());
+}
+
+TEST(EepromAll, WriteAllOnAClosedPortWritesNothingAndSaysSoOnce) {
+  Rig r;
+  r.editor.setImage(MemoryImage{});
+  r.port.close();
+  r.user.expect(Answer::Ok);  // the question
+  r.user.expect(Answer::Ok);  // the link's message
+  EXPECT_EQ(r.editor.writeAll(), EepromResult::CommFailure);
+  EXPECT_EQ(r.user.asked().size(), 2u);
+  EXPECT_TRUE(r.writes().empty());
 }
 
 TEST(EepromAll, NothingRunsWhileAnotherExchangeWaits) {
