@@ -1,4 +1,5 @@
 #include "CliCore.h"
+#include "EepromCli.h"
 #include "InstrumentCli.h"
 
 #include "kernel/Feedback.h"
@@ -85,7 +86,7 @@ QString CliHelpText() {
       "\n"
       "Communication failures are retried silently by the link, then given up\n"
       "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n"
-      "\n") + InstrumentHelpText();
+      "\n") + EepromHelpText() + InstrumentHelpText();
 }
 
 namespace {
@@ -394,12 +395,17 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
   };
   static const QStringList known = {"identify", "read-config", "write-config", "show-config",
                                     "cells", "switches", "measure"};
-  if (!known.contains(cmd)) return usage(qPrintable("unknown command " + cmd));
+  if (!known.contains(cmd) && !IsEepromCommand(cmd)) return usage(qPrintable("unknown command " + cmd));
 
   // Arguments first: a usage error never touches the unit.
   std::optional<int> bank, first, count, frames;
   QByteArray fileBytes;
-  if (cmd == "identify" || cmd == "switches") {
+  std::optional<EepromJob> eeprom;
+  if (IsEepromCommand(cmd)) {
+    int code = kExitUsage;
+    eeprom = PrepareEepromCommand(cmd, rest, err, &code);
+    if (!eeprom) return code;
+  } else if (cmd == "identify" || cmd == "switches") {
     if (!rest.isEmpty()) return usage("this command takes no arguments");
   } else if (cmd == "read-config") {
     if (rest.size() != 1) return usage("read-config takes one file name");
@@ -453,6 +459,8 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
   } closer{port};
   int code = kExitDevice;
   s.link.run(Exchange::Command, [&] { code = [&]() -> int {
+
+    if (eeprom) return RunEepromCommand(*eeprom, s.state, s.commands, s.link, s.link.prompter(), json, out, err);
 
     if (cmd == "identify") {
       const IdentityBytes id = s.commands.ReadIdentity();

@@ -6,6 +6,7 @@
 #include "app/ui/Program.h"
 #include "config/ui/EditorWindow.h"
 #include "config/ui/OptionsWindow.h"
+#include "factory/ui/EepromWindow.h"
 #include "text/ui/AboutWindow.h"
 #include "text/ui/LanguageWindow.h"
 #include "measure/ui/MeasureWindow.h"
@@ -65,6 +66,14 @@ int main(int argc, char** argv) {
     Save(Program::HostOf(program.optionsWindow()), dir, QStringLiteral("options") + suffix);
     Program::HostOf(program.optionsWindow())->hide();
   }
+  // The EEPROM window after a read of the whole memory, in both languages.
+  program.ShowEeprom();
+  program.eepromWindow()->findChild<QPushButton*>(QStringLiteral("Command3"))->click();
+  for (int lang = 0; lang < 2; ++lang) {
+    program.SetLanguage(lang);
+    Save(Program::HostOf(program.eepromWindow()), dir, lang == 0 ? QStringLiteral("eeprom_it") : QStringLiteral("eeprom_en"));
+  }
+  Program::HostOf(program.eepromWindow())->hide();
   // A measurement run in each language: grab the window and the whole
   // frame a few seconds in, then stop.
   for (int lang = 0; lang < 2; ++lang) {

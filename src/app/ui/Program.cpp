@@ -16,6 +16,8 @@
 #include "measure/DeviceCommandsLink.h"
 #include "measure/MeasurementRun.h"
 #include "measure/ui/MeasureWindow.h"
+#include "factory/EepromEditor.h"
+#include "factory/ui/EepromWindow.h"
 #include "text/ui/AboutWindow.h"
 #include "text/ui/LanguageWindow.h"
 #include "link/Clock.h"
@@ -102,6 +104,7 @@ Program::Program(Parts parts) {
     if (comm_) comm_->setMeasureRunning(false);
     emit measureStateChanged(false);
   });
+  eeprom_ = std::make_unique<EepromEditor>(state_, *commands_, *link_, link_->prompter());
   connect(link_.get(), &DeviceLink::stateChanged, this, &Program::RefreshDeviceActions);
   ConnectActions();
 }
@@ -124,6 +127,7 @@ void Program::ConnectActions() {
   connect(a.language, &QAction::triggered, this, [this] { ShowLanguage(); });
   connect(a.about, &QAction::triggered, this, [this] { ShowAbout(); });
   connect(a.exit, &QAction::triggered, this, [this] { Exit(); });
+  connect(a.eeprom, &QAction::triggered, this, [this] { ShowEeprom(); });
 }
 
 void Program::RefreshDeviceActions() {
@@ -159,6 +163,17 @@ MeasureWindow* Program::measureWindow() {
   }
   return measureWindow_;
 }
+
+EepromWindow* Program::eepromWindow() {
+  if (!eepromWindow_) {
+    eepromWindow_ = new EepromWindow(*eeprom_, *link_);
+    frame_->host(eepromWindow_, eepromWindow_->objectName());
+    eepromWindow_->applyCaptions(state_);
+  }
+  return eepromWindow_;
+}
+
+void Program::ShowEeprom() { ShowHosted(eepromWindow(), false); }
 
 QWidget* Program::HostOf(QWidget* window) { return MainFrame::HostOf(window); }
 
@@ -228,7 +243,11 @@ void Program::Startup() {
   // The actions live with the frame, where tools find them by name.
   actions_->setParent(frame_);
   frame_->setCloseHandler([this] { return CloseRequested(); });
-  frame_->factoryMenu()->menuAction()->setVisible(false);
+  // The factory menu offers the cell-memory editor; calibration is not
+  // offered until it has a window.
+  frame_->factoryMenu()->menuAction()->setVisible(true);
+  actions_->taratura->setVisible(false);
+  actions_->taratura->setEnabled(false);
 
   state_.brandIndex = 0;
   state_.languageIndex = 0;
@@ -423,7 +442,8 @@ void Program::CloseAllWindows() {
   state_.measureRunning = false;
   // Communication, configuration, About, language, options: in this order.
   for (QWidget* w : std::initializer_list<QWidget*>{comm_, editorWindow_, aboutWindow_, languageWindow_,
-                                                    optionsWindow_, measureWindow_, switchWindow_}) {
+                                                    optionsWindow_, measureWindow_, switchWindow_,
+                                                    eepromWindow_}) {
     if (auto* host = qobject_cast<QMdiSubWindow*>(HostOf(w))) host->close();
   }
   if (port_->isOpen()) port_->close();
@@ -439,6 +459,7 @@ void Program::ApplyCaptions() {
   }
   if (editorWindow_) editorWindow_->applyCaptions(state_);
   if (measureWindow_) measureWindow_->applyCaptions(state_);
+  if (eepromWindow_) eepromWindow_->applyCaptions(state_);
 
   // The family of variants 2..6 is in cell 4; a unit that does not answer
   // leaves the rest as it was. With the port closed, or while another

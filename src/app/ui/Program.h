@@ -31,6 +31,8 @@ class SwitchUnit;
 class ConfigFile;
 class MeasurementRun;
 class DeviceCommandsLink;
+class EepromEditor;
+class EepromWindow;
 
 class Program final : public QObject {
   Q_OBJECT
@@ -68,6 +70,10 @@ public:
   LanguageWindow* languageWindow();
   MeasureWindow* measureWindow();
   SwitchWindow* switchWindow();
+  // The factory cell-memory editor (Collaudo > EEprom) and its window.
+  EepromEditor& eeprom() { return *eeprom_; }
+  EepromWindow* eepromWindow();
+  void ShowEeprom();
   SwitchWizardModel& switches() { return *switches_; }
   ConfigFile& configFile() { return *configFile_; }
   MeasurementRun& measurement() { return *measurement_; }
@@ -140,6 +146,8 @@ private:
   std::unique_ptr<SwitchWizardModel> switches_;
   std::unique_ptr<ConfigFile> configFile_;
   SwitchWindow* switchWindow_ = nullptr;
+  std::unique_ptr<EepromEditor> eeprom_;
+  EepromWindow* eepromWindow_ = nullptr;
   MainFrame* frame_ = nullptr;  // owns the windows it hosts
   CommWindow* comm_ = nullptr;
   EditorWindow* editorWindow_ = nullptr;
