@@ -1,4 +1,5 @@
 #include "CliCore.h"
+#include "CalibrateCli.h"
 #include "InstrumentCli.h"
 
 #include "kernel/Feedback.h"
@@ -85,7 +86,7 @@ QString CliHelpText() {
       "\n"
       "Communication failures are retried silently by the link, then given up\n"
       "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n"
-      "\n") + InstrumentHelpText();
+      "\n") + InstrumentHelpText() + CalibrateHelpText();
 }
 
 namespace {
@@ -349,6 +350,11 @@ int Measure(Session& s, int frames, QTextStream& out, bool json) {
 
 int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out,
            QTextStream& err) {
+  if (IsCalibrateInvocation(args)) {
+    InstrumentIo io = RealInstrumentIo(clock);
+    QTextStream in(stdin);
+    return RunCalibrateCli(args, port, io, clock, in, out, err);
+  }
   if (IsInstrumentInvocation(args)) {
     InstrumentIo io = RealInstrumentIo(clock);
     QTextStream in(stdin);

@@ -1,0 +1,292 @@
+// The calibration run against the simulated bench in-process: the unit
+// behind an in-memory port, every instrument behind its own, the program's
+// drivers on top, and simulated time (4 s settle times cost nothing).
+#include "Bench.h"
+#include "InstrumentLink.h"
+#include "SimulatorLink.h"
+#include "factory/CalibrationRun.h"
+#include "factory/CalibrationSteps.h"
+#include "factory/Calibrator.h"
+#include "factory/Multimeter.h"
+#include "factory/PowerSupply.h"
+#include "factory/SwitchingUnit.h"
+#include "kernel/AppState.h"
+#include "kernel/Feedback.h"
+#include "link/Clock.h"
+#include "link/Codecs.h"
+#include "link/DeviceCommands.h"
+#include "link/MemorySerialPort.h"
+#include "link/Transport.h"
+#include "support/ScriptedPrompter.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace pv::test {
+namespace {
+
+// The operator who turns the DIP switches as the check asks.
+bench::BenchFaults WithOperator(bench::BenchFaults f) {
+  f.dipOperator = true;
+  return f;
+}
+
+struct Rig {
+  AppState state;
+  FakeClock clock;
+  MemorySerialPort unitPort, supplyPort, meterPort, calibratorPort, switchPort;
+  bench::SimulatedBench sim;
+  sim::SimulatorLink link;
+  bench::InstrumentLink supplyLink, meterLink, calibratorLink, switchLink;
+  Transport transport{unitPort, clock};
+  ScriptedPrompter prompter;
+  Feedback feedback;
+  DeviceCommands commands{state, transport, prompter, feedback};
+  Bench bench{state, clock, prompter};
+  PowerSupply supply{bench, supplyPort};
+  Calibrator calibrator{bench, calibratorPort};
+  Multimeter meter{bench, meterPort, {}};
+  SwitchingUnit switches{bench, switchPort};
+  CalibrationRun run{commands, {supply, calibrator, meter, switches}, clock, prompter};
+  // Every write to the unit: address -> values in the order sent.
+  std::map<int, std::vector<int>> writes() {
+    std::map<int, std::vector<int>> w;
+    for (const QByteArray& c : sim.unit().transcript())
+      if (c.startsWith("$W") && c.size() >= 5) w[static_cast<uint8_t>(c[3])].push_back(static_cast<uint8_t>(c[4]));
+    return w;
+  }
+
+  explicit Rig(const char* model, bench::BenchFaults faults = {}, unsigned seed = 7)
+      : sim(*FindModel(QString::fromLatin1(model)), bench::NominalTruth(*FindModel(QString::fromLatin1(model)), seed),
+            WithOperator(faults)),
+        link(sim.unit(), unitPort, &clock), supplyLink(sim.supply(), supplyPort),
+        meterLink(sim.meter(0), meterPort), calibratorLink(sim.calibrator(), calibratorPort),
+        switchLink(sim.switches(), switchPort) {
+    unitPort.open(QStringLiteral("sim"));
+    state.identity = sim.unit().identity();
+    state.languageOffset = 300;
+    supply.setSelector("Com4");
+    calibrator.setSelector("Com6");
+    meter.setSelector("Com3");
+    switches.setSelector("Com5");
+    prompter.setDefault(Answer::Cancel);
+  }
+  CalibrationOptions options(const char* model) {
+    CalibrationOptions o = OptionsForModel(*FindCalibrationModel(QLatin1String(model)));
+    o.modelDirs = {QStringLiteral(PLANOVIX_MODEL_DIR)};
+    return o;
+  }
+  const GridRowState& row(int r) const { return run.grid().rows[static_cast<size_t>(r)]; }
+  double storedFloat(int at) {
+    return DecodeFloat24(sim.unit().cell(0, at + 1), sim.unit().cell(0, at + 2), sim.unit().cell(0, at));
+  }
+};
+
+// Every ticked row green in every cell the row fills.
+void ExpectAllGreen(Rig& rig, const CalibrationOptions& o) {
+  for (int r = 0; r < kGridRows; ++r) {
+    if (!o.rows[static_cast<size_t>(r)]) continue;
+    EXPECT_EQ(rig.row(r).box, CellColour::Green) << "row " << r;
+    for (int c = 0; c < kCellCount; ++c) {
+      const GridCell& cell = rig.row(r).cells[static_cast<size_t>(c)];
+      EXPECT_NE(cell.colour, CellColour::Red) << "row " << r << " cell " << c << " " << cell.text.toStdString();
+      EXPECT_NE(cell.colour, CellColour::Yellow) << "row " << r << " cell " << c;
+    }
+  }
+}
+
+class GoodUnit : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GoodUnit, PassesEveryTickedRow) {
+  Rig rig(GetParam());
+  const CalibrationOptions o = rig.options(GetParam());
+  const RunEnd end = rig.run.start(o, false);
+  EXPECT_EQ(end, RunEnd::Normal) << rig.run.message().toStdString();
+  ExpectAllGreen(rig, o);
+  EXPECT_FALSE(rig.sim.supply().on());
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, GoodUnit,
+                         ::testing::Values("KRV2211A", "KRV2212A", "KRV2210", "KRV2211B", "KRV2211C",
+                                           "KRV2212D", "KRV2312D"));
+
+TEST(CalibrationRun, WrongGainFailsExactlyThatRowAndWritesNoCoefficient) {
+  bench::BenchFaults faults;
+  ASSERT_TRUE(bench::ApplyFault(faults, QStringLiteral("wrong-gain=200mV")).isEmpty());
+  Rig rig("KRV2211A", faults);
+  const CalibrationOptions o = rig.options("KRV2211A");
+  EXPECT_EQ(rig.run.start(o, false), RunEnd::Normal);
+  EXPECT_EQ(rig.row(1).box, CellColour::Red);
+  EXPECT_EQ(rig.row(1).cells[kK1].colour, CellColour::Red);
+  EXPECT_EQ(rig.row(1).cells[kZero].colour, CellColour::NotRun);
+  // Only k0 (125) reached the 200 mV gain cells.
+  const Float24Bytes k0 = EncodeFloat24(125);
+  EXPECT_EQ(rig.writes()[53], (std::vector<int>{k0.s}));
+  for (int r : {0, 2, 7, 8, 9}) EXPECT_EQ(rig.row(r).box, CellColour::Green) << r;
+}
+
+TEST(CalibrationRun, ResumeAfterAStopAtRowTwoRerunsRowTwoOnly) {
+  Rig rig("KRV2211A");
+  CalibrationOptions o = rig.options("KRV2211A");
+  int steps = 0;
+  struct Stopper : CalibrationUi {
+    CalibrationRun* run;
+    int* steps;
+    void stepDone(int row, const CalibrationGrid&) override {
+      ++*steps;
+      if (row == 1) run->requestStop();
+    }
+  } ui;
+  ui.run = &rig.run;
+  ui.steps = &steps;
+  CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter, &ui);
+  ui.run = &run;
+  EXPECT_EQ(run.start(o, false), RunEnd::Stopped);
+  EXPECT_EQ(run.grid().rows[0].box, CellColour::Green);
+  EXPECT_EQ(run.grid().rows[1].box, CellColour::Green);
+  EXPECT_EQ(run.grid().rows[2].box, CellColour::NotRun);
+
+  // Row 2 marked as a stop midway would leave it: not all green.
+  CalibrationGrid saved = run.grid();
+  saved.rows[2].cells[kK1] = {QStringLiteral("453"), CellColour::Green};
+  saved.rows[2].cells[kZero] = {QStringLiteral(""), CellColour::Yellow};
+  const QJsonObject json = GridToJson(saved);
+  CalibrationGrid restored;
+  ASSERT_TRUE(GridFromJson(json, restored).isEmpty());
+  EXPECT_EQ(restored, saved);
+
+  rig.sim.unit().clearTranscript();
+  CalibrationRun again(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter);
+  again.grid() = restored;
+  EXPECT_EQ(again.start(o, true), RunEnd::Normal) << again.message().toStdString();
+  // Rows 0 and 1 are not touched again: their gain cells were not written.
+  EXPECT_EQ(rig.writes().count(50), 0u);
+  EXPECT_EQ(rig.writes().count(53), 0u);
+  EXPECT_EQ(rig.writes()[56].size(), 2u);  // row 2: k0 then k1
+  EXPECT_EQ(again.grid().rows[2].box, CellColour::Green);
+  // No consumption test, no identity or switch check on resume.
+  EXPECT_EQ(rig.sim.supply().currentReads(), 3);
+}
+
+TEST(CalibrationRun, ConsumptionAtFiveMilliampsPassesAndAtSixAsks) {
+  for (const double delta : {0.005, -0.005}) {
+    Rig rig("KRV2211A", {}, 0);
+    rig.sim.truth().consumptionA += delta;
+    CalibrationOptions o = rig.options("KRV2211A");
+    o.rows = {};
+    EXPECT_EQ(rig.run.start(o, false), RunEnd::Normal) << delta;
+    EXPECT_TRUE(rig.prompter.asked().empty()) << delta;
+  }
+  Rig rig("KRV2211A", {}, 0);
+  rig.sim.truth().consumptionA += 0.006;
+  CalibrationOptions o = rig.options("KRV2211A");
+  o.rows = {};
+  rig.prompter.expect(Answer::Ignore);
+  rig.prompter.expect(Answer::Retry);
+  rig.prompter.expect(Answer::Abort);
+  EXPECT_EQ(rig.run.start(o, false), RunEnd::Stopped);
+  ASSERT_EQ(rig.prompter.asked().size(), 3u);
+  EXPECT_EQ(rig.prompter.asked()[0].text, QStringLiteral("Consumo Errato  24mA @ 20V ( 18)"));
+  EXPECT_EQ(rig.prompter.asked()[0].buttons, Buttons::AbortRetryIgnore);
+  EXPECT_EQ(rig.prompter.asked()[0].title, QStringLiteral("KRV2211A"));
+  EXPECT_EQ(rig.prompter.asked()[1].text, QStringLiteral("Consumo Errato  24mA @ 30V ( 18)"));
+  // Abort: a stopped end, final programming still done.
+  EXPECT_FALSE(rig.writes().empty());
+}
+
+TEST(CalibrationRun, FinalProgrammingKeepsCellSevenAndOnTheOlderUnitCellEight) {
+  for (const char* model : {"KRV2211A", "KRV2210"}) {
+    Rig rig(model);
+    CalibrationOptions o = rig.options(model);
+    o.rows = {};
+    o.consumption = false;
+    o.switchCheck = false;
+    EXPECT_EQ(rig.run.start(o, false), RunEnd::Normal) << model;
+    const ModelFile f = LoadModelFile(QLatin1String(model), o.modelDirs);
+    ASSERT_TRUE(f.error.isEmpty());
+    EXPECT_EQ(rig.writes().count(7), 0u) << model;
+    EXPECT_EQ(rig.writes().count(8), QByteArray(model) == "KRV2210" ? 0u : 1u) << model;
+    EXPECT_EQ(rig.writes()[0].back(), f.cells[0]);
+    EXPECT_EQ(rig.writes()[27].back(), f.cells[27]);
+  }
+}
+
+TEST(CalibrationRun, AMissingOrShortModelFileEndsBeforeAnythingIsWritten) {
+  QTemporaryDir dir;
+  QFile shortFile(QDir(dir.path()).filePath("KRV2211A.dat"));
+  ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly));
+  shortFile.write("1\n2\n3\n");
+  shortFile.close();
+  for (const QString& where : {dir.path(), dir.path() + "/nowhere"}) {
+    Rig rig("KRV2211A");
+    CalibrationOptions o = rig.options("KRV2211A");
+    o.modelDirs = {where};
+    EXPECT_EQ(rig.run.start(o, false), RunEnd::Error);
+    EXPECT_FALSE(rig.run.message().isEmpty());
+    EXPECT_TRUE(rig.writes().empty());
+    EXPECT_EQ(rig.sim.supply().currentReads(), 0);
+  }
+}
+
+TEST(CalibrationRun, ASilentCalibratorEndsWithAnError) {
+  bench::BenchFaults faults;
+  faults.silentCalibrator = true;
+  Rig rig("KRV2211A", faults);
+  EXPECT_EQ(rig.run.start(rig.options("KRV2211A"), false), RunEnd::Error);
+  EXPECT_FALSE(rig.sim.supply().on());
+}
+
+TEST(CalibrationRun, ColdJunctionOffsetBeyondTheCellIsNotWritten) {
+  Rig rig("KRV2211A", {}, 0);
+  // The unit's sensor reads 13 degrees high: an offset of -130 tenths.
+  rig.sim.truth().channel[0].coldJunctionError = 13.0;
+  const CalibrationOptions o = rig.options("KRV2211A");
+  EXPECT_EQ(rig.run.start(o, false), RunEnd::Normal);
+  EXPECT_EQ(rig.row(7).cells[kK1].colour, CellColour::Red);
+  EXPECT_EQ(rig.row(7).cells[kK1].text, QStringLiteral("-130"));
+  EXPECT_EQ(rig.row(7).box, CellColour::Red);
+  // Only the 0 of the row's set-up reached cell 7.
+  EXPECT_EQ(rig.writes()[7], (std::vector<int>{0}));
+}
+
+// The arithmetic of the steps, by hand.
+TEST(CalibrationArithmetic, GainToleranceOn90mV) {
+  EXPECT_NEAR(50.0 * 50 / 44.0, 56.818, 0.001);
+  EXPECT_TRUE(GainWithinTolerance(50.0 * 50 / 44.0, 56.5));
+  EXPECT_FALSE(GainWithinTolerance(50.0 * 50 / 40.0, 56.5));
+}
+
+TEST(CalibrationArithmetic, OutputHalfPointCode) {
+  EXPECT_EQ(OutputCodeFor(5, 800, 3500, 2.9, 12.9), 1367);
+  EXPECT_EQ(OutputCodeFor(5, 800, 3500, 3, 3), std::nullopt);
+}
+
+TEST(CalibrationArithmetic, ManualPtcDefaults) {
+  const auto r = ComputePtc(15225, 10324);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->veqWord, 28984);
+  EXPECT_EQ(r->reqTenths, 18075);
+  EXPECT_EQ(r->veqWord & 255, 56);
+  EXPECT_EQ(r->veqWord >> 8, 113);
+}
+
+TEST(CalibrationSteps, ManualPtcWritesCells65And66) {
+  Rig rig("KRV2211C");
+  CalibrationOptions o = rig.options("KRV2211C");
+  CalibrationGrid grid;
+  bool resume = false;
+  std::array<double, 2> pair{};
+  CalibrationSteps steps(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, o, grid,
+                         nullptr, resume, pair);
+  ASSERT_TRUE(steps.manualPtc(0, 15225, 10324));
+  EXPECT_EQ(rig.writes()[65], (std::vector<int>{56}));
+  EXPECT_EQ(rig.writes()[66], (std::vector<int>{113}));
+  ASSERT_TRUE(steps.manualPtc(1, 15225, 10324));
+  EXPECT_EQ(rig.writes()[44], (std::vector<int>{56}));
+}
+
+} // namespace
+} // namespace pv::test
