@@ -290,3 +290,71 @@ TEST(CalibrationSteps, ManualPtcWritesCells65And66) {
 
 } // namespace
 } // namespace pv::test
+
+namespace pv::test {
+namespace {
+
+// The cells written, in order, as (address, value).
+std::vector<std::pair<int, int>> WrittenCells(Rig& rig) {
+  std::vector<std::pair<int, int>> w;
+  for (const QByteArray& c : rig.sim.unit().transcript())
+    if (c.startsWith("$W") && c.size() >= 5) w.emplace_back(static_cast<uint8_t>(c[3]), static_cast<uint8_t>(c[4]));
+  return w;
+}
+
+CalibrationOptions OnlyRow(Rig& rig, const char* model, int row) {
+  CalibrationOptions o = rig.options(model);
+  o.rows = {};
+  o.rows[static_cast<size_t>(row)] = true;
+  o.consumption = false;
+  o.switchCheck = false;
+  o.finalProgram = false;
+  return o;
+}
+
+TEST(CalibrationBytes, TenVoltRowSetsUpRangeCoefficientAndTrimInOrder) {
+  Rig rig("KRV2211D");
+  EXPECT_EQ(rig.run.start(OnlyRow(rig, "KRV2211D", 3), false), RunEnd::Normal);
+  const std::vector<std::pair<int, int>> w = WrittenCells(rig);
+  const std::vector<std::pair<int, int>> head = {
+      {0x18, 0x20}, {0x19, 0x4E}, {0x1A, 0x00}, {0x1B, 0x00},  // output words 20000 / 0
+      {0x00, 0x04}, {0x03, 0x00},                              // input code 4, function 0
+      {0x14, 0x10}, {0x15, 0x27}, {0x16, 0x00}, {0x17, 0x00},  // 10000 mV / 0 unscaled
+      {0x3B, 0x46}, {0x3C, 0x9C}, {0x3D, 0x40},                // k0 = 4 x 5000 = 20000
+      {0x4A, 0x00},                                            // trim cell cleared
+  };
+  ASSERT_GE(w.size(), head.size() + 4);
+  EXPECT_EQ((std::vector<std::pair<int, int>>(w.begin(), w.begin() + static_cast<long>(head.size()))), head);
+  EXPECT_EQ(w[head.size()].first, 0x4A);  // the trim
+  EXPECT_EQ(w[head.size() + 1].first, 0x3B);  // then k1
+  EXPECT_EQ(w.size(), head.size() + 4);
+}
+
+TEST(CalibrationBytes, VoltageOutputSetsTypeRangeAndProvisionalPair) {
+  Rig rig("KRV2211A");
+  EXPECT_EQ(rig.run.start(OnlyRow(rig, "KRV2211A", 8), false), RunEnd::Normal);
+  const std::vector<std::pair<int, int>> w = WrittenCells(rig);
+  const std::vector<std::pair<int, int>> head = {
+      {0x18, 0x20}, {0x19, 0x4E}, {0x1A, 0x00}, {0x1B, 0x00},
+      {0x04, 0x72},                                            // 0x71: family and options kept, type 2
+      {0x18, 0x10}, {0x19, 0x27},                              // output upper word 10000
+      {0x64, 0x41}, {0x65, 0x20}, {0x66, 0x00},                // 10.0 at the low-code place
+      {0x67, 0x00}, {0x68, 0x00}, {0x69, 0x00},                // 0.0
+  };
+  ASSERT_EQ(w.size(), head.size() + 6);
+  EXPECT_EQ((std::vector<std::pair<int, int>>(w.begin(), w.begin() + static_cast<long>(head.size()))), head);
+  // The measured pair: about 0 V at code 800 first, about 10 V at 3500 next.
+  EXPECT_NEAR(rig.storedFloat(100), 0.0, 0.1);
+  EXPECT_NEAR(rig.storedFloat(103), 10.0, 0.2);
+}
+
+TEST(CalibrationBytes, OlderUnitStoresThePairHighValueFirst) {
+  Rig rig("KRV2210");
+  EXPECT_EQ(rig.run.start(OnlyRow(rig, "KRV2210", 8), false), RunEnd::Normal);
+  EXPECT_NEAR(rig.storedFloat(100), 10.0, 0.2);
+  EXPECT_NEAR(rig.storedFloat(103), 0.0, 0.1);
+  EXPECT_EQ(rig.row(8).box, CellColour::Green);
+}
+
+} // namespace
+} // namespace pv::test
