@@ -348,6 +348,19 @@ TEST(CalibrationBytes, VoltageOutputSetsTypeRangeAndProvisionalPair) {
   EXPECT_NEAR(rig.storedFloat(103), 10.0, 0.2);
 }
 
+TEST(CalibrationBytes, CurrentStepAfterTheVoltageStepSetsTheCurrentType) {
+  Rig rig("KRV2211A");
+  CalibrationOptions o = OnlyRow(rig, "KRV2211A", 8);
+  o.rows[9] = true;
+  EXPECT_EQ(rig.run.start(o, false), RunEnd::Normal);
+  const std::vector<int> typeWrites = rig.writes()[4];
+  ASSERT_EQ(typeWrites.size(), 2u);
+  EXPECT_EQ(typeWrites[0] & 3, 2);
+  EXPECT_EQ(typeWrites[1] & 3, 0);
+  EXPECT_EQ(typeWrites[0] & ~3, typeWrites[1] & ~3);
+  EXPECT_EQ(rig.row(9).box, CellColour::Green);
+}
+
 TEST(CalibrationBytes, OlderUnitStoresThePairHighValueFirst) {
   Rig rig("KRV2210");
   EXPECT_EQ(rig.run.start(OnlyRow(rig, "KRV2210", 8), false), RunEnd::Normal);
