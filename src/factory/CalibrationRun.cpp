@@ -197,8 +197,9 @@ CalibrationRun::State CalibrationRun::consumption() {
       const SupplyCurrent i = bench_.supply.ReadSupplyCurrent();
       if (i.status != SupplyCurrent::Ok) return fail(QStringLiteral("no supply current reading"));
       if (std::fabs(i.mA - st.expected) <= 5) break;
-      const QString text = QStringLiteral("Consumo Errato ") + NumToText(i.mA) + QLatin1String(st.text) +
-                           NumToText(st.expected) + QStringLiteral(")");
+      // Joined as text, without the blank a printed number gets.
+      const QString text = QStringLiteral("Consumo Errato ") + QString::number(i.mA) + QLatin1String(st.text) +
+                           QString::number(st.expected) + QStringLiteral(")");
       const Answer a = prompter_.ask(QLatin1String(m.modelId), text, Buttons::AbortRetryIgnore, Icon::Warning);
       if (a == Answer::Ignore) break;
       // Abort, or a box closed without an answer: the run stops.

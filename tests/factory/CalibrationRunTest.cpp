@@ -19,6 +19,7 @@
 #include "link/Transport.h"
 #include "support/ScriptedPrompter.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cmath>
@@ -189,10 +190,10 @@ TEST(CalibrationRun, ConsumptionAtFiveMilliampsPassesAndAtSixAsks) {
   rig.prompter.expect(Answer::Abort);
   EXPECT_EQ(rig.run.start(o, false), RunEnd::Stopped);
   ASSERT_EQ(rig.prompter.asked().size(), 3u);
-  EXPECT_EQ(rig.prompter.asked()[0].text, QStringLiteral("Consumo Errato  24mA @ 20V ( 18)"));
+  EXPECT_EQ(rig.prompter.asked()[0].text, QStringLiteral("Consumo Errato 24mA @ 20V (18)"));
   EXPECT_EQ(rig.prompter.asked()[0].buttons, Buttons::AbortRetryIgnore);
   EXPECT_EQ(rig.prompter.asked()[0].title, QStringLiteral("KRV2211A"));
-  EXPECT_EQ(rig.prompter.asked()[1].text, QStringLiteral("Consumo Errato  24mA @ 30V ( 18)"));
+  EXPECT_EQ(rig.prompter.asked()[1].text, QStringLiteral("Consumo Errato 24mA @ 30V (18)"));
   // Abort: a stopped end, final programming still done.
   EXPECT_FALSE(rig.writes().empty());
 }
@@ -359,6 +360,27 @@ TEST(CalibrationBytes, CurrentStepAfterTheVoltageStepSetsTheCurrentType) {
   EXPECT_EQ(typeWrites[1] & 3, 0);
   EXPECT_EQ(typeWrites[0] & ~3, typeWrites[1] & ~3);
   EXPECT_EQ(rig.row(9).box, CellColour::Green);
+}
+
+TEST(CalibrationSteps, OutputLinearityLogsCodeAndVolts) {
+  Rig rig("KRV2211A");
+  CalibrationOptions o = rig.options("KRV2211A");
+  CalibrationGrid grid;
+  bool resume = false;
+  std::array<double, 2> pair{};
+  CalibrationSteps steps(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, o, grid,
+                         nullptr, resume, pair);
+  ASSERT_TRUE(rig.switches.SetSwitches(QStringLiteral("101A102A108A")));
+  QBuffer log;
+  log.open(QIODevice::WriteOnly);
+  int left = 3;
+  ASSERT_TRUE(steps.outputLinearity(log, [&] { return left-- > 0; }));
+  const QList<QByteArray> lines = log.data().split('\n');
+  ASSERT_EQ(lines.size(), 4);  // three lines and the empty rest
+  EXPECT_TRUE(lines[0].startsWith("801\t0")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[2].startsWith("803\t")) << lines[2].toStdString();
+  // Each code was forced on channel A in programming mode.
+  EXPECT_EQ(rig.sim.forcedCode(0), 803);
 }
 
 TEST(CalibrationBytes, OlderUnitStoresThePairHighValueFirst) {
