@@ -105,8 +105,10 @@ CalibrationRun::State CalibrationRun::fail(const QString& why) {
 }
 
 RunEnd CalibrationRun::start(const CalibrationOptions& options, bool resume) {
-  if (running_ || !options.model) {
-    message_ = running_ ? QStringLiteral("a calibration is already running") : QStringLiteral("no model chosen");
+  // Refused while a run is going on; the running one keeps its state.
+  if (running_) return RunEnd::Error;
+  if (!options.model) {
+    message_ = QStringLiteral("no model chosen");
     return RunEnd::Error;
   }
   running_ = true;

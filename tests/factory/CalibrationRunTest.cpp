@@ -172,6 +172,29 @@ TEST(CalibrationRun, ResumeAfterAStopAtRowTwoRerunsRowTwoOnly) {
   EXPECT_EQ(rig.sim.supply().currentReads(), 3);
 }
 
+TEST(CalibrationRun, ASecondStartWhileOneRunsIsRefused) {
+  Rig rig("KRV2211A");
+  CalibrationOptions o = rig.options("KRV2211A");
+  o.rows = {};
+  o.rows[0] = true;
+  struct Reenter : CalibrationUi {
+    CalibrationRun* run = nullptr;
+    const CalibrationOptions* o = nullptr;
+    std::optional<RunEnd> nested;
+    void stepDone(int row, const CalibrationGrid&) override {
+      if (row == 0 && !nested) nested = run->start(*o, false);
+    }
+  } ui;
+  CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter, &ui);
+  ui.run = &run;
+  ui.o = &o;
+  EXPECT_EQ(run.start(o, false), RunEnd::Normal);
+  ASSERT_TRUE(ui.nested);
+  EXPECT_EQ(*ui.nested, RunEnd::Error);
+  EXPECT_EQ(run.grid().rows[0].box, CellColour::Green);
+  EXPECT_EQ(rig.sim.supply().currentReads(), 3);  // one consumption test only
+}
+
 TEST(CalibrationRun, ConsumptionAtFiveMilliampsPassesAndAtSixAsks) {
   for (const double delta : {0.005, -0.005}) {
     Rig rig("KRV2211A", {}, 0);
