@@ -125,6 +125,19 @@ TEST(CalibrateCli, AWrongConsumptionStopsUnlessIgnored) {
   EXPECT_EQ(r.run({"calibrate", "KRV2211A", "--on-question", "retry"}), 3);
 }
 
+TEST(CalibrateCli, OutputFaultsShowInTheirRow) {
+  Station bowed("KRV2211A", {"bowed-output=A:V"});
+  EXPECT_EQ(bowed.run({"calibrate", "KRV2211A"}), 4);
+  EXPECT_TRUE(bowed.out.contains("row 8 A V: red")) << bowed.out.toStdString();
+  EXPECT_TRUE(bowed.out.contains("| Half 5.299 red |")) << bowed.out.toStdString();
+  EXPECT_TRUE(bowed.out.contains("row 9 A mA: green")) << bowed.out.toStdString();
+  Station dead("KRV2211A", {"dead-output=A:mA"});
+  EXPECT_EQ(dead.run({"calibrate", "KRV2211A"}), 4);
+  EXPECT_TRUE(dead.out.contains("row 8 A V: green")) << dead.out.toStdString();
+  EXPECT_TRUE(dead.out.contains("row 9 A mA: red")) << dead.out.toStdString();
+  EXPECT_TRUE(dead.out.contains("| Carico 0.000 red")) << dead.out.toStdString();
+}
+
 TEST(CalibrateCli, ASilentMeterIsAnErrorEnd) {
   Station s("KRV2211A", {"silent-meter"});
   EXPECT_EQ(s.run({"--json", "calibrate", "KRV2211A"}), 1);
