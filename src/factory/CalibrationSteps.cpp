@@ -534,17 +534,31 @@ bool CalibrationSteps::twoChannelLinearity(QIODevice& out, Multimeter& meterA, M
   if (!meterA.SetupMultimeter(true, MeterFunction::Volt)) return false;
   if (!meterB.SetupMultimeter(true, MeterFunction::Volt)) return false;
   out.write("Input\tInA\tOutA\tMultA\tInB\tOutB\tMultB\r\n");
-  // Both channels on the calibrator's millivolts: the 800 mV range.
-  if (!bench_.calibrator.SelectFunction(0)) return false;
+  // Both channels on the calibrator's millivolts: the 800 mV range, the
+  // full 0..800 mV span on each input.
+  const WordBytes top = SplitWord(800 * static_cast<int>(std::pow(10.0, tables_.input[3].decimals)));
+  if (!write({{0, 3}, {3, 0}, {1, 3}, {5, 0}})) return false;
+  if (!write({{20, top.lo}, {21, top.hi}, {22, 0}, {23, 0}, {12, top.lo}, {13, top.hi}, {14, 0}, {15, 0}}))
+    return false;
+  if (!bench_.calibrator.SelectFunction(1)) return false;
   for (int value = 0; keepGoing(); ++value) {
     if (!bench_.calibrator.SetCalibratorOutput(value)) return false;
     pause(1);
+    // The streamed DAC codes of both channels, then both meters.
+    unit_.StartMeasure();
+    pause(0.5);
+    const FrameBytes f = unit_.ReadMeasureFrame();
+    unit_.StopMeasure();
+    if (f[0] == 1) return false;
+    const double codeA = DecodeShortFloat(f[2], f[3], f[4]);
+    const double codeB = DecodeShortFloat(f[5], f[6], f[7]);
     const auto a = meterA.ReadMultimeter();
     const auto b = meterB.ReadMultimeter();
     if (!a || !b) return false;
-    const QString mv = FormatNumber(value / 1000.0, QStringLiteral("00.000"));
-    out.write(QStringLiteral("%1\t%2\t\t%3\t%2\t\t%4\r\n")
-                  .arg(QString::number(value), mv, FormatNumber(*a / 1000, QStringLiteral("00.000")),
+    const QString in = FormatNumber(value / 100.0, QStringLiteral("00.000"));
+    out.write(QStringLiteral("%1\t%2\t%3\t%4\t%2\t%5\t%6\r\n")
+                  .arg(QString::number(value), in, QString::number(codeA, 'f', 0),
+                       FormatNumber(*a / 1000, QStringLiteral("00.000")), QString::number(codeB, 'f', 0),
                        FormatNumber(*b / 1000, QStringLiteral("00.000")))
                   .toLatin1());
   }

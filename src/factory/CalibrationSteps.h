@@ -51,9 +51,10 @@ public:
   // "lett mult": steps channel A's output from 801 to 4040 and round again,
   // logging code TAB volts ("00.000") to out, until keepGoing() is false.
   bool outputLinearity(QIODevice& out, const std::function<bool()>& keepGoing);
-  // "2 ch compl.": steps the calibrator by 1 from 0 on the unit's input and
-  // logs the value with both meters' readings (channel A on meterA, B on
-  // meterB) until keepGoing() is false.
+  // "2 ch compl.": both channels on the 800 mV range (0..800 mV), the
+  // calibrator stepped by 1 (0.01 mV) from 0; each line holds the value,
+  // the input in mV, each channel's streamed DAC code and its meter's volts
+  // (channel A on meterA, B on meterB), until keepGoing() is false.
   bool twoChannelLinearity(QIODevice& out, Multimeter& meterA, Multimeter& meterB,
                            const std::function<bool()>& keepGoing);
 

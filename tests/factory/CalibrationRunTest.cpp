@@ -406,6 +406,31 @@ TEST(CalibrationSteps, OutputLinearityLogsCodeAndVolts) {
   EXPECT_EQ(rig.sim.forcedCode(0), 803);
 }
 
+TEST(CalibrationSteps, TwoChannelLinearityLogsBothChannels) {
+  Rig rig("KRV2212A");
+  MemorySerialPort portB;
+  bench::InstrumentLink linkB(rig.sim.meter(1), portB);
+  Multimeter meterB(rig.bench, portB, {});
+  meterB.setSelector("Com7");
+  CalibrationOptions o = rig.options("KRV2212A");
+  CalibrationGrid grid;
+  bool resume = false;
+  std::array<double, 2> pair{};
+  CalibrationSteps steps(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, o, grid,
+                         nullptr, resume, pair);
+  QBuffer log;
+  log.open(QIODevice::WriteOnly);
+  int left = 2;
+  ASSERT_TRUE(steps.twoChannelLinearity(log, rig.meter, meterB, [&] { return left-- > 0; }));
+  const QList<QByteArray> lines = log.data().split('\n');
+  ASSERT_EQ(lines.size(), 4);
+  EXPECT_EQ(lines[0], "Input\tInA\tOutA\tMultA\tInB\tOutB\tMultB\r");
+  EXPECT_EQ(lines[1].split('\t').size(), 7);
+  EXPECT_TRUE(lines[2].startsWith("1\t00.010\t")) << lines[2].toStdString();
+  EXPECT_EQ(rig.sim.unit().cell(0, 0), 3);
+  EXPECT_EQ(rig.sim.unit().cell(0, 1), 3);
+}
+
 TEST(CalibrationBytes, OlderUnitStoresThePairHighValueFirst) {
   Rig rig("KRV2210");
   EXPECT_EQ(rig.run.start(OnlyRow(rig, "KRV2210", 8), false), RunEnd::Normal);
