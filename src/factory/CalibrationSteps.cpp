@@ -239,7 +239,8 @@ bool CalibrationSteps::inputStep(int c, const InputStepRow& step) {
   }
   if (!ok) return false;
 
-  // 10. Verification of Min, Half and Max. The tolerance compares the
+  // 10. Verification of Min, Half and Max (the PTC row too, at its own
+  // points through the calibrator's resistance). The tolerance compares the
   // reading in the range's own unit; the cell shows it scaled.
   if (options_.verify) {
     const int cells[] = {kZero, kHalf, kSpan};
@@ -334,6 +335,8 @@ bool CalibrationSteps::ptcPath(int c, int row, const InputStepRow& step) {
     // Readings this far off are a wiring or unit fault: nothing is stored.
     failRow(row, kK1);
   } else {
+    // Only the Veq word: the cells after it hold the 2 kohm coefficient's
+    // last byte and the 500 ohm gain, which nothing here should touch.
     const WordBytes w = SplitWord(r->veqWord);
     const int address = step.gainAddress[static_cast<size_t>(c)];
     if (!write({{address, w.lo}, {address + 1, w.hi}})) return false;

@@ -35,6 +35,9 @@ const std::array<OutputStepRow, 2> kOutputs = {{
     {{9, 11}, 0, {106, 118}, 800, 3500, 0, 10, 20},
 }};
 
+// Calibrator scale: calibrator units per range unit. Function 0 (90 and
+// 200 mV, the cold junction) takes microvolts, 1000 per mV, so 90 mV is
+// 90000 as the calibrator expects.
 const std::array<InputSetup, 7> kSetups = {{
     {1, "103A104A105A106A107A113C114A", "101A102A103A104A105A", 0, 1000, 1},
     {2, "103A104A105A106A107A113C114A", "101A102A103A104A105A", 0, 1000, 1},
