@@ -221,6 +221,22 @@ TEST(CalibrationRun, ConsumptionAtFiveMilliampsPassesAndAtSixAsks) {
   EXPECT_FALSE(rig.writes().empty());
 }
 
+TEST(CalibrationRun, OlderUnitConsumptionStagesAndExpectedCurrents) {
+  bench::BenchFaults faults;
+  faults.highConsumption = true;
+  Rig rig("KRV2210", faults, 0);
+  CalibrationOptions o = rig.options("KRV2210");
+  o.rows = {};
+  for (int i = 0; i < 3; ++i) rig.prompter.expect(Answer::Ignore);
+  EXPECT_EQ(rig.run.start(o, false), RunEnd::Normal);
+  ASSERT_EQ(rig.prompter.asked().size(), 3u);
+  EXPECT_TRUE(rig.prompter.asked()[0].text.endsWith("mA @ 20V (26)")) << rig.prompter.asked()[0].text.toStdString();
+  EXPECT_TRUE(rig.prompter.asked()[1].text.endsWith("mA @ 30V (21)"));
+  EXPECT_TRUE(rig.prompter.asked()[2].text.endsWith("mA @ 24V (24)"));
+  // 26 + 12 mA at 20 V: the first stage ran at 20.00 V.
+  EXPECT_EQ(rig.prompter.asked()[0].text, QStringLiteral("Consumo Errato 38mA @ 20V (26)"));
+}
+
 TEST(CalibrationRun, FinalProgrammingKeepsCellSevenAndOnTheOlderUnitCellEight) {
   for (const char* model : {"KRV2211A", "KRV2210"}) {
     Rig rig(model);
