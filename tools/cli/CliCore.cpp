@@ -1,4 +1,5 @@
 #include "CliCore.h"
+#include "CalibrateCli.h"
 #include "EepromCli.h"
 #include "InstrumentCli.h"
 
@@ -86,7 +87,7 @@ QString CliHelpText() {
       "\n"
       "Communication failures are retried silently by the link, then given up\n"
       "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n"
-      "\n") + EepromHelpText() + InstrumentHelpText();
+      "\n") + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText();
 }
 
 namespace {
@@ -350,6 +351,11 @@ int Measure(Session& s, int frames, QTextStream& out, bool json) {
 
 int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out,
            QTextStream& err) {
+  if (IsCalibrateInvocation(args)) {
+    InstrumentIo io = RealInstrumentIo(clock);
+    QTextStream in(stdin);
+    return RunCalibrateCli(args, port, io, clock, in, out, err);
+  }
   if (IsInstrumentInvocation(args)) {
     InstrumentIo io = RealInstrumentIo(clock);
     QTextStream in(stdin);

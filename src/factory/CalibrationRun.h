@@ -1,0 +1,156 @@
+#pragma once
+// The factory calibration run: one unit from power-on to its final
+// programming, as a plain sequence of states.
+//
+//   Prepare      label "COLLAUDO IN CORSO", grid cleared (unless resuming),
+//                model file read, instrument links opened
+//   PowerUp      supply 24.00 V, meter REM/VOLT, meter route
+//   Consumption  three supply stages, Abort/Retry/Ignore on a wrong current
+//   LoadDefault  the model file's 256 cells ("Carica Default")
+//   Identity     "$V"
+//   Switches     DIP switches all ON, then all OFF
+//   ChannelA     output pair read, output range, route, the channel's steps
+//   ChannelB     the same for channel B
+//   Finish       final programming (normal and stopped ends), label
+//   End          "COLLAUDO TERMINATO", beep, supply off
+//
+// "Riprendi" goes from PowerUp straight to ChannelA and skips the rows
+// already green. STOP is honoured after the step that runs. One run at a
+// time: a second start while one runs is refused.
+#include "factory/CalibrationGrid.h"
+#include "factory/CalibrationTables.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace pv {
+
+class Calibrator;
+class Clock;
+class DeviceCommands;
+class Multimeter;
+class PowerSupply;
+class Prompter;
+class SwitchingUnit;
+
+struct CalibrationInstruments {
+  PowerSupply& supply;
+  Calibrator& calibrator;
+  Multimeter& meter;
+  SwitchingUnit& switches;
+};
+
+struct CalibrationOptions {
+  const CalibrationModel* model = nullptr;
+  std::array<bool, kGridRows> rows{};
+  std::array<bool, 2> channels{};
+  bool consumption = true;     // "Prova Cons."
+  bool loadDefault = false;    // "Carica Default"
+  bool switchCheck = true;     // "Controllo switch"
+  bool verify = true;          // "Controllo misure"
+  bool finalProgram = true;    // "Progr. finale"
+  double settleSeconds = 4;
+  // Where the model file is looked for, in order.
+  QStringList modelDirs;
+};
+
+// What a model button sets: its rows, channels and options.
+CalibrationOptions OptionsForModel(const CalibrationModel& model);
+
+enum class RunEnd { Normal, Stopped, Error };
+const char* RunEndName(RunEnd e);
+
+// What a window (or the command-line station) shows; the run only reports.
+class CalibrationUi {
+public:
+  virtual ~CalibrationUi() = default;
+  // "COLLAUDO IN CORSO" / "ERRORE" / "COLLAUDO TERMINATO" and its colour.
+  virtual void label(const QString& text, CellColour colour) { (void)text; (void)colour; }
+  virtual void rowChanged(int row, const GridRowState& state) { (void)row; (void)state; }
+  // After every step (ticked or not), with the grid as it stands.
+  virtual void stepDone(int row, const CalibrationGrid& grid) { (void)row; (void)grid; }
+};
+
+// The model file: one decimal cell value a line, line n + 1 for cell n.
+struct ModelFile {
+  std::vector<uint8_t> cells;  // 256 values when loaded
+  QString path;
+  QString error;               // empty when loaded
+};
+inline constexpr int kModelFileCells = 256;
+// Looks for "<MODEL>.dat" in each folder in turn; the first one found is
+// read, and must hold 256 whole numbers 0..255.
+ModelFile LoadModelFile(const QString& modelId, const QStringList& dirs);
+// The working directory, then the installed data folder, then the build
+// tree's copy.
+QStringList DefaultModelDirs();
+
+class CalibrationSteps;
+
+class CalibrationRun {
+public:
+  CalibrationRun(DeviceCommands& unit, CalibrationInstruments instruments, Clock& clock,
+                 Prompter& prompter, CalibrationUi* ui = nullptr);
+  ~CalibrationRun();
+
+  // START (resume false) or "Riprendi" (resume true).
+  RunEnd start(const CalibrationOptions& options, bool resume);
+  // STOP: the run ends after the step that runs now.
+  void requestStop() { stopRequested_ = true; }
+  // Polled with the stop request (the command line's interrupt).
+  void setStopPoll(std::function<bool()> poll) { stopPoll_ = std::move(poll); }
+  bool running() const { return running_; }
+
+  // ON and OFF.
+  bool powerOn();
+  bool powerOff();
+
+  CalibrationGrid& grid() { return grid_; }
+  const CalibrationGrid& grid() const { return grid_; }
+  // Why the last run ended as it did (empty on a normal end).
+  QString message() const { return message_; }
+  // The output coefficient pair read before the channel's steps.
+  std::array<double, 2> outputPair() const { return outputPair_; }
+
+private:
+  enum class State { Prepare, PowerUp, Consumption, LoadDefault, Identity, Switches, ChannelA,
+                     ChannelB, Finish, ErrorEnd, End, Done };
+  State prepare(bool resume);
+  State powerUp(bool resume);
+  State consumption();
+  State loadDefault();
+  State identity();
+  State switches();
+  State channel(int c);
+  State finish();
+  State errorEnd();
+  void end();
+  bool stopWanted() const;
+  State fail(const QString& why);
+  // Abort/Retry/Ignore until the check holds; Ignore and a passing check
+  // continue, Abort stops.
+  enum class Check { Pass, Abort, Fail };
+
+  DeviceCommands& unit_;
+  CalibrationInstruments bench_;
+  Clock& clock_;
+  Prompter& prompter_;
+  CalibrationUi* ui_;
+  CalibrationOptions options_;
+  CalibrationGrid grid_;
+  ModelFile file_;
+  std::array<double, 2> outputPair_{};
+  RunEnd end_ = RunEnd::Normal;
+  QString message_;
+  bool running_ = false;
+  bool resume_ = false;
+  bool stopRequested_ = false;
+  std::function<bool()> stopPoll_;
+  std::unique_ptr<CalibrationSteps> steps_;
+};
+
+} // namespace pv

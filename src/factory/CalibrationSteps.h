@@ -1,0 +1,94 @@
+#pragma once
+// The work inside one row of the calibration grid: the input step (range
+// set-up, zero trim, gain, cold junction, PTC, verification), the output
+// step (two-point pair, verification, load test), the manual PTC
+// calibration and the output linearity sweep.
+//
+// A step returns false only when a device or instrument exchange fails or a
+// number cannot be computed (a zero reading in a division); values out of
+// tolerance only colour cells red.
+#include "config/RangeTables.h"
+#include "factory/CalibrationGrid.h"
+#include "factory/CalibrationRun.h"
+#include "factory/CalibrationTables.h"
+
+#include <QIODevice>
+#include <initializer_list>
+#include <optional>
+#include <utility>
+
+namespace pv {
+
+// The manual PTC calibration's arithmetic, from the device's readings with
+// the 2000 ohm (V2000) and 1000 ohm (V1000) references.
+struct PtcResult {
+  double veq = 0, req = 0;
+  int veqWord = 0;   // Round(Veq)
+  int reqTenths = 0; // Round(Req x 10)
+};
+std::optional<PtcResult> ComputePtc(double v2000, double v1000);
+
+// Gain coefficient check: |k1 - E| <= E / 50.
+bool GainWithinTolerance(double k1, double expected);
+// DAC code forcing output value p with the measured pair (r1 at low, r2 at
+// high code). Nothing when r1 == r2.
+std::optional<int> OutputCodeFor(double p, int low, int high, double r1, double r2);
+
+// The cells a row's step fills (k1, Min, ...), with or without the
+// verification of the input points.
+std::vector<int> RowCells(int row, bool verify);
+
+class CalibrationSteps {
+public:
+  CalibrationSteps(DeviceCommands& unit, CalibrationInstruments bench, Clock& clock,
+                   const CalibrationOptions& options, CalibrationGrid& grid, CalibrationUi* ui,
+                   const bool& resume, const std::array<double, 2>& outputPair);
+
+  bool inputStep(int channel, const InputStepRow& step);
+  bool outputStep(int channel, const OutputStepRow& step);
+  // "Tara Canale A/B": writes Round(Veq) to the channel's PTC cells.
+  std::optional<PtcResult> manualPtc(int channel, double v2000, double v1000);
+  // "lett mult": steps channel A's output from 801 to 4040 and round again,
+  // logging code TAB volts ("00.000") to out, until keepGoing() is false.
+  bool outputLinearity(QIODevice& out, const std::function<bool()>& keepGoing);
+  // "2 ch compl.": both channels on the 800 mV range (0..800 mV), the
+  // calibrator stepped by 1 (0.01 mV) from 0; each line holds the value,
+  // the input in mV, each channel's streamed DAC code and its meter's volts
+  // (channel A on meterA, B on meterB), until keepGoing() is false.
+  bool twoChannelLinearity(QIODevice& out, Multimeter& meterA, Multimeter& meterB,
+                           const std::function<bool()>& keepGoing);
+
+  // Which cells of a row the step fills with these options.
+  std::vector<int> expectedCells(int row) const;
+
+private:
+  bool rowStart(int row);
+  void paint(int row);
+  void setCell(int row, int cell, const QString& text, CellColour colour);
+  void setCellText(int row, int cell, const QString& text);
+  void failRow(int row, int cell);
+  void endRow(int row);
+  void pause(double seconds);
+  bool write(std::initializer_list<std::pair<int, int>> cells);
+  bool writeCells(const std::vector<std::pair<int, int>>& cells);
+  bool writeFloat(int address, double value);
+  bool force(int channel, int code);
+  std::optional<double> measure(int channel, const InputStepRow& step);
+  std::optional<double> meterReading(double divisor);
+  bool ptcPath(int channel, int row, const InputStepRow& step);
+  bool coldJunction(int channel, int row, const InputStepRow& step);
+  bool gain(int channel, int row, const InputStepRow& step, const InputSetup& setup);
+
+  DeviceCommands& unit_;
+  CalibrationInstruments bench_;
+  Clock& clock_;
+  const CalibrationOptions& options_;
+  CalibrationGrid& grid_;
+  CalibrationUi* ui_;
+  const bool& resume_;
+  const std::array<double, 2>& outputPair_;
+  RangeTables tables_;
+  bool ptcMode_ = false;
+};
+
+} // namespace pv

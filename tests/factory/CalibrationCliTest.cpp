@@ -1,0 +1,210 @@
+// planovix-cli calibrate in-process: the simulated bench behind in-memory
+// ports, the tool's own option parsing, output and exit codes.
+#include "Bench.h"
+#include "CalibrateCli.h"
+#include "CliCore.h"
+#include "InstrumentLink.h"
+#include "SimulatorLink.h"
+#include "link/Clock.h"
+#include "link/MemorySerialPort.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace pv::test {
+namespace {
+
+// The tool owns the ports it makes; this one lends it a bench port.
+class LentPort final : public SerialPort {
+public:
+  explicit LentPort(MemorySerialPort& port) : port_(port) {
+    connect(&port_, &SerialPort::readyRead, this, &SerialPort::readyRead);
+  }
+  bool open(const QString& path, OpenError* why, QString* detail) override { return port_.open(path, why, detail); }
+  void close() override { port_.close(); }
+  bool isOpen() const override { return port_.isOpen(); }
+  bool write(const QByteArray& bytes) override { return port_.write(bytes); }
+  QByteArray readAll() override { return port_.readAll(); }
+  void clear() override { port_.clear(); }
+  bool hasError() const override { return port_.hasError(); }
+
+private:
+  MemorySerialPort& port_;
+};
+
+struct Station {
+  FakeClock clock;
+  MemorySerialPort unitPort, supplyPort, calibratorPort, meterPort, switchPort;
+  bench::SimulatedBench sim;
+  sim::SimulatorLink link;
+  bench::InstrumentLink supplyLink, calibratorLink, meterLink, switchLink;
+  InstrumentIo io;
+  QString out, err;
+
+  static bench::BenchFaults Faults(const QStringList& texts) {
+    bench::BenchFaults f;
+    f.dipOperator = true;
+    for (const QString& t : texts) EXPECT_TRUE(bench::ApplyFault(f, t).isEmpty()) << t.toStdString();
+    return f;
+  }
+  explicit Station(const char* model, const QStringList& faults = {})
+      : sim(*FindModel(QString::fromLatin1(model)), bench::NominalTruth(*FindModel(QString::fromLatin1(model)), 3),
+            Faults(faults)),
+        link(sim.unit(), unitPort, &clock), supplyLink(sim.supply(), supplyPort),
+        calibratorLink(sim.calibrator(), calibratorPort), meterLink(sim.meter(0), meterPort),
+        switchLink(sim.switches(), switchPort) {
+    // The tool makes its instrument ports in this order.
+    io.makePort = [this, n = 0]() mutable -> std::unique_ptr<SerialPort> {
+      MemorySerialPort* ports[] = {&supplyPort, &calibratorPort, &meterPort, &switchPort};
+      return std::make_unique<LentPort>(*ports[n++ % 4]);
+    };
+  }
+  int run(QStringList args) {
+    out.clear();
+    err.clear();
+    QTextStream o(&out), e(&err);
+    QString none;
+    QTextStream in(&none);
+    const int code = RunCalibrateCli(args, unitPort, io, clock, in, o, e);
+    o.flush();
+    e.flush();
+    return code;
+  }
+  int writes() {
+    int n = 0;
+    for (const QByteArray& c : sim.unit().transcript()) n += c.startsWith("$W");
+    return n;
+  }
+};
+
+TEST(CalibrateCli, AGoodUnitEndsNormallyWithEveryCellGreen) {
+  Station s("KRV2211A");
+  EXPECT_EQ(s.run({"--json", "calibrate", "KRV2211A"}), 0) << s.err.toStdString();
+  const QJsonObject o = QJsonDocument::fromJson(s.out.toUtf8()).object();
+  EXPECT_EQ(o["end"].toString(), "normal");
+  EXPECT_EQ(o["exit"].toInt(), 0);
+  const QJsonArray rows = o["rows"].toArray();
+  ASSERT_EQ(rows.size(), 6);
+  EXPECT_EQ(rows[0]["caption"].toString(), "90 mV");
+  EXPECT_EQ(rows[3]["caption"].toString(), "CJC");
+  EXPECT_EQ(rows[4]["cells"].toArray().size(), 6);
+  for (const QJsonValue& r : rows)
+    for (const QJsonValue& c : r["cells"].toArray()) EXPECT_EQ(c["colour"].toString(), "green");
+}
+
+TEST(CalibrateCli, TextOutputNamesRowChannelAndCells) {
+  Station s("KRV2211D");
+  EXPECT_EQ(s.run({"calibrate", "krv2211d", "--settle", "0.2"}), 0) << s.err.toStdString();
+  EXPECT_TRUE(s.out.contains("row 3 A 10 V: green | k1 ")) << s.out.toStdString();
+  EXPECT_TRUE(s.out.contains("| Carico ")) << s.out.toStdString();
+  EXPECT_TRUE(s.out.endsWith("end: normal\n")) << s.out.toStdString();
+}
+
+TEST(CalibrateCli, AWrongGainEndsNormallyWithExitFour) {
+  Station s("KRV2211A", {"wrong-gain=800mV"});
+  EXPECT_EQ(s.run({"calibrate", "KRV2211A"}), 4);
+  EXPECT_TRUE(s.out.contains("row 2 A 800 mV: red | k1 ")) << s.out.toStdString();
+}
+
+TEST(CalibrateCli, AWrongConsumptionStopsUnlessIgnored) {
+  {
+    Station s("KRV2211A", {"high-consumption"});
+    EXPECT_EQ(s.run({"calibrate", "KRV2211A"}), 3);
+    EXPECT_TRUE(s.err.contains("Consumo Errato")) << s.err.toStdString();
+    EXPECT_TRUE(s.out.contains("end: stopped")) << s.out.toStdString();
+  }
+  Station s("KRV2211A", {"high-consumption"});
+  EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--on-question", "ignore"}), 0) << s.err.toStdString();
+  // Retry repeats the stage, then gives up on a check that keeps failing.
+  Station r("KRV2211A", {"high-consumption"});
+  EXPECT_EQ(r.run({"calibrate", "KRV2211A", "--on-question", "retry"}), 3);
+}
+
+TEST(CalibrateCli, OutputFaultsShowInTheirRow) {
+  Station bowed("KRV2211A", {"bowed-output=A:V"});
+  EXPECT_EQ(bowed.run({"calibrate", "KRV2211A"}), 4);
+  EXPECT_TRUE(bowed.out.contains("row 8 A V: red")) << bowed.out.toStdString();
+  EXPECT_TRUE(bowed.out.contains("| Half 5.299 red |")) << bowed.out.toStdString();
+  EXPECT_TRUE(bowed.out.contains("row 9 A mA: green")) << bowed.out.toStdString();
+  Station dead("KRV2211A", {"dead-output=A:mA"});
+  EXPECT_EQ(dead.run({"calibrate", "KRV2211A"}), 4);
+  EXPECT_TRUE(dead.out.contains("row 8 A V: green")) << dead.out.toStdString();
+  EXPECT_TRUE(dead.out.contains("row 9 A mA: red")) << dead.out.toStdString();
+  EXPECT_TRUE(dead.out.contains("| Carico 0.000 red")) << dead.out.toStdString();
+}
+
+TEST(CalibrateCli, ASilentMeterIsAnErrorEnd) {
+  Station s("KRV2211A", {"silent-meter"});
+  EXPECT_EQ(s.run({"--json", "calibrate", "KRV2211A"}), 1);
+  EXPECT_EQ(QJsonDocument::fromJson(s.out.toUtf8()).object()["end"].toString(), "error");
+  EXPECT_FALSE(s.sim.supply().on());
+}
+
+TEST(CalibrateCli, StateAndResumeRerunOnlyTheRowsNotGreen) {
+  QTemporaryDir dir;
+  const QString state = QDir(dir.path()).filePath("grid.json");
+  Station s("KRV2211A");
+  ASSERT_EQ(s.run({"calibrate", "KRV2211A", "--state", state}), 0);
+  QFile f(state);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  QJsonObject grid = QJsonDocument::fromJson(f.readAll()).object();
+  f.close();
+  // Row 2 as a stop in its middle would leave it.
+  QJsonArray rows = grid["rows"].toArray();
+  QJsonObject row2 = rows[2].toObject();
+  QJsonArray cells = row2["cells"].toArray();
+  QJsonObject min = cells[2].toObject();
+  min["colour"] = "yellow";
+  cells[2] = min;
+  row2["cells"] = cells;
+  rows[2] = row2;
+  grid["rows"] = rows;
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(QJsonDocument(grid).toJson());
+  f.close();
+
+  s.sim.unit().clearTranscript();
+  ASSERT_EQ(s.run({"calibrate", "KRV2211A", "--resume", state}), 0) << s.err.toStdString();
+  QSet<int> written;
+  for (const QByteArray& c : s.sim.unit().transcript())
+    if (c.startsWith("$W")) written.insert(static_cast<uint8_t>(c[3]));
+  EXPECT_TRUE(written.contains(56));   // row 2's gain
+  EXPECT_FALSE(written.contains(50));  // row 0
+  EXPECT_FALSE(written.contains(53));  // row 1
+  EXPECT_FALSE(written.contains(100)); // the outputs were green
+  EXPECT_EQ(s.sim.supply().currentReads(), 3);  // no second consumption test
+}
+
+TEST(CalibrateCli, BadInputIsAUsageErrorThatTouchesNothing) {
+  QTemporaryDir dir;
+  QFile shortFile(QDir(dir.path()).filePath("KRV2211A.dat"));
+  ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly));
+  shortFile.write("0\n1\n");
+  shortFile.close();
+  Station s("KRV2211A");
+  EXPECT_EQ(s.run({"calibrate", "KRV9999"}), 2);
+  EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--rows", "1,22"}), 2);
+  EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--channels", "C"}), 2);
+  EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--settle", "x"}), 2);
+  EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--on-question", "maybe"}), 2);
+  EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--resume", dir.path() + "/none.json"}), 2);
+  EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--model-dir", dir.path()}), 2);
+  EXPECT_TRUE(s.err.contains("holds 2 values")) << s.err.toStdString();
+  EXPECT_EQ(s.writes(), 0);
+  EXPECT_EQ(s.sim.supply().currentReads(), 0);
+}
+
+TEST(CalibrateCli, RecognisedBeforeTheInstrumentCommands) {
+  EXPECT_TRUE(IsCalibrateInvocation({"--supply", "Com4", "calibrate", "KRV2210"}));
+  EXPECT_TRUE(IsCalibrateInvocation({"--port=COM 2", "--json", "calibrate"}));
+  EXPECT_FALSE(IsCalibrateInvocation({"--supply", "Com4", "supply", "on", "24.00"}));
+  EXPECT_FALSE(IsCalibrateInvocation({"identify"}));
+}
+
+} // namespace
+} // namespace pv::test
