@@ -8,6 +8,7 @@
 #include "text/Numbers.h"
 #include "text/Texts.h"
 
+#include <algorithm>
 #include <QFile>
 
 namespace pv {
@@ -112,7 +113,12 @@ MemoryParse ParseMemoryFile(const AppState& s, const QByteArray& raw) {
       return r;
     }
     const QString text = QString::fromLatin1(lines[i]);
-    const std::optional<int> v = ParseCellValue(text);
+    // Digits with blanks or tabs around them, nothing else: a byte such as
+    // 0x85 or 0xA0 would read as a blank once taken as Latin-1 text.
+    const bool plain = std::all_of(lines[i].begin(), lines[i].end(), [](char c) {
+      return (c >= '0' && c <= '9') || c == ' ' || c == '\t';
+    });
+    const std::optional<int> v = plain ? ParseCellValue(text) : std::nullopt;
     if (!v) {
       r.line = i + 1;
       r.error = Tr(s, kBadLine).arg(r.line).arg(Shown(text));

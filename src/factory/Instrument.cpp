@@ -23,7 +23,8 @@ QString InstrumentName(const AppState& state, InstrumentKind kind) {
 std::optional<double> ParseReplyNumber(const QByteArray& text) {
   QByteArray t = text.trimmed();
   if (t.startsWith('+')) t.remove(0, 1);
-  if (t.isEmpty() || t.startsWith('+')) return std::nullopt;
+  // One sign at most: "+-5" is not a reading.
+  if (t.isEmpty() || t.startsWith('+') || (text.trimmed().startsWith('+') && t.startsWith('-'))) return std::nullopt;
   double v = 0;
   const char* begin = t.constData();
   const char* end = begin + t.size();

@@ -424,6 +424,9 @@ TEST(EepromFile, BadFilesAreRefusedNamingTheLineAndChangeNothing) {
       {"text", withText, "Riga 4: \"x\""},
       {"gap", Lines(100) + "\r\n" + Lines(156), "Riga 101:"},
       {"fraction", Lines(1) + "1.0\r\n" + Lines(254), "Riga 2:"},
+      // Bytes that read as blanks once taken as Latin-1 text (NEL, no-break space).
+      {"next-line", Lines(119) + "\x85" "1\r\n" + Lines(136), "Riga 120:"},
+      {"no-break-space", Lines(5) + "7\xA0\r\n" + Lines(250), "Riga 6:"},
   };
   for (const Row& row : rows) {
     Rig r;

@@ -165,6 +165,7 @@ TEST(ReplyNumbers, NotANumberIsNotZero) {
   EXPECT_FALSE(ParseReplyNumber("12abc"));
   EXPECT_FALSE(ParseReplyNumber("1,5"));
   EXPECT_FALSE(ParseReplyNumber("++1"));
+  EXPECT_FALSE(ParseReplyNumber(" +-5"));  // two signs
   EXPECT_FALSE(ParseReplyNumber("nan"));
   EXPECT_FALSE(ParseReplyNumber("1.0 2.0"));
 }
