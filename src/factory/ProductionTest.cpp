@@ -5,6 +5,7 @@
 #include "link/Clock.h"
 #include "link/Codecs.h"
 #include "link/DeviceCommands.h"
+#include "link/DeviceLink.h"
 #include "link/Transport.h"
 #include "text/Numbers.h"
 
@@ -107,7 +108,32 @@ bool ProductionTest::PressGenerator(GeneratorButton button, const QString& frequ
   return false;
 }
 
+bool ProductionTest::exclusive(bool measuring, const std::function<void()>& body) {
+  if (!link_) {
+    body();
+    return true;
+  }
+  // Streaming loops count as a measurement, so the main window's Stop and
+  // Start/Stop treat them as one; forcing is a unit command of its own.
+  return link_->runPreemptible(measuring ? Exchange::Measure : Exchange::Command, body,
+                               [this] { stopAll(); });
+}
+
 bool ProductionTest::ForceOutputs(ForceChannel which, int codeA, int codeB) {
+  bool ok = false;
+  return exclusive(false, [&] { ok = forceBody(which, codeA, codeB); }) && ok;
+}
+
+bool ProductionTest::RunStability(double reference, double tolerance) {
+  return exclusive(true, [&] { stabilityBody(reference, tolerance); });
+}
+
+bool ProductionTest::RunLinearity(const SweepSettings& sweep, const QString& logPath) {
+  bool ok = false;
+  return exclusive(true, [&] { ok = linearityBody(sweep, logPath); }) && ok;
+}
+
+bool ProductionTest::forceBody(ForceChannel which, int codeA, int codeB) {
   LoopCount count(loops_);
   error_.clear();
   if (!commands_.EnterProgramming()) return false;
@@ -126,7 +152,7 @@ bool ProductionTest::ForceOutputs(ForceChannel which, int codeA, int codeB) {
   return answered && ended;
 }
 
-void ProductionTest::RunStability(double reference, double tolerance) {
+void ProductionTest::stabilityBody(double reference, double tolerance) {
   LoopCount count(loops_);
   commands_.StartMeasure();
   state_.measureRunning = true;
@@ -145,7 +171,7 @@ void ProductionTest::RunStability(double reference, double tolerance) {
   commands_.StopMeasure();
 }
 
-bool ProductionTest::RunLinearity(const SweepSettings& sweep, const QString& logPath) {
+bool ProductionTest::linearityBody(const SweepSettings& sweep, const QString& logPath) {
   LoopCount count(loops_);
   error_.clear();
   if (!(sweep.stepHz > 0)) {

@@ -15,11 +15,13 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace pv {
 
 struct AppState;
 class DeviceCommands;
+class DeviceLink;
 
 // The generator buttons of the production test.
 enum class GeneratorButton { On, Off, Frequency, Ttl, Bounce, Tacho };
@@ -58,6 +60,12 @@ public:
   ProductionTest(AppState& state, DeviceCommands& commands, Clock& clock,
                  FunctionGenerator& generator, QObject* parent = nullptr);
 
+  // With a link, every loop is one exchange of it that the link may stop:
+  // a Read or Write pressed meanwhile, closing the port and leaving the
+  // program end the loop first. A loop asked for while another exchange
+  // runs is refused (the Run* call returns false, nothing is sent).
+  void setLink(DeviceLink* link) { link_ = link; }
+
   // One generator button: a fresh session, then its commands; stops at the
   // first failure (already reported by the driver).
   bool PressGenerator(GeneratorButton button, const QString& frequency);
@@ -70,7 +78,7 @@ public:
 
   // Streams measurement frames until the running flag is cleared or a frame
   // fails; readings farther than tolerance from reference are reported.
-  void RunStability(double reference, double tolerance);
+  bool RunStability(double reference, double tolerance);
 
   // The frequency sweep; it runs on the measurement running flag, so the
   // stability Stop ends it too. Every reading goes to logPath ("linear.dat")
@@ -92,11 +100,16 @@ signals:
 
 private:
   bool generatorWrite(const QByteArray& command);
+  bool exclusive(bool measuring, const std::function<void()>& body);
+  bool forceBody(ForceChannel which, int codeA, int codeB);
+  void stabilityBody(double reference, double tolerance);
+  bool linearityBody(const SweepSettings& sweep, const QString& logPath);
 
   AppState& state_;
   DeviceCommands& commands_;
   Clock& clock_;
   FunctionGenerator& generator_;
+  DeviceLink* link_ = nullptr;
   bool forcing_ = false;
   int loops_ = 0;
   QString error_;
