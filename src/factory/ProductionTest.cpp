@@ -109,14 +109,17 @@ bool ProductionTest::PressGenerator(GeneratorButton button, const QString& frequ
 }
 
 bool ProductionTest::exclusive(bool measuring, const std::function<void()>& body) {
+  refused_ = false;
+  logFailed_ = false;
   if (!link_) {
     body();
     return true;
   }
   // Streaming loops count as a measurement, so the main window's Stop and
   // Start/Stop treat them as one; forcing is a unit command of its own.
-  return link_->runPreemptible(measuring ? Exchange::Measure : Exchange::Command, body,
-                               [this] { stopAll(); });
+  refused_ = !link_->runPreemptible(measuring ? Exchange::Measure : Exchange::Command, body,
+                                    [this] { stopAll(); });
+  return !refused_;
 }
 
 bool ProductionTest::ForceOutputs(ForceChannel which, int codeA, int codeB) {
@@ -219,6 +222,7 @@ bool ProductionTest::linearityBody(const SweepSettings& sweep, const QString& lo
   QString why;
   if (!SaveAtomically(logPath, log, &why)) {
     error_ = why;
+    logFailed_ = true;
     return false;
   }
   return ok;

@@ -88,6 +88,10 @@ public:
   // Ends whatever loop runs (window closed, port closed, program exit).
   void stopAll();
   bool looping() const { return loops_ > 0; }
+  // The last Run* or ForceOutputs was refused because another exchange ran.
+  bool refused() const { return refused_; }
+  // The last sweep could not write its log (lastError() says why).
+  bool logFailed() const { return logFailed_; }
   QString lastError() const { return error_; }
 
 signals:
@@ -111,6 +115,8 @@ private:
   FunctionGenerator& generator_;
   DeviceLink* link_ = nullptr;
   bool forcing_ = false;
+  bool refused_ = false;
+  bool logFailed_ = false;
   int loops_ = 0;
   QString error_;
 };

@@ -16,6 +16,9 @@
 #include "measure/DeviceCommandsLink.h"
 #include "measure/MeasurementRun.h"
 #include "measure/ui/MeasureWindow.h"
+#include "factory/FunctionGenerator.h"
+#include "factory/ProductionTest.h"
+#include "factory/ui/production/ProductionWindow.h"
 #include "text/ui/AboutWindow.h"
 #include "text/ui/LanguageWindow.h"
 #include "link/Clock.h"
@@ -28,6 +31,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -159,6 +163,30 @@ MeasureWindow* Program::measureWindow() {
   }
   return measureWindow_;
 }
+
+ProductionTest& Program::productionTest() {
+  if (!production_) {
+    bench_ = std::make_unique<Bench>(Bench{state_, *clock_, *prompter_});
+    generator_ = std::make_unique<FunctionGenerator>(*bench_, RealSessions(*clock_));
+    production_ = std::make_unique<ProductionTest>(state_, *commands_, link_->clock(), *generator_);
+    production_->setLink(link_.get());
+    // The busy lamp alternates at every stability frame.
+    connect(production_.get(), &ProductionTest::lampBlink, this,
+            [this](bool red) { feedback_->setBusy(red); });
+  }
+  return *production_;
+}
+
+ProductionWindow* Program::productionWindow() {
+  if (!productionWindow_) {
+    productionWindow_ = new ProductionWindow(state_, productionTest(), *prompter_);
+    productionWindow_->setLogPath(QDir::current().filePath(QStringLiteral("linear.dat")));
+    frame_->host(productionWindow_, productionWindow_->objectName());
+  }
+  return productionWindow_;
+}
+
+void Program::ShowProductionTest() { ShowHosted(productionWindow(), false); }
 
 QWidget* Program::HostOf(QWidget* window) { return MainFrame::HostOf(window); }
 
@@ -423,7 +451,8 @@ void Program::CloseAllWindows() {
   state_.measureRunning = false;
   // Communication, configuration, About, language, options: in this order.
   for (QWidget* w : std::initializer_list<QWidget*>{comm_, editorWindow_, aboutWindow_, languageWindow_,
-                                                    optionsWindow_, measureWindow_, switchWindow_}) {
+                                                    optionsWindow_, measureWindow_, switchWindow_,
+                                                    productionWindow_}) {
     if (auto* host = qobject_cast<QMdiSubWindow*>(HostOf(w))) host->close();
   }
   if (port_->isOpen()) port_->close();
@@ -458,6 +487,7 @@ void Program::CaptionsBody(bool askUnit) {
   // The wizard's option captions follow the language and the unit.
   switches_->ImpostaSwOpz();
   if (switchWindow_) switchWindow_->applyCaptions(state_);
+  if (productionWindow_) productionWindow_->applyCaptions(state_);
 
   if (CatalogueIndex(modelId) >= 0) currentModel_ = modelId;
   if (const ModelRow* row = FindModel(currentModel_); row && measureWindow_)

@@ -31,6 +31,10 @@ class SwitchUnit;
 class ConfigFile;
 class MeasurementRun;
 class DeviceCommandsLink;
+class FunctionGenerator;
+class ProductionTest;
+class ProductionWindow;
+struct Bench;
 
 class Program final : public QObject {
   Q_OBJECT
@@ -68,6 +72,11 @@ public:
   LanguageWindow* languageWindow();
   MeasureWindow* measureWindow();
   SwitchWindow* switchWindow();
+  // The production test window; reached only by the start option
+  // --production-test (the factory menu keeps its item hidden).
+  ProductionWindow* productionWindow();
+  ProductionTest& productionTest();
+  void ShowProductionTest();
   SwitchWizardModel& switches() { return *switches_; }
   ConfigFile& configFile() { return *configFile_; }
   MeasurementRun& measurement() { return *measurement_; }
@@ -140,6 +149,10 @@ private:
   std::unique_ptr<SwitchWizardModel> switches_;
   std::unique_ptr<ConfigFile> configFile_;
   SwitchWindow* switchWindow_ = nullptr;
+  std::unique_ptr<Bench> bench_;
+  std::unique_ptr<FunctionGenerator> generator_;
+  std::unique_ptr<ProductionTest> production_;
+  ProductionWindow* productionWindow_ = nullptr;
   MainFrame* frame_ = nullptr;  // owns the windows it hosts
   CommWindow* comm_ = nullptr;
   EditorWindow* editorWindow_ = nullptr;
