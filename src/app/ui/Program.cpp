@@ -164,17 +164,25 @@ MeasureWindow* Program::measureWindow() {
   return measureWindow_;
 }
 
+struct Program::Production {
+  Production(Program& p)
+      : bench{p.state_, *p.clock_, *p.prompter_},
+        generator(bench, RealSessions(*p.clock_)),
+        test(p.state_, *p.commands_, p.link_->clock(), generator) {}
+  Bench bench;
+  FunctionGenerator generator;
+  ProductionTest test;
+};
+
 ProductionTest& Program::productionTest() {
   if (!production_) {
-    bench_ = std::make_unique<Bench>(Bench{state_, *clock_, *prompter_});
-    generator_ = std::make_unique<FunctionGenerator>(*bench_, RealSessions(*clock_));
-    production_ = std::make_unique<ProductionTest>(state_, *commands_, link_->clock(), *generator_);
-    production_->setLink(link_.get());
+    production_ = std::make_unique<Production>(*this);
+    production_->test.setLink(link_.get());
     // The busy lamp alternates at every stability frame.
-    connect(production_.get(), &ProductionTest::lampBlink, this,
+    connect(&production_->test, &ProductionTest::lampBlink, this,
             [this](bool red) { feedback_->setBusy(red); });
   }
-  return *production_;
+  return production_->test;
 }
 
 ProductionWindow* Program::productionWindow() {
@@ -257,6 +265,9 @@ void Program::Startup() {
   actions_->setParent(frame_);
   frame_->setCloseHandler([this] { return CloseRequested(); });
   frame_->factoryMenu()->menuAction()->setVisible(false);
+  // The production test has no menu entry: its item stays hidden and the
+  // window opens with the start option --production-test.
+  actions_->test->setVisible(false);
 
   state_.brandIndex = 0;
   state_.languageIndex = 0;

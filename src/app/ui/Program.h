@@ -31,10 +31,8 @@ class SwitchUnit;
 class ConfigFile;
 class MeasurementRun;
 class DeviceCommandsLink;
-class FunctionGenerator;
 class ProductionTest;
 class ProductionWindow;
-struct Bench;
 
 class Program final : public QObject {
   Q_OBJECT
@@ -149,9 +147,9 @@ private:
   std::unique_ptr<SwitchWizardModel> switches_;
   std::unique_ptr<ConfigFile> configFile_;
   SwitchWindow* switchWindow_ = nullptr;
-  std::unique_ptr<Bench> bench_;
-  std::unique_ptr<FunctionGenerator> generator_;
-  std::unique_ptr<ProductionTest> production_;
+  // The production test's generator and loops, made on first use.
+  struct Production;
+  std::unique_ptr<Production> production_;
   ProductionWindow* productionWindow_ = nullptr;
   MainFrame* frame_ = nullptr;  // owns the windows it hosts
   CommWindow* comm_ = nullptr;
