@@ -2,11 +2,12 @@
 
 #include "kernel/AppState.h"
 #include "kernel/AtomicFile.h"
+#include "kernel/Catalogue.h"
 #include "link/Clock.h"
-#include "link/Codecs.h"
 #include "link/DeviceCommands.h"
 #include "link/DeviceLink.h"
 #include "link/Transport.h"
+#include "measure/FrameDisplay.h"
 #include "text/Numbers.h"
 
 #include <cmath>
@@ -75,8 +76,13 @@ QByteArray SweepFrequencyCommand(double hz) {
 
 QString FormatTestReading(double value) { return FormatNumber(value, QStringLiteral("##.###")); }
 
-double FrameReading(const std::array<uint8_t, 15>& frame) {
-  return DecodeShortFloat(frame[2], frame[3], frame[4]);
+double FrameReading(const DeviceIdentity& id, const std::array<uint8_t, 15>& frame) {
+  // Channel A's input where the frame carries it (the frequency on a
+  // frequency-input unit), otherwise channel A's output count.
+  const FrameValues v = DecodeFrame(id, frame);
+  if (IsCode12Variant(id, 5)) return v.value[2];
+  if (StoresPairReversed(id)) return v.value[3];
+  return v.value[0];
 }
 
 ProductionTest::ProductionTest(AppState& state, DeviceCommands& commands, Clock& clock,
@@ -165,7 +171,7 @@ void ProductionTest::stabilityBody(double reference, double tolerance) {
     emit lampBlink(red);
     const FrameBytes frame = commands_.ReadMeasureFrame();
     if (frame[0] != 0) break;
-    const double reading = FrameReading(frame);
+    const double reading = FrameReading(state_.identity, frame);
     if (std::abs(reading - reference) > tolerance) emit resultLine(FormatTestReading(reading));
   }
   state_.measureRunning = false;
@@ -209,7 +215,7 @@ bool ProductionTest::linearityBody(const SweepSettings& sweep, const QString& lo
         state_.measureRunning = false;
         break;
       }
-      const double reading = FrameReading(frame);
+      const double reading = FrameReading(state_.identity, frame);
       const QString shown = FormatTestReading(reading);
       emit readingShown(shown);
       log += NumToText(f).trimmed().toLatin1() + '\t' + shown.toLatin1() + "\r\n";

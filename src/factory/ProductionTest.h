@@ -20,6 +20,7 @@
 namespace pv {
 
 struct AppState;
+struct DeviceIdentity;
 class DeviceCommands;
 class DeviceLink;
 
@@ -37,8 +38,9 @@ inline constexpr int kBounceIoTimeoutMs = 40000;
 QByteArray SweepFrequencyCommand(double hz);
 // A reading as the window shows it ("##.###").
 QString FormatTestReading(double value);
-// The reading of a measurement frame: channel A's value bytes.
-double FrameReading(const std::array<uint8_t, 15>& frame);
+// The reading the stability watch and the sweep compare: channel A's input
+// value where the unit's frames carry it, else its output count.
+double FrameReading(const DeviceIdentity& id, const std::array<uint8_t, 15>& frame);
 
 // Presses one generator button: a fresh session (with the time-out the
 // button's transfer needs), then its commands; stops at the first failure,

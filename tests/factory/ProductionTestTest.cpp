@@ -19,7 +19,8 @@ using test::SimRig;
 // A bench with the simulated unit on its port and a generator whose
 // sessions record what they are sent.
 struct Bench14 {
-  SimRig rig{"KRV2212A"};
+  explicit Bench14(const char* model = "KRV2212A") : rig(model) { init(); }
+  SimRig rig;
   Bench bench{rig.state, rig.clock, rig.prompter};
   QByteArrayList sent;
   QList<int> ioTimeouts;  // of every write, as the session had it then
@@ -38,17 +39,17 @@ struct Bench14 {
   ProductionTest test{rig.state, rig.commands, rig.clock, generator};
   QStringList lines;
 
-  Bench14() {
+  void init() {
     generator.setSelector(QStringLiteral("TCPIP::gen::5025::SOCKET"));
     QObject::connect(&test, &ProductionTest::resultLine, [this](const QString& l) { lines << l; });
   }
-  // Streams frames whose channel A value bytes are h, l, e.
-  void frameReads(uint8_t h, uint8_t l, uint8_t e) {
+  // Streams frames carrying H, L, E as value k (frame bytes 3k+2..3k+4).
+  void frameReads(int k, uint8_t h, uint8_t l, uint8_t e) {
     rig.unit.setFrameSource([=, this](qint64) {
       QByteArray data(rig.unit.frameDataLength(), '\0');
-      data[1] = char(h);
-      data[2] = char(l);
-      data[3] = char(e);
+      data[3 * k + 1] = char(h);
+      data[3 * k + 2] = char(l);
+      data[3 * k + 3] = char(e);
       return data;
     });
   }
@@ -104,6 +105,22 @@ TEST(GeneratorCommands, ButtonTables) {
                             "VOLTage:OFFSet 0", "OUTPut ON"}));
   EXPECT_EQ(SweepFrequencyCommand(0), "FREQuency 0.001");
   EXPECT_EQ(SweepFrequencyCommand(12.5), "FREQuency 12.5");
+}
+
+TEST(FrameReading, TakesChannelAsInputWhereTheFrameCarriesIt) {
+  // 1000 = 7A 00 88, 10 = 20 00 82, 12.5 = 48 00 82 (mantissa word, exponent).
+  FrameBytes f{};
+  const uint8_t bytes[14] = {0x00, 0x7A, 0x00, 0x88, 0x48, 0x00, 0x82, 0x00,
+                             0x00, 0x00, 0x20, 0x00, 0x82, 0x00};
+  std::copy(std::begin(bytes), std::end(bytes), f.begin() + 1);
+  DeviceIdentity frequencyUnit{};
+  frequencyUnit.deviceCode = 12;
+  frequencyUnit.variant = 7;
+  EXPECT_DOUBLE_EQ(FrameReading(frequencyUnit, f), 10.0);  // value 3
+  DeviceIdentity plain{};
+  plain.deviceCode = 12;
+  plain.variant = 2;
+  EXPECT_DOUBLE_EQ(FrameReading(plain, f), 1000.0);  // value 0: the output count
 }
 
 TEST(ProductionTest, EachButtonOpensAFreshSessionAndBounceGetsTheLongTimeOut) {
@@ -182,8 +199,8 @@ TEST(ProductionTest, StabilityListsReadingsOutsideTheToleranceAndStopsStreaming)
 }
 
 TEST(ProductionTest, SweepFromZeroSendsAMillihertzFirstAndLogsEveryPoint) {
-  Bench14 b;
-  b.frameReads(0x20, 0x00, 0x82);  // 10 Hz whatever the generator does
+  Bench14 b("KRV2220");
+  b.frameReads(3, 0x20, 0x00, 0x82);  // the input reads 10 Hz whatever the generator does
   QTemporaryDir dir;
   const QString log = dir.filePath(QStringLiteral("linear.dat"));
   SweepSettings s;
