@@ -13,7 +13,13 @@ bool FunctionGenerator::openLink() {
     session_.reset();
     return fail(tr(instrument_text::kCannotOpen).arg(name(), p.target, why));
   }
+  session_->setIoTimeoutMs(ioTimeoutMs_);
   return true;
+}
+
+void FunctionGenerator::setIoTimeoutMs(int ms) {
+  ioTimeoutMs_ = ms;
+  if (session_) session_->setIoTimeoutMs(ms);
 }
 
 bool FunctionGenerator::write(const QByteArray& command) {

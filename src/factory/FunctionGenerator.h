@@ -24,6 +24,9 @@ public:
   // Writes one command; opens the session first when none is open.
   bool write(const QByteArray& command);
   bool isOpen() const { return session_ && session_->isOpen(); }
+  // I/O time-out of the open session (kept for the next one too).
+  void setIoTimeoutMs(int ms);
+  int ioTimeoutMs() const { return ioTimeoutMs_; }
 
 protected:
   // Replaces the session with a fresh one on the selected resource (what
@@ -33,6 +36,7 @@ protected:
 private:
   SessionFactory sessions_;
   std::unique_ptr<InstrumentSession> session_;
+  int ioTimeoutMs_ = kGeneratorOpenMs;
 };
 
 } // namespace pv

@@ -41,6 +41,10 @@ public:
   QString errorString() const { return error_; }
   // True when the last readLine failed by time-out rather than by a fault.
   bool timedOut() const { return timedOut_; }
+  // How long one write may take to leave completely (a long waveform
+  // transfer needs more than the default).
+  void setIoTimeoutMs(int ms) { ioTimeoutMs_ = ms; }
+  int ioTimeoutMs() const { return ioTimeoutMs_; }
 
 protected:
   Clock& clock() { return clock_; }
@@ -61,6 +65,7 @@ private:
   QString resource_;
   QString error_;
   bool timedOut_ = false;
+  int ioTimeoutMs_ = 2000;
 };
 
 // Makes the session kind a resource needs (not yet opened); used by the

@@ -12,6 +12,7 @@ ScpiSocketSession::ScpiSocketSession(Clock& clock, QObject* parent)
     : InstrumentSession(clock, parent) {
   connect(&socket_, &QTcpSocket::readyRead, this, [this] { wake(); });
   connect(&socket_, &QTcpSocket::connected, this, [this] { wake(); });
+  connect(&socket_, &QTcpSocket::bytesWritten, this, [this](qint64) { wake(); });
   connect(&socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
     failed_ = true;
     wake();
@@ -73,7 +74,23 @@ bool ScpiSocketSession::write(const QByteArray& message) {
     setError(socket_.errorString());
     return false;
   }
+  // The message has left only when the socket's buffer is empty; a session
+  // closed earlier would drop the rest of a long transfer.
+  const qint64 start = clock().nowMs();
   socket_.flush();
+  while (socket_.bytesToWrite() > 0) {
+    if (!isOpen()) {
+      setError(failed_ ? socket_.errorString() : QStringLiteral("session not open"));
+      return false;
+    }
+    const qint64 left = ioTimeoutMs() - (clock().nowMs() - start);
+    if (left <= 0) {
+      setError(QStringLiteral("message not sent within %1 ms").arg(ioTimeoutMs()), true);
+      return false;
+    }
+    waitForNews(left);
+    socket_.flush();
+  }
   return true;
 }
 

@@ -67,11 +67,17 @@ bool UsbTmcSession::write(const QByteArray& message) {
   qCDebug(lcInstr) << resource() << "out" << message;
   const QByteArray bytes = message + '\n';
   qsizetype done = 0;
+  const qint64 start = clock().nowMs();
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd_, bytes.constData() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EAGAIN) {
-      waitForNews(10);  // a terminal's buffer is full: let the reader drain it
+      // A full buffer drains as the reader takes it, within the I/O time-out.
+      if (clock().nowMs() - start >= ioTimeoutMs()) {
+        setError(QStringLiteral("message not sent within %1 ms").arg(ioTimeoutMs()), true);
+        return false;
+      }
+      waitForNews(10);
       continue;
     }
     if (n <= 0) {

@@ -4,6 +4,7 @@
 #include "factory/FunctionGenerator.h"
 #include "factory/Multimeter.h"
 #include "factory/PowerSupply.h"
+#include "factory/ProductionTest.h"
 #include "factory/SwitchingUnit.h"
 #include "kernel/AppState.h"
 #include "kernel/Prompter.h"
@@ -25,7 +26,7 @@ enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 const QStringList kCommands = {"supply",          "supply-current", "calibrator-function",
                                "calibrator-set",  "ambient",        "meter-setup",
                                "meter-read",      "meter-beep",     "route",
-                               "generator-send"};
+                               "generator-send",  "generator"};
 const QStringList kPortOptions = {"--supply", "--calibrator", "--meter",
                                   "--meter-b", "--switch",    "--generator"};
 
@@ -100,6 +101,11 @@ QString InstrumentHelpText() {
       "  meter-beep                 beep multimeter 0\n"
       "  route PATTERN              switching unit: groups of a three-digit channel\n"
       "                             and A (open) or C (close), e.g. 101A102C\n"
+      "  generator on|off           generator output on or off\n"
+      "  generator freq F           set the generator frequency to F Hz\n"
+      "  generator ttl|tacho|bounce [F]  the production test waveforms (reset,\n"
+      "                             frequency F, default 1000, then the waveform\n"
+      "                             and output on); bounce sends 4000 points\n"
       "  generator-send TEXT...     one command to the function generator (the\n"
       "                             words joined by blanks, sent with end-of-message)\n"
       "  P: \"Com1\"..\"Com8\", \"Usb1\"..\"Usb4\", \"Manuale\", a device path or a\n"
@@ -188,6 +194,7 @@ int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QT
   bool remote = true;
   MeterFunction function = MeterFunction::Volt;
   QString text;
+  GeneratorButton button = GeneratorButton::On;
   if (cmd == "supply") {
     if (rest.size() != 2 || (rest[0] != "on" && rest[0] != "off"))
       return usage("supply takes on|off and VOLTS");
@@ -238,6 +245,27 @@ int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QT
       return usage("route takes one PATTERN of three-digit channels and A or C, e.g. 101A102C");
     text = rest[0];
     result = {{"route", text}};
+  } else if (cmd == "generator") {
+    static const std::map<QString, GeneratorButton> kButtons = {
+        {"on", GeneratorButton::On},       {"off", GeneratorButton::Off},
+        {"freq", GeneratorButton::Frequency}, {"ttl", GeneratorButton::Ttl},
+        {"tacho", GeneratorButton::Tacho}, {"bounce", GeneratorButton::Bounce}};
+    if (rest.isEmpty() || !kButtons.count(rest[0]))
+      return usage("generator takes on|off|freq F|ttl|tacho|bounce");
+    button = kButtons.at(rest[0]);
+    const bool waveform = button == GeneratorButton::Ttl || button == GeneratorButton::Tacho ||
+                          button == GeneratorButton::Bounce;
+    const int most = button == GeneratorButton::Frequency ? 2 : waveform ? 2 : 1;
+    const int least = button == GeneratorButton::Frequency ? 2 : 1;
+    if (rest.size() < least || rest.size() > most)
+      return usage(button == GeneratorButton::Frequency ? "generator freq takes F"
+                   : waveform ? "generator " + rest[0] + " takes at most F"
+                              : "generator " + rest[0] + " takes no arguments");
+    text = rest.size() == 2 ? rest[1] : QStringLiteral("1000");
+    const auto hz = ParseReplyNumber(text.toUtf8());
+    if (!hz || *hz < 0 || text.contains(' ')) return usage("F is a frequency in Hz such as 1000");
+    result = {{"generator", rest[0]}};
+    if (button != GeneratorButton::On && button != GeneratorButton::Off) result["frequency"] = text;
   } else if (cmd == "generator-send") {
     if (rest.isEmpty()) return usage("generator-send takes the command text");
     text = rest.join(' ');
@@ -247,7 +275,7 @@ int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QT
   const char* option = cmd.startsWith("supply")       ? "--supply"
                        : cmd.startsWith("calibrator") || cmd == "ambient" ? "--calibrator"
                        : cmd == "route"                ? "--switch"
-                       : cmd == "generator-send"       ? "--generator"
+                       : cmd.startsWith("generator")   ? "--generator"
                        : meter == 1                    ? "--meter-b"
                                                        : "--meter";
   const QString selector = ports[option];
@@ -338,6 +366,13 @@ int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QT
     unit.setSelector(selector);
     ok = unit.SetSwitches(text);
     if (ok && !unit.isManual()) result["commands"] = static_cast<int>(SwitchCommands(text).size());
+  } else if (cmd == "generator") {
+    // The production test's buttons, through the same core as the window.
+    FunctionGenerator gen(bench, io.sessions);
+    gen.setSelector(selector);
+    const int sent = PressGeneratorButton(gen, button, text);
+    ok = sent >= 0;
+    if (ok) result["commands"] = sent;
   } else {
     FunctionGenerator gen(bench, io.sessions);
     gen.setSelector(selector);

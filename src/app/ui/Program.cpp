@@ -18,6 +18,10 @@
 #include "measure/ui/MeasureWindow.h"
 #include "factory/EepromEditor.h"
 #include "factory/ui/EepromWindow.h"
+
+#include "factory/FunctionGenerator.h"
+#include "factory/ProductionTest.h"
+#include "factory/ui/production/ProductionWindow.h"
 #include "text/ui/AboutWindow.h"
 #include "text/ui/LanguageWindow.h"
 #include "link/Clock.h"
@@ -30,6 +34,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -175,6 +180,38 @@ EepromWindow* Program::eepromWindow() {
 
 void Program::ShowEeprom() { ShowHosted(eepromWindow(), false); }
 
+struct Program::Production {
+  Production(Program& p)
+      : bench{p.state_, *p.clock_, *p.prompter_},
+        generator(bench, RealSessions(*p.clock_)),
+        test(p.state_, *p.commands_, p.link_->clock(), generator) {}
+  Bench bench;
+  FunctionGenerator generator;
+  ProductionTest test;
+};
+
+ProductionTest& Program::productionTest() {
+  if (!production_) {
+    production_ = std::make_unique<Production>(*this);
+    production_->test.setLink(link_.get());
+    // The busy lamp alternates at every stability frame.
+    connect(&production_->test, &ProductionTest::lampBlink, this,
+            [this](bool red) { feedback_->setBusy(red); });
+  }
+  return production_->test;
+}
+
+ProductionWindow* Program::productionWindow() {
+  if (!productionWindow_) {
+    productionWindow_ = new ProductionWindow(state_, productionTest(), *prompter_);
+    productionWindow_->setLogPath(QDir::current().filePath(QStringLiteral("linear.dat")));
+    frame_->host(productionWindow_, productionWindow_->objectName());
+  }
+  return productionWindow_;
+}
+
+void Program::ShowProductionTest() { ShowHosted(productionWindow(), false); }
+
 QWidget* Program::HostOf(QWidget* window) { return MainFrame::HostOf(window); }
 
 void Program::ShowHosted(QWidget* window, bool toggle) {
@@ -248,6 +285,9 @@ void Program::Startup() {
   frame_->factoryMenu()->menuAction()->setVisible(true);
   actions_->taratura->setVisible(false);
   actions_->taratura->setEnabled(false);
+  // The production test has no menu entry: its item stays hidden and the
+  // window opens with the start option --production-test.
+  actions_->test->setVisible(false);
 
   state_.brandIndex = 0;
   state_.languageIndex = 0;
@@ -443,7 +483,7 @@ void Program::CloseAllWindows() {
   // Communication, configuration, About, language, options: in this order.
   for (QWidget* w : std::initializer_list<QWidget*>{comm_, editorWindow_, aboutWindow_, languageWindow_,
                                                     optionsWindow_, measureWindow_, switchWindow_,
-                                                    eepromWindow_}) {
+                                                    eepromWindow_, productionWindow_}) {
     if (auto* host = qobject_cast<QMdiSubWindow*>(HostOf(w))) host->close();
   }
   if (port_->isOpen()) port_->close();
@@ -479,6 +519,7 @@ void Program::CaptionsBody(bool askUnit) {
   // The wizard's option captions follow the language and the unit.
   switches_->ImpostaSwOpz();
   if (switchWindow_) switchWindow_->applyCaptions(state_);
+  if (productionWindow_) productionWindow_->applyCaptions(state_);
 
   if (CatalogueIndex(modelId) >= 0) currentModel_ = modelId;
   if (const ModelRow* row = FindModel(currentModel_); row && measureWindow_)

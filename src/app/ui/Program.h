@@ -33,6 +33,8 @@ class MeasurementRun;
 class DeviceCommandsLink;
 class EepromEditor;
 class EepromWindow;
+class ProductionTest;
+class ProductionWindow;
 
 class Program final : public QObject {
   Q_OBJECT
@@ -74,6 +76,11 @@ public:
   EepromEditor& eeprom() { return *eeprom_; }
   EepromWindow* eepromWindow();
   void ShowEeprom();
+  // The production test window; reached only by the start option
+  // --production-test (the factory menu keeps its item hidden).
+  ProductionWindow* productionWindow();
+  ProductionTest& productionTest();
+  void ShowProductionTest();
   SwitchWizardModel& switches() { return *switches_; }
   ConfigFile& configFile() { return *configFile_; }
   MeasurementRun& measurement() { return *measurement_; }
@@ -148,6 +155,10 @@ private:
   SwitchWindow* switchWindow_ = nullptr;
   std::unique_ptr<EepromEditor> eeprom_;
   EepromWindow* eepromWindow_ = nullptr;
+  // The production test's generator and loops, made on first use.
+  struct Production;
+  std::unique_ptr<Production> production_;
+  ProductionWindow* productionWindow_ = nullptr;
   MainFrame* frame_ = nullptr;  // owns the windows it hosts
   CommWindow* comm_ = nullptr;
   EditorWindow* editorWindow_ = nullptr;

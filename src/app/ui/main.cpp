@@ -2,11 +2,24 @@
 #include "app/ui/Program.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("PLANOVIX"));
+  QCommandLineParser options;
+  options.setApplicationDescription(QStringLiteral("PLANOVIX: signal conditioner configuration"));
+  options.addHelpOption();
+  // The production bench's window has no menu item; the factory opens it
+  // with this option.
+  const QCommandLineOption productionTest(
+      QStringLiteral("production-test"),
+      QStringLiteral("Open the production test window (function generator, output forcing, "
+                     "stability and frequency sweep)."));
+  options.addOption(productionTest);
+  options.process(app);
   pv::Program program;
   program.Startup();
+  if (options.isSet(productionTest)) program.ShowProductionTest();
   return app.exec();
 }
