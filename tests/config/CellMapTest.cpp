@@ -372,7 +372,9 @@ TEST(CellMapProperty, OneEditChangesOnlyItsOwnCells) {
       const std::set<int> max = edited([](ConfigRecord& r) { r.ch[0].inputMax += 1; });
       EXPECT_TRUE(max.count(20)) << int(id.variant);
       EXPECT_TRUE(std::includes(upper.begin(), upper.end(), max.begin(), max.end())) << int(id.variant);
-      if (bRepeatsA && !L.inputCopyInCell1) EXPECT_TRUE(max.count(12)) << int(id.variant);
+      if (bRepeatsA && !L.inputCopyInCell1) {
+        EXPECT_TRUE(max.count(12)) << int(id.variant);
+      }
       EXPECT_EQ(edited([](ConfigRecord& r) { r.ch[0].outputMax += 0.001; }), (std::set<int>{24}));
       EXPECT_EQ(edited([](ConfigRecord& r) { r.ch[0].offset = 0.4; }), (std::set<int>{7}));
       EXPECT_EQ(edited([](ConfigRecord& r) { r.highSpeed = !r.highSpeed; }), (std::set<int>{4}));
