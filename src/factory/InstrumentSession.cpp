@@ -39,6 +39,25 @@ void InstrumentSession::waitForNews(qint64 ms) { clock_.wait(ms, relay_.get()); 
 
 void InstrumentSession::wake() { relay_->poke(); }
 
+std::optional<QByteArray> InstrumentSession::awaitLine(
+    int timeoutMs, const std::function<std::optional<QByteArray>()>& take,
+    const std::function<QString()>& closedError) {
+  const qint64 start = clock_.nowMs();
+  for (;;) {
+    if (std::optional<QByteArray> line = take()) return line;
+    if (!isOpen()) {
+      setError(closedError());
+      return std::nullopt;
+    }
+    const qint64 left = timeoutMs - (clock_.nowMs() - start);
+    if (left <= 0) {
+      setError(QStringLiteral("time-out"), true);
+      return std::nullopt;
+    }
+    waitForNews(left);
+  }
+}
+
 bool ParseSocketResource(const QString& resource, QString* host, quint16* port) {
   const QStringList parts = resource.trimmed().split(QStringLiteral("::"));
   if (parts.size() < 3 || parts.size() > 4) return false;

@@ -52,6 +52,11 @@ protected:
   void waitForNews(qint64 ms);
   // Called by implementations when data, a connection or an error arrives.
   void wake();
+  // The read loop every session shares: take() gives a whole line when one
+  // has arrived; while none has, a closed session fails with closedError()
+  // and the time-out fails as a time-out; otherwise wait for news.
+  std::optional<QByteArray> awaitLine(int timeoutMs, const std::function<std::optional<QByteArray>()>& take,
+                                      const std::function<QString()>& closedError);
   void setResource(const QString& r) { resource_ = r; }
   void setError(const QString& e, bool timedOut = false) {
     error_ = e;

@@ -34,24 +34,15 @@ bool MemorySession::write(const QByteArray& message) {
 }
 
 std::optional<QByteArray> MemorySession::readLine(int timeoutMs) {
-  const qint64 start = clock().nowMs();
-  for (;;) {
-    if (!lines_.empty()) {
-      QByteArray line = lines_.front();
-      lines_.pop_front();
-      return line;
-    }
-    if (!open_) {
-      setError(QStringLiteral("session not open"));
-      return std::nullopt;
-    }
-    const qint64 left = timeoutMs - (clock().nowMs() - start);
-    if (left <= 0) {
-      setError(QStringLiteral("time-out"), true);
-      return std::nullopt;
-    }
-    waitForNews(left);
-  }
+  return awaitLine(
+      timeoutMs,
+      [this]() -> std::optional<QByteArray> {
+        if (lines_.empty()) return std::nullopt;
+        QByteArray line = lines_.front();
+        lines_.pop_front();
+        return line;
+      },
+      [] { return QStringLiteral("session not open"); });
 }
 
 } // namespace pv

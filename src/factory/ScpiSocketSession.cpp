@@ -95,28 +95,19 @@ bool ScpiSocketSession::write(const QByteArray& message) {
 }
 
 std::optional<QByteArray> ScpiSocketSession::readLine(int timeoutMs) {
-  const qint64 start = clock().nowMs();
-  for (;;) {
-    pending_ += socket_.readAll();
-    const qsizetype end = pending_.indexOf('\n');
-    if (end >= 0) {
-      QByteArray line = pending_.left(end);
-      pending_.remove(0, end + 1);
-      if (line.endsWith('\r')) line.chop(1);
-      qCDebug(lcInstr) << resource() << "in" << line;
-      return line;
-    }
-    if (!isOpen()) {
-      setError(failed_ ? socket_.errorString() : QStringLiteral("session not open"));
-      return std::nullopt;
-    }
-    const qint64 left = timeoutMs - (clock().nowMs() - start);
-    if (left <= 0) {
-      setError(QStringLiteral("time-out"), true);
-      return std::nullopt;
-    }
-    waitForNews(left);
-  }
+  return awaitLine(
+      timeoutMs,
+      [this]() -> std::optional<QByteArray> {
+        pending_ += socket_.readAll();
+        const qsizetype end = pending_.indexOf('\n');
+        if (end < 0) return std::nullopt;
+        QByteArray line = pending_.left(end);
+        pending_.remove(0, end + 1);
+        if (line.endsWith('\r')) line.chop(1);
+        qCDebug(lcInstr) << resource() << "in" << line;
+        return line;
+      },
+      [this] { return failed_ ? socket_.errorString() : QStringLiteral("session not open"); });
 }
 
 } // namespace pv
