@@ -97,6 +97,18 @@ CalibrationRun::CalibrationRun(DeviceCommands& unit, CalibrationInstruments inst
 
 CalibrationRun::~CalibrationRun() = default;
 
+void CalibrationRun::updateOptions(const CalibrationOptions& o) {
+  if (!running_) return;
+  const bool haveFile = !file_.cells.empty();
+  options_.rows = o.rows;
+  options_.channels = o.channels;
+  options_.consumption = o.consumption;
+  options_.switchCheck = o.switchCheck;
+  options_.verify = o.verify;
+  options_.loadDefault = o.loadDefault && haveFile;
+  options_.finalProgram = o.finalProgram && haveFile;
+}
+
 bool CalibrationRun::stopWanted() const { return stopRequested_ || (stopPoll_ && stopPoll_()); }
 
 CalibrationRun::State CalibrationRun::fail(const QString& why) {
@@ -148,7 +160,8 @@ CalibrationRun::State CalibrationRun::prepare(bool resume) {
       for (int r = 0; r < kGridRows; ++r) ui_->rowChanged(r, grid_.rows[static_cast<size_t>(r)]);
   }
   // The model file is read before anything reaches the unit: a missing or
-  // short file ends the run here.
+  // short file ends the run here. A file of an earlier run never stands in.
+  file_ = {};
   if ((options_.loadDefault && !resume) || options_.finalProgram) {
     file_ = LoadModelFile(QLatin1String(options_.model->modelId), options_.modelDirs);
     if (!file_.error.isEmpty()) {

@@ -104,6 +104,10 @@ public:
   // Polled with the stop request (the command line's interrupt).
   void setStopPoll(std::function<bool()> poll) { stopPoll_ = std::move(poll); }
   bool running() const { return running_; }
+  // Boxes changed while the run goes on: the rows not yet reached and the
+  // options read later take the new values. The model stays; the options
+  // that need the model file count only when the run has read it.
+  void updateOptions(const CalibrationOptions& options);
 
   // ON and OFF.
   bool powerOn();

@@ -37,6 +37,9 @@ std::optional<PtcResult> ComputePtc(double v2000, double v1000) {
   if (!std::isfinite(r.veq) || !std::isfinite(r.req)) return std::nullopt;
   r.veqWord = Round(r.veq);
   r.reqTenths = Round(r.req * 10);
+  // Veq is stored as an unsigned word: readings that put it outside one
+  // give nothing rather than a wrapped value.
+  if (r.veqWord < 0 || r.veqWord > 65535) return std::nullopt;
   return r;
 }
 
