@@ -150,6 +150,10 @@ constexpr Entry kTable[] = {
     {257, "Il passo della scansione deve essere maggiore di 0"},
     {258, "Impossibile scrivere %1: %2"},
     {259, "Il dispositivo sta eseguendo un'altra operazione: riprovare al termine"},
+    {260, "Scegliere prima il modello"},
+    {261, "EUT: \"%1\" non e' una porta"},
+    {262, "La porta Com%1 del multimetro e' quella dell'unita' in prova (EUT)"},
+    {263, "V2000 e V1000 non danno un risultato"},
     // English texts (Italian id + 300)
     {331, "DOUBLER"},
     {332, "Linear"},
@@ -279,6 +283,10 @@ constexpr Entry kTable[] = {
     {557, "The sweep step must be greater than 0"},
     {558, "Cannot write %1: %2"},
     {559, "The unit is busy with another operation: try again when it ends"},
+    {560, "Choose the model first"},
+    {561, "EUT: \"%1\" is not a port"},
+    {562, "Meter port Com%1 is the unit's own port (EUT)"},
+    {563, "V2000 and V1000 give no result"},
     // Brand 0: the maker's own identity
     {1000, "Vantrel srl"},
     {1001, "www.vantrel.example"},

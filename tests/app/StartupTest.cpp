@@ -52,10 +52,10 @@ TEST_F(Fixture, StartsWithPortClosedAndStartUpIdentity) {
   EXPECT_EQ(program->comm()->lamp()->vbColor(), kGreen);
 
   EXPECT_FALSE(program->comm()->factoryMenu()->menuAction()->isVisible());
-  // The frame's factory menu offers the EEPROM editor, not yet calibration.
+  // The frame's factory menu offers the EEPROM editor and the calibration.
   EXPECT_TRUE(program->frame()->factoryMenu()->menuAction()->isVisible());
   EXPECT_TRUE(find<QAction>("mnu_Collaudo_EEprom")->isVisible());
-  EXPECT_FALSE(find<QAction>("mnu_Collaudo_Taratura")->isVisible());
+  EXPECT_TRUE(find<QAction>("mnu_Collaudo_Taratura")->isVisible());
   for (const char* name : {"mnu_File_Open", "mnu_File_Save", "mnu_File_SaveAs", "mnu_View_Program",
                            "mnu_Action_Program_Read", "mnu_Action_Measure_Start", "mnu_Help_About",
                            "mnu_Exit", "mnu_Lang"})

@@ -22,6 +22,8 @@
 #include "factory/FunctionGenerator.h"
 #include "factory/ProductionTest.h"
 #include "factory/ui/production/ProductionWindow.h"
+#include "factory/CalibrationBench.h"
+#include "factory/ui/calibration/CalibrationWindow.h"
 #include "text/ui/AboutWindow.h"
 #include "text/ui/LanguageWindow.h"
 #include "link/Clock.h"
@@ -91,6 +93,8 @@ Program::Program(Parts parts) {
   port_ = parts.port ? parts.port : ownPort_.get();
   clock_ = parts.clock ? parts.clock : ownClock_.get();
   prompter_ = parts.prompter ? parts.prompter : ownPrompter_.get();
+  instrumentPorts_ = parts.instrumentPorts;
+  sessions_ = parts.sessions;
   feedback_ = std::make_unique<FeedbackRelay>();
   actions_ = new ProgramActions(this);
   // The transport waits and the commands ask through the link, so that the
@@ -133,6 +137,7 @@ void Program::ConnectActions() {
   connect(a.about, &QAction::triggered, this, [this] { ShowAbout(); });
   connect(a.exit, &QAction::triggered, this, [this] { Exit(); });
   connect(a.eeprom, &QAction::triggered, this, [this] { ShowEeprom(); });
+  connect(a.taratura, &QAction::triggered, this, [this] { ShowCalibration(); });
 }
 
 void Program::RefreshDeviceActions() {
@@ -212,6 +217,34 @@ ProductionWindow* Program::productionWindow() {
 
 void Program::ShowProductionTest() { ShowHosted(productionWindow(), false); }
 
+CalibrationWindow* Program::calibrationWindow() {
+  if (!calibrationWindow_) {
+    // The instruments wait and ask through the link, like the unit does.
+    calibrationBench_ = std::make_unique<CalibrationBench>(
+        state_, link_->clock(), link_->prompter(), instrumentPorts_ ? instrumentPorts_ : RealInstrumentPorts(),
+        sessions_ ? sessions_ : RealSessions(link_->clock()));
+    calibrationWindow_ = new CalibrationWindow(state_, *commands_, *link_, *calibrationBench_);
+    calibrationWindow_->setLogPath(QDir::current().filePath(QStringLiteral("linear.dat")));
+    // START opens the unit's port from the window's own selector when the
+    // communication window has not.
+    calibrationWindow_->setUnitPortOpener([this](int number) {
+      if (port_->isOpen()) return true;
+      QString why;
+      if (!OpenPort(number, &why)) {
+        prompter_->ask(MessageTitle(), why.isEmpty() ? Tr(state_, 67) : Tr(state_, 67) + QStringLiteral("\n\n") + why,
+                       Buttons::Ok, Icon::Critical);
+        return false;
+      }
+      emit portStateChanged(true);
+      return true;
+    });
+    frame_->host(calibrationWindow_, calibrationWindow_->objectName());
+  }
+  return calibrationWindow_;
+}
+
+void Program::ShowCalibration() { ShowHosted(calibrationWindow(), false); }
+
 QWidget* Program::HostOf(QWidget* window) { return MainFrame::HostOf(window); }
 
 void Program::ShowHosted(QWidget* window, bool toggle) {
@@ -280,11 +313,8 @@ void Program::Startup() {
   // The actions live with the frame, where tools find them by name.
   actions_->setParent(frame_);
   frame_->setCloseHandler([this] { return CloseRequested(); });
-  // The factory menu offers the cell-memory editor; calibration is not
-  // offered until it has a window.
+  // The factory menu offers the cell-memory editor and the calibration.
   frame_->factoryMenu()->menuAction()->setVisible(true);
-  actions_->taratura->setVisible(false);
-  actions_->taratura->setEnabled(false);
   // The production test has no menu entry: its item stays hidden and the
   // window opens with the start option --production-test.
   actions_->test->setVisible(false);
@@ -458,6 +488,8 @@ void Program::SetLanguage(int index) {
 void Program::Exit() {
   if (exitQueued_) return;
   exitQueued_ = true;
+  // A calibration run ends at its next step and switches the supply off.
+  if (calibrationWindow_) calibrationWindow_->stopAll();
   link_->whenFree([this] {
     state_.exitFlag = true;
     state_.measureRunning = false;
@@ -483,7 +515,7 @@ void Program::CloseAllWindows() {
   // Communication, configuration, About, language, options: in this order.
   for (QWidget* w : std::initializer_list<QWidget*>{comm_, editorWindow_, aboutWindow_, languageWindow_,
                                                     optionsWindow_, measureWindow_, switchWindow_,
-                                                    eepromWindow_, productionWindow_}) {
+                                                    eepromWindow_, productionWindow_, calibrationWindow_}) {
     if (auto* host = qobject_cast<QMdiSubWindow*>(HostOf(w))) host->close();
   }
   if (port_->isOpen()) port_->close();

@@ -5,6 +5,7 @@
 #include "config/RangeTables.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
 namespace pv {
@@ -35,6 +36,10 @@ class EepromEditor;
 class EepromWindow;
 class ProductionTest;
 class ProductionWindow;
+class CalibrationWindow;
+class CalibrationBench;
+class InstrumentSession;
+enum class InstrumentKind;
 
 class Program final : public QObject {
   Q_OBJECT
@@ -45,6 +50,10 @@ public:
     SerialPort* port = nullptr;
     Clock* clock = nullptr;
     Prompter* prompter = nullptr;
+    // The calibration bench's instrument ports and sessions; real ones
+    // when empty.
+    std::function<std::unique_ptr<SerialPort>(InstrumentKind, int)> instrumentPorts{};
+    std::function<std::unique_ptr<InstrumentSession>(const QString&)> sessions{};
   };
   Program();
   explicit Program(Parts parts);
@@ -81,6 +90,9 @@ public:
   ProductionWindow* productionWindow();
   ProductionTest& productionTest();
   void ShowProductionTest();
+  // The calibration window (Collaudo > Taratura) and its bench.
+  CalibrationWindow* calibrationWindow();
+  void ShowCalibration();
   SwitchWizardModel& switches() { return *switches_; }
   ConfigFile& configFile() { return *configFile_; }
   MeasurementRun& measurement() { return *measurement_; }
@@ -159,6 +171,10 @@ private:
   struct Production;
   std::unique_ptr<Production> production_;
   ProductionWindow* productionWindow_ = nullptr;
+  std::function<std::unique_ptr<SerialPort>(InstrumentKind, int)> instrumentPorts_;
+  std::function<std::unique_ptr<InstrumentSession>(const QString&)> sessions_;
+  std::unique_ptr<CalibrationBench> calibrationBench_;
+  CalibrationWindow* calibrationWindow_ = nullptr;
   MainFrame* frame_ = nullptr;  // owns the windows it hosts
   CommWindow* comm_ = nullptr;
   EditorWindow* editorWindow_ = nullptr;
