@@ -331,6 +331,28 @@ TEST_F(TaraBench, ARowUntickedDuringTheRunIsSkipped) {
   EXPECT_EQ(boxColour(box("chk_tara", 7)), kGreen);
 }
 
+TEST_F(TaraBench, FinalProgrammingFollowsItsBoxButNeedsTheFileReadAtTheStart) {
+  // Cell 10 is written by the final programming only.
+  startOpen("KRV2211A", 1);
+  button("Command2")->click();
+  EXPECT_EQ(writes().count(10), 1u);
+
+  // Unticked under the run: skipped.
+  sim->unit().clearTranscript();
+  when([&] { return rowRunning(0); }, [&] { w<QCheckBox>("chk_programma")->setChecked(false); });
+  button("Command2")->click();
+  EXPECT_EQ(writes().count(10), 0u);
+
+  // Ticked under a run that started without it: the run has no model file
+  // to write from, so nothing is written.
+  sim->unit().clearTranscript();
+  when([&] { return rowRunning(0); }, [&] { w<QCheckBox>("chk_programma")->setChecked(true); });
+  button("Command2")->click();
+  EXPECT_EQ(writes().count(10), 0u);
+  EXPECT_EQ(label()->text(), "COLLAUDO TERMINATO");
+  EXPECT_EQ(painted(label(), QPalette::Window), kGreen);
+}
+
 TEST_F(TaraBench, ClosingTheWindowStopsTheRunAndSwitchesTheSupplyOff) {
   startOpen("KRV2211A", 1);
   bool supplyWasOn = false;

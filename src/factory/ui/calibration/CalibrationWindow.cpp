@@ -52,11 +52,16 @@ QColor ToColor(CellColour c) {
 }
 
 void Paint(QWidget* w, CellColour c, QPalette::ColorRole role) {
+  // The style paints only a check box's indicator from its palette; a
+  // style sheet colours the whole box, caption included.
+  const bool box = qobject_cast<QCheckBox*>(w) != nullptr;
   if (c == CellColour::NotRun) {
+    if (box) w->setStyleSheet(QString());
     w->setPalette(QPalette());
     w->setAutoFillBackground(false);
     return;
   }
+  if (box) w->setStyleSheet(QStringLiteral("QCheckBox { background-color: %1; }").arg(ToColor(c).name()));
   QPalette p = w->palette();
   p.setColor(role, ToColor(c));
   w->setPalette(p);
@@ -213,7 +218,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
       auto* e = Named(new QLineEdit(frame), N(name, row));
       e->setReadOnly(true);
       e->setFocusPolicy(Qt::ClickFocus);
-      e->setFixedWidth(66);
+      e->setFixedWidth(78);
       e->setAlignment(Qt::AlignRight);
       cells_[static_cast<size_t>(row)][static_cast<size_t>(cell)] = e;
       return e;
