@@ -469,6 +469,29 @@ TEST_F(TaraBench, OutputLinearityLogsUntilStop) {
   EXPECT_FALSE(program->link().busy());
 }
 
+TEST_F(TaraBench, ALinearityTestRefusedByABusyLinkLeavesTheOldLog) {
+  startOpen("KRV2212A", 5);
+  QTemporaryDir dir;
+  const QString path = dir.filePath("linear.dat");
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old\n");
+  }
+  window->setLogPath(path);
+  user.expect(Answer::Ok);
+  program->link().run(Exchange::Command, [&] {
+    LinkWait waiting(program->link());
+    button("Command9")->click();
+  });
+  ASSERT_EQ(user.asked().size(), 1u);
+  EXPECT_EQ(user.asked()[0].text, "Il dispositivo sta eseguendo un'altra operazione: riprovare al termine");
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "old\n");
+  EXPECT_TRUE(button("Command9")->isEnabled());
+}
+
 TEST_F(TaraBench, TwoChannelTestRefusesAMeterOnTheUnitsPort) {
   startOpen("KRV2212A", 5);
   QTemporaryDir dir;

@@ -476,9 +476,10 @@ void CalibrationWindow::outputLinearity() {
       const bool ran = link_.run(Exchange::Command, [&] {
         steps->outputLinearity(log, [this] { return linearityOn_ && !state_.exitFlag; });
       });
-      // What was measured is kept, even after a fault.
-      if (!log.commit()) tell(Tr(state_, kCannotWrite).arg(logPath_, log.errorString()));
+      // What was measured is kept, even after a fault; a refused test
+      // leaves the old log as it was.
       if (!ran) tell(Tr(state_, kBusy));
+      else if (!log.commit()) tell(Tr(state_, kCannotWrite).arg(logPath_, log.errorString()));
     }
   }
   linearityOn_ = false;
@@ -505,8 +506,8 @@ void CalibrationWindow::twoChannelLinearity() {
         steps->twoChannelLinearity(log, bench_.meter(0), bench_.meter(1),
                                    [this] { return linearityOn_ && !state_.exitFlag; });
       });
-      if (!log.commit()) tell(Tr(state_, kCannotWrite).arg(logPath_, log.errorString()));
       if (!ran) tell(Tr(state_, kBusy));
+      else if (!log.commit()) tell(Tr(state_, kCannotWrite).arg(logPath_, log.errorString()));
     }
   }
   linearityOn_ = false;
