@@ -396,11 +396,16 @@ TEST_F(TaraBench, StartWithoutAModelAsks) {
 TEST_F(TaraBench, StartWhileAnotherExchangeHoldsTheLinkIsRefused) {
   startOpen("KRV2211A", 1);
   user.expect(Answer::Ok);
+  bool startEnabled = true, onEnabled = false;
   program->link().run(Exchange::Command, [&] {
-    // The click arrives while the link waits for the unit.
+    startEnabled = button("Command2")->isEnabled();
+    onEnabled = button("cmd_On")->isEnabled();
+    // A click that arrives anyway while the link waits for the unit.
     LinkWait waiting(program->link());
-    button("Command2")->click();
+    emit button("Command2")->clicked();
   });
+  EXPECT_FALSE(startEnabled);
+  EXPECT_TRUE(onEnabled);  // the supply is not the unit's link
   ASSERT_EQ(user.asked().size(), 1u);
   EXPECT_EQ(user.asked()[0].text, "Il dispositivo sta eseguendo un'altra operazione: riprovare al termine");
   EXPECT_EQ(sim->supply().currentReads(), 0);
@@ -482,7 +487,7 @@ TEST_F(TaraBench, ALinearityTestRefusedByABusyLinkLeavesTheOldLog) {
   user.expect(Answer::Ok);
   program->link().run(Exchange::Command, [&] {
     LinkWait waiting(program->link());
-    button("Command9")->click();
+    emit button("Command9")->clicked();
   });
   ASSERT_EQ(user.asked().size(), 1u);
   EXPECT_EQ(user.asked()[0].text, "Il dispositivo sta eseguendo un'altra operazione: riprovare al termine");

@@ -313,6 +313,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   connect(command3_, &QPushButton::clicked, this, [this] { twoChannelLinearity(); });
   connect(command4_, &QPushButton::clicked, this, [this] { linearityOn_ = false; });
 
+  connect(&link_, &DeviceLink::stateChanged, this, [this] { setSequence(sequence_); });
   applySelectors();
   setSequence(Sequence::None);
 }
@@ -382,8 +383,12 @@ bool CalibrationWindow::unitPortReady() {
 void CalibrationWindow::setSequence(Sequence s) {
   sequence_ = s;
   const bool idle = s == Sequence::None;
-  for (QPushButton* b : {command2_, command6_, cmdOn_, cmdOff_, command7_, command1_[0], command1_[1], command9_, command3_})
-    b->setEnabled(idle);
+  // What talks to the unit waits, too, while another window's exchange
+  // (a read, a measurement) holds the link.
+  const bool unitFree = idle && !link_.busy();
+  for (QPushButton* b : {command2_, command6_, command1_[0], command1_[1], command9_, command3_})
+    b->setEnabled(unitFree);
+  for (QPushButton* b : {cmdOn_, cmdOff_, command7_}) b->setEnabled(idle);
   // A model change under a run would mix two models' rows and files.
   for (QRadioButton* b : optModello_) b->setEnabled(idle);
   command5_->setEnabled(s == Sequence::Run);
