@@ -273,6 +273,12 @@ void DrawTable(Page& pg, const SheetTable& t, const Metrics& m, double x, double
     pg.text(QRectF(x + label + i * colW, y, colW, m.row()), t.columns[i], pg.font(9, true));
   y += m.row();
   const QColor rule(0xb0, 0xb0, 0xb0);
+  // Column rules on the headings line and on every row that has columns
+  // (not across a section line or a value of the whole unit).
+  auto columnRules = [&](double top, int upTo) {
+    for (int i = 0; i < upTo; ++i) pg.line(x + label + i * colW, top, x + label + i * colW, top + m.row(), rule, 0.15);
+  };
+  columnRules(y - m.row(), cols);
   for (const SheetRow& r : t.rows) {
     if (r.heading) {
       pg.fill(x, y, width, m.row(), QColor(0xf0, 0xf0, 0xf0));
@@ -283,6 +289,7 @@ void DrawTable(Page& pg, const SheetTable& t, const Metrics& m, double x, double
       pg.text(QRectF(x, y, label, m.row()), r.label, pg.font(9));
       if (r.values.size() == 1 && cols > 1) {
         pg.text(QRectF(x + label, y, colW * cols, m.row()), r.values[0], pg.font(9));
+        columnRules(y, 1);
       } else {
         for (int i = 0; i < r.values.size() && i < cols; ++i) {
           // A setting this channel does not have.
@@ -290,15 +297,13 @@ void DrawTable(Page& pg, const SheetTable& t, const Metrics& m, double x, double
           pg.pen(r.values[i].isEmpty() ? QColor(0x90, 0x90, 0x90) : QColor(Qt::black));
           pg.text(QRectF(x + label + i * colW, y, colW, m.row()), v, pg.font(9));
         }
+        columnRules(y, cols);
       }
     }
     y += m.row();
     pg.line(x, y, x + width, y, rule, 0.15);
   }
-  // Column rules.
   const double top = y - m.row() * (1 + t.rows.size());
-  pg.line(x + label, top, x + label, y, rule, 0.15);
-  for (int i = 1; i < cols; ++i) pg.line(x + label + i * colW, top, x + label + i * colW, y, rule, 0.15);
   pg.line(x, top, x + width, top, QColor(0x60, 0x60, 0x60), 0.3);
   pg.line(x, y, x + width, y, QColor(0x60, 0x60, 0x60), 0.3);
   y += 4 * m.k;
