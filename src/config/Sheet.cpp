@@ -35,8 +35,7 @@ QString ChoiceText(const AppState& s, int firstId, int count, int index) {
 
 } // namespace
 
-QString SheetModelText(const EditorModel& m, bool familyKnown) {
-  const AppState& s = m.state();
+QString SheetModelText(const AppState& s, const DeviceIdentity& id, bool familyKnown) {
   auto named = [&](const ModelRow& row) {
     const QString id = QLatin1String(row.id);
     const QString caption = ModelCaption(s, CatalogueIndex(id));
@@ -45,25 +44,25 @@ QString SheetModelText(const EditorModel& m, bool familyKnown) {
     return caption + QStringLiteral(" (") + id + QLatin1Char(')');
   };
   if (familyKnown) {
-    if (const ModelRow* row = UnitModel(s)) return named(*row);
+    if (const ModelRow* row = ModelOf(id.variant, s.familyCell)) return named(*row);
   } else {
     // The file stores the variant, not the family: every model it fits.
     QStringList fits;
     for (const ModelRow& row : kModels)
-      if (row.variant == s.identity.variant) fits << named(row);
+      if (row.variant == id.variant) fits << named(row);
     if (!fits.isEmpty()) return fits.join(QStringLiteral(" / "));
   }
-  return QStringLiteral("ID=%1/%2").arg(s.identity.deviceCode).arg(s.identity.variant);
+  return QStringLiteral("ID=%1/%2").arg(id.deviceCode).arg(id.variant);
 }
 
 SheetContent SheetFromEditor(const EditorModel& m, const SheetOrigin& origin) {
   const AppState& s = m.state();
   const EditorFields& f = m.f;
-  const DeviceIdentity& id = s.identity;
+  const DeviceIdentity id = origin.fileIdentity.value_or(s.identity);
   SheetContent c;
   c.productTitle = ProductTitle(s);
   c.title = Tr(s, 142);
-  c.header << qMakePair(Tr(s, 143), SheetModelText(m, origin.familyKnown));
+  c.header << qMakePair(Tr(s, 143), SheetModelText(s, id, origin.familyKnown && !origin.fileIdentity));
   c.header << qMakePair(Tr(s, 144), QStringLiteral("ID=%1/%2  HW=%3")
                                         .arg(id.deviceCode)
                                         .arg(id.variant)
@@ -153,7 +152,7 @@ SheetContent SheetFromEditor(const EditorModel& m, const SheetOrigin& origin) {
   if (f.frmSoglia) {
     SheetTable trips;
     trips.title = Tr(s, 50);
-    const int tn = std::clamp(TripChannels(id), 1, 2);
+    const int tn = std::clamp(TripChannels(s.identity), 1, 2);  // as the editor shows them
     for (int ch = 0; ch < tn; ++ch)
       trips.columns << Tr(s, 72) + (ch == 0 ? QStringLiteral(" A") : QStringLiteral(" B"));
     auto row = [&](const QString& label, const std::function<QString(int)>& value) {

@@ -10,6 +10,8 @@
 // nothing of units or switches. A page too full for A4 is drawn smaller,
 // never onto a second page. The PDF is written to a temporary file and
 // renamed over the old one.
+#include "kernel/AppState.h"
+
 #include <QDateTime>
 #include <QPair>
 #include <QSizeF>
@@ -60,6 +62,8 @@ struct SheetOrigin {
   QString file;             // the .DST it was loaded from; empty: the unit
   bool familyKnown = true;  // cell 4 came from the unit (a file does not hold it)
   QDateTime when;
+  // The identity a file was saved for, shown in place of the unit's.
+  std::optional<DeviceIdentity> fileIdentity;
 };
 
 // The sheet of the editor's current fields, in the editor's texts.
@@ -67,7 +71,7 @@ SheetContent SheetFromEditor(const EditorModel& m, const SheetOrigin& origin);
 
 // The model line: caption and id of the unit; from a file, whose identity
 // does not name the family, every model of the file's variant.
-QString SheetModelText(const EditorModel& m, bool familyKnown);
+QString SheetModelText(const AppState& s, const DeviceIdentity& id, bool familyKnown);
 
 // Every text the page shows, in reading order (for tests and tools).
 QStringList SheetTexts(const SheetContent& c);

@@ -49,6 +49,19 @@ TEST_F(SheetButton, WritesTheSheetOfTheUnitReadWithItsThreeBanks) {
   user.expectFile(dir.filePath("en.pdf"));
   ASSERT_TRUE(program->PrintSheet());
   EXPECT_TRUE(test::PdfTextCompact(dir.filePath("en.pdf")).contains("DIPswitches"));
+
+  // A configuration opened from a file is the file's: its name, no banks
+  // (they belong to the unit, not to the file).
+  user.expectFile(dir.filePath("TT101.DST"));
+  program->FileSave(true);
+  user.expectFile(dir.filePath("TT101.DST"));
+  program->FileOpen();
+  user.expectFile(dir.filePath("file.pdf"));
+  ASSERT_TRUE(program->PrintSheet());
+  const QString fromFile = test::PdfTextCompact(dir.filePath("file.pdf"));
+  EXPECT_TRUE(fromFile.contains("SourceTT101.DST")) << fromFile.toStdString();
+  EXPECT_TRUE(fromFile.contains("KRV2210"));
+  EXPECT_FALSE(fromFile.contains("DIPswitches"));
 }
 
 TEST_F(SheetButton, AFolderThatCannotTakeThePdfIsReported) {

@@ -125,12 +125,16 @@ TEST(Sheet, OneChannelThermocoupleShowsItsFramesOnlyAndTheEditorsEdits) {
   EXPECT_EQ(Row(c.tables[1], "Hi")->values, QStringList({QString::fromUtf8("0 \u00b0C")}));
 }
 
-TEST(Sheet, AFileNamesEveryModelOfItsVariant) {
-  // A .DST keeps the variant, not the family of cell 4.
-  Unit u(2, 0);
+TEST(Sheet, AFileShowsItsOwnIdentityAndEveryModelOfItsVariant) {
+  // Opened with no unit read: the editor still has the start-up identity,
+  // the sheet gives the file's. A .DST keeps the variant, not the family.
+  Unit u(0, 0);
   u.model.load(ConfigRecord{});
-  const SheetContent c = u.sheet({QStringLiteral("/plant/line 3/TT101.DST"), false, QDateTime::currentDateTime()});
+  SheetOrigin o{QStringLiteral("/plant/line 3/TT101.DST"), true, QDateTime::currentDateTime(),
+                DeviceIdentity{12, 2, 3, 0}};
+  const SheetContent c = u.sheet(o);
   EXPECT_EQ(c.header[0].second, "KRV 2211 A / KRV 2212 A / KRV 2311 A / KRV 2312 A");
+  EXPECT_EQ(c.header[1].second, "ID=12/2  HW=3");
   EXPECT_EQ(c.header[2].second, "TT101.DST");
 }
 

@@ -120,12 +120,12 @@ int RunSheetCli(const QStringList& rest, SerialPort& port, Clock& clock, const Q
 
   if (!record.isEmpty()) {
     // The file alone: the identity it was made for, the family unknown.
-    state.identity = {static_cast<uint8_t>(record[9]), static_cast<uint8_t>(record[10]),
-                      static_cast<uint8_t>(record[11]), static_cast<uint8_t>(record[8])};
+    state.identity = RecordIdentity(record);
     model.fillLists();
     ApplyRecord(model, record);
     origin.file = files[1];
     origin.familyKnown = false;
+    origin.fileIdentity = state.identity;
   } else {
     Feedback feedback;
     DeviceLink link(clock, prompter);

@@ -391,6 +391,7 @@ void Program::Read() {
     const ConfigResult r = ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
     if (r == ConfigResult::Ok) {
       sheetFile_.clear();
+      sheetFileIdentity_.reset();
       unitRead_ = true;
     }
     // The switch banks are read after every configuration read, whatever the model.
@@ -439,7 +440,10 @@ void Program::View(int index) {
 
 void Program::FileOpen() {
   const FileResult r = configFile_->open();
-  if (r == FileResult::Done) sheetFile_ = configFile_->fileName();
+  if (r == FileResult::Done) {
+    sheetFile_ = configFile_->fileName();
+    sheetFileIdentity_ = RecordIdentity(configFile_->record());
+  }
   if (r == FileResult::BadFile || r == FileResult::IoError)
     prompter_->ask(MessageTitle(), configFile_->lastError(), Buttons::Ok, Icon::Critical);
   if (!configFile_->fileName().isEmpty()) frame_->setDocumentTitle(configFile_->fileName());
@@ -463,7 +467,7 @@ bool Program::PrintSheet() {
   if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
   // The family of cell 4 is known once a unit has been read; the banks
   // belong on the sheet only while the editor shows that unit's configuration.
-  SheetContent sheet = SheetFromEditor(*editor_, SheetOrigin{sheetFile_, unitRead_, now});
+  SheetContent sheet = SheetFromEditor(*editor_, SheetOrigin{sheetFile_, unitRead_, now, sheetFileIdentity_});
   if (unitRead_ && sheetFile_.isEmpty()) sheet.picture = SwitchBanksPicture(*switches_, tables_, state_);
   QString why;
   if (!RenderSheet(sheet, path, &why)) {

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
 
 namespace pv {
 
@@ -174,6 +175,7 @@ private:
   // Where the editor's configuration came from, for the sheet: the last
   // file opened, or (empty) the unit; whether a unit has been read.
   QString sheetFile_;
+  std::optional<DeviceIdentity> sheetFileIdentity_;
   bool unitRead_ = false;
 
   void ShowHosted(QWidget* window, bool toggle);
