@@ -13,7 +13,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <algorithm>
-#include <cmath>
 
 namespace pv {
 
@@ -37,11 +36,12 @@ QString ChoiceText(const AppState& s, int firstId, int count, int index) {
 
 QString SheetModelText(const AppState& s, const DeviceIdentity& id, bool familyKnown) {
   auto named = [&](const ModelRow& row) {
-    const QString id = QLatin1String(row.id);
-    const QString caption = ModelCaption(s, CatalogueIndex(id));
-    if (caption.isEmpty()) return id;
-    if (QString(caption).remove(QLatin1Char(' ')) == id) return caption;
-    return caption + QStringLiteral(" (") + id + QLatin1Char(')');
+    const QString modelId = QLatin1String(row.id);
+    const QString caption = ModelCaption(s, CatalogueIndex(modelId));
+    if (caption.isEmpty()) return modelId;
+    // Another brand's caption ("OI-11 A") says little without the id.
+    if (QString(caption).remove(QLatin1Char(' ')) == modelId) return caption;
+    return caption + QStringLiteral(" (") + modelId + QLatin1Char(')');
   };
   if (familyKnown) {
     if (const ModelRow* row = ModelOf(id.variant, s.familyCell)) return named(*row);
