@@ -157,6 +157,10 @@ QString ValidateRecord(const QByteArray& bytes) {
   return {};
 }
 
+DeviceIdentity RecordIdentity(const QByteArray& r) {
+  return {GetU8(r, off::Code), GetU8(r, off::Variant), GetU8(r, off::Revision), GetU8(r, off::Spare)};
+}
+
 void ApplyRecord(EditorModel& m, const QByteArray& r) {
   AppState& s = m.state();
   EditorFields& f = m.f;

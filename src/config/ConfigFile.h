@@ -34,6 +34,8 @@ QByteArray BuildRecord(const EditorModel& m, const QByteArray& held);
 QString ValidateRecord(const QByteArray& bytes);
 // Fills the editor from a record (already validated).
 void ApplyRecord(EditorModel& m, const QByteArray& record);
+// The identity of the unit a record was saved for (a validated record).
+DeviceIdentity RecordIdentity(const QByteArray& record);
 
 enum class FileResult { Done, Cancelled, BadFile, IoError };
 
@@ -51,6 +53,8 @@ public:
   FileResult openFrom(const QString& path);
 
   QString fileName() const { return fileName_; }
+  // The record last opened or saved.
+  const QByteArray& record() const { return held_; }
   bool saveEnabled() const { return saveEnabled_; }
   // Product title, " - " and the file name.
   QString windowTitle() const;

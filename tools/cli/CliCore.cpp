@@ -2,6 +2,7 @@
 #include "CalibrateCli.h"
 #include "EepromCli.h"
 #include "InstrumentCli.h"
+#include "SheetCli.h"
 
 #include "kernel/Feedback.h"
 #include "kernel/Catalogue.h"
@@ -87,7 +88,7 @@ QString CliHelpText() {
       "\n"
       "Communication failures are retried silently by the link, then given up\n"
       "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n"
-      "\n") + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText();
+      "\n") + SheetHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText();
 }
 
 namespace {
@@ -401,6 +402,7 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
   };
   static const QStringList known = {"identify", "read-config", "write-config", "show-config",
                                     "cells", "switches", "measure"};
+  if (IsSheetCommand(cmd)) return RunSheetCli(rest, port, clock, PortPath(portName), yes, json, out, err);
   if (!known.contains(cmd) && !IsEepromCommand(cmd)) return usage(qPrintable("unknown command " + cmd));
 
   // Arguments first: a usage error never touches the unit.

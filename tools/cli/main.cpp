@@ -1,14 +1,27 @@
 // planovix-cli entry point: a real serial port and the steady clock.
 #include "CliCore.h"
+#include "SheetCli.h"
 #include "link/Clock.h"
 #include "link/QtSerialPort.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <memory>
 #include <cstdio>
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QStringList args = app.arguments();
+  // The sheet paints text, which needs a GUI application; a command-line
+  // tool never shows a window, so it needs no display either.
+  std::unique_ptr<QCoreApplication> app;
+  QStringList raw;
+  for (int i = 1; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
+  if (pv::IsSheetInvocation(raw)) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    app = std::make_unique<QGuiApplication>(argc, argv);
+  } else {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  }
+  QStringList args = app->arguments();
   args.removeFirst();
   pv::QtSerialPort port;
   pv::SteadyClock clock;

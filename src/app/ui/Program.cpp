@@ -8,6 +8,8 @@
 #include "config/ConfigDevice.h"
 #include "config/ConfigFile.h"
 #include "config/EditorModel.h"
+#include "config/Sheet.h"
+#include "switches/SwitchSheet.h"
 #include "switches/SwitchUnit.h"
 #include "switches/SwitchWizardModel.h"
 #include "switches/ui/SwitchWindow.h"
@@ -340,6 +342,7 @@ void Program::Startup() {
     ShowHosted(optionsWindow_, false);
   });
   connect(editorWindow_, &EditorWindow::stopRequested, this, [this] { state_.measureRunning = false; });
+  connect(editorWindow_, &EditorWindow::sheetRequested, this, [this] { PrintSheet(); });
   connect(this, &Program::portStateChanged, editorWindow_,
           [this](bool open) { editorWindow_->setDisplayValue(open ? 1 : 4); });
 
@@ -415,7 +418,12 @@ void Program::TogglePort(bool pressed, int number) {
 
 void Program::Read() {
   link_->request(Exchange::Read, [this] {
-    ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
+    const ConfigResult r = ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
+    if (r == ConfigResult::Ok) {
+      sheetFile_.clear();
+      sheetFileIdentity_.reset();
+      unitRead_ = true;
+    }
     // The switch banks are read after every configuration read, whatever the model.
     if (!state_.commError) switches_->ReadSwitch();
   });
@@ -462,6 +470,10 @@ void Program::View(int index) {
 
 void Program::FileOpen() {
   const FileResult r = configFile_->open();
+  if (r == FileResult::Done) {
+    sheetFile_ = configFile_->fileName();
+    sheetFileIdentity_ = RecordIdentity(configFile_->record());
+  }
   if (r == FileResult::BadFile || r == FileResult::IoError)
     prompter_->ask(MessageTitle(), configFile_->lastError(), Buttons::Ok, Icon::Critical);
   if (!configFile_->fileName().isEmpty()) frame_->setDocumentTitle(configFile_->fileName());
@@ -474,6 +486,25 @@ void Program::FileSave(bool saveAs) {
     prompter_->ask(MessageTitle(), configFile_->lastError(), Buttons::Ok, Icon::Critical);
   if (!configFile_->fileName().isEmpty()) frame_->setDocumentTitle(configFile_->fileName());
   comm_->setSaveEnabled(configFile_->saveEnabled());
+}
+
+bool Program::PrintSheet() {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QString suggested = currentModel_ + now.toString(QStringLiteral("_yyyyMMdd-HHmm")) + QStringLiteral(".pdf");
+  QString path = prompter_->saveFileName(MessageTitle(), suggested,
+                                         {QStringLiteral("PDF (*.pdf)")});
+  if (path.isEmpty()) return false;
+  if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+  // The family of cell 4 is known once a unit has been read; the banks
+  // belong on the sheet only while the editor shows that unit's configuration.
+  SheetContent sheet = SheetFromEditor(*editor_, SheetOrigin{sheetFile_, unitRead_, now, sheetFileIdentity_});
+  if (unitRead_ && sheetFile_.isEmpty()) sheet.picture = SwitchBanksPicture(*switches_, tables_, state_);
+  QString why;
+  if (!RenderSheet(sheet, path, &why)) {
+    prompter_->ask(MessageTitle(), Tr(state_, 258).arg(path, why), Buttons::Ok, Icon::Critical);
+    return false;
+  }
+  return true;
 }
 
 void Program::ShowAbout() { ShowHosted(aboutWindow(), false); }

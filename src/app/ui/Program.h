@@ -7,6 +7,7 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace pv {
 
@@ -119,6 +120,10 @@ public:
   void View(int index);
   void FileOpen();
   void FileSave(bool saveAs);
+  // "Print / PDF...": asks for a file name and writes the commissioning
+  // sheet of the editor (with the switch banks of a unit read from them).
+  // False when nothing was written; the user has been told why.
+  bool PrintSheet();
   void ShowAbout();
   void ShowLanguage();
   void SetLanguage(int index);
@@ -183,6 +188,11 @@ private:
   LanguageWindow* languageWindow_ = nullptr;
 
   bool exitQueued_ = false;
+  // Where the editor's configuration came from, for the sheet: the last
+  // file opened, or (empty) the unit; whether a unit has been read.
+  QString sheetFile_;
+  std::optional<DeviceIdentity> sheetFileIdentity_;
+  bool unitRead_ = false;
 
   void ShowHosted(QWidget* window, bool toggle);
   void ConnectActions();

@@ -68,6 +68,10 @@ EditorWindow::EditorWindow(EditorModel& model, QWidget* parent) : QWidget(parent
   auto* math = new QPushButton(QStringLiteral("f(x)"), this);
   math->setObjectName(QStringLiteral("cmd_math"));
   top->addWidget(math);
+  auto* sheet = new QPushButton(this);
+  sheet->setObjectName(QStringLiteral("cmd_Sheet"));
+  top->addWidget(sheet);
+  connect(sheet, &QPushButton::clicked, this, &EditorWindow::sheetRequested);
   auto* stop = new QPushButton(QStringLiteral("Stop"), this);
   stop->setObjectName(QStringLiteral("Cmd_StopRead"));
   top->addWidget(stop);
@@ -479,6 +483,7 @@ void EditorWindow::applyCaptions(const AppState& s) {
   set(QStringLiteral("lbl_filter"), Tr(s, 82));
   set(QStringLiteral("lbl_trig"), Tr(s, 81));
   set(QStringLiteral("chk_Doubler"), Tr(s, 31));
+  set(QStringLiteral("cmd_Sheet"), Tr(s, 158));
   set(QStringLiteral("frm_opt"), Tr(s, 57));
   set(QStringLiteral("frm_fisico"), QStringLiteral("f(x)"));
 }

@@ -33,6 +33,8 @@ public:
 signals:
   void optionsRequested(int channel);
   void stopRequested();
+  // "Print / PDF...": the commissioning sheet of what the editor shows.
+  void sheetRequested();
 
 private:
   QGroupBox* channelInput(int c);
