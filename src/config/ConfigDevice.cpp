@@ -189,6 +189,20 @@ ConfigResult WriteEprom(EditorModel& m, DeviceCommands& commands, const WriteOpt
   return ConfigResult::Ok;
 }
 
+std::optional<HistoryEntry> NewestEntryFor(DeviceCommands& commands, const WriteHistory* history,
+                                           ConfigResult* result) {
+  AppState& s = commands.state();
+  *result = ConfigResult::CommFailure;
+  StopRunningMeasure(commands);
+  const IdentityBytes id = commands.ReadIdentity();
+  if (id[0] == 1 || s.commError) return std::nullopt;
+  const CellBytes cell4 = commands.ReadCells(0, 4, 1);
+  if (s.commError) return std::nullopt;
+  *result = ConfigResult::Ok;
+  const WriteHistory fallback;
+  return (history ? *history : fallback).newest(IdentifyModel(s.identity.variant, cell4[0]), s.identity);
+}
+
 ConfigResult RestoreCells(const HistoryEntry& entry, DeviceCommands& commands, const WriteHistory* history,
                           int* written) {
   AppState& s = commands.state();

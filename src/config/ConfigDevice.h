@@ -13,6 +13,7 @@
 #include "config/WriteHistory.h"
 
 #include <functional>
+#include <optional>
 
 namespace pv {
 
@@ -57,6 +58,11 @@ bool ReadConfigCells(DeviceCommands& commands, CellImage& image, std::vector<int
 // be written asks OK/Cancel (write anyway?). Ok, CommFailure or Cancelled.
 ConfigResult SaveBeforeWrite(DeviceCommands& commands, const CellImage* image = nullptr,
                              const WriteHistory* history = nullptr, QString* savedPath = nullptr);
+
+// The connected unit's newest history entry ("$V" and cell 4 name it).
+// Nothing when it has none; CommFailure in *result when the unit is silent.
+std::optional<HistoryEntry> NewestEntryFor(DeviceCommands& commands, const WriteHistory* history,
+                                           ConfigResult* result);
 
 // Puts a history entry's cells back: "$V", identity check (another unit's
 // cells only after OK), the current cells saved as a new entry, the cells

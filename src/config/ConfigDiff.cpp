@@ -6,6 +6,8 @@
 #include "text/Numbers.h"
 #include "text/Texts.h"
 
+#include <QFile>
+
 namespace pv {
 
 namespace {
@@ -139,6 +141,55 @@ std::vector<FieldDiff> DiffFields(const std::vector<FieldValue>& a, const std::v
 std::vector<FieldDiff> DiffConfig(const AppState& s, const RangeTables& t, const DeviceIdentity& id,
                                   uint8_t familyCell, const ConfigRecord& a, const ConfigRecord& b) {
   return DiffFields(ConfigFields(s, t, id, familyCell, a), ConfigFields(s, t, id, familyCell, b));
+}
+
+std::vector<CompareRow> CompareSides(const std::vector<std::vector<FieldValue>>& sides) {
+  // Keys in the order they first appear, side by side.
+  QStringList keys;
+  for (const auto& side : sides)
+    for (const FieldValue& v : side)
+      if (!keys.contains(v.key)) keys << v.key;
+  std::vector<CompareRow> out;
+  for (const QString& key : keys) {
+    std::vector<const FieldValue*> found;
+    const FieldValue* any = nullptr;
+    for (const auto& side : sides) {
+      const FieldValue* hit = nullptr;
+      for (const FieldValue& v : side)
+        if (v.key == key) hit = &v;
+      found.push_back(hit);
+      if (!any) any = hit;
+    }
+    bool sameUnit = true, same = true;
+    for (const FieldValue* v : found) {
+      if (!v) {
+        same = false;
+        continue;
+      }
+      if (v->unit != any->unit) sameUnit = same = false;
+      if (v->value != any->value) same = false;
+    }
+    if (same) continue;
+    CompareRow row{key, any->caption, {}, sameUnit ? any->unit : QString(), any->controls};
+    for (const FieldValue* v : found)
+      row.values << (!v ? QStringLiteral("-") : sameUnit || v->unit.isEmpty() ? v->value : v->value + ' ' + v->unit);
+    out.push_back(std::move(row));
+  }
+  return out;
+}
+
+std::optional<QByteArray> ReadRecordFile(const QString& path, QString* why) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) {
+    if (why) *why = f.errorString();
+    return std::nullopt;
+  }
+  QByteArray bytes = f.read(kRecordSize);
+  if (const QString bad = ValidateRecord(bytes); !bad.isEmpty()) {
+    if (why) *why = bad;
+    return std::nullopt;
+  }
+  return bytes;
 }
 
 ConfigSnapshot SnapshotFromFile(const AppState& s, const RangeTables& tables, const QByteArray& bytes,

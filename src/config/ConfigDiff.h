@@ -44,6 +44,17 @@ std::vector<FieldDiff> DiffFields(const std::vector<FieldValue>& a, const std::v
 std::vector<FieldDiff> DiffConfig(const AppState& s, const RangeTables& tables, const DeviceIdentity& id,
                                   uint8_t familyCell, const ConfigRecord& a, const ConfigRecord& b);
 
+// The compare window's rows: every field whose value differs between any of
+// the sides (the unit, the editor, a file...), with one value per side.
+// Where the sides' units differ each value carries its own.
+struct CompareRow {
+  QString key, caption;
+  QStringList values;  // one per side, "-" where the side lacks the field
+  QString unit;
+  QStringList controls;
+};
+std::vector<CompareRow> CompareSides(const std::vector<std::vector<FieldValue>>& sides);
+
 // A configuration as a compare needs it: what it is for and its record.
 struct ConfigSnapshot {
   DeviceIdentity identity;
@@ -56,6 +67,9 @@ struct ConfigSnapshot {
 // is for the same identity, as opening the file in the editor would.
 ConfigSnapshot SnapshotFromFile(const AppState& s, const RangeTables& tables, const QByteArray& record,
                                 const ConfigSnapshot* base = nullptr);
+
+// A ".DST" file's record, or nothing with the reason in *why.
+std::optional<QByteArray> ReadRecordFile(const QString& path, QString* why);
 
 // "code 12, variant 5, revision 3" in the user's language.
 QString IdentityText(const AppState& s, const DeviceIdentity& id);

@@ -4,6 +4,10 @@
 #include "config/ConfigDiff.h"
 #include "config/CellMap.h"
 #include "DeviceSimulator.h"
+#include "config/ConfigDevice.h"
+#include "config/EditorModel.h"
+#include "kernel/Catalogue.h"
+#include "link/SimRig.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -162,6 +166,28 @@ TEST(ConfigDiff, OnlyFieldsTheLayoutOwnsAreListed) {
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].key, QLatin1String("trigger"));
     EXPECT_EQ(d[0].unit, QLatin1String("V"));
+  }
+}
+
+// The editor's marks compare the cells as read with the editor's record:
+// straight after a read nothing may differ, on any model.
+TEST(ConfigDiff, EditorAfterAReadDiffersFromTheUnitInNothing) {
+  for (const QString& id : ModelIds()) {
+    SCOPED_TRACE(id.toStdString());
+    test::SimRig rig;
+    rig.unit.setModel(id);
+    rig.state.identity = {};
+    RangeTables tables;
+    EditorModel m(rig.state, tables);
+    ASSERT_EQ(ReadEprom(m, rig.commands), ConfigResult::Ok);
+    const ConfigRecord read = DecodeConfig(rig.state.identity, tables, m.base);
+    const std::vector<FieldDiff> d = DiffConfig(rig.state, tables, rig.state.identity, rig.state.familyCell, read, m.record());
+    EXPECT_TRUE(d.empty()) << (d.empty() ? std::string() : d[0].key.toStdString() + " " + d[0].a.toStdString() + " / " + d[0].b.toStdString());
+    // One edit: exactly its field.
+    m.f.txtOutputMax[0] = QStringLiteral(" 9.5");
+    const std::vector<FieldDiff> one = DiffConfig(rig.state, tables, rig.state.identity, rig.state.familyCell, read, m.record());
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].key, QLatin1String("A.output_max"));
   }
 }
 

@@ -98,11 +98,9 @@ int Restore(const DiffJob& job, EditorModel& m, DeviceCommands& commands, bool j
   std::optional<HistoryEntry> entry = job.entry;
   if (!entry) {
     // "last": the connected unit's newest entry, found by its identity and model.
-    const IdentityBytes id = commands.ReadIdentity();
-    if (id[0] == 1 || s.commError) return kExitDevice;
-    const CellBytes cell4 = commands.ReadCells(0, 4, 1);
-    if (s.commError) return kExitDevice;
-    entry = WriteHistory().newest(IdentifyModel(s.identity.variant, cell4[0]), s.identity);
+    ConfigResult found = ConfigResult::Ok;
+    entry = NewestEntryFor(commands, nullptr, &found);
+    if (found != ConfigResult::Ok) return ExitOf(found);
     if (!entry) {
       err << "planovix-cli: " << Tr(s, 134) << " (" << WriteHistory::DefaultRoot() << ")\n";
       return kExitUsage;
