@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace pv {
 
@@ -36,7 +37,6 @@ CompareWindow::CompareWindow(EditorModel& model, Prompter& prompter, QWidget* pa
   outer->addLayout(bottom);
   connect(fileButton_, &QPushButton::clicked, this, &CompareWindow::chooseFile);
   connect(&model_, &EditorModel::changed, this, &CompareWindow::refresh);
-  resize(720, 420);
   applyCaptions(model_.state());
 }
 
@@ -102,7 +102,21 @@ void CompareWindow::refresh() {
     table_->setItem(r, static_cast<int>(row.values.size()) + 1, new QTableWidgetItem(row.unit));
   }
   table_->resizeColumnsToContents();
+  updateGeometry();
   summary_->setText(rows.empty() ? Tr(s, 125) : Tr(s, 137).arg(rows.size()));
+}
+
+} // namespace pv
+
+namespace pv {
+
+QSize CompareWindow::sizeHint() const {
+  int w = 2 * table_->frameWidth() + 24;
+  for (int c = 0; c < table_->columnCount(); ++c) w += table_->columnWidth(c);
+  int h = table_->horizontalHeader()->sizeHint().height() + 2 * table_->frameWidth() + 8;
+  for (int r = 0; r < table_->rowCount(); ++r) h += table_->rowHeight(r);
+  h += summary_->sizeHint().height() + fileButton_->sizeHint().height() + 24;
+  return {std::clamp(w, 480, 1000), std::clamp(h, 200, 640)};
 }
 
 } // namespace pv

@@ -29,6 +29,8 @@ public:
   bool openFile(const QString& path);
   // The file button: a dialog, then openFile.
   void chooseFile();
+  // As wide as the columns and as tall as the rows, within reason.
+  QSize sizeHint() const override;
 
 private:
   EditorModel& model_;
