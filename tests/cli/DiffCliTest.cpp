@@ -234,6 +234,25 @@ TEST(DiffCli, EveryWriteSavesTheUnitsCellsFirst) {
   for (const auto& [a, v] : e->cells) EXPECT_EQ(v, before[static_cast<size_t>(a)]) << a;
 }
 
+TEST(DiffCli, AHistoryThatCannotBeSavedStopsTheWriteUnlessAccepted) {
+  History h;
+  // The history folder's place is taken by a file: nothing can be saved there.
+  const QString blocked = h.dir.filePath("blocked");
+  WriteAll(blocked, "x");
+  qputenv("PLANOVIX_HISTORY_DIR", blocked.toLocal8Bit());
+  Cli c;
+  const QString file = EditedFile(c);
+  const sim::Bank before = c.unit.bank(0);
+  c.unit.clearTranscript();
+  EXPECT_EQ(c.run({"write-config", file}), 3);
+  EXPECT_TRUE(c.err.contains(QStringLiteral("could not be saved before the write"))) << c.err.toStdString();
+  EXPECT_TRUE(WrittenAddresses(c.unit).empty());
+  EXPECT_EQ(c.unit.bank(0), before);
+
+  EXPECT_EQ(c.run({"--yes", "write-config", file}), 0) << c.err.toStdString();
+  EXPECT_NE(c.unit.bank(0), before);
+}
+
 TEST(DiffCli, WriteCutShortLeavesTheHistoryAndRestorePutsEveryCellBack) {
   // How many commands a whole write takes, and where its "$W" start.
   int firstWrite = -1, total = 0;
