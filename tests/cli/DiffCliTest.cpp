@@ -318,6 +318,31 @@ TEST(DiffCli, RestoreLastTakesTheUnitsNewestEntry) {
   EXPECT_TRUE(c.err.contains(QStringLiteral("No saved write for this unit"))) << c.err.toStdString();
 }
 
+TEST(DiffCli, HistoryListsTheEntriesWithoutTheUnit) {
+  History h;
+  Cli c;
+  const QString file = EditedFile(c);
+  ASSERT_EQ(c.run({"--yes", "write-config", file}), 0);
+  ASSERT_EQ(c.run({"--yes", "write-config", c.file("base.DST")}), 0);
+  c.unit.clearTranscript();
+  ASSERT_EQ(c.run({"--json", "history"}), 0) << c.err.toStdString();
+  EXPECT_TRUE(c.unit.transcript().isEmpty());
+  const QJsonObject o = Json(c.out);
+  EXPECT_EQ(o["root"].toString(), h.dir.path());
+  const QJsonArray units = o["units"].toArray();
+  ASSERT_EQ(units.size(), 1);
+  const QJsonArray entries = units[0].toObject()["entries"].toArray();
+  ASSERT_EQ(entries.size(), 2);
+  const QStringList onDisk = h.entries();  // oldest first
+  EXPECT_EQ(entries[0].toObject()["path"].toString(), onDisk[1]);
+  EXPECT_EQ(entries[1].toObject()["path"].toString(), onDisk[0]);
+  EXPECT_EQ(entries[0].toObject()["cells"].toInt(), 65);
+
+  ASSERT_EQ(c.run({"history"}), 0);
+  EXPECT_TRUE(c.out.contains(onDisk[0]));
+  EXPECT_EQ(c.run({"history", "x"}), 2);
+}
+
 TEST(DiffCli, AnotherUnitsCellsAreRefusedWithoutYes) {
   History h;
   Cli c("KRV2212A");

@@ -9,10 +9,12 @@
 #include "link/DeviceCommands.h"
 #include "text/Texts.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 namespace pv {
 
@@ -125,7 +127,8 @@ int Restore(const DiffJob& job, EditorModel& m, DeviceCommands& commands, bool j
 } // namespace
 
 bool IsDiffCommand(const QString& command) {
-  return command == QLatin1String("diff") || command == QLatin1String("restore");
+  return command == QLatin1String("diff") || command == QLatin1String("restore") ||
+         command == QLatin1String("history");
 }
 
 QString DiffHelpText() {
@@ -142,10 +145,14 @@ QString DiffHelpText() {
       "                         FILE \"last\": the connected unit's newest entry. An\n"
       "                         entry of another unit is refused (exit 3) without\n"
       "                         --yes.\n"
+      "  history                the saved entries, newest first per unit, with the\n"
+      "                         folder they are in; JSON {root, units [{unit,\n"
+      "                         entries [{path, time, cells}]}]}. No port is opened.\n"
       "\n");
 }
 
 bool DiffJob::needsDevice() const {
+  if (command == QLatin1String("history")) return false;
   return command == QLatin1String("restore") || files[0].isEmpty() || files[1].isEmpty();
 }
 
@@ -176,6 +183,13 @@ std::optional<DiffJob> PrepareDiffCommand(const QString& command, const QStringL
     }
     return job;
   }
+  if (command == QLatin1String("history")) {
+    if (!args.isEmpty()) {
+      err << "planovix-cli: history takes no arguments (see --help)\n";
+      return std::nullopt;
+    }
+    return job;
+  }
   if (args.size() != 1) {
     err << "planovix-cli: restore takes one history file, or last (see --help)\n";
     return std::nullopt;
@@ -190,8 +204,41 @@ std::optional<DiffJob> PrepareDiffCommand(const QString& command, const QStringL
   return job;
 }
 
+namespace {
+
+int ListHistory(bool json, QTextStream& out) {
+  const WriteHistory history;
+  const QDir root(history.root());
+  QJsonArray units;
+  if (!json) out << history.root() << "\n";
+  for (const QString& unit : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+    QDir dir(root.filePath(unit));
+    QStringList names = dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
+    std::reverse(names.begin(), names.end());
+    QJsonArray entries;
+    if (!json) out << unit << "\n";
+    for (const QString& name : names) {
+      const QString path = dir.filePath(name);
+      QString why;
+      const std::optional<HistoryEntry> e = LoadHistoryEntry(path, &why);
+      const QString time = e ? e->time.toString(Qt::ISODate) : QString();
+      const int cells = e ? static_cast<int>(e->cells.size()) : 0;
+      entries.append(QJsonObject{{"path", path}, {"time", time}, {"cells", cells}});
+      if (!json) out << "  " << path << "  " << (e ? time + QStringLiteral("  %1 cells").arg(cells) : why) << "\n";
+    }
+    units.append(QJsonObject{{"unit", unit}, {"entries", entries}});
+  }
+  if (json)
+    out << QJsonDocument(QJsonObject{{"root", history.root()}, {"units", units}}).toJson(QJsonDocument::Compact)
+        << "\n";
+  return kExitOk;
+}
+
+} // namespace
+
 int RunDiffCommand(const DiffJob& job, EditorModel& model, DeviceCommands& commands, bool json, QTextStream& out,
                    QTextStream& err) {
+  if (job.command == QLatin1String("history")) return ListHistory(json, out);
   if (job.command == QLatin1String("diff")) return Diff(job, model, job.needsDevice() ? &commands : nullptr, json, out);
   return Restore(job, model, commands, json, out, err);
 }

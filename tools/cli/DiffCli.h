@@ -3,6 +3,7 @@
 //   diff A B        A and B are each a ".DST" file or the word "device"
 //   restore FILE    puts back the cells a write-history entry saved;
 //                   "restore last" takes the connected unit's newest entry
+//   history         lists the saved entries
 // Files are read and checked before the port is opened; a diff of two
 // files never opens it. "diff" exits 4 when the two differ.
 #include "config/ConfigDiff.h"
@@ -23,7 +24,7 @@ bool IsDiffCommand(const QString& command);
 QString DiffHelpText();
 
 struct DiffJob {
-  QString command;              // "diff" or "restore"
+  QString command;              // "diff", "restore" or "history"
   QStringList names;            // the arguments as given
   std::array<QByteArray, 2> files;  // diff: a side's record, empty for "device"
   std::optional<HistoryEntry> entry;  // restore FILE
