@@ -1,5 +1,6 @@
 #include "factory/CalibrationRun.h"
 
+#include "config/ConfigDevice.h"
 #include "factory/Calibrator.h"
 #include "factory/CalibrationSteps.h"
 #include "factory/Multimeter.h"
@@ -327,6 +328,7 @@ CalibrationRun::State CalibrationRun::finish() {
       if (i == 7 || (i == 8 && options_.model->olderFixture)) continue;
       s.writeList.push(static_cast<uint8_t>(i), file_.cells[static_cast<size_t>(i)]);
     }
+    if (SaveBeforeWrite(unit_) != ConfigResult::Ok) return fail(QStringLiteral("the unit's cells could not be saved before the final programming"));
     unit_.WriteCells(0, s.writeList.queued());
     if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the final programming could not be written"));
   }

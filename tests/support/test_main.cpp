@@ -1,10 +1,16 @@
 // Test entry point: one application object for the whole run, offscreen.
 #include <QApplication>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Every write saves the unit's cells first: never into the user's own folders.
+  QStandardPaths::setTestModeEnabled(true);
+  QTemporaryDir history;
+  qputenv("PLANOVIX_HISTORY_DIR", history.path().toLocal8Bit());
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,5 +1,6 @@
 #include "CliCore.h"
 #include "CalibrateCli.h"
+#include "DiffCli.h"
 #include "EepromCli.h"
 #include "InstrumentCli.h"
 #include "SheetCli.h"
@@ -44,6 +45,8 @@ QString CliHelpText() {
       "  --yes         answer OK to every OK/Cancel question (out-of-range values,\n"
       "                a file from another version or for another unit)\n"
       "  --json        results as JSON on standard output\n"
+      "  --changed-only  write-config sends only the cells of the fields that\n"
+      "                differ from the unit (the rest are not rewritten)\n"
       "  --help        this text\n"
       "\n"
       "Commands:\n"
@@ -88,7 +91,7 @@ QString CliHelpText() {
       "\n"
       "Communication failures are retried silently by the link, then given up\n"
       "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n"
-      "\n") + SheetHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText();
+      "\n") + SheetHelpText() + DiffHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText();
 }
 
 namespace {
@@ -363,7 +366,7 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     return RunInstrumentCli(args, io, clock, in, out, err);
   }
   QString portName = QStringLiteral("COM 1");
-  bool yes = false, json = false;
+  bool yes = false, json = false, changedOnly = false;
   QStringList rest;
   for (int i = 0; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -376,6 +379,8 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
       yes = true;
     } else if (a == "--json") {
       json = true;
+    } else if (a == "--changed-only") {
+      changedOnly = true;
     } else if (a == "--port") {
       if (++i >= args.size()) {
         err << "planovix-cli: --port needs a value (see --help)\n";
@@ -403,13 +408,18 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
   static const QStringList known = {"identify", "read-config", "write-config", "show-config",
                                     "cells", "switches", "measure"};
   if (IsSheetCommand(cmd)) return RunSheetCli(rest, port, clock, PortPath(portName), yes, json, out, err);
-  if (!known.contains(cmd) && !IsEepromCommand(cmd)) return usage(qPrintable("unknown command " + cmd));
+  if (!known.contains(cmd) && !IsEepromCommand(cmd) && !IsDiffCommand(cmd)) return usage(qPrintable("unknown command " + cmd));
 
   // Arguments first: a usage error never touches the unit.
   std::optional<int> bank, first, count, frames;
   QByteArray fileBytes;
   std::optional<EepromJob> eeprom;
-  if (IsEepromCommand(cmd)) {
+  std::optional<DiffJob> diff;
+  if (IsDiffCommand(cmd)) {
+    int code = kExitUsage;
+    diff = PrepareDiffCommand(cmd, rest, err, &code);
+    if (!diff) return code;
+  } else if (IsEepromCommand(cmd)) {
     int code = kExitUsage;
     eeprom = PrepareEepromCommand(cmd, rest, err, &code);
     if (!eeprom) return code;
@@ -443,6 +453,7 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
   }
 
   Session s(yes, port, clock, err);
+  if (diff && !diff->needsDevice()) return RunDiffCommand(*diff, s.model, s.commands, json, out, err);
   if (cmd == "show-config" && !fileBytes.isEmpty()) {
     // A file alone: the identity it was made for, no questions.
     s.state.identity = {static_cast<uint8_t>(fileBytes[9]), static_cast<uint8_t>(fileBytes[10]),
@@ -468,6 +479,7 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
   int code = kExitDevice;
   s.link.run(Exchange::Command, [&] { code = [&]() -> int {
 
+    if (diff) return RunDiffCommand(*diff, s.model, s.commands, json, out, err);
     if (eeprom) return RunEepromCommand(*eeprom, s.state, s.commands, s.link, s.link.prompter(), json, out, err);
 
     if (cmd == "identify") {
@@ -528,7 +540,11 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
       case FileResult::Cancelled: return kExitRefused;
       default: return kExitUsage;
       }
-      const ConfigResult w = WriteEprom(s.model, s.commands);
+      // The cells were read just now, in this exchange: the history keeps them.
+      WriteOptions options;
+      options.baseIsFresh = true;
+      options.changedOnly = changedOnly;
+      const ConfigResult w = WriteEprom(s.model, s.commands, options);
       if (w == ConfigResult::CommFailure && s.commands.lastWrite().complete() &&
           !s.commands.lastWrite().sent.empty() && s.prompter.said == 0) {
         err << "planovix-cli: write-config: " << s.commands.lastWrite().sent.size()
@@ -585,7 +601,8 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     }
     return kExitOk;
   }(); });
-  if (code != kExitOk && s.prompter.said == 0) {
+  // A diff that found differences, or a restore with no entry, has said so.
+  if (code != kExitOk && s.prompter.said == 0 && !(diff && (code == kExitDiffer || code == kExitUsage))) {
     err << "planovix-cli: " << cmd << " failed: "
         << (!port.isOpen() || port.hasError()
                 ? "the line to the unit was lost (cable pulled, port closed or unit switched off)"

@@ -6,6 +6,9 @@
 #include "app/ui/Program.h"
 #include "config/ui/EditorWindow.h"
 #include "config/ui/OptionsWindow.h"
+#include "config/ui/CompareWindow.h"
+#include "config/EditorModel.h"
+#include "config/ConfigFile.h"
 #include "factory/ui/EepromWindow.h"
 #include "text/ui/AboutWindow.h"
 #include "text/ui/LanguageWindow.h"
@@ -17,6 +20,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QScreen>
@@ -65,6 +69,30 @@ int main(int argc, char** argv) {
     program.editorWindow()->optionsRequested(0);
     Save(Program::HostOf(program.optionsWindow()), dir, QStringLiteral("options") + suffix);
     Program::HostOf(program.optionsWindow())->hide();
+  }
+  // Compare and safe write: two fields edited after the read are marked,
+  // and the compare window lists them beside the unit's values and a file's.
+  {
+    EditorModel& m = program.editor();
+    const QString tripWas = m.f.txtSogliaH[0];
+    m.f.txtSogliaH[0] = QStringLiteral(" 321");
+    const QString file = QDir(dir).filePath(QStringLiteral("compare.DST"));
+    program.configFile().saveTo(file);
+    m.f.txtSogliaH[0] = tripWas;
+    m.f.txtInputMax[0] = QStringLiteral(" 800");
+    m.f.txtOffset[1] = QStringLiteral(" 1.5");
+    m.notify();
+    program.ShowCompare();
+    program.compareWindow()->openFile(file);
+    QFile::remove(file);
+    for (int lang = 0; lang < 2; ++lang) {
+      program.SetLanguage(lang);
+      const QString suffix = lang == 0 ? QStringLiteral("_it") : QStringLiteral("_en");
+      Save(program.editorWindow(), dir, QStringLiteral("editor_marked") + suffix);
+      Save(Program::HostOf(program.compareWindow()), dir, QStringLiteral("compare") + suffix);
+    }
+    Program::HostOf(program.compareWindow())->hide();
+    program.Read();
   }
   // The EEPROM window after a read of the whole memory, in both languages.
   program.ShowEeprom();

@@ -137,13 +137,13 @@ void CommWindow::buildMenus() {
 
   QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
   view->setObjectName(QStringLiteral("mnu_View"));
-  view->addActions({actions_.viewProgram, actions_.viewMeasure, actions_.viewSwitch});
+  view->addActions({actions_.viewProgram, actions_.viewMeasure, actions_.viewSwitch, actions_.compare});
 
   QMenu* action = menuBar_->addMenu(QStringLiteral("&Action"));
   action->setObjectName(QStringLiteral("mnu_Action"));
   QMenu* prog = action->addMenu(QStringLiteral("&Program"));
   prog->setObjectName(QStringLiteral("mnu_Action_Program"));
-  prog->addActions({actions_.read, actions_.write});
+  prog->addActions({actions_.read, actions_.write, actions_.writeChanged, actions_.undoWrite});
   QMenu* meas = action->addMenu(QStringLiteral("&Measure"));
   meas->setObjectName(QStringLiteral("mnu_Action_Measure"));
   meas->addActions({actions_.start, actions_.stop});

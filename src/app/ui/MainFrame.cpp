@@ -136,13 +136,13 @@ void MainFrame::buildMenus() {
 
   QMenu* view = bar->addMenu(QStringLiteral("&View"));
   view->setObjectName(QStringLiteral("mnu_view"));
-  view->addActions({actions_.viewProgram, actions_.viewMeasure, actions_.viewSwitch});
+  view->addActions({actions_.viewProgram, actions_.viewMeasure, actions_.viewSwitch, actions_.compare});
 
   QMenu* action = bar->addMenu(QStringLiteral("&Action"));
   action->setObjectName(QStringLiteral("mnu_action"));
   QMenu* prog = action->addMenu(QStringLiteral("&Program"));
   prog->setObjectName(QStringLiteral("mnu_prog"));
-  prog->addActions({actions_.read, actions_.write});
+  prog->addActions({actions_.read, actions_.write, actions_.writeChanged, actions_.undoWrite});
   QMenu* meas = action->addMenu(QStringLiteral("&Measure"));
   meas->setObjectName(QStringLiteral("mnu_meas"));
   meas->addActions({actions_.start, actions_.stop});

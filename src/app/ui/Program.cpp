@@ -15,6 +15,7 @@
 #include "switches/ui/SwitchWindow.h"
 #include "config/ui/EditorWindow.h"
 #include "config/ui/OptionsWindow.h"
+#include "config/ui/CompareWindow.h"
 #include "measure/DeviceCommandsLink.h"
 #include "measure/MeasurementRun.h"
 #include "measure/ui/MeasureWindow.h"
@@ -40,6 +41,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -130,6 +132,9 @@ void Program::ConnectActions() {
   connect(a.viewSwitch, &QAction::triggered, this, [this] { View(2); });
   connect(a.read, &QAction::triggered, this, [this] { Read(); });
   connect(a.write, &QAction::triggered, this, [this] { Write(); });
+  connect(a.writeChanged, &QAction::triggered, this, [this] { Write(true); });
+  connect(a.undoWrite, &QAction::triggered, this, [this] { UndoLastWrite(); });
+  connect(a.compare, &QAction::triggered, this, [this] { ShowCompare(); });
   // Start only starts; Stop is the start/stop button's press.
   connect(a.start, &QAction::triggered, this, [this] {
     if (!state_.measureRunning && !measurement_->active()) StartStop();
@@ -429,12 +434,50 @@ void Program::Read() {
   });
 }
 
-void Program::Write() {
-  link_->request(Exchange::Write, [this] {
+void Program::Write(bool changedOnly) {
+  link_->request(Exchange::Write, [this, changedOnly] {
     WriteOptions options;
     options.captions = [this] { ApplyCaptions(); };
+    options.changedOnly = changedOnly;
     WriteEprom(*editor_, *commands_, options);
   });
+}
+
+void Program::UndoLastWrite() {
+  link_->request(Exchange::Write, [this] {
+    Prompter& ask = commands_->prompter();
+    ConfigResult found = ConfigResult::Ok;
+    const std::optional<HistoryEntry> entry = NewestEntryFor(*commands_, nullptr, &found);
+    if (found != ConfigResult::Ok) return;
+    if (!entry) {
+      ask.ask(MessageTitle(), Tr(state_, 134), Buttons::Ok, Icon::Information);
+      return;
+    }
+    const QString when = QLocale(state_.languageOffset == 0 ? QLocale::Italian : QLocale::English)
+                             .toString(entry->time.toLocalTime(), QLocale::ShortFormat);
+    if (ask.ask(MessageTitle(), Tr(state_, 135).arg(entry->cells.size()).arg(when), Buttons::OkCancel,
+                Icon::Question) != Answer::Ok)
+      return;
+    if (RestoreCells(*entry, *commands_) != ConfigResult::Ok) return;
+    // The editor shows what the unit now holds.
+    ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
+  });
+}
+
+CompareWindow* Program::compareWindow() {
+  if (!compareWindow_) {
+    compareWindow_ = new CompareWindow(*editor_, *prompter_);
+    frame_->host(compareWindow_, compareWindow_->objectName());
+    compareWindow_->applyCaptions(state_);
+    if (editorWindow_)
+      connect(editorWindow_, &EditorWindow::marksChanged, compareWindow_, &CompareWindow::refresh);
+  }
+  return compareWindow_;
+}
+
+void Program::ShowCompare() {
+  compareWindow()->refresh();
+  ShowHosted(compareWindow_, false);
 }
 
 void Program::StartStop() {
@@ -563,6 +606,7 @@ void Program::ApplyCaptions() {
   if (editorWindow_) editorWindow_->applyCaptions(state_);
   if (measureWindow_) measureWindow_->applyCaptions(state_);
   if (eepromWindow_) eepromWindow_->applyCaptions(state_);
+  if (compareWindow_) compareWindow_->applyCaptions(state_);
 
   // The family of variants 2..6 is in cell 4; a unit that does not answer
   // leaves the rest as it was. With the port closed, or while another

@@ -23,6 +23,7 @@ class CommWindow;
 class FeedbackRelay;
 class EditorModel;
 class EditorWindow;
+class CompareWindow;
 class OptionsWindow;
 class AboutWindow;
 class LanguageWindow;
@@ -115,7 +116,13 @@ public:
   // during a measurement stop it first and run after its end; while any
   // other exchange runs they do nothing.
   void Read();
-  void Write();
+  // changedOnly: only the cells of the fields changed since the last read.
+  void Write(bool changedOnly = false);
+  // Puts back the cells saved before the connected unit's last write, after
+  // the user's OK, then reads the unit again.
+  void UndoLastWrite();
+  CompareWindow* compareWindow();
+  void ShowCompare();
   void StartStop();
   void View(int index);
   void FileOpen();
@@ -172,6 +179,7 @@ private:
   SwitchWindow* switchWindow_ = nullptr;
   std::unique_ptr<EepromEditor> eeprom_;
   EepromWindow* eepromWindow_ = nullptr;
+  CompareWindow* compareWindow_ = nullptr;
   // The production test's generator and loops, made on first use.
   struct Production;
   std::unique_ptr<Production> production_;

@@ -27,6 +27,9 @@ ProgramActions::ProgramActions(QObject* parent)
       // Ctrl+W closes windows everywhere else; writing to a unit must not
       // be one slip away.
       write(Make(this, "mnu_Action_Program_Write", QKeySequence(QStringLiteral("Ctrl+U")))),
+      writeChanged(Make(this, "mnu_Action_Program_WriteChanged", QKeySequence(QStringLiteral("Ctrl+Shift+U")))),
+      undoWrite(Make(this, "mnu_Action_Program_Undo")),
+      compare(Make(this, "mnu_View_Compare", QKeySequence(QStringLiteral("Ctrl+4")))),
       start(Make(this, "mnu_Action_Measure_Start", QKeySequence(QStringLiteral("F5")))),
       stop(Make(this, "mnu_Action_Measure_Stop", QKeySequence(QStringLiteral("Shift+F5")))),
       language(Make(this, "mnu_Lang", QKeySequence(QStringLiteral("Ctrl+L")))),
@@ -49,6 +52,9 @@ void ProgramActions::applyCaptions(const AppState& s) {
   viewSwitch->setText(Tr(s, 37));
   read->setText(Tr(s, 46));
   write->setText(Tr(s, 47));
+  writeChanged->setText(Tr(s, 122));
+  undoWrite->setText(Tr(s, 121));
+  compare->setText(Tr(s, 120) + QStringLiteral("..."));
   start->setText(Tr(s, 116));
   stop->setText(Tr(s, 117));
   language->setText(Tr(s, 90));
@@ -57,7 +63,7 @@ void ProgramActions::applyCaptions(const AppState& s) {
 }
 
 void ProgramActions::setDeviceActionsEnabled(bool on) {
-  for (QAction* a : {read, write, start, stop}) a->setEnabled(on);
+  for (QAction* a : {read, write, writeChanged, undoWrite, start, stop}) a->setEnabled(on);
 }
 
 } // namespace pv

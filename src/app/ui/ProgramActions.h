@@ -23,6 +23,9 @@ public:
   QAction* viewSwitch;
   QAction* read;
   QAction* write;
+  QAction* writeChanged;  // write only the fields changed since the last read
+  QAction* undoWrite;     // puts back the cells saved before the last write
+  QAction* compare;       // the compare window
   QAction* start;  // starts a run; does nothing while one runs
   QAction* stop;   // the start/stop button's press
   QAction* language;

@@ -3,6 +3,9 @@
 #include "text/Texts.h"
 #include "kernel/ui/Widgets.h"
 #include "config/EditorModel.h"
+#include "config/ConfigDiff.h"
+
+#include <QHash>
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -123,9 +126,48 @@ EditorWindow::EditorWindow(EditorModel& model, QWidget* parent) : QWidget(parent
   binder_.custom([this] {
     channelHeading_[1]->setVisible(model_.f.frmInput[1] || model_.f.frmOutput[1] || model_.f.frmOptions[1]);
   });
-  connect(&model_, &EditorModel::changed, this, [this] { binder_.sync(); });
+  connect(&model_, &EditorModel::changed, this, [this] {
+    binder_.sync();
+    refreshMarks();
+  });
+  // After the binder's own handlers, so the model already holds the edit.
+  for (auto* e : findChildren<QLineEdit*>()) connect(e, &QLineEdit::textEdited, this, &EditorWindow::refreshMarks);
+  for (auto* b : findChildren<QAbstractButton*>()) connect(b, &QAbstractButton::clicked, this, &EditorWindow::refreshMarks);
+  for (auto* c : findChildren<QComboBox*>()) connect(c, &QComboBox::activated, this, &EditorWindow::refreshMarks);
   setDisplayValue(4);
   binder_.sync();
+}
+
+void EditorWindow::refreshMarks() {
+  const AppState& s = model_.state();
+  QStringList marked;
+  QHash<QString, QString> tips;
+  // Only against cells really read from the unit.
+  if (model_.baseValid) {
+    const ConfigRecord read = DecodeConfig(s.identity, model_.tables(), model_.base);
+    for (const FieldDiff& d : DiffConfig(s, model_.tables(), s.identity, s.familyCell, read, model_.record()))
+      for (const QString& name : d.controls) {
+        marked << name;
+        tips[name] = Tr(s, 73) + QStringLiteral(": ") + d.a + (d.unit.isEmpty() ? QString() : QLatin1Char(' ') + d.unit);
+      }
+  }
+  for (const QString& name : std::as_const(marked_)) {
+    if (marked.contains(name)) continue;
+    if (auto* w = findChild<QWidget*>(name)) {
+      w->setStyleSheet({});
+      w->setToolTip({});
+      w->setProperty("changedSinceRead", false);
+    }
+  }
+  for (const QString& name : std::as_const(marked)) {
+    if (auto* w = findChild<QWidget*>(name)) {
+      w->setStyleSheet(QStringLiteral("background-color: #ffe08a;"));
+      w->setToolTip(tips.value(name));
+      w->setProperty("changedSinceRead", true);
+    }
+  }
+  marked_ = marked;
+  emit marksChanged();
 }
 
 QGroupBox* EditorWindow::channelInput(int c) {
@@ -436,6 +478,7 @@ void EditorWindow::setDisplayValue(int value) {
 
 void EditorWindow::applyCaptions(const AppState& s) {
   setWindowTitle(Tr(s, 35));
+  refreshMarks();  // the tool tips are in the language too
   // The port state as a symbol: open (filled) or closed (hollow).
   portText_->setText(display_ == 1 ? QStringLiteral("COM \u25cf") : QStringLiteral("COM \u25cb"));
   auto set = [this](const QString& name, const QString& text) {

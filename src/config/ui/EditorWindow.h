@@ -4,6 +4,7 @@
 // from its controls and repaints when the model changes.
 #include "config/ui/Binder.h"
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 
@@ -29,12 +30,18 @@ public:
   void setDisplayValue(int value);
   int displayValue() const { return display_; }
   void sync() { binder_.sync(); }
+  // Marks the fields whose value differs from what was last read from the
+  // unit (a tint and the unit's value as tool tip). Runs after every edit.
+  void refreshMarks();
+  QStringList markedControls() const { return marked_; }
 
 signals:
   void optionsRequested(int channel);
   void stopRequested();
   // "Print / PDF...": the commissioning sheet of what the editor shows.
   void sheetRequested();
+  // After every edit and every change of the model (the compare window follows).
+  void marksChanged();
 
 private:
   QGroupBox* channelInput(int c);
@@ -53,6 +60,7 @@ private:
   Lamp* portLamp_ = nullptr;
   QLabel* portText_ = nullptr;
   std::array<QLabel*, 2> channelHeading_{};
+  QStringList marked_;
 };
 
 } // namespace pv
