@@ -2,6 +2,7 @@
 #include "CalibrateCli.h"
 #include "EepromCli.h"
 #include "InstrumentCli.h"
+#include "VerifyCli.h"
 
 #include "kernel/Feedback.h"
 #include "kernel/Catalogue.h"
@@ -87,7 +88,7 @@ QString CliHelpText() {
       "\n"
       "Communication failures are retried silently by the link, then given up\n"
       "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n"
-      "\n") + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText();
+      "\n") + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText() + VerifyHelpText();
 }
 
 namespace {
@@ -355,6 +356,11 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     InstrumentIo io = RealInstrumentIo(clock);
     QTextStream in(stdin);
     return RunCalibrateCli(args, port, io, clock, in, out, err);
+  }
+  if (IsVerifyInvocation(args)) {
+    InstrumentIo io = RealInstrumentIo(clock);
+    QTextStream in(stdin);
+    return RunVerifyCli(args, io, clock, in, out, err);
   }
   if (IsInstrumentInvocation(args)) {
     InstrumentIo io = RealInstrumentIo(clock);
