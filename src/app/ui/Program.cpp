@@ -22,6 +22,8 @@
 #include "factory/FunctionGenerator.h"
 #include "factory/ProductionTest.h"
 #include "factory/ui/production/ProductionWindow.h"
+#include "factory/Verification.h"
+#include "factory/ui/verification/VerificationWindow.h"
 #include "text/ui/AboutWindow.h"
 #include "text/ui/LanguageWindow.h"
 #include "link/Clock.h"
@@ -212,6 +214,80 @@ ProductionWindow* Program::productionWindow() {
 
 void Program::ShowProductionTest() { ShowHosted(productionWindow(), false); }
 
+struct Program::Verifying {
+  explicit Verifying(Program& p)
+      : bench{p.state_, *p.clock_, *p.prompter_},
+        supply(bench, supplyPort),
+        calibrator(bench, calibratorPort),
+        meter(bench, meterPort, RealSessions(*p.clock_)),
+        switches(bench, switchPort),
+        core(p.state_, {supply, calibrator, meter, switches}, *p.clock_, *p.prompter_) {
+    // The calibration window's selectors as they start; that window hands
+    // its own choices over once it exists.
+    supply.setSelector(QStringLiteral("Com4"));
+    calibrator.setSelector(QStringLiteral("Com6"));
+    meter.setSelector(QStringLiteral("Com3"));
+    switches.setSelector(QStringLiteral("Com5"));
+  }
+  Bench bench;
+  QtSerialPort supplyPort, calibratorPort, meterPort, switchPort;
+  PowerSupply supply;
+  Calibrator calibrator;
+  Multimeter meter;
+  SwitchingUnit switches;
+  Verification core;
+};
+
+Verification& Program::verification() {
+  if (!verifying_) {
+    verifying_ = std::make_unique<Verifying>(*this);
+    // "Prog. dispositivo" writes the configuration window's configuration
+    // exactly as Write does, as one exchange on the unit's link.
+    verifying_->core.setDownload([this] {
+      if (!PortOpen()) return DownloadOutcome::PortClosed;
+      ConfigResult result = ConfigResult::CommFailure;
+      if (!link_->run(Exchange::Write, [&] { result = WriteConfiguration(); })) return DownloadOutcome::Busy;
+      switch (result) {
+      case ConfigResult::Ok: return DownloadOutcome::Written;
+      case ConfigResult::CommFailure:
+      case ConfigResult::NotVerified: return DownloadOutcome::CommError;
+      default: return DownloadOutcome::NotWritten;
+      }
+    });
+  }
+  return verifying_->core;
+}
+
+InstrumentSetupWindow* Program::instrumentSetupWindow() {
+  if (!setupWindow_) {
+    setupWindow_ = new InstrumentSetupWindow(state_, verification(), *prompter_);
+    frame_->host(setupWindow_, setupWindow_->objectName());
+  }
+  return setupWindow_;
+}
+
+VerificationWindow* Program::verificationWindow() {
+  if (!verificationWindow_) {
+    verificationWindow_ = new VerificationWindow(state_, verification(), *prompter_, [this] { return PortOpen(); });
+    frame_->host(verificationWindow_, verificationWindow_->objectName());
+    verificationWindow_->setSetupWindow(instrumentSetupWindow());
+    connect(verificationWindow_, &VerificationWindow::setupRequested, this, [this] {
+      ShowHosted(instrumentSetupWindow(), false);
+      // Beside the verification window, so that both stay in sight.
+      if (QMdiSubWindow* host = MainFrame::HostOf(verificationWindow_))
+        frame_->place(MainFrame::HostOf(setupWindow_), QPoint(host->geometry().right() + 3, host->geometry().top()));
+    });
+    connect(verificationWindow_, &VerificationWindow::configurationRequested, this,
+            [this] { ShowHosted(editorWindow_, false); });
+  }
+  return verificationWindow_;
+}
+
+void Program::ShowVerification() {
+  verificationWindow()->openFresh();
+  ShowHosted(verificationWindow_, false);
+}
+
 QWidget* Program::HostOf(QWidget* window) { return MainFrame::HostOf(window); }
 
 void Program::ShowHosted(QWidget* window, bool toggle) {
@@ -392,11 +468,13 @@ void Program::Read() {
 }
 
 void Program::Write() {
-  link_->request(Exchange::Write, [this] {
-    WriteOptions options;
-    options.captions = [this] { ApplyCaptions(); };
-    WriteEprom(*editor_, *commands_, options);
-  });
+  link_->request(Exchange::Write, [this] { WriteConfiguration(); });
+}
+
+ConfigResult Program::WriteConfiguration() {
+  WriteOptions options;
+  options.captions = [this] { ApplyCaptions(); };
+  return WriteEprom(*editor_, *commands_, options);
 }
 
 void Program::StartStop() {

@@ -35,6 +35,10 @@ class EepromEditor;
 class EepromWindow;
 class ProductionTest;
 class ProductionWindow;
+class Verification;
+class VerificationWindow;
+class InstrumentSetupWindow;
+enum class ConfigResult;
 
 class Program final : public QObject {
   Q_OBJECT
@@ -81,6 +85,12 @@ public:
   ProductionWindow* productionWindow();
   ProductionTest& productionTest();
   void ShowProductionTest();
+  // Calibration verification: the calibration window's "Prog" (and, until
+  // that window exists, the start option --verification) opens it afresh.
+  Verification& verification();
+  VerificationWindow* verificationWindow();
+  InstrumentSetupWindow* instrumentSetupWindow();
+  void ShowVerification();
   SwitchWizardModel& switches() { return *switches_; }
   ConfigFile& configFile() { return *configFile_; }
   MeasurementRun& measurement() { return *measurement_; }
@@ -159,6 +169,11 @@ private:
   struct Production;
   std::unique_ptr<Production> production_;
   ProductionWindow* productionWindow_ = nullptr;
+  // The verification's instruments and core, made on first use.
+  struct Verifying;
+  std::unique_ptr<Verifying> verifying_;
+  VerificationWindow* verificationWindow_ = nullptr;
+  InstrumentSetupWindow* setupWindow_ = nullptr;
   MainFrame* frame_ = nullptr;  // owns the windows it hosts
   CommWindow* comm_ = nullptr;
   EditorWindow* editorWindow_ = nullptr;
@@ -169,6 +184,8 @@ private:
   bool exitQueued_ = false;
 
   void ShowHosted(QWidget* window, bool toggle);
+  // The configuration write of Write and of the verification's download.
+  ConfigResult WriteConfiguration();
   void ConnectActions();
   void RefreshDeviceActions();
   void CaptionsBody(bool askUnit);
