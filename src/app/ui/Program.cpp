@@ -274,8 +274,13 @@ VerificationWindow* Program::verificationWindow() {
     connect(verificationWindow_, &VerificationWindow::setupRequested, this, [this] {
       ShowHosted(instrumentSetupWindow(), false);
       // Beside the verification window, so that both stay in sight.
-      if (QMdiSubWindow* host = MainFrame::HostOf(verificationWindow_))
-        frame_->place(MainFrame::HostOf(setupWindow_), QPoint(host->geometry().right() + 3, host->geometry().top()));
+      // (left of that when the frame is too narrow for both).
+      if (QMdiSubWindow* host = MainFrame::HostOf(verificationWindow_)) {
+        const int width = setupWindow_->sizeHint().width() + 24;
+        const int room = frame_->centralWidget() ? frame_->centralWidget()->width() : width;
+        const int x = std::max(0, std::min(host->geometry().right() + 3, room - width));
+        frame_->place(MainFrame::HostOf(setupWindow_), QPoint(x, host->geometry().top()));
+      }
     });
     connect(verificationWindow_, &VerificationWindow::configurationRequested, this,
             [this] { ShowHosted(editorWindow_, false); });
@@ -598,6 +603,7 @@ void Program::CaptionsBody(bool askUnit) {
   switches_->ImpostaSwOpz();
   if (switchWindow_) switchWindow_->applyCaptions(state_);
   if (productionWindow_) productionWindow_->applyCaptions(state_);
+  if (verificationWindow_) verificationWindow_->applyCaptions(state_);
 
   if (CatalogueIndex(modelId) >= 0) currentModel_ = modelId;
   if (const ModelRow* row = FindModel(currentModel_); row && measureWindow_)

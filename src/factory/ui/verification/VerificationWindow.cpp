@@ -263,7 +263,7 @@ VerificationWindow::VerificationWindow(const AppState& state, Verification& core
   report_ = Named(new QPlainTextEdit, "report_ver");
   report_->setReadOnly(true);
   report_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  report_->setMinimumSize(520, 260);
+  report_->setMinimumSize(440, 260);
   report_->setLineWrapMode(QPlainTextEdit::NoWrap);
   state_0_ = Named(new QLabel(QStringLiteral("STOP")), "Label1_0");
   QFont big = state_0_->font();
