@@ -171,6 +171,8 @@ public:
   // supply off and clears the verification state.
   VerifyResult stop(const QString& typedSupply);
   bool running() const { return running_; }
+  // Ends a running verification at its next point; nothing else changes.
+  void requestStop() { stopRequested_ = running_; }
 
   Phase phase() const { return phase_; }
   bool active() const { return active_; }

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <deque>
+#include <map>
 
 namespace pv::test {
 namespace {
@@ -185,6 +186,30 @@ TEST(VerificationSetupWindow, StopSwitchesTheSupplyOff) {
   EXPECT_EQ(w.supplyWrites, (std::vector<QByteArray>{"SV 24.00\r", "KOD\r"}));
   EXPECT_EQ(w.find<QLabel>("Label1_0")->text(), "STOP");
   EXPECT_EQ(w.find<Lamp>("Spia_verifica")->vbColor(), kRed);
+}
+
+TEST(VerificationSetupWindow, DuringARunOnlyStopIsLive) {
+  Windows w;
+  w.choose("calibratore_in", "mA");
+  w.choose("outvi", "mA");
+  w.find<QLineEdit>("minimo")->setText("4");
+  w.find<QLineEdit>("massimo")->setText("20");
+  w.readings = {"0.004\r\n", "0.012\r\n", "0.020\r\n"};
+  std::map<std::string, bool> enabled;
+  // While the run waits before its half-scale point.
+  w.clock.schedule(9500, [&] {
+    for (const char* b : {"set_cali", "set_al", "imp_strum", "comm_strum", "Send_prog", "stop_ver"})
+      enabled[b] = w.find<QPushButton>(b)->isEnabled();
+    w.click("stop_ver");
+  });
+  w.click("set_cali");
+  EXPECT_EQ(enabled, (std::map<std::string, bool>{{"set_cali", false}, {"set_al", false}, {"imp_strum", false},
+                                                  {"comm_strum", false}, {"Send_prog", false}, {"stop_ver", true}}));
+  const QString text = w.find<QPlainTextEdit>("report_ver")->toPlainText();
+  EXPECT_TRUE(text.endsWith("Valore di zero: 04.000 mA\nVerifica interrotta (STOP)\n")) << text.toStdString();
+  EXPECT_EQ(w.supplyWrites.back(), "KOD\r");
+  EXPECT_TRUE(w.find<QPushButton>("set_cali")->isEnabled());
+  EXPECT_TRUE(w.find<QPushButton>("comm_strum")->isEnabled());
 }
 
 // ---------------------------------------------------------------- in the program

@@ -13,6 +13,7 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHideEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -249,6 +250,13 @@ VerifyResult InstrumentSetupWindow::pressAll() {
 
 void InstrumentSetupWindow::pressStop() { core_.stop(supplyVolts_->text()); }
 
+void InstrumentSetupWindow::hideEvent(QHideEvent* event) {
+  // Closing the window that holds STOP (or leaving the program) ends a run
+  // at its next point; minimising the program does not.
+  if (!event->spontaneous()) core_.requestStop();
+  QWidget::hideEvent(event);
+}
+
 // ---------------------------------------------------------------- verification window
 
 VerificationWindow::VerificationWindow(const AppState& state, Verification& core, Prompter& prompter,
@@ -308,7 +316,8 @@ VerificationWindow::VerificationWindow(const AppState& state, Verification& core
   });
   connect(&core_, &Verification::phaseChanged, this, &VerificationWindow::showPhase);
   connect(&core_, &Verification::runningChanged, this, [this](bool running) {
-    for (QPushButton* b : {sendProg_, progMan_, progDef_}) b->setEnabled(!running);
+    // "Prog. strumenti" would hide the set-up window's STOP.
+    for (QPushButton* b : {sendProg_, progMan_, progDef_, commStrum_}) b->setEnabled(!running);
   });
   applyCaptions(state);
   showPhase(core_.phase());

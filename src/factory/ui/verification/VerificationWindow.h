@@ -44,6 +44,9 @@ public:
   VerifyResult pressAll();
   void pressStop();
 
+protected:
+  void hideEvent(QHideEvent* event) override;
+
 private:
   void modeChosen(int index);
   void deviceChosen(int index);
