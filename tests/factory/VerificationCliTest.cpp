@@ -92,6 +92,30 @@ TEST(VerifyCli, APt100RunReportsZeroHalfAndSpan) {
   EXPECT_TRUE(s.err.isEmpty()) << s.err.toStdString();
 }
 
+// Channel B of a two-channel unit (a Tc J 0..400 degC, 4..20 mA input as it
+// leaves the factory) on the current fixture, the calibrator's relay 113
+// closed as a calibration leaves it.
+TEST(VerifyCli, SecondChannelOfATwoChannelUnit) {
+  Station s("KRV2212A");
+  s.switchPort.open("switch", nullptr, nullptr);
+  s.switchPort.write("rout:close (@113)\r\n");
+  ASSERT_EQ(s.run({"verify-calibration", "KRV2212A", "--channel", "1", "--input", "Tc J", "--min", "0", "--max", "400",
+                   "--output", "V"}),
+            0)
+      << s.err.toStdString();
+  EXPECT_TRUE(s.out.startsWith(QStringLiteral("Taratura in corso N\u00b0 : 0 Tc J Range: 0 \u00f7 400 Tc J\n"
+                                              "Valore di zero: 02.0")))
+      << s.out.toStdString();
+  EXPECT_TRUE(s.out.contains("Valore di 1/2 scala: 06.0")) << s.out.toStdString();
+  EXPECT_TRUE(s.out.contains("Valore di span: 10.0")) << s.out.toStdString();
+  const QList<QByteArray> routed = s.sim.switches().transcript().mid(1);
+  EXPECT_EQ(routed, (QList<QByteArray>{"rout:close (@101)\r\n", "rout:close (@102)\r\n", "rout:open (@103)\r\n",
+                                       "rout:open (@104)\r\n", "rout:open (@105)\r\n", "rout:open (@106)\r\n",
+                                       "rout:open (@107)\r\n"}));
+  EXPECT_EQ(s.sim.routing().inputChannel, 1);
+  EXPECT_EQ(s.sim.routing().meterChannel, 1);
+}
+
 TEST(VerifyCli, TheMiddleDefaultsToHalfTheRangeAndTheSupplyIsLeftAlone) {
   Station s("KRV2210");
   ASSERT_EQ(s.run({"verify-calibration", "KRV2210", "--input", "pt100", "--min", "0", "--max", "100", "--output",
