@@ -227,7 +227,12 @@ VerifyResult Verification::run(const VerifyRun& s) {
     Multimeter& meter = bench_.meter;
     if (!cal.open()) return VerifyResult::Failed;
     const CalData frame{static_cast<uint8_t>(in.d1), static_cast<uint8_t>(in.d2), 0, static_cast<uint8_t>(in.d4)};
-    if (!cal.CalibratorExchange(kCalAddress, kCalSetFunction, frame)) return VerifyResult::Failed;
+    // By hand the frame sends nothing: the operator is told the function.
+    if (cal.isManual())
+      prompter_.ask(ProductTitle(state_), QStringLiteral("Cal = ") + QLatin1String(in.name), Buttons::Ok,
+                    Icon::Information);
+    else if (!cal.CalibratorExchange(kCalAddress, kCalSetFunction, frame))
+      return VerifyResult::Failed;
     if (!cal.SetCalibratorOutput(0)) return VerifyResult::Failed;
     scale_ = in.verificationScale;
     if (!pause(1)) return VerifyResult::Stopped;

@@ -250,6 +250,21 @@ TEST(VerificationRun, ASilentMeterFailsTheRunWithItsReportSoFar) {
   EXPECT_FALSE(r.v.running());
 }
 
+TEST(VerificationRun, ByHandTheOperatorIsToldTheFunctionAndTypesTheReadings) {
+  Rig r;
+  r.calibrator.setSelector("Manuale");
+  r.meter.setSelector("Manuale");
+  for (int i = 0; i < 7; ++i) r.prompter.expect(Answer::Ok);
+  for (const char* typed : {"0.004", "0.012", "0.020"}) r.prompter.expectText(QString::fromLatin1(typed));
+  ASSERT_EQ(r.v.run({FindVerificationInput("mA"), 4, 12, 20, VerifyOutput::Curr}), VerifyResult::Done);
+  QStringList told;
+  for (const Asked& a : r.prompter.asked()) told << a.text;
+  EXPECT_EQ(told, (QStringList{"Cal = mA", "Cal = 0", "Mult = CURR", "Cal = 40000", "Lettura Mult", "Cal = 120000",
+                               "Lettura Mult", "Cal = 200000", "Lettura Mult", "Mult = CURR"}));
+  EXPECT_TRUE(r.v.report().contains("Valore di 1/2 scala: 12.000 mA\n"));
+  EXPECT_TRUE(r.nothingSent());
+}
+
 // ---------------------------------------------------------------- download, report
 
 TEST(VerificationDownload, CountsOnlyWrittenDownloads) {
