@@ -4,6 +4,7 @@
 #include "EepromCli.h"
 #include "InstrumentCli.h"
 #include "SheetCli.h"
+#include "VerifyCli.h"
 
 #include "kernel/Feedback.h"
 #include "kernel/Catalogue.h"
@@ -91,7 +92,7 @@ QString CliHelpText() {
       "\n"
       "Communication failures are retried silently by the link, then given up\n"
       "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n"
-      "\n") + SheetHelpText() + DiffHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText();
+      "\n") + SheetHelpText() + DiffHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText() + VerifyHelpText();
 }
 
 namespace {
@@ -359,6 +360,11 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     InstrumentIo io = RealInstrumentIo(clock);
     QTextStream in(stdin);
     return RunCalibrateCli(args, port, io, clock, in, out, err);
+  }
+  if (IsVerifyInvocation(args)) {
+    InstrumentIo io = RealInstrumentIo(clock);
+    QTextStream in(stdin);
+    return RunVerifyCli(args, io, clock, in, out, err);
   }
   if (IsInstrumentInvocation(args)) {
     InstrumentIo io = RealInstrumentIo(clock);

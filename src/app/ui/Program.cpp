@@ -27,6 +27,8 @@
 #include "factory/ui/production/ProductionWindow.h"
 #include "factory/CalibrationBench.h"
 #include "factory/ui/calibration/CalibrationWindow.h"
+#include "factory/Verification.h"
+#include "factory/ui/verification/VerificationWindow.h"
 #include "text/ui/AboutWindow.h"
 #include "text/ui/LanguageWindow.h"
 #include "link/Clock.h"
@@ -245,12 +247,81 @@ CalibrationWindow* Program::calibrationWindow() {
       emit portStateChanged(true);
       return true;
     });
+    connect(calibrationWindow_, &CalibrationWindow::verificationRequested, this, &Program::ShowVerification);
     frame_->host(calibrationWindow_, calibrationWindow_->objectName());
   }
   return calibrationWindow_;
 }
 
 void Program::ShowCalibration() { ShowHosted(calibrationWindow(), false); }
+
+struct Program::Verifying {
+  // The calibration window's instruments and port selectors: one bench, so
+  // that the two windows never open the same instrument port twice.
+  Verifying(Program& p, CalibrationBench& b)
+      : core(p.state_, {b.supply(), b.calibrator(), b.meter(0), b.switches()}, *p.clock_, *p.prompter_) {}
+  Verification core;
+};
+
+Verification& Program::verification() {
+  if (!verifying_) {
+    // The bench and its selectors belong to the calibration window.
+    calibrationWindow();
+    verifying_ = std::make_unique<Verifying>(*this, *calibrationBench_);
+    // "Prog. dispositivo" writes the configuration window's configuration
+    // exactly as Write does, as one exchange on the unit's link.
+    verifying_->core.setDownload([this] {
+      if (!PortOpen()) return DownloadOutcome::PortClosed;
+      ConfigResult result = ConfigResult::CommFailure;
+      if (!link_->run(Exchange::Write, [&] { result = WriteConfiguration(); })) return DownloadOutcome::Busy;
+      switch (result) {
+      case ConfigResult::Ok: return DownloadOutcome::Written;
+      case ConfigResult::CommFailure:
+      case ConfigResult::NotVerified: return DownloadOutcome::CommError;
+      default: return DownloadOutcome::NotWritten;
+      }
+    });
+  }
+  return verifying_->core;
+}
+
+InstrumentSetupWindow* Program::instrumentSetupWindow() {
+  if (!setupWindow_) {
+    setupWindow_ = new InstrumentSetupWindow(state_, verification(), *prompter_);
+    frame_->host(setupWindow_, setupWindow_->objectName());
+  }
+  return setupWindow_;
+}
+
+VerificationWindow* Program::verificationWindow() {
+  if (!verificationWindow_) {
+    verificationWindow_ = new VerificationWindow(state_, verification(), *prompter_, [this] { return PortOpen(); });
+    frame_->host(verificationWindow_, verificationWindow_->objectName());
+    verificationWindow_->setSetupWindow(instrumentSetupWindow());
+    connect(verificationWindow_, &VerificationWindow::setupRequested, this, [this] {
+      ShowHosted(instrumentSetupWindow(), false);
+      // Beside the verification window, so that both stay in sight.
+      // (left of that when the frame is too narrow for both).
+      if (QMdiSubWindow* host = MainFrame::HostOf(verificationWindow_)) {
+        const int width = setupWindow_->sizeHint().width() + 24;
+        const int room = frame_->centralWidget() ? frame_->centralWidget()->width() : width;
+        const int x = std::max(0, std::min(host->geometry().right() + 3, room - width));
+        frame_->place(MainFrame::HostOf(setupWindow_), QPoint(x, host->geometry().top()));
+      }
+    });
+    connect(verificationWindow_, &VerificationWindow::configurationRequested, this,
+            [this] { ShowHosted(editorWindow_, false); });
+  }
+  return verificationWindow_;
+}
+
+void Program::ShowVerification() {
+  CalibrationWindow* calibration = calibrationWindow();
+  calibration->applySelectors();
+  instrumentSetupWindow()->setCalibrationModel(calibration->modelCode());
+  verificationWindow()->openFresh();
+  ShowHosted(verificationWindow_, false);
+}
 
 QWidget* Program::HostOf(QWidget* window) { return MainFrame::HostOf(window); }
 
@@ -435,12 +506,14 @@ void Program::Read() {
 }
 
 void Program::Write(bool changedOnly) {
-  link_->request(Exchange::Write, [this, changedOnly] {
-    WriteOptions options;
-    options.captions = [this] { ApplyCaptions(); };
-    options.changedOnly = changedOnly;
-    WriteEprom(*editor_, *commands_, options);
-  });
+  link_->request(Exchange::Write, [this, changedOnly] { WriteConfiguration(changedOnly); });
+}
+
+ConfigResult Program::WriteConfiguration(bool changedOnly) {
+  WriteOptions options;
+  options.captions = [this] { ApplyCaptions(); };
+  options.changedOnly = changedOnly;
+  return WriteEprom(*editor_, *commands_, options);
 }
 
 void Program::UndoLastWrite() {
@@ -627,6 +700,7 @@ void Program::CaptionsBody(bool askUnit) {
   switches_->ImpostaSwOpz();
   if (switchWindow_) switchWindow_->applyCaptions(state_);
   if (productionWindow_) productionWindow_->applyCaptions(state_);
+  if (verificationWindow_) verificationWindow_->applyCaptions(state_);
 
   if (CatalogueIndex(modelId) >= 0) currentModel_ = modelId;
   if (const ModelRow* row = FindModel(currentModel_); row && measureWindow_)

@@ -42,6 +42,10 @@ class CalibrationWindow;
 class CalibrationBench;
 class InstrumentSession;
 enum class InstrumentKind;
+class Verification;
+class VerificationWindow;
+class InstrumentSetupWindow;
+enum class ConfigResult;
 
 class Program final : public QObject {
   Q_OBJECT
@@ -95,6 +99,12 @@ public:
   // The calibration window (Collaudo > Taratura) and its bench.
   CalibrationWindow* calibrationWindow();
   void ShowCalibration();
+  // Calibration verification: the calibration window's "Prog" (and, until
+  // that window exists, the start option --verification) opens it afresh.
+  Verification& verification();
+  VerificationWindow* verificationWindow();
+  InstrumentSetupWindow* instrumentSetupWindow();
+  void ShowVerification();
   SwitchWizardModel& switches() { return *switches_; }
   ConfigFile& configFile() { return *configFile_; }
   MeasurementRun& measurement() { return *measurement_; }
@@ -188,6 +198,11 @@ private:
   std::function<std::unique_ptr<InstrumentSession>(const QString&)> sessions_;
   std::unique_ptr<CalibrationBench> calibrationBench_;
   CalibrationWindow* calibrationWindow_ = nullptr;
+  // The verification's instruments and core, made on first use.
+  struct Verifying;
+  std::unique_ptr<Verifying> verifying_;
+  VerificationWindow* verificationWindow_ = nullptr;
+  InstrumentSetupWindow* setupWindow_ = nullptr;
   MainFrame* frame_ = nullptr;  // owns the windows it hosts
   CommWindow* comm_ = nullptr;
   EditorWindow* editorWindow_ = nullptr;
@@ -203,6 +218,8 @@ private:
   bool unitRead_ = false;
 
   void ShowHosted(QWidget* window, bool toggle);
+  // The configuration write of Write and of the verification's download.
+  ConfigResult WriteConfiguration(bool changedOnly = false);
   void ConnectActions();
   void RefreshDeviceActions();
   void CaptionsBody(bool askUnit);

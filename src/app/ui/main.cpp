@@ -17,9 +17,15 @@ int main(int argc, char** argv) {
       QStringLiteral("Open the production test window (function generator, output forcing, "
                      "stability and frequency sweep)."));
   options.addOption(productionTest);
+  // Calibration verification, until the calibration window opens it.
+  const QCommandLineOption verification(
+      QStringLiteral("verification"),
+      QStringLiteral("Open the calibration verification window (download, instrument set-up, report)."));
+  options.addOption(verification);
   options.process(app);
   pv::Program program;
   program.Startup();
   if (options.isSet(productionTest)) program.ShowProductionTest();
+  if (options.isSet(verification)) program.ShowVerification();
   return app.exec();
 }

@@ -56,6 +56,9 @@ public:
 
   // The model chosen with the buttons ("KRV2212A"), empty before a choice.
   QString modelCode() const;
+  // Hands the port selectors to the bench's instruments (the verification
+  // windows drive the same instruments).
+  void applySelectors();
   bool sequenceRunning() const { return sequence_ != Sequence::None; }
   CalibrationRun& run() { return *run_; }
   // Ends whatever runs at its next step (window closed, program exit).
@@ -83,7 +86,6 @@ private:
   bool unitPortReady();
   CalibrationOptions optionsFromBoxes() const;
   void optionsChanged();
-  void applySelectors();
   void setSequence(Sequence s);
   void tell(const QString& text);
   std::unique_ptr<CalibrationSteps> makeSteps();

@@ -1,0 +1,176 @@
+// planovix-cli verify-calibration in-process: the simulated bench behind
+// in-memory ports and simulated time; the report, the exit codes, and the
+// refusals that send nothing.
+#include "Bench.h"
+#include "CliCore.h"
+#include "InstrumentLink.h"
+#include "VerifyCli.h"
+#include "link/Clock.h"
+#include "link/MemorySerialPort.h"
+
+#include <gtest/gtest.h>
+
+namespace pv::test {
+namespace {
+
+class LentPort final : public SerialPort {
+public:
+  explicit LentPort(MemorySerialPort& port) : port_(port) {
+    connect(&port_, &SerialPort::readyRead, this, &SerialPort::readyRead);
+  }
+  bool open(const QString& path, OpenError* why, QString* detail) override { return port_.open(path, why, detail); }
+  void close() override { port_.close(); }
+  bool isOpen() const override { return port_.isOpen(); }
+  bool write(const QByteArray& bytes) override { return port_.write(bytes); }
+  QByteArray readAll() override { return port_.readAll(); }
+  void clear() override { port_.clear(); }
+  bool hasError() const override { return port_.hasError(); }
+
+private:
+  MemorySerialPort& port_;
+};
+
+struct Station {
+  FakeClock clock;
+  MemorySerialPort supplyPort, calibratorPort, meterPort, switchPort;
+  bench::SimulatedBench sim;
+  bench::InstrumentLink supplyLink, calibratorLink, meterLink, switchLink;
+  InstrumentIo io;
+  QString out, err;
+
+  static bench::BenchFaults Faults(const QStringList& texts) {
+    bench::BenchFaults f;
+    for (const QString& t : texts) EXPECT_TRUE(bench::ApplyFault(f, t).isEmpty()) << t.toStdString();
+    return f;
+  }
+  explicit Station(const char* model, const QStringList& faults = {})
+      : sim(*FindModel(QString::fromLatin1(model)), bench::NominalTruth(*FindModel(QString::fromLatin1(model)), 0),
+            Faults(faults)),
+        supplyLink(sim.supply(), supplyPort), calibratorLink(sim.calibrator(), calibratorPort),
+        meterLink(sim.meter(0), meterPort), switchLink(sim.switches(), switchPort) {
+    // The tool makes its ports in this order: supply, calibrator, meter, switch.
+    io.makePort = [this, n = 0]() mutable -> std::unique_ptr<SerialPort> {
+      MemorySerialPort* ports[] = {&supplyPort, &calibratorPort, &meterPort, &switchPort};
+      return std::make_unique<LentPort>(*ports[n++ % 4]);
+    };
+  }
+  int run(const QStringList& args) {
+    out.clear();
+    err.clear();
+    QTextStream o(&out), e(&err);
+    QString none;
+    QTextStream in(&none);
+    const int code = RunVerifyCli(args, io, clock, in, o, e);
+    o.flush();
+    e.flush();
+    return code;
+  }
+  bool untouched() {
+    return sim.supply().transcript().isEmpty() && sim.calibrator().transcript().isEmpty() &&
+           sim.meter(0).transcript().isEmpty() && sim.switches().transcript().isEmpty();
+  }
+};
+
+// The simulated KRV2210 leaves the factory as a Pt100 0..100 degC, 4..20 mA
+// unit: its voltage terminal reads 2..10 V over the range.
+TEST(VerifyCli, APt100RunReportsZeroHalfAndSpan) {
+  Station s("KRV2210");
+  ASSERT_EQ(s.run({"verify-calibration", "KRV2210", "--input", "Pt100", "--min", "0", "--half", "50", "--max",
+                   "100", "--output", "V", "--supply-volts", "24"}),
+            0)
+      << s.err.toStdString();
+  EXPECT_EQ(s.out, QStringLiteral("Taratura in corso N\u00b0 : 0 Pt100 Range: 0 \u00f7 100 Pt100\n"
+                                  "Valore di zero: 02.000 V\n"
+                                  "Valore di 1/2 scala: 06.000 V\n"
+                                  "Valore di span: 10.000 V\n"
+                                  "Taratura dispositivo N\u00b0 0 : terminata\n"
+                                  "__________________________________________________________\n"));
+  EXPECT_EQ(s.sim.supply().transcript(), (QList<QByteArray>{"SV 24.00\r", "KOE\r"}));
+  EXPECT_TRUE(s.sim.unitPowered());
+  EXPECT_EQ(s.sim.switches().transcript().size(), 10);
+  EXPECT_EQ(s.sim.meter(0).transcript().back(), ":SYST:LOC\r\n");
+  EXPECT_TRUE(s.err.isEmpty()) << s.err.toStdString();
+}
+
+// Channel B of a two-channel unit (a Tc J 0..400 degC, 4..20 mA input as it
+// leaves the factory) on the current fixture, the calibrator's relay 113
+// closed as a calibration leaves it.
+TEST(VerifyCli, SecondChannelOfATwoChannelUnit) {
+  Station s("KRV2212A");
+  s.switchPort.open("switch", nullptr, nullptr);
+  s.switchPort.write("rout:close (@113)\r\n");
+  ASSERT_EQ(s.run({"verify-calibration", "KRV2212A", "--channel", "1", "--input", "Tc J", "--min", "0", "--max", "400",
+                   "--output", "V"}),
+            0)
+      << s.err.toStdString();
+  EXPECT_TRUE(s.out.startsWith(QStringLiteral("Taratura in corso N\u00b0 : 0 Tc J Range: 0 \u00f7 400 Tc J\n"
+                                              "Valore di zero: 02.0")))
+      << s.out.toStdString();
+  EXPECT_TRUE(s.out.contains("Valore di 1/2 scala: 06.0")) << s.out.toStdString();
+  EXPECT_TRUE(s.out.contains("Valore di span: 10.0")) << s.out.toStdString();
+  const QList<QByteArray> routed = s.sim.switches().transcript().mid(1);
+  EXPECT_EQ(routed, (QList<QByteArray>{"rout:close (@101)\r\n", "rout:close (@102)\r\n", "rout:open (@103)\r\n",
+                                       "rout:open (@104)\r\n", "rout:open (@105)\r\n", "rout:open (@106)\r\n",
+                                       "rout:open (@107)\r\n"}));
+  EXPECT_EQ(s.sim.routing().inputChannel, 1);
+  EXPECT_EQ(s.sim.routing().meterChannel, 1);
+}
+
+TEST(VerifyCli, TheMiddleDefaultsToHalfTheRangeAndTheSupplyIsLeftAlone) {
+  Station s("KRV2210");
+  ASSERT_EQ(s.run({"verify-calibration", "KRV2210", "--input", "pt100", "--min", "0", "--max", "100", "--output",
+                   "V"}),
+            0)
+      << s.err.toStdString();
+  EXPECT_TRUE(s.out.contains("Valore di 1/2 scala: 06.000 V\n")) << s.out.toStdString();
+  EXPECT_TRUE(s.sim.supply().transcript().isEmpty());
+}
+
+TEST(VerifyCli, RefusalsExitTwoAndSendNothing) {
+  const struct {
+    QStringList args;
+    const char* message;
+  } cases[] = {
+      {{"--supply-volts", "17.9"}, "Wrong supply value!"},
+      {{"--input", "Tc X"}, "unknown input \"Tc X\""},
+      {{"--input", "mVL", "--min", "-30"}, "Value not valid for mVL; select input mVH"},
+      {{"--input", "mVH: (-200 : 800)", "--max", "900"}, "Value not valid for mVH; select input V"},
+      {{"--output", "A"}, "--output takes V or mA"},
+      {{"--min", "zero"}, "--min takes a number"},
+  };
+  for (const auto& c : cases) {
+    Station s("KRV2210");
+    // Later options replace the defaults given first.
+    QStringList args = {"verify-calibration", "KRV2210", "--input", "V", "--min", "0", "--max", "10", "--output", "V"};
+    args << c.args;
+    EXPECT_EQ(s.run(args), 2) << c.message;
+    EXPECT_TRUE(s.err.contains(c.message)) << s.err.toStdString();
+    EXPECT_TRUE(s.untouched()) << c.message;
+    EXPECT_TRUE(s.out.isEmpty());
+  }
+  Station s("KRV2211A");
+  EXPECT_EQ(s.run({"verify-calibration", "KRV2211A", "--channel", "1", "--input", "V", "--min", "0", "--max", "10",
+                   "--output", "V"}),
+            2);
+  EXPECT_TRUE(s.err.contains("second output channel cannot be calibrated")) << s.err.toStdString();
+  EXPECT_EQ(s.run({"verify-calibration", "KRV9999", "--input", "V", "--min", "0", "--max", "10", "--output", "V"}), 2);
+  EXPECT_TRUE(s.untouched());
+}
+
+TEST(VerifyCli, ASilentMeterExitsOneWithTheReportSoFar) {
+  Station s("KRV2210", {"silent-meter=A"});
+  EXPECT_EQ(s.run({"verify-calibration", "KRV2210", "--input", "Pt100", "--min", "0", "--max", "100", "--output",
+                   "V"}),
+            1);
+  EXPECT_FALSE(s.out.contains("terminata"));
+  EXPECT_TRUE(s.err.contains("giving up")) << s.err.toStdString();
+}
+
+TEST(VerifyCli, TheCommandWordIsFoundAfterThePortOptions) {
+  EXPECT_TRUE(IsVerifyInvocation({"--supply", "Com4", "--meter", "Manuale", "verify-calibration", "KRV2210"}));
+  EXPECT_FALSE(IsVerifyInvocation({"--supply", "verify-calibration", "supply", "on", "24"}));
+  EXPECT_TRUE(CliHelpText().contains("verify-calibration MODEL"));
+}
+
+} // namespace
+} // namespace pv::test

@@ -1,0 +1,214 @@
+#include "VerifyCli.h"
+
+#include "factory/CalibrationTables.h"
+#include "factory/Verification.h"
+#include "kernel/AppState.h"
+#include "kernel/Prompter.h"
+#include "link/Clock.h"
+#include "link/SerialPort.h"
+#include "text/StringTable.h"
+
+#include <map>
+
+namespace pv {
+
+namespace {
+
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
+
+const QStringList kValueOptions = {"--port",  "--supply", "--calibrator",   "--meter",  "--switch",
+                                   "--input", "--min",    "--half",         "--max",    "--output",
+                                   "--channel", "--supply-volts"};
+const char* const kCommand = "verify-calibration";
+
+// Messages and instructions on standard error, manual readings from
+// standard input; a silent instrument is given up so a script never hangs.
+class VerifyPrompter final : public Prompter {
+public:
+  VerifyPrompter(QTextStream& in, QTextStream& err) : in_(in), err_(err) {}
+  Answer ask(const QString&, const QString& text, Buttons buttons, Icon) override {
+    const bool giveUp = buttons == Buttons::RetryCancel || buttons == Buttons::OkCancel;
+    err_ << "planovix-cli: " << text << (giveUp ? " (giving up)" : "") << "\n";
+    err_.flush();
+    if (buttons == Buttons::YesNo) return Answer::No;
+    return giveUp ? Answer::Cancel : Answer::Ok;
+  }
+  std::optional<QString> askText(const QString&, const QString& prompt, const QString&) override {
+    err_ << "planovix-cli: " << prompt << "?\n";
+    err_.flush();
+    const QString line = in_.readLine();
+    if (line.isNull()) {
+      err_ << "planovix-cli: no reading on standard input\n";
+      return std::nullopt;
+    }
+    return line.trimmed();
+  }
+  QString openFileName(const QString&, const QString&, const QStringList&) override { return {}; }
+  QString saveFileName(const QString&, const QString&, const QStringList&) override { return {}; }
+
+private:
+  QTextStream& in_;
+  QTextStream& err_;
+};
+
+QString InputList() {
+  QStringList names;
+  for (const VerificationInput& i : VerificationInputs()) names << QLatin1Char('"') + QLatin1String(i.name) + QLatin1Char('"');
+  return names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString VerifyHelpText() {
+  return QStringLiteral(
+      "Calibration verification:\n"
+      "  planovix-cli [--port P] [--supply P] [--calibrator P] [--meter P] [--switch P]\n"
+      "               verify-calibration MODEL --input NAME --min X [--half Y] --max Z\n"
+      "               --output V|mA [--channel 0|1] [--supply-volts V]\n"
+      "  Supply on at V volts (18 to 30; left as it is without the option), the\n"
+      "  switching unit routed for MODEL's channel (default 0) and the input's\n"
+      "  wiring, then the calibrator at X, Y and Z (Y defaults to the middle)\n"
+      "  with one reading of multimeter 0 each; the report goes to stdout.\n"
+      "  NAME is a calibrator input as the window lists it (\"mVL (-20 : 200)\",\n"
+      "  \"mVH: (-200 : 800)\", \"V\", \"mA\", \"Tc J\" .. \"Tc N\", \"Pt100\", \"Pt1000\",\n"
+      "  \"Ni100\", \"Ni1000\", \"Ohm\", \"KOhm\"), case and blanks aside (TcK), or mVL\n"
+      "  and mVH. X, Y, Z are in mV, V, mA, degC or ohm as the input reads.\n"
+      "  Exit: 0 report complete, 1 instrument failure, 2 usage or a value\n"
+      "  refused (supply, input, range, channel).\n");
+}
+
+bool IsVerifyInvocation(const QStringList& args) {
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    if (kValueOptions.contains(a)) {
+      ++i;
+      continue;
+    }
+    if (a.startsWith('-') && a.size() > 1) continue;
+    return a == QLatin1String(kCommand);
+  }
+  return false;
+}
+
+int RunVerifyCli(const QStringList& args, InstrumentIo& io, Clock& clock, QTextStream& in, QTextStream& out,
+                 QTextStream& err) {
+  std::map<QString, QString> values = {
+      {"--supply", "Com4"}, {"--calibrator", "Com6"}, {"--meter", "Com3"}, {"--switch", "Com5"}, {"--channel", "0"}};
+  QStringList words;
+  auto usage = [&](const QString& text) {
+    err << "planovix-cli: " << text << " (see --help)\n";
+    return kUsage;
+  };
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    const QString key = a.section('=', 0, 0);
+    if (kValueOptions.contains(key)) {
+      QString value;
+      if (a.contains('=')) value = a.section('=', 1);
+      else if (++i < args.size()) value = args[i];
+      else return usage(a + " needs a value");
+      if (value.isEmpty()) return usage(key + " needs a value");
+      values[key] = value;
+    } else if (a.startsWith('-') && a.size() > 1) {
+      return usage("unknown option " + a);
+    } else {
+      words << a;
+    }
+  }
+  if (words.size() != 2 || words[0] != QLatin1String(kCommand)) return usage("verify-calibration takes one MODEL");
+
+  AppState state;
+  state.languageIndex = 1;  // messages in English
+  state.languageOffset = ComputeLanguageOffset(1);
+  auto refused = [&](int id) {
+    err << "planovix-cli: " << LoadText(id + state.languageOffset) << "\n";
+    return kUsage;
+  };
+
+  const CalibrationModel* model = FindCalibrationModel(words[1]);
+  if (!model) return usage("unknown model " + words[1] + "; the bench verifies " + VerificationModels().join(", "));
+  const QString channelText = values["--channel"];
+  if (channelText != "0" && channelText != "1") return usage("--channel takes 0 or 1");
+  const int channel = channelText.toInt();
+  if (channel == 1 && !model->channelB) return refused(verify_text::kNoSecondOutput);
+
+  if (!values.count("--input")) return refused(verify_text::kNoInput);
+  const VerificationInput* input = FindVerificationInput(values["--input"]);
+  if (!input) return usage("unknown input \"" + values["--input"] + "\"; the calibrator takes " + InputList());
+
+  VerifyRun run;
+  run.input = input;
+  for (const char* option : {"--min", "--max"})
+    if (!values.count(option)) return usage(QStringLiteral("%1 is needed").arg(QLatin1String(option)));
+  std::map<QString, double> number;
+  for (const char* option : {"--min", "--half", "--max", "--supply-volts"}) {
+    if (!values.count(option)) continue;
+    const auto v = ParseReplyNumber(values[option].toUtf8());
+    if (!v) return usage(QStringLiteral("%1 takes a number, not \"%2\"").arg(QLatin1String(option), values[option]));
+    number[option] = *v;
+  }
+  run.min = number["--min"];
+  run.max = number["--max"];
+  run.half = number.count("--half") ? number["--half"] : (run.min + run.max) / 2;
+  if (const int why = CheckInputRange(*input, run.min, run.max)) return refused(why);
+
+  if (!values.count("--output")) return refused(verify_text::kNoOutput);
+  const QString output = values["--output"];
+  if (output.compare("V", Qt::CaseInsensitive) == 0) run.output = VerifyOutput::Volt;
+  else if (output.compare("mA", Qt::CaseInsensitive) == 0) run.output = VerifyOutput::Curr;
+  else return usage("--output takes V or mA");
+
+  QString supplyText;
+  if (number.count("--supply-volts")) {
+    const SupplyCheck check = CheckSupplyVolts(number["--supply-volts"]);
+    if (check.refusal) return refused(check.refusal);
+    supplyText = values["--supply-volts"];
+  }
+  for (const char* option : {"--supply", "--calibrator", "--switch"})
+    if (ParseSerialInstrumentPort(values[option]).kind == PortKind::Invalid)
+      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale or a device path, not \"%2\"")
+                       .arg(QLatin1String(option), values[option]));
+  if (ParseMultimeterPort(values["--meter"]).kind == PortKind::Invalid)
+    return usage(QStringLiteral("--meter takes Com1..Com8, Usb1..Usb4, Manuale, a device path or a resource, not \"%1\"")
+                     .arg(values["--meter"]));
+
+  VerifyPrompter prompter(in, err);
+  Bench bench{state, clock, prompter};
+  std::unique_ptr<SerialPort> supplyPort = io.makePort(), calPort = io.makePort(), meterPort = io.makePort(),
+                              switchPort = io.makePort();
+  if (!supplyPort || !calPort || !meterPort || !switchPort) {
+    err << "planovix-cli: no serial ports on this system\n";
+    return kFailed;
+  }
+  PowerSupply supply(bench, *supplyPort);
+  Calibrator calibrator(bench, *calPort);
+  Multimeter meter(bench, *meterPort, io.sessions);
+  SwitchingUnit switches(bench, *switchPort);
+  supply.setSelector(values["--supply"]);
+  calibrator.setSelector(values["--calibrator"]);
+  meter.setSelector(values["--meter"]);
+  switches.setSelector(values["--switch"]);
+
+  Verification verification(state, {supply, calibrator, meter, switches}, clock, prompter);
+  verification.open();
+  auto end = [&](VerifyResult r) {
+    // Whatever the run wrote, even when it ended early.
+    QString report = verification.report();
+    if (report.startsWith('\n')) report.remove(0, 1);
+    out << report;
+    out.flush();
+    switch (r) {
+    case VerifyResult::Done: return kOk;
+    case VerifyResult::Refused: return kUsage;
+    default: return kFailed;
+    }
+  };
+  if (!supplyText.isEmpty())
+    if (const VerifyResult r = verification.setSupply(supplyText); r != VerifyResult::Done) return end(r);
+  if (const VerifyResult r = verification.setSwitches(QLatin1String(model->modelId), channel, input);
+      r != VerifyResult::Done)
+    return end(r);
+  return end(verification.run(run));
+}
+
+} // namespace pv
