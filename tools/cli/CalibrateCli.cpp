@@ -427,8 +427,10 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
     }
     Multimeter meterB(bench, *meterBPort, io.sessions);
     meterB.setSelector(values["--meter-b"]);
+    // The frame's layout follows the unit's identity.
     link.run(Exchange::Command, [&] {
-      ok = (meter.isManual() || meter.open()) && (meterB.isManual() || meterB.open()) &&
+      ok = commands.ReadIdentity()[0] == 0 && (meter.isManual() || meter.open()) &&
+           (meterB.isManual() || meterB.open()) &&
            (calibrator.isManual() || calibrator.open()) && steps.twoChannelLinearity(sink, meter, meterB, keepGoing);
     });
     if (!ok && meterB.lastError().size()) err << "planovix-cli: " << meterB.lastError() << "\n";
