@@ -112,8 +112,10 @@ bool CalibrationSteps::rowStart(int row) {
   GridRowState& r = grid_.rows[static_cast<size_t>(row)];
   const std::vector<int> cells = expectedCells(row);
   if (resume_) {
+    // Every result cell of the row, verified or not: a row calibrated
+    // without "Controllo misure" has no green Min/Half/Max and runs again.
     bool allGreen = true;
-    for (int c : cells) allGreen = allGreen && r.cells[static_cast<size_t>(c)].colour == CellColour::Green;
+    for (int c : RowCells(row, true)) allGreen = allGreen && r.cells[static_cast<size_t>(c)].colour == CellColour::Green;
     if (allGreen) return false;
   }
   r = {};

@@ -324,6 +324,20 @@ TEST(CalibrationRun, ColdJunctionOffsetThatFitsOnlyAtTheThirdMeasurementIsNotWri
   EXPECT_EQ(rig.writes()[7], (std::vector<int>{0}));
 }
 
+TEST(CalibrationRun, ResumeWithoutVerificationRerunsInputRowsWhoseMinHalfMaxAreNotGreen) {
+  Rig rig("KRV2211A");
+  CalibrationOptions o = rig.options("KRV2211A");
+  o.verify = false;
+  ASSERT_EQ(rig.run.start(o, false), RunEnd::Normal) << rig.run.message().toStdString();
+  EXPECT_EQ(rig.row(0).cells[kK1].colour, CellColour::Green);
+  EXPECT_EQ(rig.row(0).cells[kZero].colour, CellColour::NotRun);
+  rig.sim.unit().clearTranscript();
+  ASSERT_EQ(rig.run.start(o, true), RunEnd::Normal) << rig.run.message().toStdString();
+  // The input rows run again (k0, then k1); the output rows, all green, do not.
+  EXPECT_EQ(rig.writes()[50].size(), 2u);
+  EXPECT_EQ(rig.writes().count(100), 0u);
+}
+
 // The arithmetic of the steps, by hand.
 TEST(CalibrationArithmetic, GainToleranceOn90mV) {
   EXPECT_NEAR(50.0 * 50 / 44.0, 56.818, 0.001);
