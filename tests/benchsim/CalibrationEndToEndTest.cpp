@@ -241,12 +241,24 @@ TEST(CalibrationEndToEnd, GoodUnitsFaultsStopResumeAndTheButtons) {
   EXPECT_EQ(buttons.run({"tara-canale", "A"}), 0) << buttons.why();
   EXPECT_EQ(buttons.out, "Veq 28984\nReq 18075\ncells 65, 66 written\n");
   EXPECT_EQ(buttons.run({"tara-canale", "B", "15000", "10000"}), 0) << buttons.why();
-  EXPECT_EQ(buttons.run({"--meter", "Com3", "linearity-output", "--points", "5"}), 0) << buttons.why();
+  EXPECT_EQ(buttons.run({"--time-scale", "0.1", "--meter", "Com3", "linearity-output", "--points", "5"}), 0) << buttons.why();
   EXPECT_EQ(buttons.out, "linear.dat: 5 points\n");
   QFile linear(QDir(buttons.dir.path()).filePath("linear.dat"));
   ASSERT_TRUE(linear.open(QIODevice::ReadOnly));
   const QByteArray sweep = linear.readAll();
   linear.close();
+  EXPECT_EQ(buttons.run({"--time-scale", "0.1", "--meter", "Com3", "--meter-b", "Com7", "linearity-2ch", "--points", "2",
+                         "--file", "two.dat"}), 0)
+      << buttons.why();
+  EXPECT_EQ(buttons.out, "two.dat: 2 points\n");
+  QFile twoChannels(QDir(buttons.dir.path()).filePath("two.dat"));
+  ASSERT_TRUE(twoChannels.open(QIODevice::ReadOnly));
+  const QList<QByteArray> twoLines = twoChannels.readAll().split('\n');
+  ASSERT_EQ(twoLines.size(), 4) << twoLines.join('|').toStdString();
+  EXPECT_EQ(twoLines[0], "Input\tInA\tOutA\tMultA\tInB\tOutB\tMultB\r");
+  EXPECT_TRUE(twoLines[1].startsWith("0\t00.000\t")) << twoLines[1].toStdString();
+  EXPECT_TRUE(twoLines[2].startsWith("1\t00.010\t")) << twoLines[2].toStdString();
+  EXPECT_EQ(twoLines[2].count('\t'), 6) << twoLines[2].toStdString();
   EXPECT_EQ(buttons.run({"calibrate-power", "off"}), 0) << buttons.why();
 
   for (Scenario* s : {&k2211, &k2212, &k2210, &gain, &consumption, &coldJunction, &silent}) s->finish();
@@ -376,6 +388,12 @@ TEST(CalibrationEndToEnd, GoodUnitsFaultsStopResumeAndTheButtons) {
     EXPECT_EQ(cells[66], 113);
     EXPECT_EQ(cells[44], 48);
     EXPECT_EQ(cells[45], 117);
+    // The two-channel test left both inputs on 800 mV (input type 3) with
+    // their function cells 3 and 5 at 0.
+    EXPECT_EQ(cells[0], 3);
+    EXPECT_EQ(cells[1], 3);
+    EXPECT_EQ(cells[3], 0);
+    EXPECT_EQ(cells[5], 0);
     EXPECT_FALSE(buttons.bench->state()["supply"].toObject()["on"].toBool());
     // Codes 801..805 on channel A's voltage output, 10 V over 2700 codes.
     EXPECT_EQ(sweep, "801\t00.004\r\n802\t00.007\r\n803\t00.011\r\n804\t00.015\r\n805\t00.019\r\n");
