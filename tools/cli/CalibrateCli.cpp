@@ -108,25 +108,6 @@ private:
   int commRetries_ = 0;
 };
 
-// Every wait and time-out of the run at a fraction of its length, for a
-// simulated bench whose unit and instruments answer at once. No wait is cut
-// below kFloorMs (or its own length): an answer over a pseudo-terminal on a
-// busy machine can take a few milliseconds.
-class ScaledClock final : public Clock {
-public:
-  ScaledClock(Clock& inner, double factor) : inner_(inner), factor_(factor) {}
-  qint64 nowMs() override { return static_cast<qint64>(std::llround(inner_.nowMs() / factor_)); }
-  void wait(qint64 ms, SerialPort* port) override {
-    if (ms <= 0) return inner_.wait(ms, port);
-    const auto scaled = static_cast<qint64>(std::ceil(ms * factor_));
-    inner_.wait(std::max(scaled, std::min(ms, kFloorMs)), port);
-  }
-
-private:
-  static constexpr qint64 kFloorMs = 30;
-  Clock& inner_;
-  double factor_;
-};
 
 QString UnitPortPath(const QString& port) {
   static const QRegularExpression com(QStringLiteral("^COM ?([1-8])$"), QRegularExpression::CaseInsensitiveOption);
@@ -171,6 +152,16 @@ private:
 
 } // namespace
 
+qint64 ScaledClock::nowMs() { return static_cast<qint64>(std::llround(inner_.nowMs() / factor_)); }
+
+void ScaledClock::wait(qint64 ms, SerialPort* port) {
+  if (ms <= 0) return inner_.wait(ms, port);
+  qint64 real = static_cast<qint64>(std::ceil(ms * factor_));
+  if (port) real = std::max(real, std::min(ms, kAnswerFloorMs));
+  else if (ms >= 100) real = std::max(real, kPauseFloorMs);
+  inner_.wait(real, port);
+}
+
 QString CalibrateHelpText() {
   return QStringLiteral(
       "Factory calibration:\n"
@@ -192,7 +183,8 @@ QString CalibrateHelpText() {
       "  Exit: 0 every run cell green, 4 a red cell, 3 stopped, 1 error end,\n"
       "  2 usage or bad input.\n"
       "  --time-scale F runs every wait and time-out at F (0.05..1) times its\n"
-      "  length, none below 30 ms: for a simulated bench only, a real unit\n"
+      "  length (an answer is still awaited up to 0.3 s, a pause of 0.1 s or\n"
+      "  more lasts 40 ms at least): for a simulated bench only, a real unit\n"
       "  needs the full pauses.\n"
       "The calibration window's other buttons (same port options):\n"
       "  planovix-cli calibrate-power on|off      ON / OFF: the supply at 24.00 V, or\n"

@@ -14,10 +14,28 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include "link/Clock.h"
+
 namespace pv {
 
-class Clock;
 class SerialPort;
+
+// Every wait and time-out at a fraction of its length (--time-scale), for
+// a simulated bench whose unit and instruments answer at once. Two floors
+// keep it safe on a busy machine: a wait for an answer (it ends as soon as
+// one comes) lasts up to kAnswerFloorMs, and a pause of a tenth of a second
+// or more (the unit's "PR" is read after one) at least kPauseFloorMs.
+class ScaledClock final : public Clock {
+public:
+  static constexpr qint64 kAnswerFloorMs = 300, kPauseFloorMs = 40;
+  ScaledClock(Clock& inner, double factor) : inner_(inner), factor_(factor) {}
+  qint64 nowMs() override;
+  void wait(qint64 ms, SerialPort* port) override;
+
+private:
+  Clock& inner_;
+  double factor_;
+};
 
 // True when the command word of args is "calibrate" or one of the buttons'.
 bool IsCalibrateInvocation(const QStringList& args);
