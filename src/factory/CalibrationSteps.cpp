@@ -115,8 +115,10 @@ bool CalibrationSteps::rowStart(int row) {
   GridRowState& r = grid_.rows[static_cast<size_t>(row)];
   const std::vector<int> cells = expectedCells(row);
   if (resume_) {
+    // Every result cell of the row, verified or not: a row calibrated
+    // without "Controllo misure" has no green Min/Half/Max and runs again.
     bool allGreen = true;
-    for (int c : cells) allGreen = allGreen && r.cells[static_cast<size_t>(c)].colour == CellColour::Green;
+    for (int c : RowCells(row, true)) allGreen = allGreen && r.cells[static_cast<size_t>(c)].colour == CellColour::Green;
     if (allGreen) return false;
   }
   r = {};
@@ -334,16 +336,15 @@ bool CalibrationSteps::ptcPath(int c, int row, const InputStepRow& step) {
                                                   QString::number(*v1000, 'f', 0))
               .arg(r->veqWord),
           pass ? CellColour::Green : CellColour::Red);
-  if (!pass) {
-    // Readings this far off are a wiring or unit fault: nothing is stored.
-    failRow(row, kK1);
-  } else {
-    // Only the Veq word: the cells after it hold the 2 kohm coefficient's
-    // last byte and the 500 ohm gain, which nothing here should touch.
-    const WordBytes w = SplitWord(r->veqWord);
-    const int address = step.gainAddress[static_cast<size_t>(c)];
-    if (!write({{address, w.lo}, {address + 1, w.hi}})) return false;
-  }
+  // The word is stored even when the readings are off (the row is red and
+  // says so): the PTC input then works from what the unit really reads.
+  // Only the Veq word: the cells after it hold the 2 kohm coefficient's
+  // last byte and the 500 ohm gain, which nothing here should touch.
+  if (!pass) failRow(row, kK1);
+  if (r->veqWord < 0 || r->veqWord > 65535) return false;
+  const WordBytes w = SplitWord(r->veqWord);
+  const int address = step.gainAddress[static_cast<size_t>(c)];
+  if (!write({{address, w.lo}, {address + 1, w.hi}})) return false;
   if (!write({{c, 25}})) return false;
   return bench_.switches.SetSwitches(QStringLiteral("113C114A"));
 }
@@ -356,7 +357,8 @@ bool CalibrationSteps::coldJunction(int c, int row, const InputStepRow& step) {
   pause(options_.settleSeconds);
   int offset = 0;
   double t = 0;
-  for (int n = 0;; ++n) {
+  int n = 0;
+  for (;; ++n) {
     const auto m = measure(c, step);
     if (!m) return false;
     const auto temp = bench_.calibrator.ReadCalibratorTemperature();
@@ -366,9 +368,9 @@ bool CalibrationSteps::coldJunction(int c, int row, const InputStepRow& step) {
     setCellText(row, kK1, QString::number(offset));
     if ((offset >= -127 && offset <= 127) || n >= 2) break;
   }
-  // An offset the signed cell cannot hold after three measurements is not
-  // written, and the row says so.
-  if (offset < -127 || offset > 127) {
+  // Two measurements that the signed cell cannot hold make the third one
+  // suspect too: it is shown, not written, and the row says so.
+  if (n >= 2) {
     failRow(row, kK1);
   } else {
     setCell(row, kK1, QString::number(offset), CellColour::Green);

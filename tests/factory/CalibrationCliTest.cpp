@@ -39,10 +39,11 @@ private:
 
 struct Station {
   FakeClock clock;
-  MemorySerialPort unitPort, supplyPort, calibratorPort, meterPort, switchPort;
+  MemorySerialPort unitPort, supplyPort, calibratorPort, meterPort, switchPort, meterBPort;
   bench::SimulatedBench sim;
   sim::SimulatorLink link;
-  bench::InstrumentLink supplyLink, calibratorLink, meterLink, switchLink;
+  bench::InstrumentLink supplyLink, calibratorLink, meterLink, switchLink, meterBLink;
+  int made = 0;
   InstrumentIo io;
   QString out, err;
 
@@ -57,14 +58,16 @@ struct Station {
             Faults(faults)),
         link(sim.unit(), unitPort, &clock), supplyLink(sim.supply(), supplyPort),
         calibratorLink(sim.calibrator(), calibratorPort), meterLink(sim.meter(0), meterPort),
-        switchLink(sim.switches(), switchPort) {
-    // The tool makes its instrument ports in this order.
-    io.makePort = [this, n = 0]() mutable -> std::unique_ptr<SerialPort> {
-      MemorySerialPort* ports[] = {&supplyPort, &calibratorPort, &meterPort, &switchPort};
-      return std::make_unique<LentPort>(*ports[n++ % 4]);
+        switchLink(sim.switches(), switchPort), meterBLink(sim.meter(1), meterBPort) {
+    // The tool makes its instrument ports in this order, the second meter
+    // last (the two-channel linearity test only).
+    io.makePort = [this]() -> std::unique_ptr<SerialPort> {
+      MemorySerialPort* ports[] = {&supplyPort, &calibratorPort, &meterPort, &switchPort, &meterBPort};
+      return std::make_unique<LentPort>(*ports[made++ % 5]);
     };
   }
   int run(QStringList args) {
+    made = 0;
     out.clear();
     err.clear();
     QTextStream o(&out), e(&err);
@@ -199,11 +202,134 @@ TEST(CalibrateCli, BadInputIsAUsageErrorThatTouchesNothing) {
   EXPECT_EQ(s.sim.supply().currentReads(), 0);
 }
 
+TEST(CalibrateCli, TaraCanaleWritesVeqToTheChannelsPtcCells) {
+  Station s("KRV2212A");
+  // The defaults 15225 / 10324: Veq 28984 = 113 x 256 + 56, Req 1807.49.
+  ASSERT_EQ(s.run({"tara-canale", "A"}), 0) << s.err.toStdString();
+  EXPECT_EQ(s.out, "Veq 28984\nReq 18075\ncells 65, 66 written\n");
+  EXPECT_EQ(s.sim.unit().cell(0, 65), 56);
+  EXPECT_EQ(s.sim.unit().cell(0, 66), 113);
+  // Channel B, 15000 / 10000: x = 4/3, Req = 2000, Veq = 30000 = 117 x 256 + 48.
+  ASSERT_EQ(s.run({"--json", "tara-canale", "b", "15000", "10000"}), 0) << s.err.toStdString();
+  const QJsonObject o = QJsonDocument::fromJson(s.out.toUtf8()).object();
+  EXPECT_EQ(o["veq"].toInt(), 30000);
+  EXPECT_EQ(o["req"].toInt(), 20000);
+  EXPECT_EQ(o["cells"].toArray(), QJsonArray({44, 45}));
+  EXPECT_EQ(s.sim.unit().cell(0, 44), 48);
+  EXPECT_EQ(s.sim.unit().cell(0, 45), 117);
+  EXPECT_EQ(s.writes(), 4);
+}
+
+TEST(CalibrateCli, TaraCanaleRefusesReadingsWithoutAResistanceBeforeTouchingTheUnit) {
+  Station s("KRV2212A");
+  EXPECT_EQ(s.run({"tara-canale", "C"}), 2);
+  EXPECT_EQ(s.run({"tara-canale", "A", "0", "10324"}), 2);       // V2000 = 0
+  EXPECT_EQ(s.run({"tara-canale", "A", "10000", "5000"}), 2);    // x = 1
+  EXPECT_EQ(s.run({"tara-canale", "A", "15225"}), 2);
+  EXPECT_EQ(s.run({"tara-canale", "A", "x", "10324"}), 2);
+  EXPECT_EQ(s.writes(), 0);
+}
+
+TEST(CalibrateCli, PowerButtonsSwitchTheSupply) {
+  Station s("KRV2211A");
+  ASSERT_EQ(s.run({"calibrate-power", "on"}), 0) << s.err.toStdString();
+  EXPECT_TRUE(s.sim.supply().on());
+  EXPECT_EQ(s.sim.supply().volts(), 24.0);
+  ASSERT_EQ(s.run({"calibrate-power", "off"}), 0) << s.err.toStdString();
+  EXPECT_FALSE(s.sim.supply().on());
+  // A manual supply is switched off by hand: the tool says so.
+  ASSERT_EQ(s.run({"--supply", "Manuale", "calibrate-power", "off"}), 0);
+  EXPECT_TRUE(s.err.contains("Togliere Alimentazione")) << s.err.toStdString();
+  EXPECT_EQ(s.run({"calibrate-power", "maybe"}), 2);
+  EXPECT_EQ(s.run({"calibrate-power", "on", "--rows", "1"}), 2);
+}
+
+TEST(CalibrateCli, OutputLinearityLogsCodeAndVoltsUntilItsPoints) {
+  QTemporaryDir dir;
+  const QString file = QDir(dir.path()).filePath("linear.dat");
+  Station s("KRV2211A");
+  ASSERT_EQ(s.run({"linearity-output", "--points", "3", "--file", file}), 0) << s.err.toStdString();
+  EXPECT_EQ(s.out, file + ": 3 points\n");
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = f.readAll().split('\n');
+  ASSERT_EQ(lines.size(), 4);  // three lines and the empty rest
+  EXPECT_TRUE(lines[0].startsWith("801\t")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[2].startsWith("803\t")) << lines[2].toStdString();
+  // Channel A was forced in programming mode; the stream is stopped after.
+  int forced = 0;
+  for (const QByteArray& c : s.sim.unit().transcript()) forced += c.startsWith("$I");
+  EXPECT_EQ(forced, 3);
+  EXPECT_TRUE(s.sim.unit().transcript().last().startsWith("SM")) << s.sim.unit().transcript().last().toStdString();
+  EXPECT_EQ(s.run({"linearity-output", "--points", "0"}), 2);
+  EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--points", "3"}), 2);
+}
+
+TEST(CalibrateCli, TwoChannelLinearityReadsBothMeters) {
+  QTemporaryDir dir;
+  const QString file = QDir(dir.path()).filePath("linear.dat");
+  Station s("KRV2212A");
+  ASSERT_EQ(s.run({"linearity-2ch", "--points", "2", "--file", file}), 0) << s.err.toStdString();
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = f.readAll().split('\n');
+  ASSERT_EQ(lines.size(), 4);
+  EXPECT_EQ(lines[0], "Input\tInA\tOutA\tMultA\tInB\tOutB\tMultB\r");
+  EXPECT_TRUE(lines[1].startsWith("0\t00.000\t")) << lines[1].toStdString();
+  EXPECT_TRUE(lines[2].startsWith("1\t00.010\t")) << lines[2].toStdString();
+  EXPECT_EQ(s.sim.meter(0).readings(), 2);
+  EXPECT_EQ(s.sim.meter(1).readings(), 2);
+  // Both channels on the 800 mV input (row 3).
+  EXPECT_EQ(s.sim.unit().cell(0, 0), 3);
+  EXPECT_EQ(s.sim.unit().cell(0, 1), 3);
+}
+
+TEST(CalibrateCli, TimeScaleShortensWaitsAboveTheirFloors) {
+  FakeClock fake;
+  ScaledClock clock(fake, 0.1);
+  MemorySerialPort port;
+  const std::pair<qint64, qint64> pauses[] = {{50, 5}, {100, 40}, {200, 40}, {500, 50}, {3000, 300}};
+  for (auto [ms, real] : pauses) {
+    const qint64 before = fake.waitedMs();
+    clock.wait(ms, nullptr);
+    EXPECT_EQ(fake.waitedMs() - before, real) << ms;
+  }
+  // A wait for an answer keeps up to 300 ms: it ends when the answer comes.
+  const std::pair<qint64, qint64> answers[] = {{200, 200}, {1000, 300}, {10000, 1000}};
+  for (auto [ms, real] : answers) {
+    const qint64 before = fake.waitedMs();
+    clock.wait(ms, &port);
+    EXPECT_EQ(fake.waitedMs() - before, real) << ms;
+  }
+  // The run's own time is ten times the real one.
+  EXPECT_EQ(clock.nowMs(), fake.nowMs() * 10);
+}
+
+TEST(CalibrateCli, TimeScaleChangesNothingButTheTime) {
+  Station full("KRV2211A"), fast("KRV2211A");
+  ASSERT_EQ(full.run({"calibrate", "KRV2211A", "--settle", "0"}), 0) << full.err.toStdString();
+  ASSERT_EQ(fast.run({"calibrate", "KRV2211A", "--settle", "0", "--time-scale", "0.1"}), 0) << fast.err.toStdString();
+  EXPECT_EQ(fast.out, full.out);
+  EXPECT_EQ(fast.sim.unit().transcript(), full.sim.unit().transcript());
+  EXPECT_LT(fast.clock.waitedMs(), full.clock.waitedMs() / 4);
+}
+
+TEST(CalibrateCli, TimeScaleIsBounded) {
+  Station s("KRV2211A");
+  EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--time-scale", "2"}), 2);
+  EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--time-scale", "0.01"}), 2);
+  EXPECT_EQ(s.writes(), 0);
+}
+
 TEST(CalibrateCli, RecognisedBeforeTheInstrumentCommands) {
   EXPECT_TRUE(IsCalibrateInvocation({"--supply", "Com4", "calibrate", "KRV2210"}));
   EXPECT_TRUE(IsCalibrateInvocation({"--port=COM 2", "--json", "calibrate"}));
   EXPECT_FALSE(IsCalibrateInvocation({"--supply", "Com4", "supply", "on", "24.00"}));
   EXPECT_FALSE(IsCalibrateInvocation({"identify"}));
+  EXPECT_TRUE(IsCalibrateInvocation({"--port", "COM 2", "tara-canale", "A"}));
+  EXPECT_TRUE(IsCalibrateInvocation({"calibrate-power", "off"}));
+  EXPECT_TRUE(IsCalibrateInvocation({"--meter", "Com3", "linearity-output"}));
+  EXPECT_TRUE(IsCalibrateInvocation({"linearity-2ch"}));
 }
 
 } // namespace

@@ -292,6 +292,52 @@ TEST(CalibrationRun, ColdJunctionOffsetBeyondTheCellIsNotWritten) {
   EXPECT_EQ(rig.writes()[7], (std::vector<int>{0}));
 }
 
+TEST(CalibrationRun, PtcReadingsOutOfToleranceTurnTheRowRedAndStillStoreVeq) {
+  Rig rig("KRV2211C", {}, 0);
+  // A unit whose PTC excitation is 20 % high reads both references high.
+  rig.sim.truth().channel[0].ptcExcitation *= 1.2;
+  const CalibrationOptions o = rig.options("KRV2211C");
+  EXPECT_EQ(rig.run.start(o, false), RunEnd::Normal) << rig.run.message().toStdString();
+  EXPECT_EQ(rig.row(20).box, CellColour::Red);
+  EXPECT_EQ(rig.row(20).cells[kK1].colour, CellColour::Red);
+  // "V2000 / V1000 (Veq N)": N went to cells 65 (low) and 66 (high), once.
+  const QString text = rig.row(20).cells[kK1].text;
+  const int veq = text.section(QStringLiteral("Veq "), 1).chopped(1).toInt();
+  ASSERT_GT(veq, 0) << text.toStdString();
+  EXPECT_EQ(rig.writes()[65], (std::vector<int>{veq % 256}));
+  EXPECT_EQ(rig.writes()[66], (std::vector<int>{veq / 256}));
+}
+
+TEST(CalibrationRun, ColdJunctionOffsetThatFitsOnlyAtTheThirdMeasurementIsNotWritten) {
+  Rig rig("KRV2211A", {}, 0);
+  rig.sim.truth().channel[0].coldJunctionError = 13.0;
+  // The sensor settles while the row measures: its second temperature
+  // read (the second measurement) moves it back inside the cell's range.
+  rig.calibratorPort.setPeer([&rig](const QByteArray& bytes) {
+    rig.sim.calibrator().receive(bytes);
+    if (rig.sim.calibrator().temperatureReads() == 2) rig.sim.truth().channel[0].coldJunctionError = 1.0;
+  });
+  const CalibrationOptions o = rig.options("KRV2211A");
+  EXPECT_EQ(rig.run.start(o, false), RunEnd::Normal);
+  EXPECT_EQ(rig.row(7).cells[kK1].text, QStringLiteral("-10"));
+  EXPECT_EQ(rig.row(7).cells[kK1].colour, CellColour::Red);
+  EXPECT_EQ(rig.writes()[7], (std::vector<int>{0}));
+}
+
+TEST(CalibrationRun, ResumeWithoutVerificationRerunsInputRowsWhoseMinHalfMaxAreNotGreen) {
+  Rig rig("KRV2211A");
+  CalibrationOptions o = rig.options("KRV2211A");
+  o.verify = false;
+  ASSERT_EQ(rig.run.start(o, false), RunEnd::Normal) << rig.run.message().toStdString();
+  EXPECT_EQ(rig.row(0).cells[kK1].colour, CellColour::Green);
+  EXPECT_EQ(rig.row(0).cells[kZero].colour, CellColour::NotRun);
+  rig.sim.unit().clearTranscript();
+  ASSERT_EQ(rig.run.start(o, true), RunEnd::Normal) << rig.run.message().toStdString();
+  // The input rows run again (k0, then k1); the output rows, all green, do not.
+  EXPECT_EQ(rig.writes()[50].size(), 2u);
+  EXPECT_EQ(rig.writes().count(100), 0u);
+}
+
 // The arithmetic of the steps, by hand.
 TEST(CalibrationArithmetic, GainToleranceOn90mV) {
   EXPECT_NEAR(50.0 * 50 / 44.0, 56.818, 0.001);

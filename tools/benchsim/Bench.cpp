@@ -533,9 +533,13 @@ QJsonObject SimulatedBench::state() const {
                              {QStringLiteral("volts"), outputVolts(c)},
                              {QStringLiteral("milliamps"), outputMilliamps(c)}});
   }
+  // The unit's cell memory (bank 0, cells 0..255) as it stands.
+  QJsonArray cells;
+  for (uint8_t b : unit_.bank(0)) cells.append(b);
   o[QStringLiteral("unit")] = QJsonObject{{QStringLiteral("programming"), unit_.programming()},
                                           {QStringLiteral("streaming"), unit_.streaming()},
-                                          {QStringLiteral("channels"), units}};
+                                          {QStringLiteral("channels"), units},
+                                          {QStringLiteral("cells"), cells}};
   QJsonArray meters;
   static const char* kMeterNames[] = {"meter-a", "meter-b", "usb-meter"};
   for (int i = 0; i < 3; ++i) {

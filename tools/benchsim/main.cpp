@@ -15,7 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
-#include <QSaveFile>
+#include <cstdio>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -40,7 +40,7 @@ namespace {
 volatile sig_atomic_t gStop = 0;
 void OnSignal(int) { gStop = 1; }
 
-constexpr qint64 kFramePeriodMs = 100;
+constexpr qint64 kDefaultFramePeriodMs = 100;
 // What may wait for a reader that does not read; older bytes are lost, as
 // they would be on a real line.
 constexpr qsizetype kMaxBacklog = 64 * 1024;
@@ -149,10 +149,17 @@ QByteArray Resource(const Socket& s) {
 void SaveState(const QString& path, const SimulatedBench& bench, const QJsonObject& extra) {
   QJsonObject o = bench.state();
   for (auto it = extra.begin(); it != extra.end(); ++it) o[it.key()] = it.value();
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return;
-  f.write(QJsonDocument(o).toJson(QJsonDocument::Indented));
-  f.commit();
+  // A whole file at every moment (written aside, then renamed over), but
+  // not forced to the disk: the file is rewritten after every command, and
+  // a sync each time would hold up the bench's answers.
+  const QString aside = path + QStringLiteral(".new");
+  QFile f(aside);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+  const QByteArray bytes = QJsonDocument(o).toJson(QJsonDocument::Indented);
+  const bool written = f.write(bytes) == bytes.size();
+  f.close();
+  if (!written || std::rename(QFile::encodeName(aside).constData(), QFile::encodeName(path).constData()) != 0)
+    QFile::remove(aside);
 }
 
 } // namespace
@@ -201,7 +208,15 @@ int main(int argc, char** argv) {
   const QCommandLineOption unitNeedsPower(QStringLiteral("unit-needs-power"),
       QStringLiteral("The unit answers and streams only while the bench supply is on at 12 V or more "
                      "(default: the unit is always powered)."));
-  parser.addOptions({model, fault, seed, ambient, state, transcripts, env, tcpPort, dipOperator, unitNeedsPower});
+  const QCommandLineOption framePeriod(QStringLiteral("frame-ms"),
+      QStringLiteral("Milliseconds between two streamed frames (default 100)."), QStringLiteral("MS"),
+      QString::number(kDefaultFramePeriodMs));
+  const QCommandLineOption coldJunctionError(QStringLiteral("cold-junction-error"),
+      QStringLiteral("Degrees C the unit's cold-junction sensor reads high, on both channels, instead of "
+                     "the seed's spread (-5 to 5)."),
+      QStringLiteral("C"));
+  parser.addOptions({model, fault, seed, ambient, state, transcripts, env, tcpPort, dipOperator, unitNeedsPower,
+                     framePeriod, coldJunctionError});
   parser.process(app);
   if (!parser.positionalArguments().isEmpty())
     Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
@@ -223,7 +238,18 @@ int main(int argc, char** argv) {
   const uint firstPort = parser.value(tcpPort).toUInt(&ok);
   if (!ok || firstPort > 65534) Fail(QStringLiteral("--tcp-port takes a port number, not \"%1\"").arg(parser.value(tcpPort)));
 
-  SimulatedBench bench(*row, NominalTruth(*row, seedValue), faults);
+  const qint64 framePeriodMs = parser.value(framePeriod).toLongLong(&ok);
+  if (!ok || framePeriodMs < 1 || framePeriodMs > 10000)
+    Fail(QStringLiteral("--frame-ms takes 1 to 10000, not \"%1\"").arg(parser.value(framePeriod)));
+  UnitTruth truth = NominalTruth(*row, seedValue);
+  if (parser.isSet(coldJunctionError)) {
+    const double c = QLocale::c().toDouble(parser.value(coldJunctionError), &ok);
+    if (!ok || c < -5 || c > 5)
+      Fail(QStringLiteral("--cold-junction-error takes degrees C from -5 to 5, not \"%1\"")
+               .arg(parser.value(coldJunctionError)));
+    for (ChannelTruth& ch : truth.channel) ch.coldJunctionError = c;
+  }
+  SimulatedBench bench(*row, truth, faults);
   bench.calibrator().setAmbient(ambientValue);
 
   // The serial ends, in the order the calibration window lists them.
@@ -335,10 +361,10 @@ int main(int argc, char** argv) {
     const double now = NowMs();
     sim::DeviceSimulator& unit = bench.unit();
     if (unit.streaming() && (!needsPower || bench.unitPowered())) {
-      if (nextFrame < 0) nextFrame = now + kFramePeriodMs;
+      if (nextFrame < 0) nextFrame = now + framePeriodMs;
       if (now >= nextFrame) {
         unit.emitFrame(static_cast<qint64>(now - start));
-        nextFrame = now + kFramePeriodMs;
+        nextFrame = now + framePeriodMs;
       }
     } else {
       nextFrame = -1;
@@ -422,7 +448,13 @@ int main(int argc, char** argv) {
         }
       }
     }
-    if (changed && !statePath.isEmpty()) SaveState(statePath, bench, extra);
+    if (changed && !statePath.isEmpty()) {
+      // Answers go out before the (slower) state file is rewritten.
+      for (Terminal& t : terms) WriteAll(t.master, t.out);
+      for (Socket& s : sockets)
+        for (auto& c : s.clients) WriteAll(c.fd, c.out);
+      SaveState(statePath, bench, extra);
+    }
     if (idleHangUp && !changed) {
       timespec pause{0, 20 * 1000000};
       nanosleep(&pause, nullptr);

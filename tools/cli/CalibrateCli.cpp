@@ -23,6 +23,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <cmath>
 #include <csignal>
 #include <map>
 
@@ -34,7 +35,10 @@ enum Exit { kOk = 0, kError = 1, kUsage = 2, kStopped = 3, kRed = 4 };
 
 const QStringList kValueOptions = {"--port",     "--supply", "--calibrator", "--meter",   "--meter-b",
                                    "--switch",   "--generator", "--rows",     "--channels", "--settle",
-                                   "--model-dir", "--state",  "--resume",     "--on-question"};
+                                   "--model-dir", "--state",  "--resume",     "--on-question",
+                                   "--time-scale", "--points", "--file"};
+// The calibration window's buttons other than START and "Riprendi".
+const QStringList kButtonCommands = {"calibrate-power", "tara-canale", "linearity-output", "linearity-2ch"};
 const QStringList kFlags = {"--json", "--yes", "--no-consumption", "--no-switch-check", "--no-verify",
                             "--no-final-program", "--load-default"};
 
@@ -60,10 +64,17 @@ public:
       err_.flush();
       return a;
     }
-    case Buttons::RetryCancel:
-      err_ << "planovix-cli: " << text << " (giving up)\n";
+    case Buttons::RetryCancel: {
+      // A lost answer is asked again twice before the exchange gives up: a
+      // busy bench PC can miss one, a silent instrument stays silent.
+      commRetries_ = text == lastCommText_ ? commRetries_ + 1 : 0;
+      lastCommText_ = text;
+      const bool retry = commRetries_ < kCommRetries;
+      if (!retry) commRetries_ = 0;
+      err_ << "planovix-cli: " << text << (retry ? " (retrying)\n" : " (giving up)\n");
       err_.flush();
-      return Answer::Cancel;
+      return retry ? Answer::Retry : Answer::Cancel;
+    }
     case Buttons::OkCancel:
     case Buttons::YesNo:
       err_ << "planovix-cli: " << text << " (no)\n";
@@ -87,12 +98,16 @@ public:
 
 private:
   static constexpr int kMaxRetries = 5;
+  static constexpr int kCommRetries = 2;
   Answer onQuestion_;
   QTextStream& in_;
   QTextStream& err_;
   QString lastText_;
   int retries_ = 0;
+  QString lastCommText_;
+  int commRetries_ = 0;
 };
+
 
 QString UnitPortPath(const QString& port) {
   static const QRegularExpression com(QStringLiteral("^COM ?([1-8])$"), QRegularExpression::CaseInsensitiveOption);
@@ -137,6 +152,16 @@ private:
 
 } // namespace
 
+qint64 ScaledClock::nowMs() { return static_cast<qint64>(std::llround(inner_.nowMs() / factor_)); }
+
+void ScaledClock::wait(qint64 ms, SerialPort* port) {
+  if (ms <= 0) return inner_.wait(ms, port);
+  qint64 real = static_cast<qint64>(std::ceil(ms * factor_));
+  if (port) real = std::max(real, std::min(ms, kAnswerFloorMs));
+  else if (ms >= 100) real = std::max(real, kPauseFloorMs);
+  inner_.wait(real, port);
+}
+
 QString CalibrateHelpText() {
   return QStringLiteral(
       "Factory calibration:\n"
@@ -145,7 +170,7 @@ QString CalibrateHelpText() {
       "               [--no-consumption] [--no-switch-check] [--no-verify]\n"
       "               [--no-final-program] [--load-default] [--settle SECONDS]\n"
       "               [--model-dir DIR] [--state FILE] [--resume FILE]\n"
-      "               [--on-question abort|retry|ignore]\n"
+      "               [--on-question abort|retry|ignore] [--time-scale F]\n"
       "  MODEL is a model code (KRV2211A); rows, channels and options default to\n"
       "  what the model's button ticks; settle time 4 s. --rows takes grid rows\n"
       "  0..21 separated by commas. The model file MODEL.dat is looked for in\n"
@@ -156,7 +181,27 @@ QString CalibrateHelpText() {
       "  --on-question (default abort; the same question is retried at most 5\n"
       "  times). An interrupt (Ctrl-C) stops the run after the row that runs.\n"
       "  Exit: 0 every run cell green, 4 a red cell, 3 stopped, 1 error end,\n"
-      "  2 usage or bad input.\n");
+      "  2 usage or bad input.\n"
+      "  --time-scale F runs every wait and time-out at F (0.05..1) times its\n"
+      "  length (an answer is still awaited up to 0.3 s, a pause of 0.1 s or\n"
+      "  more lasts 40 ms at least): for a simulated bench only, a real unit\n"
+      "  needs the full pauses.\n"
+      "The calibration window's other buttons (same port options):\n"
+      "  planovix-cli calibrate-power on|off      ON / OFF: the supply at 24.00 V, or\n"
+      "                                           off (\"Manuale\": a reminder)\n"
+      "  planovix-cli tara-canale A|B [V2000 V1000]\n"
+      "      \"Tara Canale A/B\": the unit's readings with the 2000 and 1000 ohm\n"
+      "      references (default 15225 10324) give Veq, written to cells 65, 66\n"
+      "      (A) or 44, 45 (B); prints Veq and Req x 10\n"
+      "  planovix-cli linearity-output [--points N] [--file F]\n"
+      "      \"lett mult\": channel A's output forced from code 801 up to 4040 and\n"
+      "      round again, the meter (--meter, default Com8) read each time;\n"
+      "      code TAB volts lines to F (default linear.dat) until N lines or Ctrl-C\n"
+      "  planovix-cli linearity-2ch [--points N] [--file F]\n"
+      "      \"2 ch compl.\": both channels on 800 mV, the calibrator stepped by\n"
+      "      0.01 mV from 0; meters --meter (default Com1, channel A) and\n"
+      "      --meter-b (default Com2, channel B)\n"
+      "  Exit: 0 done, 1 device or instrument failure, 2 usage or bad input.\n");
 }
 
 bool IsCalibrateInvocation(const QStringList& args) {
@@ -168,10 +213,230 @@ bool IsCalibrateInvocation(const QStringList& args) {
       continue;
     }
     if (a.startsWith('-') && a.size() > 1) continue;
-    return a == QLatin1String("calibrate");
+    return a == QLatin1String("calibrate") || kButtonCommands.contains(a);
   }
   return false;
 }
+
+namespace {
+
+// ON/OFF, "Tara Canale A/B" and the two linearity tests: the same drivers
+// and steps as the window's buttons, one button a call.
+int RunButton(const QStringList& words, std::map<QString, QString>& values, std::map<QString, bool>& flags,
+              double timeScale, SerialPort& unitPort, InstrumentIo& io, Clock& clock, QTextStream& in,
+              QTextStream& out, QTextStream& err) {
+  auto usage = [&](const QString& text) {
+    err << "planovix-cli: " << text << " (see --help)\n";
+    return kUsage;
+  };
+  const QString command = words[0];
+  for (const char* option : {"--rows", "--channels", "--settle", "--model-dir", "--state", "--resume",
+                             "--on-question"})
+    if (values.count(option)) return usage(QStringLiteral("%1 belongs to calibrate").arg(QLatin1String(option)));
+  for (const char* flag : {"--no-consumption", "--no-switch-check", "--no-verify", "--no-final-program",
+                           "--load-default"})
+    if (flags[flag]) return usage(QStringLiteral("%1 belongs to calibrate").arg(QLatin1String(flag)));
+  const bool linearity = command.startsWith(QLatin1String("linearity"));
+  if (!linearity && (values.count("--points") || values.count("--file")))
+    return usage("--points and --file belong to the linearity tests");
+  const bool json = flags["--json"];
+
+  // Arguments.
+  bool powerOn = false;
+  int channel = 0;
+  double v2000 = 15225, v1000 = 10324;
+  std::optional<PtcResult> ptc;
+  long long points = -1;
+  if (command == QLatin1String("calibrate-power")) {
+    if (words.size() != 2 || (words[1] != QLatin1String("on") && words[1] != QLatin1String("off")))
+      return usage("calibrate-power takes on or off");
+    powerOn = words[1] == QLatin1String("on");
+  } else if (command == QLatin1String("tara-canale")) {
+    if (words.size() != 2 && words.size() != 4) return usage("tara-canale takes A or B, then V2000 and V1000 or none");
+    const QString c = words[1].toUpper();
+    if (c != QLatin1String("A") && c != QLatin1String("B")) return usage("tara-canale takes channel A or B");
+    channel = c == QLatin1String("A") ? 0 : 1;
+    if (words.size() == 4) {
+      const auto a = ParseReplyNumber(words[2].toUtf8()), b = ParseReplyNumber(words[3].toUtf8());
+      if (!a || !b) return usage("V2000 and V1000 are the unit's readings, numbers");
+      v2000 = *a;
+      v1000 = *b;
+    }
+    // Readings that give no resistance are refused before the unit is touched.
+    ptc = ComputePtc(v2000, v1000);
+    if (!ptc || ptc->veqWord < 0 || ptc->veqWord > 65535)
+      return usage(QStringLiteral("readings %1 and %2 give no equivalent resistance").arg(v2000).arg(v1000));
+  } else {
+    if (words.size() != 1) return usage(command + " takes no arguments");
+    if (values.count("--points")) {
+      bool ok = false;
+      points = values["--points"].toLongLong(&ok);
+      if (!ok || points < 1) return usage("--points takes a whole number from 1");
+    }
+  }
+
+  // The window's port rules: the output linearity test reads the meter on
+  // port 8, the two-channel one channel A's meter on port 1 and B's on 2.
+  std::map<QString, QString> defaults = {{"--port", "COM 1"}, {"--supply", "Com4"}, {"--calibrator", "Com6"},
+                                         {"--meter", "Com3"},  {"--switch", "Com5"}, {"--meter-b", "Com2"},
+                                         {"--file", "linear.dat"}};
+  if (command == QLatin1String("linearity-output")) defaults["--meter"] = "Com8";
+  if (command == QLatin1String("linearity-2ch")) defaults["--meter"] = "Com1";
+  for (const auto& [k, v] : defaults)
+    if (!values.count(k)) values[k] = v;
+  for (const char* option : {"--supply", "--calibrator", "--switch"})
+    if (ParseSerialInstrumentPort(values[option]).kind == PortKind::Invalid)
+      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale or a device path, not \"%2\"")
+                       .arg(QLatin1String(option), values[option]));
+  for (const char* option : {"--meter", "--meter-b"})
+    if (ParseMultimeterPort(values[option]).kind == PortKind::Invalid)
+      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale, a device path or a resource, not \"%2\"")
+                       .arg(QLatin1String(option), values[option]));
+
+  AppState state;
+  state.languageIndex = 1;
+  state.languageOffset = ComputeLanguageOffset(1);
+  StationPrompter prompter(Answer::Abort, in, err);
+  ScaledClock scaled(clock, timeScale);
+  DeviceLink link(timeScale == 1 ? clock : scaled, prompter);
+  Transport transport(unitPort, link.clock());
+  Feedback feedback;
+  DeviceCommands commands(state, transport, link.prompter(), feedback);
+  Bench bench{state, link.clock(), link.prompter()};
+  std::unique_ptr<SerialPort> supplyPort = io.makePort(), calPort = io.makePort(), meterPort = io.makePort(),
+                              switchPort = io.makePort();
+  if (!supplyPort || !calPort || !meterPort || !switchPort) {
+    err << "planovix-cli: no serial ports on this system\n";
+    return kError;
+  }
+  PowerSupply supply(bench, *supplyPort);
+  Calibrator calibrator(bench, *calPort);
+  Multimeter meter(bench, *meterPort, io.sessions);
+  SwitchingUnit switches(bench, *switchPort);
+  supply.setSelector(values["--supply"]);
+  calibrator.setSelector(values["--calibrator"]);
+  meter.setSelector(values["--meter"]);
+  switches.setSelector(values["--switch"]);
+  CalibrationRun run(commands, {supply, calibrator, meter, switches}, link.clock(), link.prompter());
+
+  auto report = [&](bool ok, const QJsonObject& o, const QString& text) {
+    if (!ok) {
+      QString why;
+      for (Instrument* i : std::initializer_list<Instrument*>{&supply, &calibrator, &meter, &switches})
+        if (why.isEmpty()) why = i->lastError();
+      if (why.isEmpty() && state.commError) why = QStringLiteral("the unit did not answer");
+      err << "planovix-cli: " << command << " failed" << (why.isEmpty() ? QString() : ": " + why) << "\n";
+    }
+    if (json) out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+    else if (ok) out << text;
+    return ok ? kOk : kError;
+  };
+
+  if (command == QLatin1String("calibrate-power")) {
+    bool ok = false;
+    link.run(Exchange::Command, [&] { ok = powerOn ? run.powerOn() : run.powerOff(); });
+    return report(ok, QJsonObject{{"supply", powerOn ? "on" : "off"}, {"ok", ok}},
+                  QStringLiteral("supply %1\n").arg(powerOn ? "on" : "off"));
+  }
+
+  const QString path = UnitPortPath(values["--port"]);
+  OpenError why = OpenError::None;
+  QString detail;
+  if (!unitPort.open(path, &why, &detail)) {
+    err << "planovix-cli: cannot open port " << values["--port"] << " (" << path << ")"
+        << (detail.isEmpty() ? QString() : ": " + detail) << "\n";
+    return kError;
+  }
+  struct Closer {
+    SerialPort& p;
+    ~Closer() { p.close(); }
+  } closer{unitPort};
+
+  CalibrationOptions options;
+  CalibrationGrid grid;
+  const bool noResume = false;
+  const std::array<double, 2> noPair{};
+  CalibrationSteps steps(commands, {supply, calibrator, meter, switches}, link.clock(), options, grid, nullptr,
+                         noResume, noPair);
+
+  if (command == QLatin1String("tara-canale")) {
+    std::optional<PtcResult> written;
+    link.run(Exchange::Command, [&] { written = steps.manualPtc(channel, v2000, v1000); });
+    const int cell = channel == 0 ? 65 : 44;
+    const QJsonObject o{{"channel", channel == 0 ? "A" : "B"},
+                        {"v2000", v2000},
+                        {"v1000", v1000},
+                        {"veq", ptc->veqWord},
+                        {"req", ptc->reqTenths},
+                        {"cells", QJsonArray{cell, cell + 1}},
+                        {"written", written.has_value()}};
+    return report(written.has_value(), o,
+                  QStringLiteral("Veq %1\nReq %2\ncells %3, %4 written\n")
+                      .arg(ptc->veqWord)
+                      .arg(ptc->reqTenths)
+                      .arg(cell)
+                      .arg(cell + 1));
+  }
+
+  // The linearity tests: "linear.dat" (or --file) from scratch, a line a
+  // point, until --points lines or an interrupt.
+  const QString file = values["--file"];
+  QFile log(file);
+  if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    err << "planovix-cli: cannot write " << file << ": " << log.errorString() << "\n";
+    return kError;
+  }
+  // Each line reaches the disk at once, so an interrupted test keeps it.
+  struct FlushingLog final : QIODevice {
+    explicit FlushingLog(QFile& f) : file(f) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 len) override {
+      const qint64 n = file.write(data, len);
+      file.flush();
+      if (n > 0) ++lines;
+      return n;
+    }
+    QFile& file;
+    long long lines = 0;
+  } sink(log);
+  long long asked = 0;
+  gInterrupted = 0;
+  auto keepGoing = [&] { return gInterrupted == 0 && (points < 0 || asked++ < points); };
+  auto previous = std::signal(SIGINT, OnInterrupt);
+  bool ok = false;
+  long long header = 0;
+  if (command == QLatin1String("linearity-output")) {
+    link.run(Exchange::Command, [&] {
+      ok = (meter.isManual() || meter.open()) && steps.outputLinearity(sink, keepGoing);
+    });
+  } else {
+    header = 1;
+    std::unique_ptr<SerialPort> meterBPort = io.makePort();
+    if (!meterBPort) {
+      std::signal(SIGINT, previous);
+      err << "planovix-cli: no serial ports on this system\n";
+      return kError;
+    }
+    Multimeter meterB(bench, *meterBPort, io.sessions);
+    meterB.setSelector(values["--meter-b"]);
+    // The frame's layout follows the unit's identity.
+    link.run(Exchange::Command, [&] {
+      ok = commands.ReadIdentity()[0] == 0 && (meter.isManual() || meter.open()) &&
+           (meterB.isManual() || meterB.open()) &&
+           (calibrator.isManual() || calibrator.open()) && steps.twoChannelLinearity(sink, meter, meterB, keepGoing);
+    });
+    if (!ok && meterB.lastError().size()) err << "planovix-cli: " << meterB.lastError() << "\n";
+  }
+  std::signal(SIGINT, previous);
+  log.close();
+  // The calibrator is let go at the end of either test.
+  calibrator.close();
+  const long long lines = std::max(0LL, sink.lines - header);
+  return report(ok, QJsonObject{{"file", file}, {"points", lines}, {"ok", ok}},
+                QStringLiteral("%1: %2 points\n").arg(file).arg(lines));
+}
+
+} // namespace
 
 int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo& io, Clock& clock,
                     QTextStream& in, QTextStream& out, QTextStream& err) {
@@ -201,7 +466,17 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
       words << a;
     }
   }
+  double timeScale = 1;
+  if (values.count("--time-scale")) {
+    const auto f = ParseReplyNumber(values["--time-scale"].toUtf8());
+    if (!f || *f < 0.05 || *f > 1) return usage("--time-scale takes a factor from 0.05 to 1");
+    timeScale = *f;
+  }
+  if (!words.isEmpty() && kButtonCommands.contains(words[0]))
+    return RunButton(words, values, flags, timeScale, unitPort, io, clock, in, out, err);
   if (words.size() != 2 || words[0] != QLatin1String("calibrate")) return usage("calibrate takes one MODEL");
+  for (const char* option : {"--points", "--file"})
+    if (values.count(option)) return usage(QStringLiteral("%1 belongs to the linearity tests").arg(QLatin1String(option)));
   const CalibrationModel* model = FindCalibrationModel(words[1]);
   if (!model) {
     QStringList ids;
@@ -279,7 +554,8 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
   state.languageIndex = 1;
   state.languageOffset = ComputeLanguageOffset(1);
   StationPrompter prompter(onQuestion, in, err);
-  DeviceLink link(clock, prompter);
+  ScaledClock scaled(clock, timeScale);
+  DeviceLink link(timeScale == 1 ? clock : scaled, prompter);
   Transport transport(unitPort, link.clock());
   Feedback feedback;
   DeviceCommands commands(state, transport, link.prompter(), feedback);
