@@ -1,4 +1,5 @@
 #include "CliCore.h"
+#include "BatchCli.h"
 #include "CalibrateCli.h"
 #include "EepromCli.h"
 #include "InstrumentCli.h"
@@ -87,7 +88,7 @@ QString CliHelpText() {
       "\n"
       "Communication failures are retried silently by the link, then given up\n"
       "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n"
-      "\n") + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText();
+      "\n") + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText() + BatchHelpText();
 }
 
 namespace {
@@ -356,6 +357,7 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     QTextStream in(stdin);
     return RunCalibrateCli(args, port, io, clock, in, out, err);
   }
+  if (IsBatchInvocation(args)) return RunBatchCli(args, port, clock, out, err);
   if (IsInstrumentInvocation(args)) {
     InstrumentIo io = RealInstrumentIo(clock);
     QTextStream in(stdin);
