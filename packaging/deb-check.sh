@@ -14,9 +14,17 @@ cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLANOVIX_TESTS=OFF
 ninja -C build-deb -j"${JOBS:-2}" planovix planovix-cli planovix-devsim planovix-benchsim
 (cd build-deb && cpack -G DEB)
 deb=$(ls "$src"/build-deb/planovix_*.deb)
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
-cp "$deb" /tmp/
+echo "== $(basename "$deb"): Depends: $(dpkg-deb --field "$deb" Depends)"
+cp "$deb" tools/e2e/batch.sh /tmp/
+
+# What the build brought in goes again, so the package has to bring back
+# every library it needs by itself.
+apt-get purge -y -qq build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev \
+  qt6-charts-dev libqt6opengl6-dev libgl-dev libgtest-dev clang libclang-rt-14-dev dpkg-dev >/dev/null
+apt-get autoremove -y -qq --purge >/dev/null
+echo "== Qt libraries left before the install: $(dpkg -l 'libqt6*' 2>/dev/null | grep -c '^ii')"
 apt-get install -y -qq /tmp/"$(basename "$deb")" >/dev/null
+echo "== Qt libraries after it: $(dpkg -l 'libqt6*' 2>/dev/null | grep -c '^ii')"
 mv "$src" "$src.moved"
 trap 'mv "$src.moved" "$src"' EXIT
 cd /tmp
@@ -33,9 +41,9 @@ planovix-devsim --model KRV2212A --link /tmp/com1 >/dev/null 2>/tmp/devsim.log &
 sim=$!
 for _ in $(seq 50); do [ -e /tmp/com1 ] && break; sleep 0.1; done
 planovix-cli --port /tmp/com1 identify
-planovix-cli --port /tmp/com1 read-config /tmp/unit.DST
-planovix-cli --port /tmp/com1 program /tmp/unit.DST --count 1 --log /tmp/batch.csv
-cat /tmp/batch.csv
+
+echo "== batch programming of three simulated units, one of another model"
+/tmp/batch.sh /usr/bin
 
 echo "== the program under Xvfb on that unit for 20 s (exit 124: still running)"
 status=0
