@@ -32,7 +32,8 @@ cd /tmp
 echo "== installed files"
 dpkg -L planovix | grep -v '/screenshots/' | grep -E '/bin/|/share/(applications|metainfo|icons|planovix/models/KRV2212A)|README'
 echo "== planovix-cli --help"
-planovix-cli --help | head -n 3
+planovix-cli --help >/tmp/help.txt
+head -n 3 /tmp/help.txt
 echo "== the model files are found from /usr/bin"
 ls /usr/bin/../share/planovix/models | wc -l
 
