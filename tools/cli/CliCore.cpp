@@ -1,4 +1,5 @@
 #include "CliCore.h"
+#include "BatchCli.h"
 #include "CalibrateCli.h"
 #include "DiffCli.h"
 #include "EepromCli.h"
@@ -92,7 +93,7 @@ QString CliHelpText() {
       "\n"
       "Communication failures are retried silently by the link, then given up\n"
       "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n"
-      "\n") + SheetHelpText() + DiffHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText() + VerifyHelpText();
+      "\n") + SheetHelpText() + DiffHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText() + VerifyHelpText() + BatchHelpText();
 }
 
 namespace {
@@ -366,6 +367,7 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     QTextStream in(stdin);
     return RunVerifyCli(args, io, clock, in, out, err);
   }
+  if (IsBatchInvocation(args)) return RunBatchCli(args, port, clock, out, err);
   if (IsInstrumentInvocation(args)) {
     InstrumentIo io = RealInstrumentIo(clock);
     QTextStream in(stdin);

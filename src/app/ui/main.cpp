@@ -3,10 +3,15 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("PLANOVIX"));
+  // The installed desktop entry and icon carry this name; desktops match the
+  // running window to them by it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.planovix.Planovix"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.planovix.Planovix")));
   QCommandLineParser options;
   options.setApplicationDescription(QStringLiteral("PLANOVIX: signal conditioner configuration"));
   options.addHelpOption();

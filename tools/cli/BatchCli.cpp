@@ -1,0 +1,396 @@
+#include "BatchCli.h"
+#include "CliCore.h"
+
+#include "config/ConfigFile.h"
+#include "kernel/Catalogue.h"
+#include "link/Clock.h"
+#include "link/SerialPort.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <csignal>
+#include <limits>
+#include <utility>
+
+namespace pv {
+
+namespace {
+
+volatile std::sig_atomic_t gStop = 0;
+
+void OnInterrupt(int) {
+  gStop = 1;
+  // A second Ctrl+C ends the tool at once.
+  std::signal(SIGINT, SIG_DFL);
+}
+
+// Between two looks at the port while waiting for a unit to come or go.
+constexpr qint64 kPollMs = 500;
+// Looks without an answer before a unit counts as unplugged: one lost
+// answer on a loose terminal must not start the next unit.
+constexpr int kGoneAfterMisses = 2;
+
+// The port the batch hands to each command: counts the "$W" commands that
+// leave, which is how many cells went to the unit whatever the outcome.
+class CountingPort final : public SerialPort {
+public:
+  explicit CountingPort(SerialPort& inner) : inner_(inner) {
+    connect(&inner_, &SerialPort::readyRead, this, &SerialPort::readyRead);
+    connect(&inner_, &SerialPort::errorOccurred, this, &SerialPort::errorOccurred);
+  }
+  int cellWrites = 0;
+  bool open(const QString& path, OpenError* why, QString* detail) override {
+    inner_.setBaudRate(baudRate());
+    return inner_.open(path, why, detail);
+  }
+  void close() override { inner_.close(); }
+  bool isOpen() const override { return inner_.isOpen(); }
+  bool write(const QByteArray& bytes) override {
+    const bool sent = inner_.write(bytes);
+    if (sent && bytes.startsWith("$W")) ++cellWrites;
+    return sent;
+  }
+  QByteArray readAll() override { return inner_.readAll(); }
+  void clear() override { inner_.clear(); }
+  bool hasError() const override { return inner_.hasError(); }
+
+private:
+  SerialPort& inner_;
+};
+
+struct Options {
+  QString port = QStringLiteral("COM 1");
+  QString file, log, model;
+  bool yes = false;
+  qint64 count = 1;
+};
+
+enum class Outcome { Ok, Refused, Failed };
+
+const char* OutcomeName(Outcome o) {
+  switch (o) {
+  case Outcome::Ok: return "ok";
+  case Outcome::Refused: return "refused";
+  case Outcome::Failed: break;
+  }
+  return "failed";
+}
+
+struct Probe {
+  bool answered = false;
+  bool portMissing = false;
+  QString portError;
+  QString model;     // empty: a unit the catalogue does not know
+  QString identity;  // device code/variant/hardware revision/spare
+};
+
+struct UnitResult {
+  Outcome outcome = Outcome::Failed;
+  QString reason;
+  int cells = 0;
+};
+
+QString CsvField(QString s) {
+  if (s.contains(',') || s.contains('"') || s.contains('\n') || s.contains('\r'))
+    s = '"' + s.replace('"', QStringLiteral("\"\"")) + '"';
+  return s;
+}
+
+// What a command said on standard error, without the tool's prefix, one
+// message after the other.
+QString Messages(const QString& err) {
+  QStringList lines;
+  for (QString line : err.split('\n', Qt::SkipEmptyParts)) {
+    if (line.startsWith(QLatin1String("planovix-cli: "))) line = line.mid(14);
+    lines << line.trimmed();
+  }
+  return lines.join(QStringLiteral("; "));
+}
+
+int RunCaptured(const QStringList& args, SerialPort& port, Clock& clock, QString* out, QString* err) {
+  QTextStream o(out), e(err);
+  const int code = RunCli(args, port, clock, o, e);
+  o.flush();
+  e.flush();
+  return code;
+}
+
+Probe Identify(const Options& opt, SerialPort& port, Clock& clock) {
+  Probe p;
+  QString out, err;
+  const int code = RunCaptured({QStringLiteral("--port"), opt.port, QStringLiteral("--json"),
+                                QStringLiteral("identify")},
+                               port, clock, &out, &err);
+  if (code != kExitOk) {
+    p.portMissing = err.contains(QLatin1String("cannot open port"));
+    if (p.portMissing) p.portError = Messages(err);
+    return p;
+  }
+  const QJsonObject o = QJsonDocument::fromJson(out.toUtf8()).object();
+  p.answered = true;
+  p.model = o.value(QLatin1String("model")).toString();
+  p.identity = QStringLiteral("%1/%2/%3/%4")
+                   .arg(o.value(QLatin1String("device_code")).toInt())
+                   .arg(o.value(QLatin1String("variant")).toInt())
+                   .arg(o.value(QLatin1String("hardware_revision")).toInt())
+                   .arg(o.value(QLatin1String("spare")).toInt());
+  return p;
+}
+
+// write-config as the technician would run it by hand, on the unit in hand.
+UnitResult Write(const Options& opt, CountingPort& port, Clock& clock) {
+  QStringList args{QStringLiteral("--port"), opt.port};
+  if (opt.yes) args << QStringLiteral("--yes");
+  args << QStringLiteral("write-config") << opt.file;
+  QString out, err;
+  port.cellWrites = 0;
+  const int code = RunCaptured(args, port, clock, &out, &err);
+  UnitResult r;
+  r.cells = port.cellWrites;
+  r.reason = Messages(err);
+  switch (code) {
+  case kExitOk: r.outcome = Outcome::Ok; break;
+  // A check said no (a question without --yes, "Device Changed", a value
+  // the cells cannot hold): the unit is skipped.
+  case kExitRefused:
+  case kExitUsage: r.outcome = Outcome::Refused; break;
+  default: r.outcome = Outcome::Failed; break;
+  }
+  return r;
+}
+
+class CsvLog {
+public:
+  bool open(const QString& path, QString* why) {
+    if (path.isEmpty()) return true;
+    file_.setFileName(path);
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+      *why = file_.errorString();
+      return false;
+    }
+    if (file_.size() == 0) return line("time,model,identity,result,reason,cells_written\n", why);
+    return true;
+  }
+  bool append(const QString& model, const QString& identity, const UnitResult& r, QString* why) {
+    if (!file_.isOpen()) return true;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString time = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);
+    return line(QStringList{time, CsvField(model), identity, QLatin1String(OutcomeName(r.outcome)),
+                            CsvField(r.reason), QString::number(r.cells)}
+                        .join(',') + '\n',
+                why);
+  }
+
+private:
+  // Each line reaches the disk before the next unit is touched.
+  bool line(const QString& text, QString* why) {
+    const QByteArray bytes = text.toUtf8();
+    if (file_.write(bytes) != bytes.size() || !file_.flush()) {
+      *why = file_.errorString();
+      return false;
+    }
+    return true;
+  }
+  QFile file_;
+};
+
+} // namespace
+
+QString BatchHelpText() {
+  return QStringLiteral(
+      "\n"
+      "Batch programming:\n"
+      "  program IN.DST [--repeat] [--count N] [--log FILE.csv] [--model M]\n"
+      "      waits for a unit on the port, identifies it, writes IN.DST with the\n"
+      "      checks of write-config and compares the read-back, beeps (once: ok,\n"
+      "      three times: refused or failed) and appends a CSV line: time, model,\n"
+      "      identity (device code/variant/hardware revision/spare), result (ok,\n"
+      "      refused, failed), reason, cells written. With --repeat it then waits\n"
+      "      for the unit to be unplugged and for the next one, until Ctrl+C (the\n"
+      "      unit in hand is finished first) or N units (--count). Every unit must\n"
+      "      be of one model: --model M, else the model of the first unit written;\n"
+      "      a unit of another model is skipped unless --yes. Exit code 0 when\n"
+      "      every unit was written, 1 when one failed, 3 when none failed but one\n"
+      "      was refused.\n");
+}
+
+bool IsBatchInvocation(const QStringList& args) {
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    if (a == QLatin1String("--port")) {
+      ++i;
+      continue;
+    }
+    if (a.startsWith('-') && a.size() > 1) continue;
+    return a == QLatin1String("program");
+  }
+  return false;
+}
+
+void RequestBatchStop() { gStop = 1; }
+
+int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out,
+                QTextStream& err) {
+  auto usage = [&](const QString& text) {
+    err << "planovix-cli: " << text << " (see --help)\n";
+    return kExitUsage;
+  };
+  Options opt;
+  bool repeat = false, counted = false, seenCommand = false;
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    auto value = [&](QString* into) {
+      if (a.contains('=')) {
+        *into = a.section('=', 1);
+        return true;
+      }
+      if (++i >= args.size()) return false;
+      *into = args[i];
+      return true;
+    };
+    const QString key = a.section('=', 0, 0);
+    QString v;
+    if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+      out << CliHelpText();
+      return kExitOk;
+    } else if (a == QLatin1String("--yes")) {
+      opt.yes = true;
+    } else if (a == QLatin1String("--repeat")) {
+      repeat = true;
+    } else if (key == QLatin1String("--port")) {
+      if (!value(&opt.port)) return usage(QStringLiteral("--port needs a value"));
+    } else if (key == QLatin1String("--log")) {
+      if (!value(&opt.log) || opt.log.isEmpty()) return usage(QStringLiteral("--log needs a file name"));
+    } else if (key == QLatin1String("--model")) {
+      if (!value(&opt.model)) return usage(QStringLiteral("--model needs a model"));
+    } else if (key == QLatin1String("--count")) {
+      bool ok = false;
+      opt.count = value(&v) ? v.toLongLong(&ok) : 0;
+      if (!ok || opt.count < 1) return usage(QStringLiteral("--count takes a whole number from 1"));
+      counted = true;
+    } else if (a.startsWith('-') && a.size() > 1) {
+      return usage(QStringLiteral("program does not take %1").arg(a));
+    } else if (!seenCommand) {
+      seenCommand = true;  // "program"
+    } else if (opt.file.isEmpty()) {
+      opt.file = a;
+    } else {
+      return usage(QStringLiteral("program takes one .DST file"));
+    }
+  }
+  if (opt.file.isEmpty()) return usage(QStringLiteral("program needs the .DST file to write"));
+  if (repeat && !counted) opt.count = std::numeric_limits<qint64>::max();
+
+  // Everything that can be wrong before a unit is touched is checked here.
+  {
+    QFile f(opt.file);
+    if (!f.open(QIODevice::ReadOnly)) {
+      err << "planovix-cli: cannot open " << opt.file << ": " << f.errorString() << "\n";
+      return kExitUsage;
+    }
+    if (const QString why = ValidateRecord(f.read(kRecordSize)); !why.isEmpty()) {
+      err << "planovix-cli: " << opt.file << " is not a valid configuration file: " << why << "\n";
+      return kExitUsage;
+    }
+  }
+  if (!opt.model.isEmpty()) {
+    const QStringList ids = ModelIds();
+    const auto known = std::find_if(ids.begin(), ids.end(), [&](const QString& id) {
+      return id.compare(opt.model, Qt::CaseInsensitive) == 0;
+    });
+    if (known == ids.end())
+      return usage(QStringLiteral("unknown model %1; one of %2").arg(opt.model, ids.join(", ")));
+    opt.model = *known;
+  }
+  CsvLog log;
+  QString why;
+  if (!log.open(opt.log, &why)) {
+    err << "planovix-cli: cannot write " << opt.log << ": " << why << "\n";
+    return kExitUsage;
+  }
+
+  gStop = 0;
+  auto* previous = std::signal(SIGINT, OnInterrupt);
+  CountingPort counting(port);
+  QString batchModel = opt.model;
+  qint64 units = 0;
+  int ok = 0, refused = 0, failed = 0;
+  bool firstLook = true;
+  int code = kExitOk;
+
+  out << "program: " << opt.file << " onto units on " << opt.port
+      << (batchModel.isEmpty() ? QString() : " (model " + batchModel + ")")
+      << (opt.count > 1 ? "; Ctrl+C ends" : "") << "\n";
+  while (!gStop && units < opt.count) {
+    out << "waiting for a unit on " << opt.port << "...\n";
+    out.flush();
+    Probe p;
+    while (!gStop) {
+      p = Identify(opt, counting, clock);
+      const bool first = std::exchange(firstLook, false);
+      if (p.answered) break;
+      if (p.portMissing && first) {
+        // A wrong port name at the start is a mistake to report, not a wait;
+        // later a missing port is a USB cable pulled with its unit.
+        err << "planovix-cli: " << p.portError << "\n";
+        code = kExitDevice;
+        break;
+      }
+      clock.wait(kPollMs, nullptr);
+    }
+    if (code != kExitOk || gStop) break;
+    ++units;
+
+    UnitResult r;
+    const QString shownModel = p.model.isEmpty() ? QStringLiteral("unknown unit") : p.model;
+    if (!batchModel.isEmpty() && p.model != batchModel && !opt.yes) {
+      r.outcome = Outcome::Refused;
+      r.reason = QStringLiteral("a %1, not the batch's %2: not written (--yes writes it anyway)")
+                     .arg(shownModel, batchModel);
+    } else {
+      r = Write(opt, counting, clock);
+    }
+    if (r.outcome == Outcome::Ok && batchModel.isEmpty() && !p.model.isEmpty()) {
+      batchModel = p.model;
+      out << "batch model: " << batchModel << " (the first unit written; --model sets it)\n";
+    }
+    switch (r.outcome) {
+    case Outcome::Ok: ++ok; break;
+    case Outcome::Refused: ++refused; break;
+    case Outcome::Failed: ++failed; break;
+    }
+    out << "#" << units << " " << shownModel << " (ID " << p.identity << "): " << OutcomeName(r.outcome);
+    if (r.outcome == Outcome::Ok) out << ", " << r.cells << " cells written and verified";
+    else if (r.cells > 0) out << " after " << r.cells << " cells written";
+    if (!r.reason.isEmpty()) out << ": " << r.reason;
+    out << (r.outcome == Outcome::Ok ? "\a" : "\a\a\a") << "\n";
+    out.flush();
+    if (!log.append(p.model, p.identity, r, &why)) {
+      err << "planovix-cli: cannot write " << opt.log << ": " << why << "; batch stopped\n";
+      code = kExitDevice;
+      break;
+    }
+    if (units >= opt.count) break;
+
+    out << "unplug the unit\n";
+    out.flush();
+    for (int misses = 0; !gStop && misses < kGoneAfterMisses;) {
+      clock.wait(kPollMs, nullptr);
+      misses = Identify(opt, counting, clock).answered ? 0 : misses + 1;
+    }
+  }
+  std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+
+  out << "batch ended" << (gStop ? " (Ctrl+C)" : "") << ": " << units << (units == 1 ? " unit" : " units")
+      << ", " << ok << " ok, " << refused << " refused, " << failed << " failed\n";
+  out.flush();
+  if (code != kExitOk) return code;
+  if (failed > 0) return kExitDevice;
+  if (refused > 0) return kExitRefused;
+  return kExitOk;
+}
+
+} // namespace pv

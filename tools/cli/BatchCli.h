@@ -1,0 +1,31 @@
+#pragma once
+// planovix-cli program: batch programming at the bench. One .DST file goes
+// onto unit after unit: wait until a unit answers, identify it, write the
+// file through write-config (its questions, checks and read-back compare),
+// beep, log a CSV line, wait until the unit is unplugged, and so on until
+// Ctrl+C or --count.
+//
+// Exit codes: 0 every unit written and verified (or none came); 1 a unit
+// failed, or the port could not be opened at the start; 2 usage error or
+// bad input (file, log, model); 3 no unit failed but one was refused.
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+namespace pv {
+
+class SerialPort;
+class Clock;
+
+// True when the command word of args is "program".
+bool IsBatchInvocation(const QStringList& args);
+
+int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out,
+                QTextStream& err);
+
+// Asks a running batch to end after the unit in hand, as Ctrl+C does.
+void RequestBatchStop();
+
+QString BatchHelpText();
+
+} // namespace pv
