@@ -301,6 +301,9 @@ struct SizeCase {
   uint8_t variant;
   int span, zero;
 };
+// Names the case by its variant: the default printer dumps the struct's
+// bytes, padding included, so the test names changed from build to build.
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << "variant " << int(c.variant); }
 
 class CalibrationSizes : public ::testing::TestWithParam<SizeCase> {};
 
@@ -321,7 +324,10 @@ INSTANTIATE_TEST_SUITE_P(Variants, CalibrationSizes,
                          ::testing::Values(SizeCase{0, 63, 15}, SizeCase{1, 63, 15},
                                            SizeCase{2, 63, 15}, SizeCase{3, 63, 15},
                                            SizeCase{4, 16, 16}, SizeCase{5, 16, 16},
-                                           SizeCase{6, 63, 15}, SizeCase{7, 63, 1}));
+                                           SizeCase{6, 63, 15}, SizeCase{7, 63, 1}),
+                         [](const ::testing::TestParamInfo<SizeCase>& i) {
+                           return "Variant" + std::to_string(i.param.variant);
+                         });
 
 TEST(CalibrationTables, UnknownVariantKeepsThePreviousSizes) {
   SimRig rig("KRV2212D");  // variant 4: 16 and 16
