@@ -92,6 +92,11 @@ ConfigResult SaveBeforeWrite(DeviceCommands& commands, const CellImage* image, c
   return SaveEntry(commands, cells, history, savedPath);
 }
 
+ConfigResult SaveCellsBeforeWrite(DeviceCommands& commands, const std::map<int, uint8_t>& cells,
+                                  const WriteHistory* history, QString* savedPath) {
+  return SaveEntry(commands, cells, history, savedPath);
+}
+
 namespace {
 bool ReadImage(DeviceCommands& commands, CellImage& image) { return ReadConfigCells(commands, image); }
 } // namespace

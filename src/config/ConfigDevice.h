@@ -59,6 +59,11 @@ bool ReadConfigCells(DeviceCommands& commands, CellImage& image, std::vector<int
 ConfigResult SaveBeforeWrite(DeviceCommands& commands, const CellImage* image = nullptr,
                              const WriteHistory* history = nullptr, QString* savedPath = nullptr);
 
+// The same for cells a raw write is about to overwrite (the EEPROM editor):
+// the cells given, as the unit holds them now, bank 0.
+ConfigResult SaveCellsBeforeWrite(DeviceCommands& commands, const std::map<int, uint8_t>& cells,
+                                  const WriteHistory* history = nullptr, QString* savedPath = nullptr);
+
 // The connected unit's newest history entry ("$V" and cell 4 name it).
 // Nothing when it has none; CommFailure in *result when the unit is silent.
 std::optional<HistoryEntry> NewestEntryFor(DeviceCommands& commands, const WriteHistory* history,

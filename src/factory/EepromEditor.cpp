@@ -1,5 +1,6 @@
 #include "factory/EepromEditor.h"
 
+#include "config/ConfigDevice.h"
 #include "kernel/AtomicFile.h"
 #include "kernel/Prompter.h"
 #include "link/Codecs.h"
@@ -291,6 +292,28 @@ EepromResult EepromEditor::readAll() {
   return EepromResult::Ok;
 }
 
+bool EepromEditor::saveBeforeWrite(int bank, int first, int count, EepromResult* result) {
+  // The history keeps bank 0, where the configuration and calibration live.
+  if (bank != 0) return true;
+  // The entry is named by the unit's identity: ask for it, it may be another unit.
+  if (commands_.ReadIdentity()[0] != 0 || state_.commError) {
+    *result = EepromResult::CommFailure;
+    return false;
+  }
+  const CellBytes now = commands_.ReadCells(0, first, count);
+  if (state_.commError) {
+    *result = EepromResult::CommFailure;
+    return false;
+  }
+  std::map<int, uint8_t> cells;
+  for (int i = 0; i < count; ++i) cells[first + i] = now[static_cast<size_t>(i)];
+  switch (SaveCellsBeforeWrite(commands_, cells)) {
+  case ConfigResult::Ok: return true;
+  case ConfigResult::CommFailure: *result = EepromResult::CommFailure; return false;
+  default: *result = EepromResult::Cancelled; return false;
+  }
+}
+
 EepromResult EepromEditor::writeAll() {
   QString why;
   const std::optional<MemoryImage> img = image(&why);
@@ -304,6 +327,8 @@ EepromResult EepromEditor::writeAll() {
   EepromResult result = EepromResult::Ok;
   std::vector<CellDifference> diffs;
   const bool ran = exchangeWrite([&] {
+    // What the unit holds now goes to the write history first: the undo.
+    if (!saveBeforeWrite(0, 0, kMemoryCells, &result)) return;
     WriteList& list = state_.writeList;
     list.reset();
     for (int i = 0; i < kMemoryCells; ++i) list.push(static_cast<uint8_t>(i), (*img)[i]);
@@ -441,6 +466,7 @@ EepromResult EepromEditor::writeOne() {
   EepromResult result = EepromResult::Ok;
   std::vector<CellDifference> diffs;
   const bool ran = exchangeWrite([&] {
+    if (!saveBeforeWrite(cells->bank, cells->address, n, &result)) return;
     WriteList& list = state_.writeList;
     list.reset();
     for (int i = 0; i < n; ++i) list.push(static_cast<uint8_t>(cells->address + i), cells->bytes[i]);

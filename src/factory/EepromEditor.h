@@ -149,6 +149,8 @@ signals:
   void fieldsChanged();
 
 private:
+  // Saves the cells a write is about to replace to the write history.
+  bool saveBeforeWrite(int bank, int first, int count, EepromResult* result);
   QString title() const;
   void tell(const QString& text);
   // Runs fn as one exchange; false when the link is busy.

@@ -122,7 +122,9 @@ TEST_F(EepromBench, WriteAllAsksThenWritesBankZeroWhateverTheBankField) {
   EXPECT_EQ(user.asked().back().buttons, Buttons::OkCancel);
   EXPECT_EQ(writes(), 256);
   for (const QByteArray& c : unit.transcript())
-    if (c.startsWith("$W")) EXPECT_EQ(c[2], '\0');
+    if (c.startsWith("$W")) {
+      EXPECT_EQ(c[2], '\0');
+    }
   EXPECT_EQ(unit.cell(0, 3), 77);
   EXPECT_TRUE(user.allAnswered());
 }

@@ -2,6 +2,8 @@
 // memory, which bytes go out, and that bad input sends nothing at all.
 #include "DeviceSimulator.h"
 #include "SimulatorLink.h"
+#include "config/ConfigDevice.h"
+#include "config/WriteHistory.h"
 #include "factory/EepromEditor.h"
 #include "kernel/AtomicFile.h"
 #include "kernel/Feedback.h"
@@ -286,6 +288,37 @@ TEST(EepromAll, WriteAllIsAlways256CellsOfBankZeroAfterAskingAndReadsThemBack) {
     if (afterWrites && c.startsWith("$R")) ++readsAfter;
   }
   EXPECT_EQ(readsAfter, 256);
+}
+
+TEST(EepromAll, WriteAllSavesWhatTheUnitHeldAndARestorePutsItBack) {
+  Rig r;
+  const QByteArray oldRoot = qgetenv("PLANOVIX_HISTORY_DIR");
+  qputenv("PLANOVIX_HISTORY_DIR", r.dir.filePath(QStringLiteral("history")).toLocal8Bit());
+  const uint8_t family = r.unit.bank(0)[4];  // names the model in the entry
+  r.fillUnit(0, 3);
+  r.unit.setCell(0, 4, family);
+  const MemoryImage before = r.unit.bank(0);
+  MemoryImage image{};
+  for (int i = 0; i < 256; ++i) image[i] = uint8_t(i ^ 0x55);
+  r.editor.setImage(image);
+  r.user.expect(Answer::Ok);
+  ASSERT_EQ(r.editor.writeAll(), EepromResult::Ok);
+  ASSERT_EQ(r.unit.bank(0), image);
+
+  const WriteHistory history;
+  const std::optional<HistoryEntry> entry = history.newest(QStringLiteral("KRV2212A"), r.unit.identity());
+  ASSERT_TRUE(entry.has_value());
+  ASSERT_EQ(entry->cells.size(), 256u);
+  // Cell a held a * 7 + 3 before the write.
+  EXPECT_EQ(entry->cells.at(0), 3);
+  EXPECT_EQ(entry->cells.at(4), family);
+  EXPECT_EQ(entry->cells.at(5), 38);
+  EXPECT_EQ(entry->cells.at(255), uint8_t(255 * 7 + 3));
+
+  r.user.expect(Answer::Ok);
+  EXPECT_EQ(RestoreCells(*entry, r.commands), ConfigResult::Ok);
+  EXPECT_EQ(r.unit.bank(0), before);
+  qputenv("PLANOVIX_HISTORY_DIR", oldRoot);
 }
 
 TEST(EepromAll, WriteAllCancelledSendsNothing) {

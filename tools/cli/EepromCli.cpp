@@ -174,7 +174,9 @@ int RunEepromCommand(const EepromJob& job, AppState& state, DeviceCommands& comm
     if (editor.saveTo(job.path) != EepromResult::Ok) return kDevice;
     if (json) {
       QJsonArray cells;
-      for (uint8_t v : *editor.image()) cells.append(v);
+      // Held in a name: ranging over *editor.image() would read a dead temporary.
+      const std::optional<MemoryImage> image = editor.image();
+      for (uint8_t v : *image) cells.append(v);
       Json(out, QJsonObject{{"saved", job.path}, {"bank", 0}, {"cells", cells}});
     } else {
       out << "256 cells of bank 0 saved to " << job.path << "\n";
