@@ -1,4 +1,5 @@
 #include "CalibrateCli.h"
+#include "InstrumentCli.h"
 
 #include "factory/CalibrationRun.h"
 #include "factory/CalibrationSteps.h"
@@ -302,21 +303,12 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
   Transport transport(unitPort, link.clock());
   Feedback feedback;
   DeviceCommands commands(state, transport, link.prompter(), feedback);
-  Bench bench{state, link.clock(), link.prompter()};
-  std::unique_ptr<SerialPort> supplyPort = io.makePort(), calPort = io.makePort(), meterPort = io.makePort(),
-                              switchPort = io.makePort();
-  if (!supplyPort || !calPort || !meterPort || !switchPort) {
-    err << "planovix-cli: no serial ports on this system\n";
-    return kError;
-  }
-  PowerSupply supply(bench, *supplyPort);
-  Calibrator calibrator(bench, *calPort);
-  Multimeter meter(bench, *meterPort, io.sessions);
-  SwitchingUnit switches(bench, *switchPort);
-  supply.setSelector(values["--supply"]);
-  calibrator.setSelector(values["--calibrator"]);
-  meter.setSelector(values["--meter"]);
-  switches.setSelector(values["--switch"]);
+  const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, link.clock(), link.prompter(), io, values, err);
+  if (!bench) return kError;
+  PowerSupply& supply = bench->supply();
+  Calibrator& calibrator = bench->calibrator();
+  Multimeter& meter = bench->meter(0);
+  SwitchingUnit& switches = bench->switches();
   CalibrationRun run(commands, {supply, calibrator, meter, switches}, link.clock(), link.prompter());
 
   auto report = [&](bool ok, const QJsonObject& o, const QString& text) {
@@ -411,14 +403,7 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
     });
   } else {
     header = 1;
-    std::unique_ptr<SerialPort> meterBPort = io.makePort();
-    if (!meterBPort) {
-      std::signal(SIGINT, previous);
-      err << "planovix-cli: no serial ports on this system\n";
-      return kError;
-    }
-    Multimeter meterB(bench, *meterBPort, io.sessions);
-    meterB.setSelector(values["--meter-b"]);
+    Multimeter& meterB = bench->meter(1);
     // The frame's layout follows the unit's identity.
     link.run(Exchange::Command, [&] {
       ok = commands.ReadIdentity()[0] == 0 && (meter.isManual() || meter.open()) &&
@@ -559,21 +544,12 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
   Transport transport(unitPort, link.clock());
   Feedback feedback;
   DeviceCommands commands(state, transport, link.prompter(), feedback);
-  Bench bench{state, link.clock(), link.prompter()};
-  std::unique_ptr<SerialPort> supplyPort = io.makePort(), calPort = io.makePort(), meterPort = io.makePort(),
-                              switchPort = io.makePort();
-  if (!supplyPort || !calPort || !meterPort || !switchPort) {
-    err << "planovix-cli: no serial ports on this system\n";
-    return kError;
-  }
-  PowerSupply supply(bench, *supplyPort);
-  Calibrator calibrator(bench, *calPort);
-  Multimeter meter(bench, *meterPort, io.sessions);
-  SwitchingUnit switches(bench, *switchPort);
-  supply.setSelector(values["--supply"]);
-  calibrator.setSelector(values["--calibrator"]);
-  meter.setSelector(values["--meter"]);
-  switches.setSelector(values["--switch"]);
+  const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, link.clock(), link.prompter(), io, values, err);
+  if (!bench) return kError;
+  PowerSupply& supply = bench->supply();
+  Calibrator& calibrator = bench->calibrator();
+  Multimeter& meter = bench->meter(0);
+  SwitchingUnit& switches = bench->switches();
 
   const QString path = UnitPortPath(values["--port"]);
   OpenError why = OpenError::None;

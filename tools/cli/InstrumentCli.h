@@ -6,12 +6,14 @@
 // Exit codes as the other commands: 0 success, 1 instrument failure (no
 // answer, port or session missing, an answer that is not a number),
 // 2 usage error or bad input.
+#include "factory/CalibrationBench.h"
 #include "factory/InstrumentSession.h"
 
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace pv {
@@ -28,6 +30,14 @@ struct InstrumentIo {
 
 // Real serial ports and sessions.
 InstrumentIo RealInstrumentIo(Clock& clock);
+
+// The calibration bench on the ports the options name ("--supply",
+// "--calibrator", "--meter", "--switch", "--meter-b"). The ports are made in
+// that order. Nothing, with the reason on err, when the system has no serial
+// ports.
+std::unique_ptr<CalibrationBench> OpenCliBench(const AppState& state, Clock& clock, Prompter& prompter,
+                                               InstrumentIo& io, const std::map<QString, QString>& selectors,
+                                               QTextStream& err);
 
 // True when args name an instrument command or option.
 bool IsInstrumentInvocation(const QStringList& args);

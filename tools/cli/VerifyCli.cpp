@@ -1,4 +1,5 @@
 #include "VerifyCli.h"
+#include "InstrumentCli.h"
 
 #include "factory/CalibrationTables.h"
 #include "factory/Verification.h"
@@ -173,21 +174,12 @@ int RunVerifyCli(const QStringList& args, InstrumentIo& io, Clock& clock, QTextS
                      .arg(values["--meter"]));
 
   VerifyPrompter prompter(in, err);
-  Bench bench{state, clock, prompter};
-  std::unique_ptr<SerialPort> supplyPort = io.makePort(), calPort = io.makePort(), meterPort = io.makePort(),
-                              switchPort = io.makePort();
-  if (!supplyPort || !calPort || !meterPort || !switchPort) {
-    err << "planovix-cli: no serial ports on this system\n";
-    return kFailed;
-  }
-  PowerSupply supply(bench, *supplyPort);
-  Calibrator calibrator(bench, *calPort);
-  Multimeter meter(bench, *meterPort, io.sessions);
-  SwitchingUnit switches(bench, *switchPort);
-  supply.setSelector(values["--supply"]);
-  calibrator.setSelector(values["--calibrator"]);
-  meter.setSelector(values["--meter"]);
-  switches.setSelector(values["--switch"]);
+  const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, clock, prompter, io, values, err);
+  if (!bench) return kFailed;
+  PowerSupply& supply = bench->supply();
+  Calibrator& calibrator = bench->calibrator();
+  Multimeter& meter = bench->meter(0);
+  SwitchingUnit& switches = bench->switches();
 
   Verification verification(state, {supply, calibrator, meter, switches}, clock, prompter);
   verification.open();
