@@ -7,6 +7,7 @@
 #include "SimulatorLink.h"
 #include "link/Clock.h"
 #include "link/MemorySerialPort.h"
+#include "support/LentPort.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,24 +19,6 @@
 
 namespace pv::test {
 namespace {
-
-// The tool owns the ports it makes; this one lends it a bench port.
-class LentPort final : public SerialPort {
-public:
-  explicit LentPort(MemorySerialPort& port) : port_(port) {
-    connect(&port_, &SerialPort::readyRead, this, &SerialPort::readyRead);
-  }
-  bool open(const QString& path, OpenError* why, QString* detail) override { return port_.open(path, why, detail); }
-  void close() override { port_.close(); }
-  bool isOpen() const override { return port_.isOpen(); }
-  bool write(const QByteArray& bytes) override { return port_.write(bytes); }
-  QByteArray readAll() override { return port_.readAll(); }
-  void clear() override { port_.clear(); }
-  bool hasError() const override { return port_.hasError(); }
-
-private:
-  MemorySerialPort& port_;
-};
 
 struct Station {
   FakeClock clock;
