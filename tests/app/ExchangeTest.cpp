@@ -132,6 +132,28 @@ TEST_F(Overlap, WriteDoubleClickedSendsOneWrite) {
   EXPECT_TRUE(user.asked().empty());
 }
 
+TEST_F(Overlap, WriteChangedAndUndoPressedDuringAWriteAreRefused) {
+  const CleanWrite clean = RecordCleanWrite();
+  startOpen();
+  editMaximum();
+  bool changedEnabled = true, undoEnabled = true;
+  at(700, [&] {
+    changedEnabled = action("mnu_Action_Program_WriteChanged")->isEnabled();
+    undoEnabled = action("mnu_Action_Program_Undo")->isEnabled();
+    action("mnu_Action_Program_WriteChanged")->trigger();
+    action("mnu_Action_Program_Undo")->trigger();
+    program->Write(true);
+    program->UndoLastWrite();
+  });
+  program->Write();
+  EXPECT_FALSE(changedEnabled);
+  EXPECT_FALSE(undoEnabled);
+  ExpectSameAsClean(*this, clean);
+  EXPECT_TRUE(user.asked().empty());
+  EXPECT_TRUE(action("mnu_Action_Program_WriteChanged")->isEnabled());
+  EXPECT_TRUE(action("mnu_Action_Program_Undo")->isEnabled());
+}
+
 TEST_F(Overlap, StartPressedDuringAWriteStartsNoRun) {
   const CleanWrite clean = RecordCleanWrite();
   startOpen();
