@@ -70,7 +70,9 @@ TEST(CliOverPty, PulledCableIsSaidAndExitsOne) {
     SCOPED_TRACE("cut after command " + std::to_string(cut) + ": " + err.toStdString());
     EXPECT_EQ(cli.p.exitCode(), 1);
     EXPECT_FALSE(err.trimmed().isEmpty());
-    if (cut > first && cut < last) EXPECT_TRUE(err.contains(QStringLiteral("Cells not sent:")));
+    if (cut > first && cut < last) {
+      EXPECT_TRUE(err.contains(QStringLiteral("Cells not sent:")));
+    }
   }
 }
 

@@ -280,8 +280,9 @@ TEST(DiffCli, WriteCutShortLeavesTheHistoryAndRestorePutsEveryCellBack) {
     c.unit.faults().hangUpAfter = static_cast<int>(c.unit.transcript().size()) + cut;
     c.unit.clearTranscript();
     ASSERT_EQ(c.run({"--yes", "write-config", file}), 1);
-    if (cut < total - 2)
+    if (cut < total - 2) {
       EXPECT_TRUE(c.err.contains(QStringLiteral("mix of its old and its new configuration"))) << c.err.toStdString();
+    }
     EXPECT_FALSE(c.err.isEmpty());
     ASSERT_NE(c.unit.bank(0), before);  // part of the new configuration arrived
     const QStringList entries = h.entries();

@@ -88,7 +88,9 @@ TEST(FaultSuite, WriteCutAfterEveryCommand) {
       EXPECT_TRUE(c.err.contains(QStringLiteral("mix of its old and its new configuration")));
       EXPECT_EQ(CellsSentIn(c.err), written);
     }
-    if (written.empty()) EXPECT_EQ(c.unit.bank(0), before);
+    if (written.empty()) {
+      EXPECT_EQ(c.unit.bank(0), before);
+    }
   }
 }
 

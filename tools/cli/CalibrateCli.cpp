@@ -1,4 +1,5 @@
 #include "CalibrateCli.h"
+#include "CliCore.h"
 #include "InstrumentCli.h"
 
 #include "factory/CalibrationRun.h"
@@ -109,13 +110,6 @@ private:
   int commRetries_ = 0;
 };
 
-
-QString UnitPortPath(const QString& port) {
-  static const QRegularExpression com(QStringLiteral("^COM ?([1-8])$"), QRegularExpression::CaseInsensitiveOption);
-  const auto m = com.match(port.trimmed());
-  if (m.hasMatch()) return ResolveComPort(m.captured(1).toInt());
-  return port;
-}
 
 QJsonObject RowJson(const CalibrationGrid& grid, int r, bool verify) {
   const GridRowState& s = grid.rows[static_cast<size_t>(r)];
@@ -331,18 +325,8 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
                   QStringLiteral("supply %1\n").arg(powerOn ? "on" : "off"));
   }
 
-  const QString path = UnitPortPath(values["--port"]);
-  OpenError why = OpenError::None;
-  QString detail;
-  if (!unitPort.open(path, &why, &detail)) {
-    err << "planovix-cli: cannot open port " << values["--port"] << " (" << path << ")"
-        << (detail.isEmpty() ? QString() : ": " + detail) << "\n";
-    return kError;
-  }
-  struct Closer {
-    SerialPort& p;
-    ~Closer() { p.close(); }
-  } closer{unitPort};
+  const OpenUnitPort opened(unitPort, values["--port"], err);
+  if (!opened) return kError;
 
   CalibrationOptions options;
   CalibrationGrid grid;
@@ -551,18 +535,8 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
   Multimeter& meter = bench->meter(0);
   SwitchingUnit& switches = bench->switches();
 
-  const QString path = UnitPortPath(values["--port"]);
-  OpenError why = OpenError::None;
-  QString detail;
-  if (!unitPort.open(path, &why, &detail)) {
-    err << "planovix-cli: cannot open port " << values["--port"] << " (" << path << ")"
-        << (detail.isEmpty() ? QString() : ": " + detail) << "\n";
-    return kError;
-  }
-  struct Closer {
-    SerialPort& p;
-    ~Closer() { p.close(); }
-  } closer{unitPort};
+  const OpenUnitPort opened(unitPort, values["--port"], err);
+  if (!opened) return kError;
 
   StationUi ui(values.count("--state") ? values["--state"] : QString(), err);
   CalibrationRun run(commands, {supply, calibrator, meter, switches}, link.clock(), link.prompter(), &ui);

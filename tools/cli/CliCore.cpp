@@ -179,14 +179,6 @@ std::optional<int> ParseInt(const QString& s, int lo, int hi) {
   return v;
 }
 
-QString PortPath(const QString& port) {
-  static const QRegularExpression com(QStringLiteral("^COM ?([1-8])$"),
-                                      QRegularExpression::CaseInsensitiveOption);
-  const auto m = com.match(port.trimmed());
-  if (m.hasMatch()) return ResolveComPort(m.captured(1).toInt());
-  return port;
-}
-
 double Num(const QString& t) { return ParseLeadingNumber(t); }
 
 QJsonObject ConfigJson(const EditorModel& m) {
@@ -355,6 +347,28 @@ int Measure(Session& s, int frames, QTextStream& out, bool json) {
 
 } // namespace
 
+QString UnitPortPath(const QString& port) {
+  static const QRegularExpression com(QStringLiteral("^COM ?([1-8])$"),
+                                      QRegularExpression::CaseInsensitiveOption);
+  const auto m = com.match(port.trimmed());
+  if (m.hasMatch()) return ResolveComPort(m.captured(1).toInt());
+  return port;
+}
+
+OpenUnitPort::OpenUnitPort(SerialPort& port, const QString& name, QTextStream& err) : port_(port) {
+  const QString path = UnitPortPath(name);
+  OpenError why = OpenError::None;
+  QString detail;
+  opened_ = port_.open(path, &why, &detail);
+  if (!opened_)
+    err << "planovix-cli: cannot open port " << name << " (" << path << ")"
+        << (detail.isEmpty() ? QString() : ": " + detail) << "\n";
+}
+
+OpenUnitPort::~OpenUnitPort() {
+  if (opened_) port_.close();
+}
+
 int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out,
            QTextStream& err) {
   if (IsCalibrateInvocation(args)) {
@@ -415,7 +429,7 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
   };
   static const QStringList known = {"identify", "read-config", "write-config", "show-config",
                                     "cells", "switches", "measure"};
-  if (IsSheetCommand(cmd)) return RunSheetCli(rest, port, clock, PortPath(portName), yes, json, out, err);
+  if (IsSheetCommand(cmd)) return RunSheetCli(rest, port, clock, UnitPortPath(portName), yes, json, out, err);
   if (!known.contains(cmd) && !IsEepromCommand(cmd) && !IsDiffCommand(cmd)) return usage(qPrintable("unknown command " + cmd));
 
   // Arguments first: a usage error never touches the unit.
@@ -472,18 +486,8 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     return kExitOk;
   }
 
-  const QString path = PortPath(portName);
-  OpenError why = OpenError::None;
-  QString detail;
-  if (!port.open(path, &why, &detail)) {
-    err << "planovix-cli: cannot open port " << portName << " (" << path << ")"
-        << (detail.isEmpty() ? QString() : ": " + detail) << "\n";
-    return kExitDevice;
-  }
-  struct Closer {
-    SerialPort& p;
-    ~Closer() { p.close(); }
-  } closer{port};
+  const OpenUnitPort opened(port, portName, err);
+  if (!opened) return kExitDevice;
   int code = kExitDevice;
   s.link.run(Exchange::Command, [&] { code = [&]() -> int {
 

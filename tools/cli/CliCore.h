@@ -24,4 +24,24 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
 
 QString CliHelpText();
 
+// The device path a --port value names: "COM 1".."COM 8" resolved as the
+// program does, anything else as given.
+QString UnitPortPath(const QString& port);
+
+// The unit's port, open for one command and closed when this goes.
+class OpenUnitPort {
+public:
+  // name: the --port value. When the port cannot be opened the reason goes
+  // to err and this converts to false.
+  OpenUnitPort(SerialPort& port, const QString& name, QTextStream& err);
+  ~OpenUnitPort();
+  OpenUnitPort(const OpenUnitPort&) = delete;
+  OpenUnitPort& operator=(const OpenUnitPort&) = delete;
+  explicit operator bool() const { return opened_; }
+
+private:
+  SerialPort& port_;
+  bool opened_ = false;
+};
+
 } // namespace pv
