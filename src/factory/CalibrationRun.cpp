@@ -13,13 +13,29 @@
 #include "link/Codecs.h"
 #include "link/DeviceCommands.h"
 #include "text/Numbers.h"
+#include "text/Texts.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <cmath>
+#include <set>
 
 namespace pv {
+
+namespace {
+// Texts of the run (Italian ids; + languageOffset for English).
+enum : int { kOneRowFailed = 264, kRowsFailed = 265, kForeignGrid = 266 };
+
+// The cold-junction row of channel c wrote its offset: its k1 cell turned
+// green (an offset the cell cannot hold stays red and is not written).
+bool OffsetStored(const CalibrationGrid& grid, int c) {
+  for (int r = 0; r < kGridRows; ++r)
+    if (GridRow(r).kind == RowKind::ColdJunction && GridRow(r).channel == c)
+      return grid.rows[static_cast<size_t>(r)].cells[kK1].colour == CellColour::Green;
+  return false;
+}
+} // namespace
 
 CalibrationOptions OptionsForModel(const CalibrationModel& model) {
   CalibrationOptions o;
@@ -127,9 +143,12 @@ RunEnd CalibrationRun::start(const CalibrationOptions& options, bool resume) {
   running_ = true;
   options_ = options;
   resume_ = resume;
+  resumeRefused_ = false;
   stopRequested_ = false;
   message_.clear();
-  steps_ = std::make_unique<CalibrationSteps>(unit_, bench_, clock_, options_, grid_, ui_, resume_, outputPair_);
+  factoryCells_.clear();
+  steps_ = std::make_unique<CalibrationSteps>(unit_, bench_, clock_, options_, grid_, ui_, resume_, outputPair_,
+                                              &factoryCells_);
 
   State s = State::Prepare;
   while (s != State::Done) {
@@ -157,6 +176,7 @@ CalibrationRun::State CalibrationRun::prepare(bool resume) {
   if (ui_) ui_->label(QStringLiteral("COLLAUDO IN CORSO"), CellColour::Yellow);
   if (!resume) {
     grid_.clear();
+    grid_.model = QLatin1String(options_.model->modelId);
     if (ui_)
       for (int r = 0; r < kGridRows; ++r) ui_->rowChanged(r, grid_.rows[static_cast<size_t>(r)]);
   }
@@ -191,7 +211,27 @@ CalibrationRun::State CalibrationRun::powerUp(bool resume) {
   // Frame lengths follow the identity, which a resumed run has not read.
   const IdentityBytes id = unit_.ReadIdentity();
   if (id[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
+  const QString saved = grid_.unit;
+  if (!readFactoryCells()) return fail(QStringLiteral("the unit's factory cells could not be read"));
+  // The grid's green rows are skipped: only on the unit and model they
+  // were calibrated on. A grid that names none is no one's.
+  if (grid_.model != QLatin1String(options_.model->modelId) || saved.isEmpty() || saved != grid_.unit) {
+    grid_.unit = saved;
+    resumeRefused_ = true;
+    message_ = Tr(unit_.state(), kForeignGrid);
+    end_ = RunEnd::Error;
+    if (ui_) ui_->label(QStringLiteral("ERRORE"), CellColour::Red);
+    prompter_.ask(QStringLiteral("KRV 2210"), message_, Buttons::Ok, Icon::Critical);
+    return State::End;
+  }
   return State::ChannelA;
+}
+
+bool CalibrationRun::readFactoryCells() {
+  const ModelRow* row = FindModel(QString::fromLatin1(options_.model->modelId));
+  if (!row || !factoryCells_.read(unit_, *row)) return false;
+  grid_.unit = factoryCells_.key();
+  return true;
 }
 
 CalibrationRun::State CalibrationRun::consumption() {
@@ -242,6 +282,7 @@ CalibrationRun::State CalibrationRun::loadDefault() {
 CalibrationRun::State CalibrationRun::identity() {
   const IdentityBytes id = unit_.ReadIdentity();
   if (id[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
+  if (!readFactoryCells()) return fail(QStringLiteral("the unit's factory cells could not be read"));
   return State::Switches;
 }
 
@@ -279,14 +320,20 @@ CalibrationRun::State CalibrationRun::channel(int c) {
   const State next = c == 0 ? State::ChannelB : State::Finish;
   if (!options_.channels[static_cast<size_t>(c)]) return next;
   const bool older = options_.model->olderFixture;
-  const CellBytes pair = unit_.ReadCells(0, c == 0 ? 106 : 118, 6);
+  const CalibrationLayout layout = LayoutOf(*options_.model);
+  const FactoryCell* pairCell = FindFactoryCell(layout, FactoryCellKind::OutputPair, c, 0);
+  const FactoryCell* rangeCell = FindFactoryCell(layout, FactoryCellKind::OutputRange, c, 0);
+  if (!pairCell || !rangeCell) return fail(QStringLiteral("the model has no output on channel %1").arg(QChar('A' + c)));
+  const CellBytes pair = unit_.ReadCells(0, pairCell->first, pairCell->count);
   if (unit_.state().commError) return fail(QStringLiteral("the output coefficients could not be read"));
-  outputPair_ = {DecodeFloat24(pair[1], pair[2], pair[0]), DecodeFloat24(pair[4], pair[5], pair[3])};
+  // The output at the low and at the high DAC code, whichever comes first.
+  outputPair_ = {Float24FromCells(pairCell->kind, pair.data()), Float24FromCells(pairCell->kind, pair.data() + 3)};
+  if (pairCell->highValueFirst) std::swap(outputPair_[0], outputPair_[1]);
 
   const WordBytes top = SplitWord(20 * 1000);
   AppState& s = unit_.state();
   s.writeList.reset();
-  const int base = c == 0 ? 24 : 16;
+  const int base = rangeCell->first;
   for (auto [a, v] : {std::pair<int, int>{base, top.lo}, {base + 1, top.hi}, {base + 2, 0}, {base + 3, 0}})
     s.writeList.push(static_cast<uint8_t>(a), static_cast<uint8_t>(v));
   if (c == 1) s.writeList.push(6, 0);
@@ -298,6 +345,7 @@ CalibrationRun::State CalibrationRun::channel(int c) {
   if (!bench_.switches.SetSwitches(route)) return fail(bench_.switches.lastError());
 
   auto after = [&](int row, bool ok) -> std::optional<State> {
+    grid_.unit = factoryCells_.key();
     if (ui_) ui_->stepDone(row, grid_);
     if (!ok) return fail(QStringLiteral("row %1 (%2, channel %3) was interrupted by a device or instrument fault")
                              .arg(row)
@@ -319,13 +367,21 @@ CalibrationRun::State CalibrationRun::channel(int c) {
 
 CalibrationRun::State CalibrationRun::finish() {
   if (options_.finalProgram) {
-    // Cells 0..27 from the model file, in one write. Cell 7 (the offset the
-    // cold-junction row just stored) is never rewritten; the older
-    // generation keeps its cell 8 as well.
+    // Cells 0..27 from the model file, in one write. Channel A's
+    // cold-junction offset (cell 7) is never rewritten; channel B's (cell 8)
+    // is kept when this run, or the run it resumed, stored it, and always
+    // on the older generation, whose cell 8 is not an offset.
+    const CalibrationLayout layout = LayoutOf(*options_.model);
+    const FactoryCell* offsetA = FindFactoryCell(layout, FactoryCellKind::ColdJunction, 0, 8);
+    const FactoryCell* offsetB = FindFactoryCell(layout, FactoryCellKind::ColdJunction, 1, 8);
+    std::set<int> keep;
+    if (offsetA) keep.insert(offsetA->first);
+    if (options_.model->olderFixture) keep.insert(8);
+    else if (offsetB && OffsetStored(grid_, 1)) keep.insert(offsetB->first);
     AppState& s = unit_.state();
     s.writeList.reset();
     for (int i = 0; i < 28; ++i) {
-      if (i == 7 || (i == 8 && options_.model->olderFixture)) continue;
+      if (keep.count(i)) continue;
       s.writeList.push(static_cast<uint8_t>(i), file_.cells[static_cast<size_t>(i)]);
     }
     if (SaveBeforeWrite(unit_) != ConfigResult::Ok) return fail(QStringLiteral("the unit's cells could not be saved before the final programming"));
@@ -343,8 +399,13 @@ CalibrationRun::State CalibrationRun::errorEnd() {
 }
 
 void CalibrationRun::end() {
-  if (ui_)
-    ui_->label(QStringLiteral("COLLAUDO TERMINATO"), end_ == RunEnd::Error ? CellColour::Red : CellColour::Green);
+  // A run with a failed row has not passed, however it ended: the label
+  // says so and how many rows failed.
+  const int failed = grid_.failedRows();
+  QString text = QStringLiteral("COLLAUDO TERMINATO");
+  if (failed == 1) text += QStringLiteral(" - ") + Tr(unit_.state(), kOneRowFailed);
+  else if (failed > 1) text += QStringLiteral(" - ") + Tr(unit_.state(), kRowsFailed).arg(failed);
+  if (ui_) ui_->label(text, end_ == RunEnd::Error || failed > 0 ? CellColour::Red : CellColour::Green);
   bench_.meter.MultimeterBeep();
   powerOff();
   resume_ = false;

@@ -12,13 +12,18 @@
 //   ChannelA     output pair read, output range, route, the channel's steps
 //   ChannelB     the same for channel B
 //   Finish       final programming (normal and stopped ends), label
-//   End          "COLLAUDO TERMINATO", beep, supply off
+//   End          "COLLAUDO TERMINATO" (red after an error or a failed row,
+//                with the number of failed rows), beep, supply off
 //
-// "Riprendi" goes from PowerUp straight to ChannelA and skips the rows
-// already green. STOP is honoured after the step that runs. One run at a
-// time: a second start while one runs is refused.
+// After the identity the run reads the unit's factory cells, so its grid
+// names the unit (CalibrationUnit). "Riprendi" goes from PowerUp straight
+// to ChannelA and skips the rows already green, only on a grid of this
+// model and of this unit as the grid's run left it; any other grid is
+// refused before a cell is written. STOP is honoured after the step that
+// runs. One run at a time: a second start while one runs is refused.
 #include "factory/CalibrationGrid.h"
 #include "factory/CalibrationTables.h"
+#include "factory/CalibrationUnit.h"
 
 #include <QString>
 #include <QStringList>
@@ -117,6 +122,8 @@ public:
   const CalibrationGrid& grid() const { return grid_; }
   // Why the last run ended as it did (empty on a normal end).
   QString message() const { return message_; }
+  // The last "Riprendi" was refused: its grid is another unit's or model's.
+  bool resumeRefused() const { return resumeRefused_; }
   // The output coefficient pair read before the channel's steps.
   std::array<double, 2> outputPair() const { return outputPair_; }
 
@@ -135,6 +142,8 @@ private:
   void end();
   bool stopWanted() const;
   State fail(const QString& why);
+  // Reads the unit's factory cells into the grid's unit.
+  bool readFactoryCells();
   // Abort/Retry/Ignore until the check holds; Ignore and a passing check
   // continue, Abort stops.
   enum class Check { Pass, Abort, Fail };
@@ -147,11 +156,13 @@ private:
   CalibrationOptions options_;
   CalibrationGrid grid_;
   ModelFile file_;
+  CalibrationUnit factoryCells_;
   std::array<double, 2> outputPair_{};
   RunEnd end_ = RunEnd::Normal;
   QString message_;
   bool running_ = false;
   bool resume_ = false;
+  bool resumeRefused_ = false;
   bool stopRequested_ = false;
   std::function<bool()> stopPoll_;
   std::unique_ptr<CalibrationSteps> steps_;

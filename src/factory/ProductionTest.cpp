@@ -80,9 +80,8 @@ double FrameReading(const DeviceIdentity& id, const std::array<uint8_t, 15>& fra
   // Channel A's input where the frame carries it (the frequency on a
   // frequency-input unit), otherwise channel A's output count.
   const FrameValues v = DecodeFrame(id, frame);
-  if (IsCode12Variant(id, 5)) return v.value[2];
-  if (StoresPairReversed(id)) return v.value[3];
-  return v.value[0];
+  const int at = InputValueIndex(id, 0);
+  return v.value[static_cast<size_t>(at >= 0 ? at : 0)];
 }
 
 ProductionTest::ProductionTest(AppState& state, DeviceCommands& commands, Clock& clock,
