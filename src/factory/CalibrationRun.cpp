@@ -202,7 +202,7 @@ CalibrationRun::State CalibrationRun::prepare(bool resume) {
 }
 
 CalibrationRun::State CalibrationRun::powerUp(bool resume) {
-  clock_.wait(500, nullptr);
+  Pause(clock_, 0.5);
   if (!bench_.supply.SetPowerSupply(true, QStringLiteral("24.00"))) return fail(bench_.supply.lastError());
   if (!bench_.meter.SetupMultimeter(true, MeterFunction::Volt)) return fail(bench_.meter.lastError());
   const QString route = options_.model->olderFixture ? QStringLiteral("114A115A116A117C") : QStringLiteral("108A");
@@ -310,7 +310,7 @@ CalibrationRun::State CalibrationRun::switches() {
       }
     }
   }
-  clock_.wait(3000, nullptr);
+  Pause(clock_, 3);
   if (!options_.model->olderFixture && !bench_.switches.SetSwitches(QStringLiteral("109A110A111C112C")))
     return fail(bench_.switches.lastError());
   return State::ChannelA;
@@ -339,7 +339,7 @@ CalibrationRun::State CalibrationRun::channel(int c) {
   if (c == 1) s.writeList.push(6, 0);
   unit_.WriteCells(0, s.writeList.queued());
   if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the channel set-up could not be written"));
-  if (c == 1) clock_.wait(1000, nullptr);
+  if (c == 1) Pause(clock_, 1);
   const QString route = c == 0 ? (older ? QStringLiteral("109A110A111A112A") : QStringLiteral("101A102A"))
                                : (older ? QStringLiteral("109C110A111C112C") : QStringLiteral("101C102C"));
   if (!bench_.switches.SetSwitches(route)) return fail(bench_.switches.lastError());

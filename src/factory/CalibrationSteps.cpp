@@ -61,6 +61,14 @@ int ZeroTrim(double m) {
 
 } // namespace
 
+void Pause(Clock& clock, double seconds) {
+  // A wait may end early (a clock that runs what was due meanwhile): the
+  // pause is the whole span however many waits it takes.
+  const qint64 start = clock.nowMs();
+  const qint64 span = std::llround(seconds * 1000);
+  for (qint64 e = 0; e < span; e = clock.nowMs() - start) clock.wait(span - e, nullptr);
+}
+
 std::optional<PtcResult> ComputePtc(double v2000, double v1000) {
   if (v2000 == 0) return std::nullopt;
   const double x = (2000.0 / 1000.0) * v1000 / v2000;
@@ -170,9 +178,7 @@ bool CalibrationSteps::rowStart(int row) {
   return true;
 }
 
-void CalibrationSteps::pause(double seconds) {
-  clock_.wait(static_cast<qint64>(std::llround(seconds * 1000)), nullptr);
-}
+void CalibrationSteps::pause(double seconds) { Pause(clock_, seconds); }
 
 bool CalibrationSteps::writeCells(const std::vector<std::pair<int, int>>& cells) {
   AppState& s = unit_.state();

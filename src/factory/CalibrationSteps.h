@@ -31,6 +31,9 @@ struct PtcResult {
 };
 std::optional<PtcResult> ComputePtc(double v2000, double v1000);
 
+// The procedure's pauses: the whole span, with the user interface alive.
+void Pause(Clock& clock, double seconds);
+
 // Gain coefficient check: |k1 - E| <= E / 50.
 bool GainWithinTolerance(double k1, double expected);
 // DAC code forcing output value p with the measured pair (r1 at low, r2 at
