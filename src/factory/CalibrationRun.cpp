@@ -1,5 +1,6 @@
 #include "factory/CalibrationRun.h"
 
+#include "config/CellLayout.h"
 #include "config/ConfigDevice.h"
 #include "factory/Calibrator.h"
 #include "factory/CalibrationSteps.h"
@@ -144,6 +145,7 @@ RunEnd CalibrationRun::start(const CalibrationOptions& options, bool resume) {
   options_ = options;
   resume_ = resume;
   resumeRefused_ = false;
+  identityKnown_ = identityDone_ = backedUp_ = false;
   stopRequested_ = false;
   message_.clear();
   factoryCells_.clear();
@@ -156,6 +158,7 @@ RunEnd CalibrationRun::start(const CalibrationOptions& options, bool resume) {
     case State::Prepare: s = prepare(resume); break;
     case State::PowerUp: s = powerUp(resume); break;
     case State::Consumption: s = consumption(); break;
+    case State::Backup: s = backup(); break;
     case State::LoadDefault: s = loadDefault(); break;
     case State::Identity: s = identity(); break;
     case State::Switches: s = switches(); break;
@@ -207,15 +210,32 @@ CalibrationRun::State CalibrationRun::powerUp(bool resume) {
   if (!bench_.meter.SetupMultimeter(true, MeterFunction::Volt)) return fail(bench_.meter.lastError());
   const QString route = options_.model->olderFixture ? QStringLiteral("114A115A116A117C") : QStringLiteral("108A");
   if (!bench_.switches.SetSwitches(route)) return fail(bench_.switches.lastError());
-  if (!resume) return State::Consumption;
-  // Frame lengths follow the identity, which a resumed run has not read.
-  const IdentityBytes id = unit_.ReadIdentity();
-  if (id[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
+  return resume ? State::Backup : State::Consumption;
+}
+
+CalibrationRun::State CalibrationRun::backup() {
+  // The identity first: frame lengths and the unit's cells follow it. Only
+  // "Carica Default" comes before the procedure's own identity read.
+  if (!identityKnown_) {
+    const IdentityBytes id = unit_.ReadIdentity();
+    if (id[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
+    identityKnown_ = true;
+  }
+  // The configuration cells and the factory cells in one read: what the
+  // run may change, and what names the unit.
+  const ModelRow* row = FindModel(QString::fromLatin1(options_.model->modelId));
+  std::vector<int> config;
+  for (int a = 0; a <= 64; ++a) config.push_back(a);
+  if (CellLayoutFor(unit_.state().identity).physicalScale)
+    for (int a = 128; a <= 153; ++a) config.push_back(a);
+  std::map<int, uint8_t> cells;
   const QString saved = grid_.unit;
-  if (!readFactoryCells()) return fail(QStringLiteral("the unit's factory cells could not be read"));
+  if (!row || !factoryCells_.read(unit_, *row, config, &cells))
+    return fail(QStringLiteral("the unit's cells could not be read"));
+  grid_.unit = factoryCells_.key();
   // The grid's green rows are skipped: only on the unit and model they
   // were calibrated on. A grid that names none is no one's.
-  if (grid_.model != QLatin1String(options_.model->modelId) || saved.isEmpty() || saved != grid_.unit) {
+  if (resume_ && (grid_.model != QLatin1String(options_.model->modelId) || saved.isEmpty() || saved != grid_.unit)) {
     grid_.unit = saved;
     resumeRefused_ = true;
     message_ = Tr(unit_.state(), kForeignGrid);
@@ -224,18 +244,24 @@ CalibrationRun::State CalibrationRun::powerUp(bool resume) {
     prompter_.ask(QStringLiteral("KRV 2210"), message_, Buttons::Ok, Icon::Critical);
     return State::End;
   }
-  return State::ChannelA;
-}
-
-bool CalibrationRun::readFactoryCells() {
-  const ModelRow* row = FindModel(QString::fromLatin1(options_.model->modelId));
-  if (!row || !factoryCells_.read(unit_, *row)) return false;
-  grid_.unit = factoryCells_.key();
-  return true;
+  // Before the first cell of the run is written, everything it may change
+  // is in the record store.
+  for (const auto& [address, value] : factoryCells_.cells()) cells[address] = value;
+  switch (SaveCellsBeforeWrite(unit_, cells)) {
+  case ConfigResult::Ok: break;
+  case ConfigResult::Cancelled:
+    message_ = QStringLiteral("the unit's cells could not be saved; nothing was written");
+    end_ = RunEnd::Stopped;
+    return State::End;
+  default: return fail(QStringLiteral("the unit's cells could not be saved before the run"));
+  }
+  backedUp_ = true;
+  if (resume_) return State::ChannelA;
+  return identityDone_ ? State::Switches : State::LoadDefault;
 }
 
 CalibrationRun::State CalibrationRun::consumption() {
-  if (!options_.consumption) return State::LoadDefault;
+  if (!options_.consumption) return State::Backup;
   const CalibrationModel& m = *options_.model;
   struct Stage {
     QString volts;
@@ -266,15 +292,19 @@ CalibrationRun::State CalibrationRun::consumption() {
       }
     }
   }
-  return State::LoadDefault;
+  return State::Backup;
 }
 
 CalibrationRun::State CalibrationRun::loadDefault() {
   if (!options_.loadDefault) return State::Identity;
+  if (!backedUp_) return State::Backup;
   AppState& s = unit_.state();
   s.writeList.reset();
   for (int i = 0; i < kModelFileCells; ++i) s.writeList.push(static_cast<uint8_t>(i), file_.cells[static_cast<size_t>(i)]);
   unit_.WriteCells(0, kModelFileCells);
+  // The file's gains and pairs are the unit's factory cells now.
+  for (const int a : unit_.lastWrite().sent) factoryCells_.written(a, file_.cells[static_cast<size_t>(a)]);
+  grid_.unit = factoryCells_.key();
   if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the default configuration could not be written"));
   return State::Identity;
 }
@@ -282,8 +312,8 @@ CalibrationRun::State CalibrationRun::loadDefault() {
 CalibrationRun::State CalibrationRun::identity() {
   const IdentityBytes id = unit_.ReadIdentity();
   if (id[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
-  if (!readFactoryCells()) return fail(QStringLiteral("the unit's factory cells could not be read"));
-  return State::Switches;
+  identityKnown_ = identityDone_ = true;
+  return backedUp_ ? State::Switches : State::Backup;
 }
 
 CalibrationRun::State CalibrationRun::switches() {
@@ -384,7 +414,17 @@ CalibrationRun::State CalibrationRun::finish() {
       if (keep.count(i)) continue;
       s.writeList.push(static_cast<uint8_t>(i), file_.cells[static_cast<size_t>(i)]);
     }
-    if (SaveBeforeWrite(unit_) != ConfigResult::Ok) return fail(QStringLiteral("the unit's cells could not be saved before the final programming"));
+    // The cells it replaces, as the unit holds them now, go to the record
+    // store first.
+    const CellBytes now = unit_.ReadCells(0, 0, 28);
+    if (unit_.state().commError) return fail(QStringLiteral("the unit's cells could not be read before the final programming"));
+    std::map<int, uint8_t> replaced;
+    for (int i = 1; i <= s.writeList.queued(); ++i) {
+      const int a = s.writeList.address[static_cast<size_t>(i)];
+      replaced[a] = now[static_cast<size_t>(a)];
+    }
+    if (SaveCellsBeforeWrite(unit_, replaced) != ConfigResult::Ok)
+      return fail(QStringLiteral("the unit's cells could not be saved before the final programming"));
     unit_.WriteCells(0, s.writeList.queued());
     if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the final programming could not be written"));
   }

@@ -8,6 +8,9 @@
 //   Consumption  three supply stages, Abort/Retry/Ignore on a wrong current
 //   LoadDefault  the model file's 256 cells ("Carica Default")
 //   Identity     "$V"
+//   Backup       the unit's configuration and factory cells read and saved
+//                to the record store before the run writes a cell: after
+//                Identity, or before LoadDefault (with a "$V" of its own)
 //   Switches     DIP switches all ON, then all OFF
 //   ChannelA     output pair read, output range, route, the channel's steps
 //   ChannelB     the same for channel B
@@ -15,8 +18,8 @@
 //   End          "COLLAUDO TERMINATO" (red after an error or a failed row,
 //                with the number of failed rows), beep, supply off
 //
-// After the identity the run reads the unit's factory cells, so its grid
-// names the unit (CalibrationUnit). "Riprendi" goes from PowerUp straight
+// The factory cells read in Backup name the unit in the grid
+// (CalibrationUnit). "Riprendi" goes from PowerUp through Backup straight
 // to ChannelA and skips the rows already green, only on a grid of this
 // model and of this unit as the grid's run left it; any other grid is
 // refused before a cell is written. STOP is honoured after the step that
@@ -128,11 +131,12 @@ public:
   std::array<double, 2> outputPair() const { return outputPair_; }
 
 private:
-  enum class State { Prepare, PowerUp, Consumption, LoadDefault, Identity, Switches, ChannelA,
+  enum class State { Prepare, PowerUp, Consumption, Backup, LoadDefault, Identity, Switches, ChannelA,
                      ChannelB, Finish, ErrorEnd, End, Done };
   State prepare(bool resume);
   State powerUp(bool resume);
   State consumption();
+  State backup();
   State loadDefault();
   State identity();
   State switches();
@@ -142,8 +146,6 @@ private:
   void end();
   bool stopWanted() const;
   State fail(const QString& why);
-  // Reads the unit's factory cells into the grid's unit.
-  bool readFactoryCells();
   // Abort/Retry/Ignore until the check holds; Ignore and a passing check
   // continue, Abort stops.
   enum class Check { Pass, Abort, Fail };
@@ -163,6 +165,9 @@ private:
   bool running_ = false;
   bool resume_ = false;
   bool resumeRefused_ = false;
+  bool identityKnown_ = false;  // "$V" answered in this run
+  bool identityDone_ = false;   // the Identity step ran
+  bool backedUp_ = false;       // Backup saved the unit's cells
   bool stopRequested_ = false;
   std::function<bool()> stopPoll_;
   std::unique_ptr<CalibrationSteps> steps_;

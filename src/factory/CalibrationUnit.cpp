@@ -5,6 +5,8 @@
 #include "link/Codecs.h"
 #include "link/DeviceCommands.h"
 
+#include <algorithm>
+
 namespace pv {
 
 QString CalibrationUnitKey(const DeviceIdentity& id, const std::map<int, uint8_t>& cells) {
@@ -17,20 +19,24 @@ QString CalibrationUnitKey(const DeviceIdentity& id, const std::map<int, uint8_t
   return key;
 }
 
-bool CalibrationUnit::read(DeviceCommands& unit, const ModelRow& model) {
+bool CalibrationUnit::read(DeviceCommands& unit, const ModelRow& model, const std::vector<int>& also,
+                           std::map<int, uint8_t>* alsoCells) {
   clear();
   identity_ = unit.state().identity;
   const std::vector<int> wanted = FingerprintCells(model, identity_);
-  if (wanted.empty()) {
-    known_ = true;
-    return true;
+  std::vector<int> all = wanted;
+  all.insert(all.end(), also.begin(), also.end());
+  if (!all.empty()) {
+    // One read of the whole span: one entry into programming mode instead
+    // of one per run of neighbours.
+    const auto [low, high] = std::minmax_element(all.begin(), all.end());
+    const int first = *low, count = *high - first + 1;
+    const CellBytes got = unit.ReadCells(0, first, count);
+    if (unit.state().commError) return false;
+    for (int a : wanted) cells_[a] = got[static_cast<size_t>(a - first)];
+    if (alsoCells)
+      for (int a : also) (*alsoCells)[a] = got[static_cast<size_t>(a - first)];
   }
-  // One read of the whole span: one entry into programming mode instead of
-  // one per run of neighbours.
-  const int first = wanted.front(), count = wanted.back() - first + 1;
-  const CellBytes got = unit.ReadCells(0, first, count);
-  if (unit.state().commError) return false;
-  for (int a : wanted) cells_[a] = got[static_cast<size_t>(a - first)];
   known_ = true;
   return true;
 }

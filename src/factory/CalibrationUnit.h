@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <map>
+#include <vector>
 
 namespace pv {
 
@@ -21,9 +22,11 @@ QString CalibrationUnitKey(const DeviceIdentity& id, const std::map<int, uint8_t
 
 class CalibrationUnit {
 public:
-  // Reads the unit's factory cells (one read of the span they lie in);
-  // false when the unit did not answer. The identity must be known.
-  bool read(DeviceCommands& unit, const ModelRow& model);
+  // Reads the unit's factory cells, and the cells in also into *alsoCells,
+  // in one read of the span they all lie in; false when the unit did not
+  // answer. The identity must be known.
+  bool read(DeviceCommands& unit, const ModelRow& model, const std::vector<int>& also = {},
+            std::map<int, uint8_t>* alsoCells = nullptr);
   void clear();
   // A cell the run has sent; cells outside the fingerprint are ignored.
   void written(int address, uint8_t value);

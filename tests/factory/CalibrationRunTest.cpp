@@ -5,6 +5,8 @@
 #include "InstrumentLink.h"
 #include "SimulatorLink.h"
 #include "config/CellMap.h"
+#include "config/FactoryCells.h"
+#include "config/WriteHistory.h"
 #include "factory/CalibrationRun.h"
 #include "factory/CalibrationSteps.h"
 #include "factory/Calibrator.h"
@@ -734,6 +736,47 @@ TEST(CalibrationArithmetic, PtcReadingsThatGiveNoResistanceAreRefused) {
                          nullptr, resume, pair);
   EXPECT_FALSE(steps.manualPtc(0, 10324, 15225));
   EXPECT_TRUE(rig.sim.unit().transcript().isEmpty());
+}
+
+} // namespace
+} // namespace pv::test
+
+namespace pv::test {
+namespace {
+
+TEST(CalibrationRun, TheUnitsCellsAreSavedBeforeTheRunWritesOne) {
+  QTemporaryDir dir;
+  const QByteArray was = qgetenv("PLANOVIX_HISTORY_DIR");
+  qputenv("PLANOVIX_HISTORY_DIR", dir.filePath(QStringLiteral("history")).toLocal8Bit());
+  for (const char* model : {"KRV2212A", "KRV2312D"}) {
+    Rig rig(model);
+    // A customer's configuration and calibration, as the unit comes back.
+    rig.sim.unit().setCell(0, 2, 0x5A);
+    rig.sim.unit().setCell(0, 60, 0x77);
+    const sim::Bank before = rig.sim.unit().bank(0);
+    const CalibrationOptions o = rig.options(model);
+    ASSERT_EQ(rig.run.start(o, false), RunEnd::Normal) << model << rig.run.message().toStdString();
+    const WriteHistory history;
+    const QStringList entries = history.entries(QLatin1String(model), rig.sim.unit().identity());
+    // The backup before the first write, then the save before the final
+    // programming.
+    ASSERT_EQ(entries.size(), 2) << model;
+    const std::optional<HistoryEntry> first = LoadHistoryEntry(entries.last());
+    ASSERT_TRUE(first) << model;
+    std::vector<int> want;
+    for (int a = 0; a <= 64; ++a) want.push_back(a);
+    for (int a : FingerprintCells(*FindModel(QString::fromLatin1(model)), rig.sim.unit().identity())) want.push_back(a);
+    if (QByteArray(model) == "KRV2312D")
+      for (int a = 128; a <= 153; ++a) want.push_back(a);
+    for (int a : want) {
+      ASSERT_TRUE(first->cells.count(a)) << model << " cell " << a;
+      EXPECT_EQ(first->cells.at(a), before[static_cast<size_t>(a)]) << model << " cell " << a;
+    }
+    // Written before any "$W" of the run: the first write came after.
+    EXPECT_EQ(first->cells.at(2), 0x5A);
+    EXPECT_EQ(first->cells.at(60), 0x77);
+  }
+  qputenv("PLANOVIX_HISTORY_DIR", was);
 }
 
 } // namespace
