@@ -224,6 +224,8 @@ CalibrationRun::State CalibrationRun::backup() {
   // The configuration cells and the factory cells in one read: what the
   // run may change, and what names the unit.
   const ModelRow* row = FindModel(QString::fromLatin1(options_.model->modelId));
+  // The cells a configuration write can touch, as a configuration read
+  // reads them.
   std::vector<int> config;
   for (int a = 0; a <= 64; ++a) config.push_back(a);
   if (CellLayoutFor(unit_.state().identity).physicalScale)
@@ -441,7 +443,8 @@ CalibrationRun::State CalibrationRun::errorEnd() {
 void CalibrationRun::end() {
   // A run with a failed row has not passed, however it ended: the label
   // says so and how many rows failed.
-  const int failed = grid_.failedRows();
+  // A refused grid is another unit's: its rows say nothing of this one.
+  const int failed = resumeRefused_ ? 0 : grid_.failedRows();
   QString text = QStringLiteral("COLLAUDO TERMINATO");
   if (failed == 1) text += QStringLiteral(" - ") + Tr(unit_.state(), kOneRowFailed);
   else if (failed > 1) text += QStringLiteral(" - ") + Tr(unit_.state(), kRowsFailed).arg(failed);
