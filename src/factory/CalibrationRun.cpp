@@ -417,7 +417,12 @@ CalibrationRun::State CalibrationRun::finish() {
       s.writeList.push(static_cast<uint8_t>(i), file_.cells[static_cast<size_t>(i)]);
     }
     // The cells it replaces, as the unit holds them now, go to the record
-    // store first.
+    // store first, under the unit's own identity (a run stopped in the
+    // consumption test has not read it yet).
+    if (!identityKnown_) {
+      if (unit_.ReadIdentity()[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
+      identityKnown_ = true;
+    }
     const CellBytes now = unit_.ReadCells(0, 0, 28);
     if (unit_.state().commError) return fail(QStringLiteral("the unit's cells could not be read before the final programming"));
     std::map<int, uint8_t> replaced;
