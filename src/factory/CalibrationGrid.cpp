@@ -31,6 +31,15 @@ int CalibrationGrid::failedRows() const {
   return n;
 }
 
+bool CalibrationGrid::passedAnything() const {
+  for (const GridRowState& r : rows) {
+    if (r.box == CellColour::Green) return true;
+    for (const GridCell& c : r.cells)
+      if (c.colour == CellColour::Green) return true;
+  }
+  return false;
+}
+
 const char* CellName(int row, int cell) {
   static const char* input[] = {"k1", "k2", "Min", "Half", "Max", "load"};
   static const char* output[] = {"k1", "k2", "Zero", "Half", "Span", "Carico"};

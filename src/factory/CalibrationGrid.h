@@ -34,6 +34,8 @@ struct CalibrationGrid {
   void clear() { *this = {}; }
   // Rows whose check box is red.
   int failedRows() const;
+  // Any box or cell green: a resume would skip or keep something.
+  bool passedAnything() const;
   friend bool operator==(const CalibrationGrid&, const CalibrationGrid&) = default;
 };
 

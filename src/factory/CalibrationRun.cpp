@@ -236,8 +236,11 @@ CalibrationRun::State CalibrationRun::backup() {
     return fail(QStringLiteral("the unit's cells could not be read"));
   grid_.unit = factoryCells_.key();
   // The grid's green rows are skipped: only on the unit and model they
-  // were calibrated on. A grid that names none is no one's.
-  if (resume_ && (grid_.model != QLatin1String(options_.model->modelId) || saved.isEmpty() || saved != grid_.unit)) {
+  // were calibrated on. A grid that names none is no one's; one with
+  // nothing green skips nothing and may start on any unit.
+  const bool skipsRows = grid_.passedAnything();
+  if (resume_ && skipsRows &&
+      (grid_.model != QLatin1String(options_.model->modelId) || saved.isEmpty() || saved != grid_.unit)) {
     grid_.unit = saved;
     resumeRefused_ = true;
     message_ = Tr(unit_.state(), kForeignGrid);
@@ -246,6 +249,7 @@ CalibrationRun::State CalibrationRun::backup() {
     prompter_.ask(QStringLiteral("KRV 2210"), message_, Buttons::Ok, Icon::Critical);
     return State::End;
   }
+  grid_.model = QLatin1String(options_.model->modelId);
   // Before the first cell of the run is written, everything it may change
   // is in the record store.
   for (const auto& [address, value] : factoryCells_.cells()) cells[address] = value;

@@ -658,6 +658,15 @@ TEST(CalibrationRun, ResumeRefusesAGridOfAnotherUnitOrModel) {
     EXPECT_FALSE(rig.sim.supply().on()) << c.what;
   }
 
+  // A grid with nothing green skips nothing: it starts on any unit.
+  {
+    Rig rig("KRV2211A", {}, 3);
+    CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter);
+    EXPECT_EQ(run.start(o, true), RunEnd::Normal) << run.message().toStdString();
+    EXPECT_FALSE(run.resumeRefused());
+    EXPECT_EQ(run.grid().rows[0].box, CellColour::Green);
+  }
+
   // The same unit and model: every row is green, so nothing but the final
   // programming is written.
   first.sim.unit().clearTranscript();
