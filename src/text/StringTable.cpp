@@ -194,6 +194,9 @@ constexpr Entry kTable[] = {
     {261, "EUT: \"%1\" non e' una porta"},
     {262, "La porta Com%1 del multimetro e' quella dell'unita' in prova (EUT)"},
     {263, "V2000 e V1000 non danno un risultato"},
+    {264, "1 riga non superata"},
+    {265, "%1 righe non superate"},
+    {266, "Riprendi rifiutato: la griglia salvata \u00e8 di un'altra unit\u00e0 o di un altro modello"},
     // Calibration verification
     {280, "Verifica taratura"},
     {281, "Impostazione strumenti"},
@@ -384,6 +387,9 @@ constexpr Entry kTable[] = {
     {561, "EUT: \"%1\" is not a port"},
     {562, "Meter port Com%1 is the unit's own port (EUT)"},
     {563, "V2000 and V1000 give no result"},
+    {564, "1 row failed"},
+    {565, "%1 rows failed"},
+    {566, "Resume refused: the saved grid belongs to another unit or model"},
     // Calibration verification
     {580, "Calibration check"},
     {581, "Instrument set-up"},
