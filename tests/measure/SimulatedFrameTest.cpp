@@ -1,7 +1,7 @@
 #include "TestFrames.h"
 #include "link/Codecs.h"
 #include "measure/FrameDisplay.h"
-#include "measure/SimulatedFrame.h"
+#include "SimulatedFrame.h"
 
 #include <gtest/gtest.h>
 
