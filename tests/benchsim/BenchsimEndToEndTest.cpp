@@ -6,11 +6,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include "support/SimulatorProcess.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -23,38 +24,6 @@
 
 namespace pv::test {
 namespace {
-
-class Benchsim {
-public:
-  explicit Benchsim(const QStringList& args) {
-    process_.setProgram(QStringLiteral(PLANOVIX_BENCHSIM));
-    process_.setArguments(args);
-    process_.start();
-    if (!process_.waitForStarted(5000)) return;
-    for (;;) {
-      while (!process_.canReadLine())
-        if (!process_.waitForReadyRead(5000)) return;
-      const QString line = QString::fromLocal8Bit(process_.readLine()).trimmed();
-      if (line == QLatin1String("ready")) break;
-      lines_ << line;
-      values_[line.section(QLatin1Char('='), 0, 0)] = line.section(QLatin1Char('='), 1);
-    }
-  }
-  ~Benchsim() { stop(); }
-  void stop() {
-    if (process_.state() != QProcess::NotRunning) {
-      process_.terminate();
-      if (!process_.waitForFinished(3000)) process_.kill();
-    }
-  }
-  QString value(const QString& key) const { return values_.value(key); }
-  const QStringList& lines() const { return lines_; }
-
-private:
-  QProcess process_;
-  QStringList lines_;
-  QMap<QString, QString> values_;
-};
 
 class Fd {
 public:
@@ -121,8 +90,8 @@ TEST(BenchsimEndToEnd, EveryInstrumentAnswersOnItsOwnEnd) {
   ASSERT_TRUE(dir.isValid());
   const QString state = dir.filePath(QStringLiteral("state.json"));
   const QString logs = dir.filePath(QStringLiteral("logs"));
-  Benchsim bench({QStringLiteral("--model"), QStringLiteral("KRV2212A"), QStringLiteral("--seed"), QStringLiteral("0"),
-                  QStringLiteral("--env"), QStringLiteral("--state"), state, QStringLiteral("--transcripts"), logs});
+  SimulatorProcess bench(QStringLiteral(PLANOVIX_BENCHSIM),
+                         {"--model", "KRV2212A", "--seed", "0", "--env", "--state", state, "--transcripts", logs});
   ASSERT_FALSE(bench.value(QStringLiteral("unit")).isEmpty()) << bench.lines().join(QLatin1Char('\n')).toStdString();
   EXPECT_EQ(bench.value(QStringLiteral("PLANOVIX_COM2")), bench.value(QStringLiteral("unit")));
   EXPECT_EQ(bench.value(QStringLiteral("PLANOVIX_COM4")), bench.value(QStringLiteral("supply")));
@@ -192,14 +161,10 @@ TEST(BenchsimEndToEnd, InstrumentCommandsOfTheCommandLineToolReachTheBench) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString state = dir.filePath(QStringLiteral("state.json"));
-  Benchsim bench({QStringLiteral("--seed"), QStringLiteral("0"), QStringLiteral("--ambient"), QStringLiteral("21.75"),
-                  QStringLiteral("--fault"), QStringLiteral("high-consumption"), QStringLiteral("--env"),
-                  QStringLiteral("--state"), state});
+  SimulatorProcess bench(QStringLiteral(PLANOVIX_BENCHSIM),
+                         {"--seed", "0", "--ambient", "21.75", "--fault", "high-consumption", "--env", "--state", state});
   ASSERT_FALSE(bench.value(QStringLiteral("PLANOVIX_COM4")).isEmpty());
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  for (const QString& line : bench.lines())
-    if (line.startsWith(QLatin1String("PLANOVIX_")))
-      env.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
+  const QProcessEnvironment env = bench.environment();
   auto cli = [&](const QStringList& args) {
     QProcess p;
     p.setProcessEnvironment(env);
@@ -225,7 +190,7 @@ TEST(BenchsimEndToEnd, InstrumentCommandsOfTheCommandLineToolReachTheBench) {
 #endif
 
 TEST(BenchsimEndToEnd, UnitThatNeedsPowerAnswersOnlyWhenTheSupplyIsOn) {
-  Benchsim bench({QStringLiteral("--unit-needs-power")});
+  SimulatorProcess bench(QStringLiteral(PLANOVIX_BENCHSIM), {"--unit-needs-power"});
   Fd unit(OpenTerminal(bench.value(QStringLiteral("unit"))));
   Fd supply(OpenTerminal(bench.value(QStringLiteral("supply"))));
   ASSERT_GE(unit.get(), 0);
