@@ -39,16 +39,11 @@ void InstrumentSession::wake() { relay_->poke(); }
 QString InstrumentSession::closedError() const { return QStringLiteral("session not open"); }
 
 std::optional<QByteArray> InstrumentSession::takeLine() {
-  if (afterCr_ && !buffer_.isEmpty()) {
-    if (buffer_.startsWith('\n')) buffer_.remove(0, 1);
-    afterCr_ = false;
-  }
   qsizetype end = -1;
   for (qsizetype i = 0; i < buffer_.size() && end < 0; ++i)
     if (lineEnds_.contains(buffer_[i])) end = i;
   if (end < 0) return std::nullopt;
   QByteArray line = buffer_.left(end);
-  afterCr_ = buffer_[end] == '\r';
   buffer_.remove(0, end + 1);
   if (line.endsWith('\r')) line.chop(1);
   qCDebug(lcInstr) << resource_ << "in" << line;

@@ -29,8 +29,8 @@ inline constexpr qsizetype kMaxReplyBytes = 4096;
 class InstrumentSession : public QObject {
   Q_OBJECT
 public:
-  // lineEnds: the characters that end an answer (a CR before an LF, and the
-  // LF after a CR, belong to the ending).
+  // lineEnds: the characters that end an answer (a CR before an LF belongs
+  // to the ending).
   InstrumentSession(Clock& clock, QString resource, QByteArray lineEnds = QByteArrayLiteral("\n"),
                     QObject* parent = nullptr);
   ~InstrumentSession() override;
@@ -90,7 +90,6 @@ private:
   QByteArray lineEnds_;
   QByteArray buffer_;
   QByteArray partial_;
-  bool afterCr_ = false;  // the last line ended with a CR: an LF may follow
   QString error_;
   Fault fault_ = Fault::None;
   int ioTimeoutMs_ = 2000;

@@ -75,10 +75,6 @@ void ScpiSocketSession::close() {
   if (socket_.state() != QAbstractSocket::UnconnectedState) socket_.abort();
 }
 
-bool ScpiSocketSession::isOpen() const {
-  return socket_.state() == QAbstractSocket::ConnectedState && !failed_;
-}
-
 bool ScpiSocketSession::write(const QByteArray& message) {
   if (!isOpen()) {
     setError(failed_ ? socket_.errorString() : QStringLiteral("session not open"));

@@ -20,7 +20,7 @@ public:
                     QObject* parent = nullptr);
   bool open(int timeoutMs) override;
   void close() override;
-  bool isOpen() const override;
+  bool isOpen() const override { return socket_.state() == QAbstractSocket::ConnectedState && !failed_; }
   bool write(const QByteArray& message) override;
 
 protected:

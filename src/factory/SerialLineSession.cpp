@@ -16,7 +16,6 @@ SerialLineSession::SerialLineSession(Clock& clock, SerialPort& port, const QStri
 }
 
 bool SerialLineSession::open(int /*timeoutMs*/) {
-  // Opening a port does not talk to the instrument, so it cannot hang.
   port_.close();
   port_.setBaudRate(baud_);
   OpenError why = OpenError::None;
