@@ -9,6 +9,7 @@
 #include "kernel/Prompter.h"
 #include "link/DeviceCommands.h"
 #include "link/DeviceLink.h"
+#include "link/UnitSession.h"
 #include "text/Numbers.h"
 #include "text/Texts.h"
 
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace pv {
@@ -31,7 +33,7 @@ namespace {
 
 // Texts of this window's messages (Italian ids; + languageOffset for
 // English). The captions are the window's own Italian words.
-enum : int { kChooseModel = 260, kBadUnitPort, kMeterOnUnitPort, kNoPtcResult };
+enum : int { kChooseModel = 260, kMeterOnUnitPort = 262, kNoPtcResult };
 // Shared with the production test window.
 constexpr int kCannotWrite = 258;
 constexpr int kBusy = 259;
@@ -98,8 +100,8 @@ private:
 };
 
 CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, DeviceLink& link,
-                                     CalibrationBench& bench, QWidget* parent)
-    : QWidget(parent), state_(state), unit_(unit), link_(link), bench_(bench) {
+                                     CalibrationBench& bench, UnitSession& session, QWidget* parent)
+    : QWidget(parent), state_(state), unit_(unit), link_(link), bench_(bench), session_(session) {
   setObjectName(QStringLiteral("frm_tara"));
   setWindowTitle(QStringLiteral("Taratura Serie OLMA"));
   painter_ = std::make_unique<Painter>(*this);
@@ -156,7 +158,12 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   comCal_ = selector(1, "txt_comCal", "Com6", "Cal");
   comMult_ = selector(2, "txt_comMult", "Com3", "Mult");
   comSwitch_ = selector(3, "txt_comSwitch", "Com5", "Switch");
-  comDisp_ = selector(4, "txt_comDisp", "Com2", "EUT");
+  // The unit's own port: the session's one number, on a serial port only.
+  comDisp_ = selector(4, "txt_comDisp", "Com1", "EUT");
+  comDisp_->clear();
+  for (int n = 1; n <= 8; ++n) comDisp_->addItem(QStringLiteral("Com%1").arg(n));
+  connect(comDisp_, &QComboBox::activated, this, [this] { session_.choosePort(PortNumber(comDisp_->currentText())); });
+  connect(&session_, &UnitSession::changed, this, [this] { showUnitPort(); });
   pl->setRowStretch(5, 1);
   outer->addWidget(ports, 0, 2);
 
@@ -318,6 +325,13 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   setSequence(Sequence::None);
 }
 
+void CalibrationWindow::showUnitPort() {
+  const QSignalBlocker quiet(comDisp_);
+  comDisp_->setCurrentIndex(session_.portNumber() - 1);
+  // The port in use does not change under the unit.
+  comDisp_->setEnabled(!session_.isOpen() && sequence_ == Sequence::None);
+}
+
 CalibrationWindow::~CalibrationWindow() = default;
 
 QString CalibrationWindow::modelCode() const {
@@ -371,13 +385,9 @@ void CalibrationWindow::tell(const QString& text) {
 }
 
 bool CalibrationWindow::unitPortReady() {
-  const int n = PortNumber(comDisp_->currentText());
-  if (n < 1 || n > 8) {
-    tell(Tr(state_, kBadUnitPort).arg(comDisp_->currentText()));
-    return false;
-  }
-  if (openUnitPort_) return openUnitPort_(n);
-  return true;
+  // Opened on the session's port when nobody has opened it; the session has
+  // told the user why when it cannot be.
+  return session_.borrow(this);
 }
 
 void CalibrationWindow::setSequence(Sequence s) {
@@ -393,6 +403,7 @@ void CalibrationWindow::setSequence(Sequence s) {
   for (QRadioButton* b : optModello_) b->setEnabled(idle);
   command5_->setEnabled(s == Sequence::Run);
   command4_->setEnabled(s == Sequence::Linearity);
+  showUnitPort();
 }
 
 void CalibrationWindow::start(bool resume) {
@@ -457,7 +468,7 @@ void CalibrationWindow::manualPtc(int channel) {
 
 bool CalibrationWindow::linearityMeter(int element, int port) {
   // The fixed meter port must not be the unit's own line.
-  if (port == PortNumber(comDisp_->currentText())) {
+  if (port == session_.portNumber()) {
     tell(Tr(state_, kMeterOnUnitPort).arg(port));
     return false;
   }
