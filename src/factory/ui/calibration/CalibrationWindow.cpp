@@ -111,23 +111,29 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
 
   auto* outer = new QGridLayout(this);
 
-  // Model buttons, two columns of seven.
+  // Model buttons, three columns of five: the window must fit a laptop
+  // screen below the communication window.
   auto* models = Named(new QGroupBox(QStringLiteral("Modello"), this), QStringLiteral("fra_modello"));
   auto* ml = new QGridLayout(models);
   for (int i = 0; i < 14; ++i) {
     const CalibrationModel& m = CalibrationModels()[static_cast<size_t>(i)];
     optModello_[static_cast<size_t>(i)] = Named(new QRadioButton(QLatin1String(m.caption), models), N("opt_modello", i));
-    ml->addWidget(optModello_[static_cast<size_t>(i)], i % 7, i / 7);
+    ml->addWidget(optModello_[static_cast<size_t>(i)], i % 5, i / 5);
     connect(optModello_[static_cast<size_t>(i)], &QRadioButton::clicked, this, [this, i] { chooseModel(i); });
   }
-  outer->addWidget(models, 0, 0);
+  // Models | options over PTC | ports | run buttons over linearity; the
+  // two channels' grids below.
+  outer->addWidget(models, 0, 0, 2, 1);
 
   // Options.
   auto* options = Named(new QGroupBox(QStringLiteral("Opzioni"), this), QStringLiteral("fra_opzioni"));
-  auto* ol = new QVBoxLayout(options);
+  auto* ol = new QGridLayout(options);
+  ol->setVerticalSpacing(2);
+  int optionAt = 0;
   auto option = [&](const char* name, const char* caption) {
     auto* b = Named(new QCheckBox(QString::fromUtf8(caption), options), QString::fromLatin1(name));
-    ol->addWidget(b);
+    ol->addWidget(b, optionAt % 3, optionAt / 3);
+    ++optionAt;
     return b;
   };
   chkConsumo_ = option("chk_Consumo", "Prova Cons.");
@@ -136,12 +142,13 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   chkControllo_ = option("chk_controllo", "Controllo misure");
   chkProgramma_ = option("chk_programma", "Progr. finale");
   chkManuale_ = option("chk_manuale", "Manuale");
-  ol->addStretch();
+  ol->setRowStretch(3, 1);
   outer->addWidget(options, 0, 1);
 
   // Instrument ports.
   auto* ports = Named(new QGroupBox(QStringLiteral("Porte Seriali"), this), QStringLiteral("fra_porte"));
   auto* pl = new QGridLayout(ports);
+  pl->setVerticalSpacing(2);
   auto selector = [&](int row, const char* name, const char* initial, const char* label) {
     auto* l = new QLabel(QString::fromLatin1(label), ports);
     auto* c = Named(new QComboBox(ports), QString::fromLatin1(name));
@@ -165,7 +172,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   connect(comDisp_, &QComboBox::activated, this, [this] { session_.choosePort(PortNumber(comDisp_->currentText())); });
   connect(&session_, &UnitSession::changed, this, [this] { showUnitPort(); });
   pl->setRowStretch(5, 1);
-  outer->addWidget(ports, 0, 2);
+  outer->addWidget(ports, 0, 2, 2, 1);
 
   // Run buttons and the run-state label.
   auto* runBox = new QWidget(this);
@@ -194,7 +201,6 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   big.setPointSizeF(big.pointSizeF() * 1.3);
   lblCollaudo_->setFont(big);
   rl->addWidget(lblCollaudo_, 2, 0, 1, 3);
-  rl->setRowStretch(3, 1);
   outer->addWidget(runBox, 0, 3);
 
   // The result grid, one frame per channel.
@@ -202,7 +208,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
     auto* frame = Named(new QGroupBox(this), N("fra_canale", c));
     auto* g = new QGridLayout(frame);
     g->setHorizontalSpacing(3);
-    g->setVerticalSpacing(2);
+    g->setVerticalSpacing(1);
     chkCanale_[static_cast<size_t>(c)] =
         Named(new QCheckBox(c == 0 ? QStringLiteral("Canale A") : QStringLiteral("Canale B"), frame), N("chk_Canale", c));
     QFont bold = chkCanale_[static_cast<size_t>(c)]->font();
@@ -225,7 +231,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
       auto* e = Named(new QLineEdit(frame), N(name, row));
       e->setReadOnly(true);
       e->setFocusPolicy(Qt::ClickFocus);
-      e->setFixedWidth(78);
+      e->setFixedSize(78, 22);
       e->setAlignment(Qt::AlignRight);
       cells_[static_cast<size_t>(row)][static_cast<size_t>(cell)] = e;
       return e;
@@ -267,7 +273,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
     }
     g->setRowStretch(at, 1);
     connect(chkCanale_[static_cast<size_t>(c)], &QCheckBox::toggled, this, [this] { optionsChanged(); });
-    outer->addWidget(frame, 1, c * 2, 1, 2);
+    outer->addWidget(frame, 2, c * 2, 1, 2);
   }
   for (QCheckBox* b : {chkConsumo_, chkDefault_, chkSwitch_, chkControllo_, chkProgramma_})
     connect(b, &QCheckBox::toggled, this, [this] { optionsChanged(); });
@@ -275,6 +281,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   // Manual PTC calibration.
   auto* ptc = Named(new QGroupBox(QStringLiteral("PTC"), this), QStringLiteral("fra_ptc"));
   auto* tl = new QGridLayout(ptc);
+  tl->setVerticalSpacing(2);
   auto ptcField = [&](int row, int col, const char* name, const char* label, const char* initial, bool readOnly) {
     auto* l = new QLabel(QString::fromLatin1(label), ptc);
     auto* e = Named(new QLineEdit(QString::fromLatin1(initial), ptc), QString::fromLatin1(name));
@@ -293,7 +300,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   command1_[1] = Named(new QPushButton(QStringLiteral("Tara Canale B"), ptc), QStringLiteral("Command1_1"));
   tl->addWidget(command1_[0], 2, 0, 1, 2);
   tl->addWidget(command1_[1], 2, 2, 1, 2);
-  outer->addWidget(ptc, 2, 0, 1, 2);
+  outer->addWidget(ptc, 1, 1);
 
   // Linearity tests.
   auto* lin = Named(new QGroupBox(QStringLiteral("Prova linearità"), this), QStringLiteral("fra_linearita"));
@@ -304,7 +311,8 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   ll->addWidget(command9_);
   ll->addWidget(command3_);
   ll->addWidget(command4_);
-  outer->addWidget(lin, 2, 2, 1, 2);
+  outer->addWidget(lin, 1, 3);
+  outer->setVerticalSpacing(4);
   outer->setColumnStretch(4, 1);
   outer->setRowStretch(3, 1);
 
