@@ -9,6 +9,7 @@
 #include "kernel/AppState.h"
 #include "kernel/Catalogue.h"
 #include "kernel/Prompter.h"
+#include "text/Texts.h"
 #include "link/Clock.h"
 #include "link/Codecs.h"
 #include "link/DeviceCommands.h"
@@ -121,7 +122,7 @@ RunEnd CalibrationRun::start(const CalibrationOptions& options, bool resume) {
   // Refused while a run is going on; the running one keeps its state.
   if (running_) return RunEnd::Error;
   if (!options.model) {
-    message_ = QStringLiteral("no model chosen");
+    message_ = Tr(unit_.state(), 260);
     return RunEnd::Error;
   }
   running_ = true;
@@ -211,7 +212,7 @@ CalibrationRun::State CalibrationRun::consumption() {
     for (;;) {
       if (!bench_.supply.SetPowerSupply(true, st.volts)) return fail(bench_.supply.lastError());
       const SupplyCurrent i = bench_.supply.ReadSupplyCurrent();
-      if (i.status != SupplyCurrent::Ok) return fail(QStringLiteral("no supply current reading"));
+      if (i.status != SupplyCurrent::Ok) return fail(Tr(unit_.state(), 650));
       if (std::fabs(i.mA - st.expected) <= 5) break;
       // Joined as text, without the blank a printed number gets.
       const QString text = QStringLiteral("Consumo Errato ") + QString::number(i.mA) + QLatin1String(st.text) +
@@ -299,12 +300,12 @@ CalibrationRun::State CalibrationRun::channel(int c) {
 
   auto after = [&](int row, bool ok) -> std::optional<State> {
     if (ui_) ui_->stepDone(row, grid_);
-    if (!ok) return fail(QStringLiteral("row %1 (%2, channel %3) was interrupted by a device or instrument fault")
+    if (!ok) return fail(Tr(unit_.state(), 651)
                              .arg(row)
                              .arg(QLatin1String(GridRow(row).caption))
                              .arg(QChar('A' + c)));
     if (stopWanted()) {
-      message_ = QStringLiteral("stopped after row %1").arg(row);
+      message_ = Tr(unit_.state(), 652).arg(row);
       end_ = RunEnd::Stopped;
       return State::Finish;
     }

@@ -314,7 +314,7 @@ TEST_F(TaraBench, StopEndsTheRunAfterTheRunningRowAndRiprendiGoesOnFromThere) {
   EXPECT_TRUE(cell("txt_k1", 2)->text().isEmpty());
   EXPECT_EQ(label()->text(), "COLLAUDO TERMINATO");
   EXPECT_EQ(painted(label(), QPalette::Window), kGreen);
-  EXPECT_EQ(window->run().message(), "stopped after row 1");
+  EXPECT_EQ(window->run().message(), "fermato dopo la riga 1");
   EXPECT_FALSE(sim->supply().on());
   const int reads = sim->supply().currentReads();
 
@@ -372,7 +372,7 @@ TEST_F(TaraBench, ClosingTheWindowStopsTheRunAndSwitchesTheSupplyOff) {
   button("Command2")->click();
   EXPECT_TRUE(supplyWasOn);
   EXPECT_FALSE(sim->supply().on());
-  EXPECT_EQ(window->run().message(), "stopped after row 0");
+  EXPECT_EQ(window->run().message(), "fermato dopo la riga 0");
   EXPECT_TRUE(cell("txt_k1", 1)->text().isEmpty());
   EXPECT_FALSE(program->link().busy());
 }
@@ -386,7 +386,7 @@ TEST_F(TaraBench, ExitDuringARunStopsItFirstAndThenCloses) {
   });
   button("Command2")->click();
   EXPECT_TRUE(frameStillOpen);
-  EXPECT_EQ(window->run().message(), "stopped after row 0");
+  EXPECT_EQ(window->run().message(), "fermato dopo la riga 0");
   EXPECT_FALSE(sim->supply().on());
   EXPECT_TRUE(program->state().exitFlag);
 }
@@ -606,4 +606,31 @@ TEST_F(TaraBench, ProgDispositivoAfterACalibrationWithNothingLoadedWritesNothing
   EXPECT_NE(verification->findChild<QLabel*>("Label1_0")->text(), "OK");
   const QString report = verification->findChild<QPlainTextEdit*>("report_ver")->toPlainText();
   EXPECT_FALSE(report.startsWith("Download completato")) << report.toStdString();
+}
+
+TEST_F(TaraBench, TheFactoryWindowsSpeakTheProgramsLanguage) {
+  start("KRV2212A");
+  open();
+  program->ShowVerification();
+  auto* verification = program->frame()->findChild<QWidget*>("frm_verifica");
+  auto* setup = program->frame()->findChild<QWidget*>("interfaccia_strum_ver");
+  ASSERT_NE(verification, nullptr);
+  ASSERT_NE(setup, nullptr);
+  EXPECT_EQ(button("Command6")->text(), "Riprendi");
+  EXPECT_EQ(verification->findChild<QPushButton*>("Send_prog")->text(), "Prog. dispositivo");
+  program->SetLanguage(1);
+  EXPECT_EQ(window->windowTitle(), "OLMA Series Calibration");
+  EXPECT_EQ(button("Command6")->text(), "Resume");
+  EXPECT_EQ(button("Command1_0")->text(), "Calibrate channel A");
+  EXPECT_EQ(box("chk_Canale", 1)->text(), "Channel B");
+  EXPECT_EQ(w<QCheckBox>("chk_default")->text(), "Load defaults");
+  EXPECT_EQ(verification->findChild<QPushButton*>("Send_prog")->text(), "Program the unit");
+  EXPECT_EQ(verification->findChild<QPushButton*>("prog_man")->text(), "Manual programming (Program window)");
+  EXPECT_EQ(setup->findChild<QPushButton*>("set_al")->text(), "Set supply");
+  EXPECT_EQ(setup->findChild<QLabel*>("Label1")->text(), "Choose the calibration mode:");
+  auto* mode = setup->findChild<QComboBox*>("mode_aut_man");
+  EXPECT_EQ(mode->itemText(0), "Automatic");
+  program->SetLanguage(0);
+  EXPECT_EQ(mode->itemText(1), "Manuale");
+  EXPECT_EQ(window->windowTitle(), "Taratura Serie OLMA");
 }

@@ -767,6 +767,7 @@ void Program::CaptionsBody(bool askUnit) {
   if (switchWindow_) switchWindow_->applyCaptions(state_);
   if (productionWindow_) productionWindow_->applyCaptions(state_);
   if (verificationWindow_) verificationWindow_->applyCaptions(state_);
+  if (calibrationWindow_) calibrationWindow_->applyCaptions(state_);
 
   if (CatalogueIndex(modelId) >= 0) session_->setModelShown(modelId);
   if (const ModelRow* row = FindModel(currentModel()); row && measureWindow_)

@@ -34,6 +34,13 @@ namespace {
 // Texts of this window's messages (Italian ids; + languageOffset for
 // English). The captions are the window's own Italian words.
 enum : int { kChooseModel = 260, kMeterOnUnitPort = 262, kNoPtcResult };
+// The window's captions.
+enum : int {
+  kTitle = 630, kPorts = 632, kConsumption, kLoadDefault, kSwitchCheck, kMeasureCheck, kFinalProgram,
+  kResume = 639, kInputs, kOutputs, kCalibrateA, kCalibrateB, kLinearity, kMeterReading, kTwoChannels, kLoadCaption,
+  kSupply, kMeter
+};
+constexpr int kModel = 143, kOptions = 57, kManual = 604;
 // Shared with the production test window.
 constexpr int kCannotWrite = 258;
 constexpr int kBusy = 259;
@@ -103,7 +110,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
                                      CalibrationBench& bench, UnitSession& session, QWidget* parent)
     : QWidget(parent), state_(state), unit_(unit), link_(link), bench_(bench), session_(session) {
   setObjectName(QStringLiteral("frm_tara"));
-  setWindowTitle(QStringLiteral("Taratura Serie OLMA"));
+
   painter_ = std::make_unique<Painter>(*this);
   run_ = std::make_unique<CalibrationRun>(unit_, bench_.instruments(), link_.clock(), link_.prompter(),
                                           painter_.get());
@@ -113,7 +120,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
 
   // Model buttons, three columns of five: the window must fit a laptop
   // screen below the communication window.
-  auto* models = Named(new QGroupBox(QStringLiteral("Modello"), this), QStringLiteral("fra_modello"));
+  auto* models = captions_.add(Named(new QGroupBox(this), QStringLiteral("fra_modello")), kModel);
   auto* ml = new QGridLayout(models);
   for (int i = 0; i < 14; ++i) {
     const CalibrationModel& m = CalibrationModels()[static_cast<size_t>(i)];
@@ -126,31 +133,32 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   outer->addWidget(models, 0, 0, 2, 1);
 
   // Options.
-  auto* options = Named(new QGroupBox(QStringLiteral("Opzioni"), this), QStringLiteral("fra_opzioni"));
+  auto* options = captions_.add(Named(new QGroupBox(this), QStringLiteral("fra_opzioni")), kOptions);
   auto* ol = new QGridLayout(options);
   ol->setVerticalSpacing(2);
   int optionAt = 0;
-  auto option = [&](const char* name, const char* caption) {
-    auto* b = Named(new QCheckBox(QString::fromUtf8(caption), options), QString::fromLatin1(name));
+  auto option = [&](const char* name, int caption) {
+    auto* b = captions_.add(Named(new QCheckBox(options), QString::fromLatin1(name)), caption);
     ol->addWidget(b, optionAt % 3, optionAt / 3);
     ++optionAt;
     return b;
   };
-  chkConsumo_ = option("chk_Consumo", "Prova Cons.");
-  chkDefault_ = option("chk_default", "Carica Default");
-  chkSwitch_ = option("chk_switch", "Controllo switch");
-  chkControllo_ = option("chk_controllo", "Controllo misure");
-  chkProgramma_ = option("chk_programma", "Progr. finale");
-  chkManuale_ = option("chk_manuale", "Manuale");
+  chkConsumo_ = option("chk_Consumo", kConsumption);
+  chkDefault_ = option("chk_default", kLoadDefault);
+  chkSwitch_ = option("chk_switch", kSwitchCheck);
+  chkControllo_ = option("chk_controllo", kMeasureCheck);
+  chkProgramma_ = option("chk_programma", kFinalProgram);
+  chkManuale_ = option("chk_manuale", kManual);
   ol->setRowStretch(3, 1);
   outer->addWidget(options, 0, 1);
 
   // Instrument ports.
-  auto* ports = Named(new QGroupBox(QStringLiteral("Porte Seriali"), this), QStringLiteral("fra_porte"));
+  auto* ports = captions_.add(Named(new QGroupBox(this), QStringLiteral("fra_porte")), kPorts);
   auto* pl = new QGridLayout(ports);
   pl->setVerticalSpacing(2);
-  auto selector = [&](int row, const char* name, const char* initial, const char* label) {
+  auto selector = [&](int row, const char* name, const char* initial, const char* label, int caption = 0) {
     auto* l = new QLabel(QString::fromLatin1(label), ports);
+    if (caption) captions_.add(l, caption);
     auto* c = Named(new QComboBox(ports), QString::fromLatin1(name));
     c->addItems(InstrumentSelectorEntries());
     c->setCurrentText(QString::fromLatin1(initial));
@@ -161,9 +169,9 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
     connect(c, &QComboBox::currentTextChanged, this, [this] { applySelectors(); });
     return c;
   };
-  comAlim_ = selector(0, "txt_comAlim", "Com4", "Alim");
+  comAlim_ = selector(0, "txt_comAlim", "Com4", "Alim", kSupply);
   comCal_ = selector(1, "txt_comCal", "Com6", "Cal");
-  comMult_ = selector(2, "txt_comMult", "Com3", "Mult");
+  comMult_ = selector(2, "txt_comMult", "Com3", "Mult", kMeter);
   comSwitch_ = selector(3, "txt_comSwitch", "Com5", "Switch");
   // The unit's own port: the session's one number, on a serial port only.
   comDisp_ = selector(4, "txt_comDisp", "Com1", "EUT");
@@ -180,7 +188,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   rl->setContentsMargins(0, 0, 0, 0);
   command2_ = Named(new QPushButton(QStringLiteral("START"), runBox), QStringLiteral("Command2"));
   command5_ = Named(new QPushButton(QStringLiteral("STOP"), runBox), QStringLiteral("Command5"));
-  command6_ = Named(new QPushButton(QStringLiteral("Riprendi"), runBox), QStringLiteral("Command6"));
+  command6_ = captions_.add(Named(new QPushButton(runBox), QStringLiteral("Command6")), kResume);
   cmdOn_ = Named(new QPushButton(QStringLiteral("ON"), runBox), QStringLiteral("cmd_On"));
   cmdOff_ = Named(new QPushButton(QStringLiteral("OFF"), runBox), QStringLiteral("cmd_Off"));
   command7_ = Named(new QPushButton(QStringLiteral("Prog"), runBox), QStringLiteral("Command7"));
@@ -209,8 +217,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
     auto* g = new QGridLayout(frame);
     g->setHorizontalSpacing(3);
     g->setVerticalSpacing(1);
-    chkCanale_[static_cast<size_t>(c)] =
-        Named(new QCheckBox(c == 0 ? QStringLiteral("Canale A") : QStringLiteral("Canale B"), frame), N("chk_Canale", c));
+    chkCanale_[static_cast<size_t>(c)] = Named(new QCheckBox(frame), N("chk_Canale", c));
     QFont bold = chkCanale_[static_cast<size_t>(c)]->font();
     bold.setBold(true);
     chkCanale_[static_cast<size_t>(c)]->setFont(bold);
@@ -219,8 +226,9 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
       auto* l = new QLabel(text, frame);
       l->setAlignment(Qt::AlignCenter);
       g->addWidget(l, row, col);
+      return l;
     };
-    auto* ingressi = new QLabel(QStringLiteral("Ingressi"), frame);
+    auto* ingressi = captions_.add(new QLabel(frame), kInputs);
     ingressi->setFont(bold);
     g->addWidget(ingressi, 1, 0);
     heading(1, 1, QStringLiteral("Min"));
@@ -251,7 +259,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
       g->addWidget(field(row, kK1, "txt_k1"), at, 4);
       ++at;
     }
-    auto* uscite = new QLabel(QStringLiteral("Uscite"), frame);
+    auto* uscite = captions_.add(new QLabel(frame), kOutputs);
     uscite->setFont(bold);
     g->addWidget(uscite, at, 0);
     heading(at, 1, QStringLiteral("k1"));
@@ -259,7 +267,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
     heading(at, 3, QStringLiteral("Zero"));
     heading(at, 4, QStringLiteral("Half"));
     heading(at, 5, QStringLiteral("Span"));
-    heading(at, 6, QStringLiteral("Carico"));
+    captions_.add(heading(at, 6, QString()), kLoadCaption);
     ++at;
     for (int row : kChannelRows[static_cast<size_t>(c)].outputs) {
       g->addWidget(box(row), at, 0);
@@ -296,17 +304,17 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   text3_ = ptcField(1, 0, "Text3", "V1000", "10324", false);
   text4_ = ptcField(0, 2, "Text4", "Veq", "", true);
   text5_ = ptcField(1, 2, "Text5", "Req", "", true);
-  command1_[0] = Named(new QPushButton(QStringLiteral("Tara Canale A"), ptc), QStringLiteral("Command1_0"));
-  command1_[1] = Named(new QPushButton(QStringLiteral("Tara Canale B"), ptc), QStringLiteral("Command1_1"));
+  command1_[0] = captions_.add(Named(new QPushButton(ptc), QStringLiteral("Command1_0")), kCalibrateA);
+  command1_[1] = captions_.add(Named(new QPushButton(ptc), QStringLiteral("Command1_1")), kCalibrateB);
   tl->addWidget(command1_[0], 2, 0, 1, 2);
   tl->addWidget(command1_[1], 2, 2, 1, 2);
   outer->addWidget(ptc, 1, 1);
 
   // Linearity tests.
-  auto* lin = Named(new QGroupBox(QStringLiteral("Prova linearità"), this), QStringLiteral("fra_linearita"));
+  auto* lin = captions_.add(Named(new QGroupBox(this), QStringLiteral("fra_linearita")), kLinearity);
   auto* ll = new QHBoxLayout(lin);
-  command9_ = Named(new QPushButton(QStringLiteral("lett mult"), lin), QStringLiteral("Command9"));
-  command3_ = Named(new QPushButton(QStringLiteral("2 ch compl."), lin), QStringLiteral("Command3"));
+  command9_ = captions_.add(Named(new QPushButton(lin), QStringLiteral("Command9")), kMeterReading);
+  command3_ = captions_.add(Named(new QPushButton(lin), QStringLiteral("Command3")), kTwoChannels);
   command4_ = Named(new QPushButton(QStringLiteral("Stop"), lin), QStringLiteral("Command4"));
   ll->addWidget(command9_);
   ll->addWidget(command3_);
@@ -331,6 +339,15 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   connect(&link_, &DeviceLink::stateChanged, this, [this] { setSequence(sequence_); });
   applySelectors();
   setSequence(Sequence::None);
+  applyCaptions(state_);
+}
+
+void CalibrationWindow::applyCaptions(const AppState& s) {
+  setWindowTitle(Tr(s, kTitle));
+  captions_.apply([&s](int id) { return Tr(s, id); });
+  for (int c = 0; c < 2; ++c)
+    chkCanale_[static_cast<size_t>(c)]->setText(Tr(s, 72) + (c == 0 ? QStringLiteral(" A") : QStringLiteral(" B")));
+  lblCollaudo_->setToolTip(run_->message());
 }
 
 void CalibrationWindow::showUnitPort() {

@@ -19,6 +19,7 @@
 // closes.
 #include "factory/CalibrationGrid.h"
 #include "factory/CalibrationTables.h"
+#include "kernel/ui/Widgets.h"
 
 #include <QWidget>
 #include <array>
@@ -65,6 +66,8 @@ public:
   CalibrationRun& run() { return *run_; }
   // Ends whatever runs at its next step (window closed, program exit).
   void stopAll();
+  // Captions in the current language.
+  void applyCaptions(const AppState& s);
 
 signals:
   // "Prog": the verification window is wanted.
@@ -127,6 +130,7 @@ private:
   QPushButton *command9_, *command3_, *command4_;
   QLineEdit *text2_, *text3_, *text4_, *text5_;
   QLabel* lblCollaudo_;
+  CaptionList captions_;
 };
 
 } // namespace pv
