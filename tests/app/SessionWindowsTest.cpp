@@ -273,3 +273,33 @@ TEST_F(Session, ExitAfterARetryCancelledMidRunStillExitsWithStop) {
 }
 
 } // namespace
+
+namespace {
+TEST_F(Session, AnItalianFileMessageCarriesNoEnglishDetail) {
+  start("KRV2212A");
+  QTemporaryDir dir;
+  // A missing file: the system's reason in Italian too.
+  user.expectFile(dir.filePath(QStringLiteral("missing.DST")));
+  user.expect(Answer::Ok);
+  action("mnu_File_Open")->trigger();
+  ASSERT_EQ(user.asked().size(), 2u);
+  EXPECT_TRUE(user.asked()[1].text.startsWith(QStringLiteral("Impossibile leggere il file"))) << user.asked()[1].text.toStdString();
+  EXPECT_FALSE(user.asked()[1].text.contains(QStringLiteral("No such file"))) << user.asked()[1].text.toStdString();
+  // A record with a broken option button: the reason in Italian.
+  QByteArray record = BuildRecord(program->editor(), QByteArray(kRecordSize, '\0'));
+  record[80] = 7;
+  const QString bad = dir.filePath(QStringLiteral("bad.DST"));
+  {
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(record);
+  }
+  user.expectFile(bad);
+  user.expect(Answer::Ok);
+  action("mnu_File_Open")->trigger();
+  ASSERT_EQ(user.asked().size(), 4u);
+  EXPECT_TRUE(user.asked()[3].text.contains(QString::fromUtf8("il byte 80 non \u00e8 un'opzione salvata")))
+      << user.asked()[3].text.toStdString();
+  EXPECT_TRUE(program->configFile().fileName().isEmpty());
+}
+} // namespace

@@ -48,7 +48,7 @@ key F5; sleep 6; key ctrl+r; sleep 6
 after=$(windows)
 mark exit-during-run
 key F5; sleep 6
-xdotool mousemove --window "$win" 240 8 click 1   # Esci / Exit, after the "Collaudo" menu
+xdotool mousemove --window "$win" 299 8 click 1   # Esci / Exit, after the "Aiuto" menu
 sleep 3
 kill -0 $app 2>/dev/null && alive=yes || alive=no
 

@@ -636,16 +636,14 @@ void Program::FileOpen() {
     sheetFile_ = configFile_->fileName();
     sheetFileIdentity_ = RecordIdentity(configFile_->record());
   }
-  if (r == FileResult::BadFile || r == FileResult::IoError)
-    prompter_->ask(MessageTitle(), configFile_->lastError(), Buttons::Ok, Icon::Critical);
+  // A file that could not be read has been reported by the file itself.
   if (!configFile_->fileName().isEmpty()) frame_->setDocumentTitle(configFile_->fileName());
   comm_->setSaveEnabled(configFile_->saveEnabled());
 }
 
 void Program::FileSave(bool saveAs) {
-  const FileResult r = configFile_->save(saveAs);
-  if (r == FileResult::IoError)
-    prompter_->ask(MessageTitle(), configFile_->lastError(), Buttons::Ok, Icon::Critical);
+  // A failed save has been reported by the file itself; the old file stands.
+  configFile_->save(saveAs);
   if (!configFile_->fileName().isEmpty()) frame_->setDocumentTitle(configFile_->fileName());
   comm_->setSaveEnabled(configFile_->saveEnabled());
 }
