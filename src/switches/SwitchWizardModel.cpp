@@ -386,6 +386,12 @@ void SwitchWizardModel::ImpostaSwOpz() {
     const bool fourWire = id.variant == 0 && id.deviceCode == 12;
     captions_[0] = {Tr(state_, 60), Tr(state_, k3w), Tr(state_, fourWire ? k24w : k2w)};
   }
+  // A unit configured by software: no lists to choose from, the text says
+  // what it runs.
+  if (software_) {
+    vis_.spanList = vis_.zeroList = vis_.spanLabel = vis_.zeroLabel = false;
+    vis_.limitsText = true;
+  }
   // A demonstration selector still asking for a choice asks in the
   // language now shown.
   if (demo) {
@@ -396,6 +402,10 @@ void SwitchWizardModel::ImpostaSwOpz() {
 }
 
 void SwitchWizardModel::refreshLimits() {
+  if (software_) {
+    limits_ = softwareText();
+    return;
+  }
   const Selector& s = input_[0];
   if (s.index < 0) {
     limits_.clear();
@@ -542,6 +552,12 @@ void SwitchWizardModel::showSoftwareConfigured() {
   for (Selector& out : output_) setText(out, QStringLiteral("EEPROM"));
   span_.clear();
   zero_.clear();
+  limits_ = softwareText();
+  vis_.spanList = vis_.zeroList = vis_.spanLabel = vis_.zeroLabel = false;
+  vis_.limitsText = true;
+}
+
+QString SwitchWizardModel::softwareText() const {
   // What the unit runs, as the last configuration read shows it.
   const ModelRow* model = FindModel(IdentifyModel(state_.identity.variant, state_.familyCell));
   const int channels = model ? model->inputs : 1;
@@ -550,14 +566,12 @@ void SwitchWizardModel::showSoftwareConfigured() {
     const ChannelSettings& ch = state_.channels[static_cast<size_t>(c)];
     const QString in = tables_.input[std::clamp<int>(ch.inputType, 0, rows::Freq)].name;
     const QString out = tables_.output[std::clamp<int>(ch.outputType, 0, static_cast<int>(tables_.output.size()) - 1)].name;
-    QString line = QStringLiteral("%1 %2 %3 \u00f7%4 %5  ->  %6")
-                       .arg(channels > 1 ? QStringLiteral("CH%1:").arg(c + 1) : QString(), in, NumToText(ch.inputMin),
-                            NumToText(ch.inputMax), ch.inputUnit, out)
-                       .trimmed();
-    lines << line;
+    lines << QStringLiteral("%1 %2 %3 \u00f7%4 %5  ->  %6")
+                 .arg(channels > 1 ? QStringLiteral("CH%1:").arg(c + 1) : QString(), in, NumToText(ch.inputMin),
+                      NumToText(ch.inputMax), ch.inputUnit, out)
+                 .trimmed();
   }
-  limits_ = lines.join(QStringLiteral("\n"));
-  vis_.limitsText = true;
+  return lines.join(QStringLiteral("\n"));
 }
 
 void SwitchWizardModel::rangeCheck() {

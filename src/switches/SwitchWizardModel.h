@@ -139,6 +139,7 @@ private:
   // The unit's switches leave its configuration to the cells (input code
   // "EEPROM"): the selectors say so, the limits text shows what was read.
   void showSoftwareConfigured();
+  QString softwareText() const;
   bool software_ = false;
 
   std::optional<SwitchLayout> layout() const;

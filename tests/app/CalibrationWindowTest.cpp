@@ -223,8 +223,11 @@ TEST_F(TaraBench, StartRunsTheBenchWithTheWindowLiveAndEndsGreen) {
     QString label;
     std::optional<QColor> labelColour, rowBox, rowCell;
     bool startEnabled = true, resumeEnabled = true, stopEnabled = false, modelEnabled = true, onEnabled = true;
+    QString model, id;
   } seen;
   when([&] { return rowRunning(2); }, [&] {
+    seen.model = program->frame()->findChild<QLabel*>("lbl_device_0")->text();
+    seen.id = program->frame()->findChild<QLabel*>("lbl_device_1")->text();
     seen.label = label()->text();
     seen.labelColour = painted(label(), QPalette::Window);
     seen.rowBox = boxColour(box("chk_tara", 2));
@@ -247,6 +250,11 @@ TEST_F(TaraBench, StartRunsTheBenchWithTheWindowLiveAndEndsGreen) {
   EXPECT_TRUE(seen.stopEnabled);
   EXPECT_FALSE(seen.modelEnabled);
   EXPECT_FALSE(seen.onEnabled);
+  // The unit the run read, while it runs: its identity, and no other unit's
+  // name (the family is read once the run has ended).
+  EXPECT_EQ(seen.id, "ID=12/2");
+  EXPECT_EQ(seen.model, "");
+  EXPECT_EQ(program->frame()->findChild<QLabel*>("lbl_device_0")->text(), "KRV 2211 A");
 
   EXPECT_EQ(label()->text(), "COLLAUDO TERMINATO");
   EXPECT_EQ(painted(label(), QPalette::Window), kGreen);

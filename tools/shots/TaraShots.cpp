@@ -9,6 +9,7 @@
 #include "kernel/Prompter.h"
 
 #include "Shots.h"
+#include "link/UnitSession.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
   UnattendedPrompter user;
   Program program(Program::Parts{nullptr, nullptr, &user});
   program.Startup();
+  // The bench has the unit on COM 2: the operator chooses it.
+  program.session().choosePort(2);
   program.ShowCalibration();
   CalibrationWindow* w = program.calibrationWindow();
   w->findChild<QRadioButton*>(QStringLiteral("opt_modello_5"))->click();

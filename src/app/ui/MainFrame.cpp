@@ -74,8 +74,9 @@ MainFrame::MainFrame(ProgramActions& actions, const AppState& state)
   area_->setBackground(QColor(0x5f, 0x6b, 0x75));
   setCentralWidget(area_);
   buildMenus();
-  // Room for the communication window and the editor below it.
-  QSize size(1280, 1000);
+  // Room for the communication window, the editor and a factory window
+  // beside one another (smaller screens get the frame maximised).
+  QSize size(1600, 1000);
   if (QScreen* screen = QGuiApplication::primaryScreen())
     size = size.boundedTo(screen->availableGeometry().size() * 0.95);
   resize(size);

@@ -58,7 +58,12 @@ namespace pv {
 class FeedbackRelay final : public Feedback {
 public:
   Feedback* target = nullptr;
-  void setBusy(bool b) override { if (target) target->setBusy(b); }
+  // After each command: the identity it may have read is shown at once.
+  std::function<void()> commandEnded;
+  void setBusy(bool b) override {
+    if (target) target->setBusy(b);
+    if (!b && commandEnded) commandEnded();
+  }
   void setProgress(int d, int t) override { if (target) target->setProgress(d, t); }
   void setHourglass(bool on) override { if (target) target->setHourglass(on); }
   void setPortFrameEnabled(bool on) override { if (target) target->setPortFrameEnabled(on); }
@@ -116,6 +121,7 @@ Program::Program(Parts parts) {
   instrumentPorts_ = parts.instrumentPorts;
   sessions_ = parts.sessions;
   feedback_ = std::make_unique<FeedbackRelay>();
+  feedback_->commandEnded = [this] { ShowIdentityNow(); };
   actions_ = new ProgramActions(this);
   // The transport waits and the commands ask through the link, so that the
   // link knows when an event handler runs inside one of its exchanges.
@@ -154,6 +160,21 @@ void Program::NameUnitAgain() {
   renaming_ = true;
   ApplyCaptions();
   renaming_ = false;
+}
+
+void Program::ShowIdentityNow() {
+  // Another window's exchange (a calibration run) read a unit the labels do
+  // not name yet: its identity shows at once; its model too when the
+  // identity alone names it, else the model waits for the family read after
+  // the exchange, and no wrong name stands meanwhile.
+  // (A read names the unit itself, through the captions.)
+  if (!comm_ || link_->current() != Exchange::Command || state_.identity == labelsFor_) return;
+  labelsFor_ = state_.identity;
+  const VariantRow* row = FindVariant(state_.identity.variant);
+  const bool named = state_.identity.deviceCode == 12 && row && !row->familyInCell4;
+  const QString model = named ? ModelCaption(state_, CatalogueIndex(IdentifyModel(state_.identity.variant, 0))) : QString();
+  comm_->setDeviceLabels(model.isEmpty() ? QStringLiteral("") : model,
+                         QStringLiteral("ID=%1/%2").arg(state_.identity.deviceCode).arg(state_.identity.variant));
 }
 
 void Program::SessionChanged() {
@@ -775,6 +796,7 @@ void Program::CaptionsBody(bool askUnit) {
     const QString model = ModelCaption(state_, CatalogueIndex(modelId));
     comm_->setDeviceLabels(model.isEmpty() ? QString() : model,
                            QStringLiteral("ID=%1/%2").arg(state_.identity.deviceCode).arg(variant));
+    labelsFor_ = state_.identity;
   }
   state_.webAddress = BrandText(state_, brand::WebAddress);
   if (optionsWindow_) optionsWindow_->applyCaptions(state_);

@@ -219,6 +219,8 @@ private:
   // The identity the captions last named (or tried to): another window's
   // exchange that reads a different unit has the captions run once more.
   DeviceIdentity namedFor_;
+  // The identity the communication window's labels show.
+  DeviceIdentity labelsFor_;
   bool renaming_ = false;
   std::unique_ptr<QTranslator> qtItalian_;
   bool qtItalianLoaded_ = false;
@@ -231,6 +233,7 @@ private:
 
   void ShowHosted(QWidget* window, bool toggle);
   void SessionChanged();
+  void ShowIdentityNow();
   void ApplyQtLanguage();
   void NameUnitAgain();
   // The configuration write of Write and of the verification's download.

@@ -286,7 +286,8 @@ void SwitchWindow::sync() {
     models_->setCurrentIndex(model_.demoSlot());
     models_->setPlaceholderText(model_.demoModelListText());
   }
-  check_->setVisible(v.checkFrame);
+  // No result (nothing chosen, or a unit configured by software): no empty frame.
+  check_->setVisible(v.checkFrame && model_.check() != CheckResult::None);
   switch (model_.check()) {
     case CheckResult::None:
       spia_->setVisible(false);
