@@ -10,6 +10,7 @@
 #include "config/ConfigFile.h"
 #include "config/EditorModel.h"
 #include "config/ui/EditorWindow.h"
+#include "link/DeviceCommands.h"
 #include "link/DeviceLink.h"
 #include "link/PortNames.h"
 #include "measure/MeasurementRun.h"
@@ -195,6 +196,8 @@ TEST_F(Session, CloseComPressedTwiceAsARunStartsStopsItOnceAndClosesThePort) {
   when([&] { return Count(unit.transcript(), "$R") > 0; }, [&] {
     reachable = program->comm()->isEnabled() && toggle()->isEnabled();
     toggle()->click();
+    // A second release already on its way (queued before the toggle greyed).
+    program->TogglePort(false, 1);
     at(15, [&] {
       secondReachable = program->comm()->isEnabled();
       toggle()->click();
@@ -301,5 +304,21 @@ TEST_F(Session, AnItalianFileMessageCarriesNoEnglishDetail) {
   EXPECT_TRUE(user.asked()[3].text.contains(QString::fromUtf8("il byte 80 non \u00e8 un'opzione salvata")))
       << user.asked()[3].text.toStdString();
   EXPECT_TRUE(program->configFile().fileName().isEmpty());
+}
+} // namespace
+
+namespace {
+TEST_F(Session, TheEditorWritesOnlyToTheUnitItWasLoadedFor) {
+  startOpen("KRV2212A");
+  // Another unit on the line, read by a factory window's exchange.
+  unit.setModel(QStringLiteral("KRV2220"));
+  program->link().run(Exchange::Command, [&] { program->commands().ReadIdentity(); });
+  ASSERT_EQ(program->state().identity.variant, 7);
+  unit.clearTranscript();
+  user.expect(Answer::Ok);
+  program->Write();
+  EXPECT_EQ(Count(unit.transcript(), "$W"), 0);
+  ASSERT_EQ(user.asked().size(), 1u);
+  EXPECT_EQ(user.asked()[0].text, Tr(program->state(), 69));  // "Il dispositivo è stato sostituito"
 }
 } // namespace
