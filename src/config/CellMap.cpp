@@ -1,5 +1,6 @@
 #include "config/CellMap.h"
 
+#include "config/FactoryCells.h"
 #include "kernel/Catalogue.h"
 #include "link/Codecs.h"
 #include "text/Numbers.h"
@@ -13,7 +14,20 @@ namespace {
 
 double Pow10(int d) { return std::pow(10.0, d); }
 
-int ChannelBase(int c) { return c == 0 ? 20 : 12; }
+// The range words and the physical scale sit where the factory's map puts
+// them; every layout places the range words alike.
+int InputWords(int c) { return FindFactoryCell(CalibrationLayout::Current, FactoryCellKind::InputRange, c, 0)->first; }
+int OutputWords(int c) { return FindFactoryCell(CalibrationLayout::Current, FactoryCellKind::OutputRange, c, 0)->first; }
+// Value k of the physical scale (max A, min A, max B, min B, out max A...).
+int PhysicalCell(int k) {
+  static const std::array<int, 8> cells = [] {
+    std::array<int, 8> a{};
+    for (const FactoryCell& r : FactoryCells(CalibrationLayout::PhysicalScale))
+      if (r.kind == FactoryCellKind::PhysicalScale) a[static_cast<size_t>(r.code)] = r.first;
+    return a;
+  }();
+  return cells[static_cast<size_t>(k)];
+}
 
 double Word(const CellImage& cell, int lo, bool isSigned) {
   return JoinWord(cell[lo + 1], cell[lo], isSigned);
@@ -46,23 +60,6 @@ int InputRowFromCell(const CellLayout& L, uint8_t cell) {
 
 } // namespace
 
-CellLayout CellLayoutFor(const DeviceIdentity& id) {
-  const VariantRow* row = FindVariant(id.variant);
-  CellLayout L{};
-  L.frequencyInput = id.variant == 7;
-  L.familyInCell4 = row && row->familyInCell4;
-  L.inputCopyInCell1 = id.variant == 0;
-  L.tripBlock = row ? row->tripBlock : 28;
-  L.tripChannels = TripChannels(id);
-  L.signedWords = !row || row->signedWords;
-  L.tripScaledByRow = id.variant == 0;
-  L.delayInTenths = id.variant == 0;
-  L.responseTime = IsCode12Variant(id, 0) && id.hardwareRevision >= 4;
-  L.physicalScale = Code12Row(id) && Code12Row(id)->physicalScale;
-  L.res300kCode18 = IsCode12Variant(id, 6);
-  return L;
-}
-
 bool InputRowStorable(const DeviceIdentity& id, int row) {
   const CellLayout L = CellLayoutFor(id);
   if (L.frequencyInput) return row == rows::Freq;
@@ -81,13 +78,12 @@ ConfigRecord DecodeConfig(const DeviceIdentity& id, const RangeTables& T, const 
     ChannelConfig& ch = r.ch[c];
     ch.inputRow = InputRowFromCell(L, cell[c]);
     ch.decimals = Decimals(L, T, ch.inputRow, r.freqDecimals);
-    const int base = ChannelBase(c);
     // Variant 0: channel B repeats channel A's input; cells 12..15 are the trip.
-    const int inBase = (id.variant == 0 && c == 1) ? 20 : base;
+    const int inBase = InputWords(id.variant == 0 ? 0 : c);
     ch.inputMax = Word(cell, inBase, L.signedWords) / Pow10(ch.decimals);
     ch.inputMin = Word(cell, inBase + 2, L.signedWords) / Pow10(ch.decimals);
-    ch.outputMax = Word(cell, base + 4, L.signedWords) / 1000.0;
-    ch.outputMin = Word(cell, base + 6, L.signedWords) / 1000.0;
+    ch.outputMax = Word(cell, OutputWords(c), L.signedWords) / 1000.0;
+    ch.outputMin = Word(cell, OutputWords(c) + 2, L.signedWords) / 1000.0;
     const uint8_t fn = cell[3 + 2 * c], io = cell[4 + 2 * c];
     ch.outputRow = io & 3;
     ch.function = fn & 7;
@@ -117,7 +113,7 @@ ConfigRecord DecodeConfig(const DeviceIdentity& id, const RangeTables& T, const 
   r.auxFrequency = cell[63];
   r.trigger = cell[64] * 0.0278 + 0.122;
   if (L.physicalScale)
-    for (int k = 0; k < 8; ++k) r.physical[k] = Float24At(cell, 128 + 3 * k);
+    for (int k = 0; k < 8; ++k) r.physical[k] = Float24At(cell, PhysicalCell(k));
   return r;
 }
 
@@ -249,7 +245,7 @@ EncodedCells EncodeConfig(const DeviceIdentity& id, const RangeTables& T, const 
   const int dA = Decimals(L, T, A.inputRow, r.freqDecimals);
   for (int c = 0; c < 2; ++c) {
     const ChannelConfig& ch = r.ch[c];
-    const int at = ChannelBase(c);
+    const int at = InputWords(c);
     if (c == 1 && L.inputCopyInCell1) {
       // Variant 0: cells 12..15 belong to the trip.
     } else if (c == 1 && bFollowsA) {
@@ -267,8 +263,8 @@ EncodedCells EncodeConfig(const DeviceIdentity& id, const RangeTables& T, const 
       putWord(at, ch.inputMax, scale, QStringLiteral("input upper limit") + channelName(c));
       putWord(at + 2, ch.inputMin, scale, QStringLiteral("input lower limit") + channelName(c));
     }
-    putWord(at + 4, ch.outputMax, 1000, QStringLiteral("output upper limit") + channelName(c));
-    putWord(at + 6, ch.outputMin, 1000, QStringLiteral("output lower limit") + channelName(c));
+    putWord(OutputWords(c), ch.outputMax, 1000, QStringLiteral("output upper limit") + channelName(c));
+    putWord(OutputWords(c) + 2, ch.outputMin, 1000, QStringLiteral("output lower limit") + channelName(c));
   }
 
   for (int c = 0; c < L.tripChannels; ++c) {
@@ -311,7 +307,7 @@ EncodedCells EncodeConfig(const DeviceIdentity& id, const RangeTables& T, const 
 
   if (L.physicalScale)
     for (int k = 0; k < 8; ++k)
-      putFloat(128 + 3 * k, r.physical[k], was.physical[k], 1, 1, QStringLiteral("physical scale %1").arg(k + 1));
+      putFloat(PhysicalCell(k), r.physical[k], was.physical[k], 1, 1, QStringLiteral("physical scale %1").arg(k + 1));
 
   out.addresses.assign(sent.begin(), sent.end());
   return out;

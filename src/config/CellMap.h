@@ -31,6 +31,7 @@
 // value is the one decoded from the base keeps the base's bytes, so a write
 // with no edit gives back every cell, even where a value has more than one
 // encoding (a Float24 with exponent 255, a rounded delay).
+#include "config/CellLayout.h"
 #include "config/RangeTables.h"
 #include "kernel/AppState.h"
 
@@ -79,21 +80,6 @@ struct ConfigRecord {
   std::array<double, 8> physical{};
 };
 
-// Which of the record's fields exist on a unit of this identity.
-struct CellLayout {
-  bool frequencyInput;     // variant 7
-  bool familyInCell4;      // variants 2..6
-  bool inputCopyInCell1;   // variant 0
-  int tripBlock;           // first cell of channel A's trip
-  int tripChannels;        // 1 or 2
-  bool signedWords;
-  bool tripScaledByRow;    // variant 0: "10 V" and "20 mA" thresholds x 10^d
-  bool delayInTenths;      // variant 0: delay cell = seconds x 7.5
-  bool responseTime;       // code 12, variant 0, revision 4 and later
-  bool physicalScale;      // code 12, variant 5
-  bool res300kCode18;      // code 12, variant 6
-};
-CellLayout CellLayoutFor(const DeviceIdentity& id);
 
 // Cells 0..64 (and 128..151 where the layout has them) into the record.
 ConfigRecord DecodeConfig(const DeviceIdentity& id, const RangeTables& tables, const CellImage& cells);

@@ -1,8 +1,7 @@
 #include "config/FactoryCells.h"
 
-#include "config/CellMap.h"
+#include "config/CellLayout.h"
 
-#include <algorithm>
 #include <set>
 
 namespace pv {
@@ -11,9 +10,17 @@ namespace {
 
 using K = FactoryCellKind;
 
-// Both channels of the current fixture; the older fixture and the physical
-// scale model are built from it below.
-std::vector<FactoryCell> CurrentRows() {
+// What every layout with inputs and outputs has, both channels: the range
+// words the calibration sets up and the output pairs it measures.
+void ChannelRows(std::vector<FactoryCell>& rows, int c, bool pairHighFirst) {
+  rows.push_back({K::InputRange, c, 0, c == 0 ? 20 : 12, 4, true});
+  rows.push_back({K::OutputRange, c, 0, c == 0 ? 24 : 16, 4, true});
+  rows.push_back({K::OutputPair, c, 2, c == 0 ? 100 : 112, 6, false, pairHighFirst});
+  rows.push_back({K::OutputPair, c, 0, c == 0 ? 106 : 118, 6, false, pairHighFirst});
+}
+
+// Both channels of the current fixture; the other layouts are built from it.
+std::vector<FactoryCell> CurrentRows(bool trims, bool ptc, bool pairHighFirst) {
   std::vector<FactoryCell> rows;
   // Input code and first gain cell of channel A / B.
   struct Gain { int code, a, b; };
@@ -22,22 +29,19 @@ std::vector<FactoryCell> CurrentRows() {
   for (int c = 0; c < 2; ++c) {
     for (const Gain& g : kGains) rows.push_back({K::Gain, c, g.code, c == 0 ? g.a : g.b, 3, false});
     // The PTC input keeps Veq on the first two cells of the 2 kohm gain.
-    rows.push_back({K::PtcWord, c, 25, c == 0 ? 65 : 44, 2, false});
-    rows.push_back({K::ZeroTrim, c, 4, c == 0 ? 74 : 85, 1, false});
-    rows.push_back({K::ZeroTrim, c, 5, c == 0 ? 75 : 86, 1, false});
-    rows.push_back({K::OutputPair, c, 2, c == 0 ? 100 : 112, 6, false});
-    rows.push_back({K::OutputPair, c, 0, c == 0 ? 106 : 118, 6, false});
+    if (ptc) rows.push_back({K::PtcWord, c, 25, c == 0 ? 65 : 44, 2, false});
+    if (trims) {
+      rows.push_back({K::ZeroTrim, c, 4, c == 0 ? 74 : 85, 1, false});
+      rows.push_back({K::ZeroTrim, c, 5, c == 0 ? 75 : 86, 1, false});
+    }
     rows.push_back({K::ColdJunction, c, 8, 7 + c, 1, true});
+    ChannelRows(rows, c, pairHighFirst);
   }
   return rows;
 }
 
 std::vector<FactoryCell> OlderRows() {
-  std::vector<FactoryCell> rows;
-  for (const FactoryCell& r : CurrentRows()) {
-    if (r.kind == K::ZeroTrim || r.kind == K::PtcWord) continue;
-    rows.push_back(r);
-  }
+  std::vector<FactoryCell> rows = CurrentRows(false, false, true);
   // Its own trims, on channel A only.
   rows.push_back({K::ZeroTrim, 0, 4, 92, 1, false});
   rows.push_back({K::ZeroTrim, 0, 5, 93, 1, false});
@@ -45,8 +49,16 @@ std::vector<FactoryCell> OlderRows() {
 }
 
 std::vector<FactoryCell> PhysicalScaleRows() {
-  std::vector<FactoryCell> rows = CurrentRows();
-  for (int k = 0; k < 8; ++k) rows.push_back({K::PhysicalScale, k < 2 || k == 4 || k == 5 ? 0 : 1, k, 128 + 3 * k, 3, true});
+  std::vector<FactoryCell> rows = CurrentRows(true, true, false);
+  // Max and min of A's input, of B's input, of A's output, of B's output.
+  static const int kChannel[8] = {0, 0, 1, 1, 0, 0, 1, 1};
+  for (int k = 0; k < 8; ++k) rows.push_back({K::PhysicalScale, kChannel[k], k, 128 + 3 * k, 3, true});
+  return rows;
+}
+
+std::vector<FactoryCell> FrequencyRows() {
+  std::vector<FactoryCell> rows;
+  for (int c = 0; c < 2; ++c) ChannelRows(rows, c, true);
   return rows;
 }
 
@@ -63,21 +75,26 @@ std::set<int> ConfigurationCells(const DeviceIdentity& id) {
   return owned;
 }
 
+bool OutputKind(FactoryCellKind k) { return k == K::OutputPair || k == K::OutputRange; }
+
 } // namespace
 
 CalibrationLayout CalibrationLayoutOf(const ModelRow& model) {
   if (model.variant == 0 || model.variant == 1) return CalibrationLayout::OlderFixture;
+  if (model.variantRow().frequencyInput) return CalibrationLayout::FrequencyInput;
   if (model.variantRow().physicalScale) return CalibrationLayout::PhysicalScale;
   return CalibrationLayout::Current;
 }
 
 const std::vector<FactoryCell>& FactoryCells(CalibrationLayout layout) {
-  static const std::vector<FactoryCell> current = CurrentRows();
+  static const std::vector<FactoryCell> current = CurrentRows(true, true, false);
   static const std::vector<FactoryCell> older = OlderRows();
   static const std::vector<FactoryCell> physical = PhysicalScaleRows();
+  static const std::vector<FactoryCell> frequency = FrequencyRows();
   switch (layout) {
   case CalibrationLayout::OlderFixture: return older;
   case CalibrationLayout::PhysicalScale: return physical;
+  case CalibrationLayout::FrequencyInput: return frequency;
   case CalibrationLayout::Current: break;
   }
   return current;
@@ -92,9 +109,7 @@ const FactoryCell* FindFactoryCell(CalibrationLayout layout, FactoryCellKind kin
 std::vector<FactoryCell> FactoryCellsOf(const ModelRow& model) {
   std::vector<FactoryCell> out;
   for (const FactoryCell& r : FactoryCells(CalibrationLayoutOf(model))) {
-    const bool output = r.kind == K::OutputPair;
-    // A frequency input has no calibrated input ranges here: only its outputs.
-    if (!output && model.variantRow().frequencyInput) continue;
+    const bool output = OutputKind(r.kind);
     if (r.channel == 1 && output && !model.secondOutput) continue;
     if (r.channel == 1 && !output && r.kind != K::PhysicalScale && model.inputs < 2) continue;
     out.push_back(r);
@@ -111,6 +126,16 @@ std::vector<int> FingerprintCells(const ModelRow& model, const DeviceIdentity& i
       if (!owned.count(a)) cells.insert(a);
   }
   return {cells.begin(), cells.end()};
+}
+
+std::array<uint8_t, 3> Float24InCells(FactoryCellKind kind, const Float24Bytes& v) {
+  if (kind == K::PhysicalScale) return {v.m2, v.m1, v.s};
+  return {v.s, v.m1, v.m2};
+}
+
+double Float24FromCells(FactoryCellKind kind, const uint8_t* c) {
+  if (kind == K::PhysicalScale) return DecodeFloat24(c[1], c[0], c[2]);
+  return DecodeFloat24(c[1], c[2], c[0]);
 }
 
 } // namespace pv

@@ -25,6 +25,21 @@ std::optional<CellColour> ColourFromName(const QString& s) {
 }
 } // namespace
 
+int CalibrationGrid::failedRows() const {
+  int n = 0;
+  for (const GridRowState& r : rows) n += r.box == CellColour::Red;
+  return n;
+}
+
+bool CalibrationGrid::passedAnything() const {
+  for (const GridRowState& r : rows) {
+    if (r.box == CellColour::Green) return true;
+    for (const GridCell& c : r.cells)
+      if (c.colour == CellColour::Green) return true;
+  }
+  return false;
+}
+
 const char* CellName(int row, int cell) {
   static const char* input[] = {"k1", "k2", "Min", "Half", "Max", "load"};
   static const char* output[] = {"k1", "k2", "Zero", "Half", "Span", "Carico"};
@@ -48,7 +63,7 @@ QJsonObject GridToJson(const CalibrationGrid& grid) {
                             {"box", ColourName(s.box)},
                             {"cells", cells}});
   }
-  return QJsonObject{{"rows", rows}};
+  return QJsonObject{{"model", grid.model}, {"unit", grid.unit}, {"rows", rows}};
 }
 
 QString GridFromJson(const QJsonObject& o, CalibrationGrid& grid) {
@@ -72,6 +87,9 @@ QString GridFromJson(const QJsonObject& o, CalibrationGrid& grid) {
       s.cells[static_cast<size_t>(c)] = {co.value("text").toString(), *colour};
     }
   }
+  // A grid saved without them names no unit: a resume refuses it.
+  g.model = o.value("model").toString();
+  g.unit = o.value("unit").toString();
   grid = g;
   return {};
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The calibration result grid: 22 rows, each with its check-box colour and
 // six cells (k1, k2, Min/Zero, Half, Max/Span, load), each a text and a
-// colour. The run fills it, the command-line station prints and saves it,
-// "Riprendi" starts from a saved one.
+// colour, and the model and unit it belongs to. The run fills it, the
+// command-line station prints and saves it, "Riprendi" starts from a saved
+// one of the same unit.
 #include <QJsonObject>
 #include <QString>
 #include <array>
@@ -28,7 +29,13 @@ struct GridRowState {
 
 struct CalibrationGrid {
   std::array<GridRowState, 22> rows;
-  void clear() { rows = {}; }
+  QString model;  // "KRV2212A"
+  QString unit;   // CalibrationUnitKey of the unit as the rows left it
+  void clear() { *this = {}; }
+  // Rows whose check box is red.
+  int failedRows() const;
+  // Any box or cell green: a resume would skip or keep something.
+  bool passedAnything() const;
   friend bool operator==(const CalibrationGrid&, const CalibrationGrid&) = default;
 };
 
@@ -37,7 +44,8 @@ const char* ColourName(CellColour c);
 // Min, Half, Max; output rows k1, k2, Zero, Half, Span, Carico.
 const char* CellName(int row, int cell);
 
-// {"rows":[{"row":r,"box":"green","cells":[{"cell":"k1","text":..,"colour":..}]}]}
+// {"model":"KRV2212A","unit":"12.2.3.0:...",
+//  "rows":[{"row":r,"box":"green","cells":[{"cell":"k1","text":..,"colour":..}]}]}
 QJsonObject GridToJson(const CalibrationGrid& grid);
 // Nothing but an error text on a malformed document.
 QString GridFromJson(const QJsonObject& o, CalibrationGrid& grid);

@@ -1,5 +1,6 @@
 #include "factory/CalibrationRun.h"
 
+#include "config/CellLayout.h"
 #include "config/ConfigDevice.h"
 #include "factory/Calibrator.h"
 #include "factory/CalibrationSteps.h"
@@ -14,13 +15,29 @@
 #include "link/Codecs.h"
 #include "link/DeviceCommands.h"
 #include "text/Numbers.h"
+#include "text/Texts.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <cmath>
+#include <set>
 
 namespace pv {
+
+namespace {
+// Texts of the run (Italian ids; + languageOffset for English).
+enum : int { kOneRowFailed = 264, kRowsFailed = 265, kForeignGrid = 266 };
+
+// The cold-junction row of channel c wrote its offset: its k1 cell turned
+// green (an offset the cell cannot hold stays red and is not written).
+bool OffsetStored(const CalibrationGrid& grid, int c) {
+  for (int r = 0; r < kGridRows; ++r)
+    if (GridRow(r).kind == RowKind::ColdJunction && GridRow(r).channel == c)
+      return grid.rows[static_cast<size_t>(r)].cells[kK1].colour == CellColour::Green;
+  return false;
+}
+} // namespace
 
 CalibrationOptions OptionsForModel(const CalibrationModel& model) {
   CalibrationOptions o;
@@ -128,9 +145,13 @@ RunEnd CalibrationRun::start(const CalibrationOptions& options, bool resume) {
   running_ = true;
   options_ = options;
   resume_ = resume;
+  resumeRefused_ = false;
+  identityKnown_ = identityDone_ = backedUp_ = false;
   stopRequested_ = false;
   message_.clear();
-  steps_ = std::make_unique<CalibrationSteps>(unit_, bench_, clock_, options_, grid_, ui_, resume_, outputPair_);
+  factoryCells_.clear();
+  steps_ = std::make_unique<CalibrationSteps>(unit_, bench_, clock_, options_, grid_, ui_, resume_, outputPair_,
+                                              &factoryCells_);
 
   State s = State::Prepare;
   while (s != State::Done) {
@@ -138,6 +159,7 @@ RunEnd CalibrationRun::start(const CalibrationOptions& options, bool resume) {
     case State::Prepare: s = prepare(resume); break;
     case State::PowerUp: s = powerUp(resume); break;
     case State::Consumption: s = consumption(); break;
+    case State::Backup: s = backup(); break;
     case State::LoadDefault: s = loadDefault(); break;
     case State::Identity: s = identity(); break;
     case State::Switches: s = switches(); break;
@@ -158,6 +180,7 @@ CalibrationRun::State CalibrationRun::prepare(bool resume) {
   if (ui_) ui_->label(QStringLiteral("COLLAUDO IN CORSO"), CellColour::Yellow);
   if (!resume) {
     grid_.clear();
+    grid_.model = QLatin1String(options_.model->modelId);
     if (ui_)
       for (int r = 0; r < kGridRows; ++r) ui_->rowChanged(r, grid_.rows[static_cast<size_t>(r)]);
   }
@@ -183,20 +206,69 @@ CalibrationRun::State CalibrationRun::prepare(bool resume) {
 }
 
 CalibrationRun::State CalibrationRun::powerUp(bool resume) {
-  clock_.wait(500, nullptr);
+  Pause(clock_, 0.5);
   if (!bench_.supply.SetPowerSupply(true, QStringLiteral("24.00"))) return fail(bench_.supply.lastError());
   if (!bench_.meter.SetupMultimeter(true, MeterFunction::Volt)) return fail(bench_.meter.lastError());
   const QString route = options_.model->olderFixture ? QStringLiteral("114A115A116A117C") : QStringLiteral("108A");
   if (!bench_.switches.SetSwitches(route)) return fail(bench_.switches.lastError());
-  if (!resume) return State::Consumption;
-  // Frame lengths follow the identity, which a resumed run has not read.
-  const IdentityBytes id = unit_.ReadIdentity();
-  if (id[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
-  return State::ChannelA;
+  return resume ? State::Backup : State::Consumption;
+}
+
+CalibrationRun::State CalibrationRun::backup() {
+  // The identity first: frame lengths and the unit's cells follow it. Only
+  // "Carica Default" comes before the procedure's own identity read.
+  if (!identityKnown_) {
+    const IdentityBytes id = unit_.ReadIdentity();
+    if (id[0] != 0) return fail(Tr(unit_.state(), 653));
+    identityKnown_ = true;
+  }
+  // The configuration cells and the factory cells in one read: what the
+  // run may change, and what names the unit.
+  const ModelRow* row = FindModel(QString::fromLatin1(options_.model->modelId));
+  // The cells a configuration write can touch, as a configuration read
+  // reads them.
+  std::vector<int> config;
+  for (int a = 0; a <= 64; ++a) config.push_back(a);
+  if (CellLayoutFor(unit_.state().identity).physicalScale)
+    for (int a = 128; a <= 153; ++a) config.push_back(a);
+  std::map<int, uint8_t> cells;
+  const QString saved = grid_.unit;
+  if (!row || !factoryCells_.read(unit_, *row, config, &cells))
+    return fail(Tr(unit_.state(), 654));
+  grid_.unit = factoryCells_.key();
+  // The grid's green rows are skipped: only on the unit and model they
+  // were calibrated on. A grid that names none is no one's; one with
+  // nothing green skips nothing and may start on any unit.
+  const bool skipsRows = grid_.passedAnything();
+  if (resume_ && skipsRows &&
+      (grid_.model != QLatin1String(options_.model->modelId) || saved.isEmpty() || saved != grid_.unit)) {
+    grid_.unit = saved;
+    resumeRefused_ = true;
+    message_ = Tr(unit_.state(), kForeignGrid);
+    end_ = RunEnd::Error;
+    if (ui_) ui_->label(QStringLiteral("ERRORE"), CellColour::Red);
+    prompter_.ask(QStringLiteral("KRV 2210"), message_, Buttons::Ok, Icon::Critical);
+    return State::End;
+  }
+  grid_.model = QLatin1String(options_.model->modelId);
+  // Before the first cell of the run is written, everything it may change
+  // is in the record store.
+  for (const auto& [address, value] : factoryCells_.cells()) cells[address] = value;
+  switch (SaveCellsBeforeWrite(unit_, cells)) {
+  case ConfigResult::Ok: break;
+  case ConfigResult::Cancelled:
+    message_ = Tr(unit_.state(), 655);
+    end_ = RunEnd::Stopped;
+    return State::End;
+  default: return fail(Tr(unit_.state(), 656));
+  }
+  backedUp_ = true;
+  if (resume_) return State::ChannelA;
+  return identityDone_ ? State::Switches : State::LoadDefault;
 }
 
 CalibrationRun::State CalibrationRun::consumption() {
-  if (!options_.consumption) return State::LoadDefault;
+  if (!options_.consumption) return State::Backup;
   const CalibrationModel& m = *options_.model;
   struct Stage {
     QString volts;
@@ -227,23 +299,28 @@ CalibrationRun::State CalibrationRun::consumption() {
       }
     }
   }
-  return State::LoadDefault;
+  return State::Backup;
 }
 
 CalibrationRun::State CalibrationRun::loadDefault() {
   if (!options_.loadDefault) return State::Identity;
+  if (!backedUp_) return State::Backup;
   AppState& s = unit_.state();
   s.writeList.reset();
   for (int i = 0; i < kModelFileCells; ++i) s.writeList.push(static_cast<uint8_t>(i), file_.cells[static_cast<size_t>(i)]);
   unit_.WriteCells(0, kModelFileCells);
-  if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the default configuration could not be written"));
+  // The file's gains and pairs are the unit's factory cells now.
+  for (const int a : unit_.lastWrite().sent) factoryCells_.written(a, file_.cells[static_cast<size_t>(a)]);
+  grid_.unit = factoryCells_.key();
+  if (s.commError || !unit_.lastWrite().complete()) return fail(Tr(unit_.state(), 657));
   return State::Identity;
 }
 
 CalibrationRun::State CalibrationRun::identity() {
   const IdentityBytes id = unit_.ReadIdentity();
-  if (id[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
-  return State::Switches;
+  if (id[0] != 0) return fail(Tr(unit_.state(), 653));
+  identityKnown_ = identityDone_ = true;
+  return backedUp_ ? State::Switches : State::Backup;
 }
 
 CalibrationRun::State CalibrationRun::switches() {
@@ -255,7 +332,7 @@ CalibrationRun::State CalibrationRun::switches() {
                                      : QStringLiteral("Impostare tutti i dip-switch a OFF");
     for (;;) {
       const std::array<int, 4> sw = unit_.ReadSwitchState();
-      if (unit_.state().commError) return fail(QStringLiteral("the DIP switches could not be read"));
+      if (unit_.state().commError) return fail(Tr(unit_.state(), 658));
       for (int i = 0; i < 3; ++i) unit_.state().switchBytes[static_cast<size_t>(i)] = static_cast<uint8_t>(sw[static_cast<size_t>(i)]);
       const bool match = sw[0] == want && sw[1] == want && (!third || sw[2] == (want ? 15 : 0));
       if (match) break;
@@ -270,7 +347,7 @@ CalibrationRun::State CalibrationRun::switches() {
       }
     }
   }
-  clock_.wait(3000, nullptr);
+  Pause(clock_, 3);
   if (!options_.model->olderFixture && !bench_.switches.SetSwitches(QStringLiteral("109A110A111C112C")))
     return fail(bench_.switches.lastError());
   return State::ChannelA;
@@ -280,25 +357,32 @@ CalibrationRun::State CalibrationRun::channel(int c) {
   const State next = c == 0 ? State::ChannelB : State::Finish;
   if (!options_.channels[static_cast<size_t>(c)]) return next;
   const bool older = options_.model->olderFixture;
-  const CellBytes pair = unit_.ReadCells(0, c == 0 ? 106 : 118, 6);
+  const CalibrationLayout layout = LayoutOf(*options_.model);
+  const FactoryCell* pairCell = FindFactoryCell(layout, FactoryCellKind::OutputPair, c, 0);
+  const FactoryCell* rangeCell = FindFactoryCell(layout, FactoryCellKind::OutputRange, c, 0);
+  if (!pairCell || !rangeCell) return fail(Tr(unit_.state(), 659).arg(QChar('A' + c)));
+  const CellBytes pair = unit_.ReadCells(0, pairCell->first, pairCell->count);
   if (unit_.state().commError) return fail(QStringLiteral("the output coefficients could not be read"));
-  outputPair_ = {DecodeFloat24(pair[1], pair[2], pair[0]), DecodeFloat24(pair[4], pair[5], pair[3])};
+  // The output at the low and at the high DAC code, whichever comes first.
+  outputPair_ = {Float24FromCells(pairCell->kind, pair.data()), Float24FromCells(pairCell->kind, pair.data() + 3)};
+  if (pairCell->highValueFirst) std::swap(outputPair_[0], outputPair_[1]);
 
   const WordBytes top = SplitWord(20 * 1000);
   AppState& s = unit_.state();
   s.writeList.reset();
-  const int base = c == 0 ? 24 : 16;
+  const int base = rangeCell->first;
   for (auto [a, v] : {std::pair<int, int>{base, top.lo}, {base + 1, top.hi}, {base + 2, 0}, {base + 3, 0}})
     s.writeList.push(static_cast<uint8_t>(a), static_cast<uint8_t>(v));
   if (c == 1) s.writeList.push(6, 0);
   unit_.WriteCells(0, s.writeList.queued());
   if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the channel set-up could not be written"));
-  if (c == 1) clock_.wait(1000, nullptr);
+  if (c == 1) Pause(clock_, 1);
   const QString route = c == 0 ? (older ? QStringLiteral("109A110A111A112A") : QStringLiteral("101A102A"))
                                : (older ? QStringLiteral("109C110A111C112C") : QStringLiteral("101C102C"));
   if (!bench_.switches.SetSwitches(route)) return fail(bench_.switches.lastError());
 
   auto after = [&](int row, bool ok) -> std::optional<State> {
+    grid_.unit = factoryCells_.key();
     if (ui_) ui_->stepDone(row, grid_);
     if (!ok) return fail(Tr(unit_.state(), 651)
                              .arg(row)
@@ -320,16 +404,39 @@ CalibrationRun::State CalibrationRun::channel(int c) {
 
 CalibrationRun::State CalibrationRun::finish() {
   if (options_.finalProgram) {
-    // Cells 0..27 from the model file, in one write. Cell 7 (the offset the
-    // cold-junction row just stored) is never rewritten; the older
-    // generation keeps its cell 8 as well.
+    // Cells 0..27 from the model file, in one write. Channel A's
+    // cold-junction offset (cell 7) is never rewritten; channel B's (cell 8)
+    // is kept when this run, or the run it resumed, stored it, and always
+    // on the older generation, whose cell 8 is not an offset.
+    const CalibrationLayout layout = LayoutOf(*options_.model);
+    const FactoryCell* offsetA = FindFactoryCell(layout, FactoryCellKind::ColdJunction, 0, 8);
+    const FactoryCell* offsetB = FindFactoryCell(layout, FactoryCellKind::ColdJunction, 1, 8);
+    std::set<int> keep;
+    if (offsetA) keep.insert(offsetA->first);
+    if (options_.model->olderFixture) keep.insert(8);
+    else if (offsetB && OffsetStored(grid_, 1)) keep.insert(offsetB->first);
     AppState& s = unit_.state();
     s.writeList.reset();
     for (int i = 0; i < 28; ++i) {
-      if (i == 7 || (i == 8 && options_.model->olderFixture)) continue;
+      if (keep.count(i)) continue;
       s.writeList.push(static_cast<uint8_t>(i), file_.cells[static_cast<size_t>(i)]);
     }
-    if (SaveBeforeWrite(unit_) != ConfigResult::Ok) return fail(QStringLiteral("the unit's cells could not be saved before the final programming"));
+    // The cells it replaces, as the unit holds them now, go to the record
+    // store first, under the unit's own identity (a run stopped in the
+    // consumption test has not read it yet).
+    if (!identityKnown_) {
+      if (unit_.ReadIdentity()[0] != 0) return fail(Tr(unit_.state(), 653));
+      identityKnown_ = true;
+    }
+    const CellBytes now = unit_.ReadCells(0, 0, 28);
+    if (unit_.state().commError) return fail(QStringLiteral("the unit's cells could not be read before the final programming"));
+    std::map<int, uint8_t> replaced;
+    for (int i = 1; i <= s.writeList.queued(); ++i) {
+      const int a = s.writeList.address[static_cast<size_t>(i)];
+      replaced[a] = now[static_cast<size_t>(a)];
+    }
+    if (SaveCellsBeforeWrite(unit_, replaced) != ConfigResult::Ok)
+      return fail(QStringLiteral("the unit's cells could not be saved before the final programming"));
     unit_.WriteCells(0, s.writeList.queued());
     if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the final programming could not be written"));
   }
@@ -344,8 +451,14 @@ CalibrationRun::State CalibrationRun::errorEnd() {
 }
 
 void CalibrationRun::end() {
-  if (ui_)
-    ui_->label(QStringLiteral("COLLAUDO TERMINATO"), end_ == RunEnd::Error ? CellColour::Red : CellColour::Green);
+  // A run with a failed row has not passed, however it ended: the label
+  // says so and how many rows failed.
+  // A refused grid is another unit's: its rows say nothing of this one.
+  const int failed = resumeRefused_ ? 0 : grid_.failedRows();
+  QString text = QStringLiteral("COLLAUDO TERMINATO");
+  if (failed == 1) text += QStringLiteral(" - ") + Tr(unit_.state(), kOneRowFailed);
+  else if (failed > 1) text += QStringLiteral(" - ") + Tr(unit_.state(), kRowsFailed).arg(failed);
+  if (ui_) ui_->label(text, end_ == RunEnd::Error || failed > 0 ? CellColour::Red : CellColour::Green);
   bench_.meter.MultimeterBeep();
   powerOff();
   resume_ = false;

@@ -8,17 +8,25 @@
 //   Consumption  three supply stages, Abort/Retry/Ignore on a wrong current
 //   LoadDefault  the model file's 256 cells ("Carica Default")
 //   Identity     "$V"
+//   Backup       the unit's configuration and factory cells read and saved
+//                to the record store before the run writes a cell: after
+//                Identity, or before LoadDefault (with a "$V" of its own)
 //   Switches     DIP switches all ON, then all OFF
 //   ChannelA     output pair read, output range, route, the channel's steps
 //   ChannelB     the same for channel B
 //   Finish       final programming (normal and stopped ends), label
-//   End          "COLLAUDO TERMINATO", beep, supply off
+//   End          "COLLAUDO TERMINATO" (red after an error or a failed row,
+//                with the number of failed rows), beep, supply off
 //
-// "Riprendi" goes from PowerUp straight to ChannelA and skips the rows
-// already green. STOP is honoured after the step that runs. One run at a
-// time: a second start while one runs is refused.
+// The factory cells read in Backup name the unit in the grid
+// (CalibrationUnit). "Riprendi" goes from PowerUp through Backup straight
+// to ChannelA and skips the rows already green, only on a grid of this
+// model and of this unit as the grid's run left it; any other grid is
+// refused before a cell is written. STOP is honoured after the step that
+// runs. One run at a time: a second start while one runs is refused.
 #include "factory/CalibrationGrid.h"
 #include "factory/CalibrationTables.h"
+#include "factory/CalibrationUnit.h"
 
 #include <QString>
 #include <QStringList>
@@ -117,15 +125,18 @@ public:
   const CalibrationGrid& grid() const { return grid_; }
   // Why the last run ended as it did (empty on a normal end).
   QString message() const { return message_; }
+  // The last "Riprendi" was refused: its grid is another unit's or model's.
+  bool resumeRefused() const { return resumeRefused_; }
   // The output coefficient pair read before the channel's steps.
   std::array<double, 2> outputPair() const { return outputPair_; }
 
 private:
-  enum class State { Prepare, PowerUp, Consumption, LoadDefault, Identity, Switches, ChannelA,
+  enum class State { Prepare, PowerUp, Consumption, Backup, LoadDefault, Identity, Switches, ChannelA,
                      ChannelB, Finish, ErrorEnd, End, Done };
   State prepare(bool resume);
   State powerUp(bool resume);
   State consumption();
+  State backup();
   State loadDefault();
   State identity();
   State switches();
@@ -147,11 +158,16 @@ private:
   CalibrationOptions options_;
   CalibrationGrid grid_;
   ModelFile file_;
+  CalibrationUnit factoryCells_;
   std::array<double, 2> outputPair_{};
   RunEnd end_ = RunEnd::Normal;
   QString message_;
   bool running_ = false;
   bool resume_ = false;
+  bool resumeRefused_ = false;
+  bool identityKnown_ = false;  // "$V" answered in this run
+  bool identityDone_ = false;   // the Identity step ran
+  bool backedUp_ = false;       // Backup saved the unit's cells
   bool stopRequested_ = false;
   std::function<bool()> stopPoll_;
   std::unique_ptr<CalibrationSteps> steps_;

@@ -6,7 +6,9 @@
 //
 // A step returns false only when a device or instrument exchange fails or a
 // number cannot be computed (a zero reading in a division); values out of
-// tolerance only colour cells red.
+// tolerance only colour cells red. Every step leaves the unit out of
+// programming mode, its outputs released and not streaming, however it
+// ends. Where each value goes is the factory cell map's (FactoryCells).
 #include "config/RangeTables.h"
 #include "factory/CalibrationGrid.h"
 #include "factory/CalibrationRun.h"
@@ -20,13 +22,17 @@
 namespace pv {
 
 // The manual PTC calibration's arithmetic, from the device's readings with
-// the 2000 ohm (V2000) and 1000 ohm (V1000) references.
+// the 2000 ohm (V2000) and 1000 ohm (V1000) references. Nothing when the
+// readings give no resistance (Req of 0 or less) or a Veq no word holds.
 struct PtcResult {
   double veq = 0, req = 0;
   int veqWord = 0;   // Round(Veq)
   int reqTenths = 0; // Round(Req x 10)
 };
 std::optional<PtcResult> ComputePtc(double v2000, double v1000);
+
+// The procedure's pauses: the whole span, with the user interface alive.
+void Pause(Clock& clock, double seconds);
 
 // Gain coefficient check: |k1 - E| <= E / 50.
 bool GainWithinTolerance(double k1, double expected);
@@ -38,23 +44,32 @@ std::optional<int> OutputCodeFor(double p, int low, int high, double r1, double 
 // verification of the input points.
 std::vector<int> RowCells(int row, bool verify);
 
+class CalibrationUnit;
+
 class CalibrationSteps {
 public:
+  // unit: where the run follows the factory cells it writes (none for the
+  // window's single buttons).
   CalibrationSteps(DeviceCommands& unit, CalibrationInstruments bench, Clock& clock,
                    const CalibrationOptions& options, CalibrationGrid& grid, CalibrationUi* ui,
-                   const bool& resume, const std::array<double, 2>& outputPair);
+                   const bool& resume, const std::array<double, 2>& outputPair,
+                   CalibrationUnit* factoryCells = nullptr);
 
   bool inputStep(int channel, const InputStepRow& step);
   bool outputStep(int channel, const OutputStepRow& step);
-  // "Tara Canale A/B": writes Round(Veq) to the channel's PTC cells.
+  // "Tara Canale A/B": writes Round(Veq) to the channel's PTC cells;
+  // nothing is sent for readings ComputePtc refuses.
   std::optional<PtcResult> manualPtc(int channel, double v2000, double v1000);
   // "lett mult": steps channel A's output from 801 to 4040 and round again,
-  // logging code TAB volts ("00.000") to out, until keepGoing() is false.
+  // logging code TAB volts ("00.000") to out, until keepGoing() is false;
+  // the unit leaves programming mode at every end.
   bool outputLinearity(QIODevice& out, const std::function<bool()>& keepGoing);
   // "2 ch compl.": both channels on the 800 mV range (0..800 mV), the
   // calibrator stepped by 1 (0.01 mV) from 0; each line holds the value,
   // the input in mV, each channel's streamed DAC code and its meter's volts
-  // (channel A on meterA, B on meterB), until keepGoing() is false.
+  // (channel A on meterA, B on meterB), until keepGoing() is false. The
+  // input cells it changes are saved to the record store first and put
+  // back at every end; nothing runs when they cannot be saved.
   bool twoChannelLinearity(QIODevice& out, Multimeter& meterA, Multimeter& meterB,
                            const std::function<bool()>& keepGoing);
 
@@ -71,7 +86,10 @@ private:
   void pause(double seconds);
   bool write(std::initializer_list<std::pair<int, int>> cells);
   bool writeCells(const std::vector<std::pair<int, int>>& cells);
-  bool writeFloat(int address, double value);
+  // A Float24 of a row of this kind at address, in the row's cell order.
+  bool writeFloat(FactoryCellKind kind, int address, double value);
+  // The map's row of a value on this run's model; nullptr when it has none.
+  const FactoryCell* cellOf(FactoryCellKind kind, int channel, int code) const;
   bool force(int channel, int code);
   std::optional<double> measure(int channel, const InputStepRow& step);
   std::optional<double> meterReading(double divisor);
@@ -88,6 +106,7 @@ private:
   const bool& resume_;
   const std::array<double, 2>& outputPair_;
   RangeTables tables_;
+  CalibrationUnit* factoryCells_;
   bool ptcMode_ = false;
 };
 

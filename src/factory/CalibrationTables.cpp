@@ -18,21 +18,21 @@ const std::array<GridRowInfo, kGridRows> kGrid = {{
     {20, 0, "PTC", RowKind::Ptc},             {21, 1, "PTC", RowKind::Ptc},
 }};
 
-// Grid rows A / B, input code, gain address A / B, gain point, expected k1,
-// Min, Half, Max (mV, uA or ohm).
-const InputStepRow k90mV{{0, 12}, 1, {50, 29}, 50, 56.5, 0, 45, 90};
-const InputStepRow k200mV{{1, 13}, 2, {53, 32}, 125, 113, 0, 100, 200};
-const InputStepRow k800mV{{2, 14}, 3, {56, 35}, 500, 453, 0, 400, 800};
-const InputStepRow k10V{{3, 15}, 4, {59, 38}, 5000, 19900, 0, 5000, 10000};
-const InputStepRow k20mA{{4, 16}, 5, {62, 41}, 10000, 38500, 0, 10000, 20000};
-const InputStepRow k2kohm{{5, 17}, 16, {65, 44}, 1400, 1, 0, 1000, 2000};
-const InputStepRow kPtc{{20, 21}, 25, {65, 44}, 25, 1, 0, 100, 200};
-const InputStepRow k500ohm{{6, 18}, 17, {68, 47}, 300, 1, 0, 250, 500};
-const InputStepRow kCjc{{7, 19}, 8, {7, 8}, 0, 100, 0, 50, 100};
+// Grid rows A / B, input code, gain point, expected k1, Min, Half, Max (mV,
+// uA or ohm).
+const InputStepRow k90mV{{0, 12}, 1, 50, 56.5, 0, 45, 90};
+const InputStepRow k200mV{{1, 13}, 2, 125, 113, 0, 100, 200};
+const InputStepRow k800mV{{2, 14}, 3, 500, 453, 0, 400, 800};
+const InputStepRow k10V{{3, 15}, 4, 5000, 19900, 0, 5000, 10000};
+const InputStepRow k20mA{{4, 16}, 5, 10000, 38500, 0, 10000, 20000};
+const InputStepRow k2kohm{{5, 17}, 16, 1400, 1, 0, 1000, 2000};
+const InputStepRow kPtc{{20, 21}, 25, 25, 1, 0, 100, 200};
+const InputStepRow k500ohm{{6, 18}, 17, 300, 1, 0, 250, 500};
+const InputStepRow kCjc{{7, 19}, 8, 0, 100, 0, 50, 100};
 
 const std::array<OutputStepRow, 2> kOutputs = {{
-    {{8, 10}, 2, {100, 112}, 800, 3500, 0, 5, 10},
-    {{9, 11}, 0, {106, 118}, 800, 3500, 0, 10, 20},
+    {{8, 10}, 2, 800, 3500, 0, 5, 10},
+    {{9, 11}, 0, 800, 3500, 0, 10, 20},
 }};
 
 // Calibrator scale: calibrator units per range unit. Function 0 (90 and
@@ -74,20 +74,20 @@ const InputSetup* FindInputSetup(int inputCode) {
 
 const std::array<CalibrationModel, 14>& CalibrationModels() {
   static const std::array<CalibrationModel, 14> models = {{
-      {0, "2210", "KRV2210", 26, 24, 21, true, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, false, true, false},
-      {1, "2211 A", "KRV2211A", 18, 18, 18, false, {0, 1, 2, 7, 8, 9}, false, false, false},
-      {2, "2211 B", "KRV2211B", 18, 18, 18, false, {5, 6, 8, 9}, false, false, false},
-      {3, "2211 C", "KRV2211C", 18, 18, 18, false, {20, 8, 9}, false, false, false},
-      {4, "2211 D", "KRV2211D", 18, 18, 18, false, {3, 4, 8, 9}, false, false, false},
-      {5, "2212 A", "KRV2212A", 18, 18, 18, true, {0, 1, 2, 7, 8, 9, 12, 13, 14, 19, 10, 11}, false, false, false},
-      {6, "2212 B", "KRV2212B", 18, 18, 18, true, {5, 6, 8, 9, 17, 18, 10, 11}, false, false, false},
-      {7, "2212 C", "KRV2212C", 18, 18, 18, true, {20, 21, 8, 9, 10, 11}, false, false, false},
-      {8, "2212 D", "KRV2212D", 18, 18, 18, true, {3, 4, 8, 9, 15, 16, 10, 11}, false, false, false},
-      {9, "2311 A", "KRV2311A", 18, 18, 18, true, {0, 1, 2, 7, 8, 9, 10, 11}, false, false, false},
-      {10, "2311 B", "KRV2311B", 18, 18, 18, true, {5, 6, 8, 9, 10, 11}, false, false, false},
-      {11, "2311 C", "KRV2311C", 18, 18, 18, true, {20, 8, 9, 10, 11}, false, false, false},
-      {12, "2311 D", "KRV2311D", 18, 18, 18, true, {3, 4, 8, 9, 10, 11}, false, false, false},
-      {13, "2312 D", "KRV2312D", 18, 18, 18, true, {3, 4, 8, 9, 15, 16, 10, 11}, true, false, true},
+      {0, "2210", "KRV2210", 26, 24, 21, true, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, false, true},
+      {1, "2211 A", "KRV2211A", 18, 18, 18, false, {0, 1, 2, 7, 8, 9}, false, false},
+      {2, "2211 B", "KRV2211B", 18, 18, 18, false, {5, 6, 8, 9}, false, false},
+      {3, "2211 C", "KRV2211C", 18, 18, 18, false, {20, 8, 9}, false, false},
+      {4, "2211 D", "KRV2211D", 18, 18, 18, false, {3, 4, 8, 9}, false, false},
+      {5, "2212 A", "KRV2212A", 18, 18, 18, true, {0, 1, 2, 7, 8, 9, 12, 13, 14, 19, 10, 11}, false, false},
+      {6, "2212 B", "KRV2212B", 18, 18, 18, true, {5, 6, 8, 9, 17, 18, 10, 11}, false, false},
+      {7, "2212 C", "KRV2212C", 18, 18, 18, true, {20, 21, 8, 9, 10, 11}, false, false},
+      {8, "2212 D", "KRV2212D", 18, 18, 18, true, {3, 4, 8, 9, 15, 16, 10, 11}, false, false},
+      {9, "2311 A", "KRV2311A", 18, 18, 18, true, {0, 1, 2, 7, 8, 9, 10, 11}, false, false},
+      {10, "2311 B", "KRV2311B", 18, 18, 18, true, {5, 6, 8, 9, 10, 11}, false, false},
+      {11, "2311 C", "KRV2311C", 18, 18, 18, true, {20, 8, 9, 10, 11}, false, false},
+      {12, "2311 D", "KRV2311D", 18, 18, 18, true, {3, 4, 8, 9, 10, 11}, false, false},
+      {13, "2312 D", "KRV2312D", 18, 18, 18, true, {3, 4, 8, 9, 15, 16, 10, 11}, true, false},
   }};
   return models;
 }
@@ -97,6 +97,10 @@ const CalibrationModel* FindCalibrationModel(const QString& modelId) {
     if (modelId.compare(QLatin1String(m.modelId), Qt::CaseInsensitive) == 0) return &m;
   return nullptr;
 }
+
+const ModelRow& CatalogueRow(const CalibrationModel& m) { return *FindModel(QString::fromLatin1(m.modelId)); }
+
+CalibrationLayout LayoutOf(const CalibrationModel& m) { return CalibrationLayoutOf(CatalogueRow(m)); }
 
 double ExpectedK1(const CalibrationModel& m, const InputStepRow& step) {
   // The older generation's 10 V and 20 mA inputs have their own gain.

@@ -3,6 +3,8 @@
 // currents, channels and ticked rows), the per-model bench facts, the grid
 // rows and the step tables. The sequencer reads these rows and never asks a
 // model's name.
+#include "config/FactoryCells.h"
+
 #include <QString>
 #include <array>
 #include <vector>
@@ -22,20 +24,21 @@ struct GridRowInfo {
 };
 const GridRowInfo& GridRow(int row);
 
-// An input step of the table (per channel: its grid row and gain address).
+// An input step of the table (per channel: its grid row). Where its gain,
+// PTC word or cold-junction offset goes is the factory cell map's
+// (config/FactoryCells.h), by input code.
 struct InputStepRow {
   std::array<int, 2> gridRow;
   int inputCode;
-  std::array<int, 2> gainAddress;
   double gainPoint;
   double expectedK1;      // the other-model value when the model row overrides it
   double min, half, max;
 };
-// An output step of the table.
+// An output step of the table; its pair's cells are the map's, by output
+// code.
 struct OutputStepRow {
   std::array<int, 2> gridRow;
   int outputCode;  // 2 voltage, 0 current
-  std::array<int, 2> address;
   int lowCode, highCode;
   double min, half, max;
 };
@@ -67,16 +70,19 @@ struct CalibrationModel {
   bool loadDefault;        // "Carica Default" ticked by the button
   // The older generation on its single-channel fixture: its own switch
   // patterns, first consumption stage at 20 V, k0 = G on 10 V / 20 mA, no
-  // zero trim, the output pair stored high value first, load test at code
-  // 4040, the channel value read straight from the frame, cell 8 left out
-  // of the final programming.
+  // zero trim, load test at code 4040, the channel value read straight from
+  // the frame, cell 8 left out of the final programming. Its cells (the
+  // pair stored high value first) are the map's.
   bool olderFixture;
-  // Eight Float24 values (cells 128..150) before the 10 V and 20 mA rows,
-  // and 8 in channel B's function cell.
-  bool physicalScaleCells;
 };
 const std::array<CalibrationModel, 14>& CalibrationModels();
 const CalibrationModel* FindCalibrationModel(const QString& modelId);
+
+// The catalogue row of a button's model and the layout of its cells: the
+// physical-scale model gets its eight values before the 10 V and 20 mA
+// rows and 8 in channel B's function cell.
+const ModelRow& CatalogueRow(const CalibrationModel& m);
+CalibrationLayout LayoutOf(const CalibrationModel& m);
 
 // Expected k1 of an input step on this model.
 double ExpectedK1(const CalibrationModel& m, const InputStepRow& step);

@@ -17,6 +17,10 @@ bool FunctionGenerator::openLink() {
   return true;
 }
 
+bool FunctionGenerator::refuseValue(const QString& value) {
+  return fail(tr(instrument_text::kOutOfRange).arg(name(), value));
+}
+
 void FunctionGenerator::setIoTimeoutMs(int ms) {
   ioTimeoutMs_ = ms;
   if (session_) session_->setIoTimeoutMs(ms);

@@ -24,6 +24,8 @@ public:
   // Writes one command; opens the session first when none is open.
   bool write(const QByteArray& command);
   bool isOpen() const { return session_ && session_->isOpen(); }
+  // Reports a value the generator cannot take (nothing is sent); false.
+  bool refuseValue(const QString& value);
   // I/O time-out of the open session (kept for the next one too).
   void setIoTimeoutMs(int ms);
   int ioTimeoutMs() const { return ioTimeoutMs_; }

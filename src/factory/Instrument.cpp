@@ -1,5 +1,6 @@
 #include "factory/Instrument.h"
 
+#include "factory/InstrumentSession.h"
 #include "kernel/AppState.h"
 #include "kernel/Prompter.h"
 #include "link/Clock.h"
@@ -126,6 +127,8 @@ bool Instrument::collect(QByteArray& buffer, const std::function<bool(const QByt
   for (;;) {
     buffer += takeInput();
     if (done(buffer)) return true;
+    // No answer is this long: what streams on is not one.
+    if (buffer.size() > kMaxReplyBytes) return false;
     if (!port_ || !port_->isOpen() || port_->hasError()) return false;
     const qint64 left = limitMs - (bench_.clock.nowMs() - start);
     if (left <= 0) return false;

@@ -20,6 +20,11 @@ namespace pv {
 
 class Clock;
 
+// The longest answer an instrument gives: a line longer than this is no
+// reply (a stream of garbage, a wrong port) and fails the read instead of
+// filling memory.
+inline constexpr qsizetype kMaxReplyBytes = 4096;
+
 class InstrumentSession : public QObject {
   Q_OBJECT
 public:
@@ -34,7 +39,8 @@ public:
   // Writes message followed by the end-of-message (a newline).
   virtual bool write(const QByteArray& message) = 0;
   // The next line without its ending; nothing when none came within
-  // timeoutMs (errorString() then says "time-out") or the link failed.
+  // timeoutMs (errorString() then says "time-out"), the link failed or the
+  // line ran past kMaxReplyBytes.
   virtual std::optional<QByteArray> readLine(int timeoutMs) = 0;
 
   QString resource() const { return resource_; }

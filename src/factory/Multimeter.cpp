@@ -113,6 +113,11 @@ std::optional<double> Multimeter::ReadMultimeter() {
         failComm(QStringLiteral("the port failed"));
         return std::nullopt;
       }
+      if (answer.size() > kMaxReplyBytes) {
+        discardInput();
+        fail(tr(instrument_text::kBadAnswer).arg(name(), place(), ShownReply(answer.left(32)) + QStringLiteral("...")));
+        return std::nullopt;
+      }
       if (!answer.isEmpty() && ParseReplyNumber(answer)) break;
       if (!askRetry()) return std::nullopt;
     }

@@ -2,6 +2,8 @@
 
 #include "link/SerialPort.h"
 
+#include <cmath>
+
 namespace pv {
 
 QByteArray SupplyVoltageCommand(const QString& volts) {
@@ -12,7 +14,21 @@ QByteArray SupplyOutputCommand(bool on) {
   return on ? QByteArrayLiteral("KOE\r") : QByteArrayLiteral("KOD\r");
 }
 
-bool PowerSupply::SetPowerSupply(bool on, const QString& volts) {
+std::optional<QString> SupplyVoltsText(double volts) {
+  if (!std::isfinite(volts) || volts < 0 || volts > kSupplyMaxVolts) return std::nullopt;
+  return QString::number(volts, 'f', 2);
+}
+
+std::optional<QString> SupplyVoltsText(const QString& typed) {
+  const auto v = ParseReplyNumber(typed.toUtf8());
+  if (!v) return std::nullopt;
+  return SupplyVoltsText(*v);
+}
+
+bool PowerSupply::SetPowerSupply(bool on, const QString& typed) {
+  const std::optional<QString> text = SupplyVoltsText(typed);
+  if (!text) return fail(tr(instrument_text::kOutOfRange).arg(name(), typed));
+  const QString& volts = *text;
   if (isManual()) {
     tell(QStringLiteral("Alim = %1 Volt = %2").arg(on ? QStringLiteral("True") : QStringLiteral("False"), volts));
     return true;

@@ -11,6 +11,13 @@
 namespace pv {
 
 inline constexpr qint32 kSupplyBaud = 2400;
+// The supply's range: nothing above what the units stand.
+inline constexpr double kSupplyMaxVolts = 30;
+
+// The voltage as the supply takes it, two decimals with '.' ("24.00"), or
+// nothing for a value that is not a number from 0 to 30.
+std::optional<QString> SupplyVoltsText(double volts);
+std::optional<QString> SupplyVoltsText(const QString& typed);
 
 // Bytes of the supply's commands.
 QByteArray SupplyVoltageCommand(const QString& volts);
@@ -29,6 +36,7 @@ public:
       : Instrument(InstrumentKind::PowerSupply, bench, &port, kSupplyBaud) {}
 
   // Sets the voltage, then switches the output. Manual: tells the operator.
+  // A voltage SupplyVoltsText refuses is reported and nothing is sent.
   bool SetPowerSupply(bool on, const QString& volts);
   // The supply's current in mA. The answer must reach 8 characters within
   // one second of the query's pause (else TimedOut, mA = -1). Manual: the

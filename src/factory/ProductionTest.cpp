@@ -1,5 +1,6 @@
 #include "factory/ProductionTest.h"
 
+#include "factory/Instrument.h"
 #include "kernel/AppState.h"
 #include "kernel/AtomicFile.h"
 #include "kernel/Catalogue.h"
@@ -45,8 +46,26 @@ QStringList BounceWaveform() {
   return points;
 }
 
+std::optional<QByteArray> GeneratorFrequencyText(double hz) {
+  if (!std::isfinite(hz) || hz < kGeneratorMinHz || hz > kGeneratorMaxHz) return std::nullopt;
+  QByteArray text = QByteArray::number(hz, 'f', 6);
+  while (text.endsWith('0')) text.chop(1);
+  if (text.endsWith('.')) text.chop(1);
+  return text;
+}
+
+std::optional<QByteArray> GeneratorFrequencyText(const QString& typed) {
+  const auto hz = ParseReplyNumber(typed.toUtf8());
+  if (!hz) return std::nullopt;
+  return GeneratorFrequencyText(*hz);
+}
+
 QByteArrayList GeneratorCommands(GeneratorButton button, const QString& frequency) {
-  const QByteArray freq = "FREQuency " + frequency.toUtf8();
+  if (button == GeneratorButton::On) return {"OUTPut ON"};
+  if (button == GeneratorButton::Off) return {"OUTPut OFF"};
+  const std::optional<QByteArray> hz = GeneratorFrequencyText(frequency);
+  if (!hz) return {};
+  const QByteArray freq = "FREQuency " + *hz;
   switch (button) {
     case GeneratorButton::On: return {"OUTPut ON"};
     case GeneratorButton::Off: return {"OUTPut OFF"};
@@ -71,7 +90,8 @@ QByteArrayList GeneratorCommands(GeneratorButton button, const QString& frequenc
 
 QByteArray SweepFrequencyCommand(double hz) {
   if (hz == 0) return "FREQuency 0.001";
-  return "FREQuency " + NumToText(hz).trimmed().toLatin1();
+  const std::optional<QByteArray> text = GeneratorFrequencyText(hz);
+  return text ? "FREQuency " + *text : QByteArray();
 }
 
 QString FormatTestReading(double value) { return FormatNumber(value, QStringLiteral("##.###")); }
@@ -80,9 +100,8 @@ double FrameReading(const DeviceIdentity& id, const std::array<uint8_t, 15>& fra
   // Channel A's input where the frame carries it (the frequency on a
   // frequency-input unit), otherwise channel A's output count.
   const FrameValues v = DecodeFrame(id, frame);
-  if (IsCode12Variant(id, 5)) return v.value[2];
-  if (StoresPairReversed(id)) return v.value[3];
-  return v.value[0];
+  const int at = InputValueIndex(id, 0);
+  return v.value[static_cast<size_t>(at >= 0 ? at : 0)];
 }
 
 ProductionTest::ProductionTest(AppState& state, DeviceCommands& commands, Clock& clock,
@@ -100,8 +119,12 @@ int PressGeneratorButton(FunctionGenerator& generator, GeneratorButton button,
   // The bounce data needs the long time-out, the rest the usual one.
   generator.setIoTimeoutMs(button == GeneratorButton::Bounce ? kBounceIoTimeoutMs
                                                              : kGeneratorOpenMs);
-  if (!generator.open()) return -1;
   const QByteArrayList commands = GeneratorCommands(button, frequency);
+  if (commands.isEmpty()) {
+    generator.refuseValue(frequency);
+    return -1;
+  }
+  if (!generator.open()) return -1;
   for (const QByteArray& c : commands)
     if (!generator.write(c)) return -1;
   return static_cast<int>(commands.size());
@@ -158,6 +181,8 @@ bool ProductionTest::forceBody(ForceChannel which, int codeA, int codeB) {
   forcing_ = false;
   // Leave programming mode even after a failure, so the unit runs again.
   const bool ended = commands_.EndProgramming();
+  if (closing_) generatorOff();
+  closing_ = false;
   return answered && ended;
 }
 
@@ -178,6 +203,8 @@ void ProductionTest::stabilityBody(double reference, double tolerance) {
   emit lampBlink(false);
   // The unit stops streaming before the link is handed on.
   commands_.StopMeasure();
+  if (closing_) generatorOff();
+  closing_ = false;
 }
 
 bool ProductionTest::linearityBody(const SweepSettings& sweep, const QString& logPath) {
@@ -188,9 +215,18 @@ bool ProductionTest::linearityBody(const SweepSettings& sweep, const QString& lo
     error_ = QStringLiteral("the sweep step must be greater than 0");
     return false;
   }
+  if (!(sweep.startHz >= 0) || !(sweep.endHz <= kGeneratorMaxHz)) {
+    // Nothing reaches the generator that it cannot take.
+    generator_.refuseValue(NumToText(sweep.startHz < 0 ? sweep.startHz : sweep.endHz).trimmed());
+    error_ = generator_.lastError();
+    return false;
+  }
   generator_.setIoTimeoutMs(kGeneratorOpenMs);
   for (const char* c : {"*RST", "FUNCtion SQUARE", "VOLTage 5", "VOLTage:OFFSet 0", "OUTPut ON"})
-    if (!generatorWrite(c)) return false;
+    if (!generatorWrite(c)) {
+      generatorOff();
+      return false;
+    }
   commands_.StartMeasure();
   state_.measureRunning = true;
   QByteArray log;
@@ -200,7 +236,9 @@ bool ProductionTest::linearityBody(const SweepSettings& sweep, const QString& lo
   for (int i = 0; state_.measureRunning && !state_.exitFlag; ++i) {
     const double f = sweep.startHz + i * sweep.stepHz;
     if (f > sweep.endHz + sweep.stepHz * 1e-9) break;
-    if (!generatorWrite(SweepFrequencyCommand(f))) {
+    const QByteArray command = SweepFrequencyCommand(f);
+    if (command.isEmpty()) break;
+    if (!generatorWrite(command)) {
       ok = false;
       break;
     }
@@ -225,6 +263,9 @@ bool ProductionTest::linearityBody(const SweepSettings& sweep, const QString& lo
   }
   state_.measureRunning = false;
   commands_.StopMeasure();
+  // The sweep switched the generator on; however it ends, it goes off.
+  generatorOff();
+  closing_ = false;
   QString why;
   if (!SaveAtomically(logPath, log, &why)) {
     error_ = why;
@@ -237,6 +278,19 @@ bool ProductionTest::linearityBody(const SweepSettings& sweep, const QString& lo
 void ProductionTest::stopAll() {
   forcing_ = false;
   state_.measureRunning = false;
+}
+
+void ProductionTest::generatorOff() {
+  // Only a session the test opened: a generator that was never reached is
+  // not looked for now.
+  if (generator_.isOpen()) generator_.write("OUTPut OFF");
+}
+
+void ProductionTest::close() {
+  stopAll();
+  // A running loop switches it off as it ends.
+  if (looping()) closing_ = true;
+  else generatorOff();
 }
 
 } // namespace pv

@@ -6,7 +6,9 @@
 // The loops (forcing, stability, sweep) run until asked to stop and let the
 // event loop turn while they wait, so Stop, closing the window, closing the
 // port or leaving the program reach them. Each leaves the unit as it found
-// it: forcing ends with "$FP", the measurement loops with "SM".
+// it: forcing ends with "$FP", the measurement loops with "SM". The sweep,
+// which switches the generator's output on, switches it off at every end;
+// closing the test switches it off too.
 #include "factory/FunctionGenerator.h"
 
 #include <QByteArrayList>
@@ -16,6 +18,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace pv {
 
@@ -27,14 +30,24 @@ class DeviceLink;
 // The generator buttons of the production test.
 enum class GeneratorButton { On, Off, Frequency, Ttl, Bounce, Tacho };
 
+// The generator's frequency range.
+inline constexpr double kGeneratorMinHz = 1e-6;
+inline constexpr double kGeneratorMaxHz = 20e6;
+// A frequency as the generator is sent it: plain decimal hertz with '.'
+// ("1000", "12.5"), or nothing outside the range (or not a number).
+std::optional<QByteArray> GeneratorFrequencyText(double hz);
+std::optional<QByteArray> GeneratorFrequencyText(const QString& typed);
+
 // The bounce ("Rimbalzo") waveform: 4000 points, "1" or "0".
 QStringList BounceWaveform();
 // The generator commands one button sends, in order; frequency is the
-// frequency field's text as typed.
+// frequency field's text as typed. Nothing for a button that sends a
+// frequency the generator cannot take.
 QByteArrayList GeneratorCommands(GeneratorButton button, const QString& frequency);
 // I/O time-out for the bounce transfer: 4000 points are about 8 kB.
 inline constexpr int kBounceIoTimeoutMs = 40000;
 // "FREQuency f" for a sweep point; a 0 Hz point is sent as 0.001 Hz.
+// Empty outside the generator's range.
 QByteArray SweepFrequencyCommand(double hz);
 // A reading as the window shows it ("##.###").
 QString FormatTestReading(double value);
@@ -44,7 +57,8 @@ double FrameReading(const DeviceIdentity& id, const std::array<uint8_t, 15>& fra
 
 // Presses one generator button: a fresh session (with the time-out the
 // button's transfer needs), then its commands; stops at the first failure,
-// which the driver has reported. Returns the number of commands sent.
+// which the driver has reported. A frequency out of range is reported and
+// nothing is sent. Returns the number of commands sent, -1 on failure.
 int PressGeneratorButton(FunctionGenerator& generator, GeneratorButton button,
                          const QString& frequency);
 
@@ -89,6 +103,9 @@ public:
 
   // Ends whatever loop runs (window closed, port closed, program exit).
   void stopAll();
+  // The test is closed: the loops end and the generator's output goes off
+  // (now, or when the loop that holds it ends).
+  void close();
   bool looping() const { return loops_ > 0; }
   // The last Run* or ForceOutputs was refused because another exchange ran.
   bool refused() const { return refused_; }
@@ -110,6 +127,8 @@ private:
   bool forceBody(ForceChannel which, int codeA, int codeB);
   void stabilityBody(double reference, double tolerance);
   bool linearityBody(const SweepSettings& sweep, const QString& logPath);
+  // "OUTPut OFF" where a generator session is open.
+  void generatorOff();
 
   AppState& state_;
   DeviceCommands& commands_;
@@ -119,6 +138,7 @@ private:
   bool forcing_ = false;
   bool refused_ = false;
   bool logFailed_ = false;
+  bool closing_ = false;
   int loops_ = 0;
   QString error_;
 };

@@ -3,6 +3,7 @@
 #include "link/Clock.h"
 
 #include <QLoggingCategory>
+#include <algorithm>
 
 Q_DECLARE_LOGGING_CATEGORY(lcInstr)
 
@@ -10,6 +11,9 @@ namespace pv {
 
 ScpiSocketSession::ScpiSocketSession(Clock& clock, QObject* parent)
     : InstrumentSession(clock, parent) {
+  // Qt stops reading from the network once this much waits: a peer that
+  // streams without end cannot fill memory.
+  socket_.setReadBufferSize(kMaxReplyBytes);
   connect(&socket_, &QTcpSocket::readyRead, this, [this] { wake(); });
   connect(&socket_, &QTcpSocket::connected, this, [this] { wake(); });
   connect(&socket_, &QTcpSocket::bytesWritten, this, [this](qint64) { wake(); });
@@ -55,6 +59,7 @@ bool ScpiSocketSession::open(const QString& resource, int timeoutMs) {
 
 void ScpiSocketSession::close() {
   failed_ = false;
+  overlong_ = false;
   pending_.clear();
   if (socket_.state() != QAbstractSocket::UnconnectedState) socket_.abort();
 }
@@ -98,16 +103,27 @@ std::optional<QByteArray> ScpiSocketSession::readLine(int timeoutMs) {
   return awaitLine(
       timeoutMs,
       [this]() -> std::optional<QByteArray> {
-        pending_ += socket_.readAll();
+        pending_ += socket_.read(kMaxReplyBytes + 1 - std::min(pending_.size(), kMaxReplyBytes));
         const qsizetype end = pending_.indexOf('\n');
-        if (end < 0) return std::nullopt;
+        if (end < 0) {
+          if (pending_.size() > kMaxReplyBytes) {
+            // Not an answer: the session is given up.
+            overlong_ = failed_ = true;
+            pending_.clear();
+            socket_.abort();
+          }
+          return std::nullopt;
+        }
         QByteArray line = pending_.left(end);
         pending_.remove(0, end + 1);
         if (line.endsWith('\r')) line.chop(1);
         qCDebug(lcInstr) << resource() << "in" << line;
         return line;
       },
-      [this] { return failed_ ? socket_.errorString() : QStringLiteral("session not open"); });
+      [this] {
+        if (overlong_) return QStringLiteral("an answer longer than %1 bytes").arg(kMaxReplyBytes);
+        return failed_ ? socket_.errorString() : QStringLiteral("session not open");
+      });
 }
 
 } // namespace pv

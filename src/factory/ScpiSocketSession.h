@@ -21,6 +21,7 @@ private:
   QTcpSocket socket_;
   QByteArray pending_;
   bool failed_ = false;
+  bool overlong_ = false;
 };
 
 } // namespace pv

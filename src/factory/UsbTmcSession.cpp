@@ -121,6 +121,11 @@ std::optional<QByteArray> UsbTmcSession::readLine(int timeoutMs) {
     const ssize_t n = ::read(fd_, buf, sizeof buf);
     if (n > 0) {
       pending_.append(buf, n);
+      if (!pending_.contains('\n') && pending_.size() > kMaxReplyBytes) {
+        pending_.clear();
+        setError(QStringLiteral("an answer longer than %1 bytes").arg(kMaxReplyBytes));
+        return std::nullopt;
+      }
       // USBTMC ends a message with its own end flag; a missing newline is
       // still one whole answer.
       if (!terminal_ && !pending_.contains('\n')) pending_.append('\n');

@@ -1,6 +1,7 @@
 #include "measure/ChannelDerivation.h"
 
 #include "config/CellMap.h"
+#include "config/FactoryCells.h"
 #include "kernel/Catalogue.h"
 #include "link/Codecs.h"
 #include "measure/MeasureDevice.h"
@@ -71,11 +72,13 @@ TripRecord TripFromCells(const DeviceIdentity& id, const RangeTables& t, const u
 }
 
 int CalibrationPairAddress(int channel, int outputType) {
-  return (channel == 0 ? 100 : 112) + (outputType <= 1 ? 6 : 0);
+  // Every layout keeps the pairs in the same cells.
+  const int code = outputType <= 1 ? 0 : 2;
+  return FindFactoryCell(CalibrationLayout::Current, FactoryCellKind::OutputPair, channel, code)->first;
 }
 
 std::array<double, 2> CalibrationPairFromCells(const uint8_t* six) {
-  return {DecodeFloat24(six[1], six[2], six[0]), DecodeFloat24(six[4], six[5], six[3])};
+  return {Float24FromCells(FactoryCellKind::OutputPair, six), Float24FromCells(FactoryCellKind::OutputPair, six + 3)};
 }
 
 bool DeriveSwitchChannel(const DeviceIdentity& id, const RangeTables& t,

@@ -1,5 +1,4 @@
 #include "measure/FrameDisplay.h"
-#include "kernel/Catalogue.h"
 
 #include "kernel/Catalogue.h"
 #include "link/Codecs.h"
@@ -11,6 +10,12 @@
 namespace pv {
 
 bool StoresPairReversed(const DeviceIdentity& id) { return IsCode12Variant(id, 0) || IsCode12Variant(id, 7); }
+
+int InputValueIndex(const DeviceIdentity& id, int c) {
+  if (IsCode12Variant(id, 5)) return c + 2;
+  if (StoresPairReversed(id)) return 3;
+  return -1;
+}
 
 int StatusByteIndex(const DeviceIdentity& id) {
   return (id.variant == 0 || id.variant == 7) ? 14 : 5;
@@ -67,10 +72,8 @@ ChannelDisplay ComputeChannelDisplay(const DeviceIdentity& id, const ChannelSetu
 
   double in = 0;
   bool valid = true;
-  if (IsCode12Variant(id, 5)) {
-    in = v.value[c + 2];
-  } else if (StoresPairReversed(id)) {
-    in = v.value[3];
+  if (const int at = InputValueIndex(id, c); at >= 0) {
+    in = v.value[static_cast<size_t>(at)];
   } else if (s.outputMax == s.outputMin) {
     valid = false;  // no output span to scale back from
   } else {

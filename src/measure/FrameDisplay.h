@@ -75,6 +75,12 @@ inline const QString kNoValue = QStringLiteral("----");
 // and whose frames carry the input as value 3.
 bool StoresPairReversed(const DeviceIdentity& id);
 
+// The frame value (0..3) that carries channel c's input, or -1 where the
+// frame carries only outputs: value c + 2 on the physical-scale model,
+// value 3 (the one input, both channels) where the pair is stored high
+// value first. The 10 V and 20 mA inputs arrive in mV and uA.
+int InputValueIndex(const DeviceIdentity& id, int c);
+
 // Data byte (1..14) that holds the status byte.
 int StatusByteIndex(const DeviceIdentity& id);
 

@@ -286,8 +286,9 @@ TEST_F(TaraBench, AFailedGainTurnsItsRowRedAndTheRunGoesOn) {
   EXPECT_EQ(boxColour(box("chk_tara", 1)), kRed);
   EXPECT_EQ(cellColour(cell("txt_k1", 1)), kRed);
   EXPECT_EQ(boxColour(box("chk_tara", 2)), kGreen);
-  EXPECT_EQ(label()->text(), "COLLAUDO TERMINATO");
-  EXPECT_EQ(painted(label(), QPalette::Window), kGreen);
+  // A run with a failed row has not passed: red, and it says how many.
+  EXPECT_EQ(label()->text(), "COLLAUDO TERMINATO - 1 riga non superata");
+  EXPECT_EQ(painted(label(), QPalette::Window), kRed);
 }
 
 TEST_F(TaraBench, ASecondStartDuringARunIsRefusedAndDoesNotNest) {

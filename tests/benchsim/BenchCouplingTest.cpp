@@ -628,3 +628,53 @@ TEST(BenchFaults, UnknownFaultsAreRefused) {
 
 } // namespace
 } // namespace pv::bench
+
+namespace pv::bench {
+namespace {
+
+// A Float24 of the configuration (M2, M1, S from the lowest cell).
+double ConfigFloat(const sim::DeviceSimulator& u, int at) {
+  return DecodeFloat24(u.cell(0, at + 1), u.cell(0, at), u.cell(0, at + 2));
+}
+
+TEST(BenchUnit, TheFrequencyUnitStartsWithTripsInsideItsRange) {
+  // Its input runs 1..1000 Hz; the trips sit at 80 % and 20 % of it (800.2
+  // and 200.8 Hz) on both channels, cells 28..39. No gain coefficient lands
+  // there: a frequency unit has none.
+  Rig rig("KRV2220");
+  const sim::DeviceSimulator& u = rig.bench().unit();
+  for (int c = 0; c < 2; ++c) {
+    EXPECT_NEAR(ConfigFloat(u, 28 + 6 * c), 800.2, 0.1) << c;
+    EXPECT_NEAR(ConfigFloat(u, 31 + 6 * c), 200.8, 0.1) << c;
+  }
+}
+
+TEST(BenchUnit, AOneInputUnitCarriesNoSecondChannelGains) {
+  // Channel B's gain cells (29..49) are channel A's trip on a one-input
+  // unit: the bench leaves them as the unit left the factory.
+  Rig one("KRV2211A"), two("KRV2212A");
+  sim::DeviceSimulator plain;
+  plain.setModel(QStringLiteral("KRV2211A"));
+  for (int a = 28; a <= 49; ++a) EXPECT_EQ(one.bench().unit().cell(0, a), plain.cell(0, a)) << a;
+  // 56.5 = 0x42620000 in channel B's 90 mV gain of the two-input unit.
+  EXPECT_EQ(two.bench().unit().cell(0, 29), 0x42);
+  EXPECT_EQ(two.bench().unit().cell(0, 30), 0x62);
+  EXPECT_EQ(two.bench().unit().cell(0, 31), 0x00);
+}
+
+TEST(BenchUnit, TheOlderUnitStreamsItsTenVoltInputInMillivolts) {
+  Rig rig("KRV2210");
+  rig.route("101A102A103C104C105A");  // the older fixture's 10 V wiring
+  rig.calibratorFunction(2);
+  rig.writeCells({{0, 4}});
+  rig.truth(0).zero[4] = 0;
+  rig.writeFloat(59, 5700);  // the unit's own gain: it reads what it gets
+  rig.calibrator(25000);     // 2.5 V
+  // Value 3 (bytes 11..13 of the data) is 2500 mV, not 2.5.
+  const QByteArray f = rig.bench().frameData();
+  EXPECT_NEAR(DecodeShortFloat(static_cast<uint8_t>(f[10]), static_cast<uint8_t>(f[11]), static_cast<uint8_t>(f[12])),
+              2500, 2500.0 / 16384);
+}
+
+} // namespace
+} // namespace pv::bench

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <numeric>
 
 namespace pv {
@@ -66,6 +67,39 @@ TEST(FactoryCells, FingerprintCellsPerModel) {
   EXPECT_EQ(Fingerprint("KRV2210", {12, 0, 4, 0}), Join({Range(50, 70), {92, 93}, Range(100, 123)}));
   // A frequency input: only the output pairs.
   EXPECT_EQ(Fingerprint("KRV2220", {12, 7, 1, 0}), Range(100, 123));
+  // One input, two outputs: channel A's inputs, both channels' pairs.
+  EXPECT_EQ(Fingerprint("KRV2311A", {12, 2, 3, 0}), Join({Range(50, 70), {74, 75}, Range(100, 123)}));
+}
+
+TEST(FactoryCells, RangeWordsAndPairOrderOfEveryLayout) {
+  for (const auto layout : {CalibrationLayout::Current, CalibrationLayout::OlderFixture,
+                            CalibrationLayout::PhysicalScale, CalibrationLayout::FrequencyInput}) {
+    const int layoutNo = static_cast<int>(layout);
+    EXPECT_EQ(FindFactoryCell(layout, FactoryCellKind::InputRange, 0, 0)->first, 20) << layoutNo;
+    EXPECT_EQ(FindFactoryCell(layout, FactoryCellKind::InputRange, 1, 0)->first, 12) << layoutNo;
+    EXPECT_EQ(FindFactoryCell(layout, FactoryCellKind::OutputRange, 0, 0)->first, 24) << layoutNo;
+    EXPECT_EQ(FindFactoryCell(layout, FactoryCellKind::OutputRange, 1, 0)->first, 16) << layoutNo;
+    EXPECT_TRUE(FindFactoryCell(layout, FactoryCellKind::OutputRange, 1, 0)->sharedWithConfiguration);
+    EXPECT_EQ(FindFactoryCell(layout, FactoryCellKind::OutputPair, 0, 2)->first, 100) << layoutNo;
+    EXPECT_EQ(FindFactoryCell(layout, FactoryCellKind::OutputPair, 1, 0)->first, 118) << layoutNo;
+    // KRV2210 and KRV2220 keep the value at the high DAC code first.
+    const bool highFirst = layout == CalibrationLayout::OlderFixture || layout == CalibrationLayout::FrequencyInput;
+    EXPECT_EQ(FindFactoryCell(layout, FactoryCellKind::OutputPair, 1, 2)->highValueFirst, highFirst) << layoutNo;
+  }
+  EXPECT_EQ(CalibrationLayoutOf(*FindModel(u"KRV2220")), CalibrationLayout::FrequencyInput);
+  EXPECT_EQ(FindFactoryCell(CalibrationLayout::FrequencyInput, FactoryCellKind::Gain, 0, 1), nullptr);
+  EXPECT_EQ(FindFactoryCell(CalibrationLayout::OlderFixture, FactoryCellKind::PtcWord, 0, 25), nullptr);
+}
+
+TEST(FactoryCells, Float24CellOrderOfTheCalibrationAndOfTheConfiguration) {
+  // 10.0 = 0x41200000: S 0x41, M1 0x20, M2 0x00.
+  const Float24Bytes ten{0x41, 0x20, 0x00};
+  EXPECT_EQ(Float24InCells(FactoryCellKind::Gain, ten), (std::array<uint8_t, 3>{0x41, 0x20, 0x00}));
+  EXPECT_EQ(Float24InCells(FactoryCellKind::OutputPair, ten), (std::array<uint8_t, 3>{0x41, 0x20, 0x00}));
+  EXPECT_EQ(Float24InCells(FactoryCellKind::PhysicalScale, ten), (std::array<uint8_t, 3>{0x00, 0x20, 0x41}));
+  const uint8_t signFirst[3] = {0x41, 0xA0, 0x00}, signLast[3] = {0x00, 0xA0, 0x41};  // 20.0
+  EXPECT_EQ(Float24FromCells(FactoryCellKind::Gain, signFirst), 20.0);
+  EXPECT_EQ(Float24FromCells(FactoryCellKind::PhysicalScale, signLast), 20.0);
 }
 
 } // namespace

@@ -244,6 +244,15 @@ TEST(CalibrateCli, OutputLinearityLogsCodeAndVoltsUntilItsPoints) {
   for (const QByteArray& c : s.sim.unit().transcript()) forced += c.startsWith("$I");
   EXPECT_EQ(forced, 3);
   EXPECT_TRUE(s.sim.unit().transcript().last().startsWith("SM")) << s.sim.unit().transcript().last().toStdString();
+  // Out of programming mode after the last forced code: the output is free.
+  const QList<QByteArray> t = s.sim.unit().transcript();
+  qsizetype lastForce = -1, lastEnd = -1;
+  for (qsizetype i = 0; i < t.size(); ++i) {
+    if (t[i].startsWith("$I")) lastForce = i;
+    if (t[i].startsWith("$FP")) lastEnd = i;
+  }
+  EXPECT_GT(lastEnd, lastForce);
+  EXPECT_FALSE(s.sim.unit().programming());
   EXPECT_EQ(s.run({"linearity-output", "--points", "0"}), 2);
   EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--points", "3"}), 2);
 }
@@ -252,6 +261,7 @@ TEST(CalibrateCli, TwoChannelLinearityReadsBothMeters) {
   QTemporaryDir dir;
   const QString file = QDir(dir.path()).filePath("linear.dat");
   Station s("KRV2212A");
+  const sim::Bank before = s.sim.unit().bank(0);
   ASSERT_EQ(s.run({"linearity-2ch", "--points", "2", "--file", file}), 0) << s.err.toStdString();
   QFile f(file);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -262,9 +272,14 @@ TEST(CalibrateCli, TwoChannelLinearityReadsBothMeters) {
   EXPECT_TRUE(lines[2].startsWith("1\t00.010\t")) << lines[2].toStdString();
   EXPECT_EQ(s.sim.meter(0).readings(), 2);
   EXPECT_EQ(s.sim.meter(1).readings(), 2);
-  // Both channels on the 800 mV input (row 3).
-  EXPECT_EQ(s.sim.unit().cell(0, 0), 3);
-  EXPECT_EQ(s.sim.unit().cell(0, 1), 3);
+  // Both channels ran on the 800 mV input (row 3), and are back as they were.
+  QList<QByteArray> inputWrites;
+  for (const QByteArray& c : s.sim.unit().transcript())
+    if (c.startsWith("$W") && (c[3] == 0 || c[3] == 1)) inputWrites << c.mid(3, 2);
+  EXPECT_EQ(inputWrites, (QList<QByteArray>{QByteArray("\x00\x03", 2), QByteArray("\x01\x03", 2),
+                                            QByteArray(1, '\x00') + char(before[0]),
+                                            QByteArray(1, '\x01') + char(before[1])}));
+  EXPECT_EQ(s.sim.unit().bank(0), before);
 }
 
 TEST(CalibrateCli, TimeScaleShortensWaitsAboveTheirFloors) {

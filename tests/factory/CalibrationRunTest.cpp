@@ -4,6 +4,9 @@
 #include "Bench.h"
 #include "InstrumentLink.h"
 #include "SimulatorLink.h"
+#include "config/CellMap.h"
+#include "config/FactoryCells.h"
+#include "config/WriteHistory.h"
 #include "factory/CalibrationRun.h"
 #include "factory/CalibrationSteps.h"
 #include "factory/Calibrator.h"
@@ -110,9 +113,11 @@ TEST_P(GoodUnit, PassesEveryTickedRow) {
   EXPECT_FALSE(rig.sim.supply().on());
 }
 
+// Every model with a calibration button.
 INSTANTIATE_TEST_SUITE_P(Models, GoodUnit,
-                         ::testing::Values("KRV2211A", "KRV2212A", "KRV2210", "KRV2211B", "KRV2211C",
-                                           "KRV2212D", "KRV2312D"));
+                         ::testing::Values("KRV2210", "KRV2211A", "KRV2211B", "KRV2211C", "KRV2211D", "KRV2212A",
+                                           "KRV2212B", "KRV2212C", "KRV2212D", "KRV2311A", "KRV2311B", "KRV2311C",
+                                           "KRV2311D", "KRV2312D"));
 
 TEST(CalibrationRun, WrongGainFailsExactlyThatRowAndWritesNoCoefficient) {
   bench::BenchFaults faults;
@@ -464,8 +469,12 @@ TEST(CalibrationSteps, OutputLinearityLogsCodeAndVolts) {
   ASSERT_EQ(lines.size(), 4);  // three lines and the empty rest
   EXPECT_TRUE(lines[0].startsWith("801\t0")) << lines[0].toStdString();
   EXPECT_TRUE(lines[2].startsWith("803\t")) << lines[2].toStdString();
-  // Each code was forced on channel A in programming mode.
-  EXPECT_EQ(rig.sim.forcedCode(0), 803);
+  // Each code was forced on channel A in programming mode, which the test
+  // leaves: the output runs free again.
+  EXPECT_EQ(rig.sim.lastForcedCode(0), 803);
+  EXPECT_EQ(rig.sim.forcedCode(0), -1);
+  EXPECT_FALSE(rig.sim.unit().programming());
+  EXPECT_FALSE(rig.sim.unit().streaming());
 }
 
 TEST(CalibrationSteps, TwoChannelLinearityLogsBothChannels) {
@@ -483,14 +492,21 @@ TEST(CalibrationSteps, TwoChannelLinearityLogsBothChannels) {
   QBuffer log;
   log.open(QIODevice::WriteOnly);
   int left = 2;
-  ASSERT_TRUE(steps.twoChannelLinearity(log, rig.meter, meterB, [&] { return left-- > 0; }));
+  const sim::Bank before = rig.sim.unit().bank(0);
+  ASSERT_TRUE(steps.twoChannelLinearity(log, rig.meter, meterB, [&] {
+    // Both inputs on the 800 mV row while the test runs.
+    EXPECT_EQ(rig.sim.unit().cell(0, 0), 3);
+    EXPECT_EQ(rig.sim.unit().cell(0, 1), 3);
+    return left-- > 0;
+  }));
   const QList<QByteArray> lines = log.data().split('\n');
   ASSERT_EQ(lines.size(), 4);
   EXPECT_EQ(lines[0], "Input\tInA\tOutA\tMultA\tInB\tOutB\tMultB\r");
   EXPECT_EQ(lines[1].split('\t').size(), 7);
   EXPECT_TRUE(lines[2].startsWith("1\t00.010\t")) << lines[2].toStdString();
-  EXPECT_EQ(rig.sim.unit().cell(0, 0), 3);
-  EXPECT_EQ(rig.sim.unit().cell(0, 1), 3);
+  // Every cell it changed to test is back.
+  EXPECT_EQ(rig.sim.unit().bank(0), before);
+  EXPECT_FALSE(rig.sim.unit().streaming());
 }
 
 TEST(CalibrationBytes, OlderUnitStoresThePairHighValueFirst) {
@@ -499,6 +515,277 @@ TEST(CalibrationBytes, OlderUnitStoresThePairHighValueFirst) {
   EXPECT_NEAR(rig.storedFloat(100), 10.0, 0.2);
   EXPECT_NEAR(rig.storedFloat(103), 0.0, 0.1);
   EXPECT_EQ(rig.row(8).box, CellColour::Green);
+}
+
+} // namespace
+} // namespace pv::test
+
+namespace pv::test {
+namespace {
+
+// The cells written to one address, in order.
+std::vector<int> WritesTo(Rig& rig, int address) { return rig.writes()[address]; }
+
+// What the window's label shows at the end of a run.
+struct LabelUi : CalibrationUi {
+  QString text;
+  CellColour colour = CellColour::NotRun;
+  void label(const QString& t, CellColour c) override {
+    text = t;
+    colour = c;
+  }
+};
+
+TEST(CalibrationBytes, ZeroTrimIsTheOnesComplementOfTheZeroTheUnitReads) {
+  // A nominal unit reads 3.4 mV at 0 V: through its current output (0..20 mA
+  // for 0..10000 mV) that streams code 801, which the run reads back as
+  // 10000 x (20 / 2700) / 20 = 3.704 mV, so the trim is 255 - 3.704 = 251.
+  // At 0 mA it reads -6.2 uA: code 799, -7.407 uA, trim 7.
+  Rig rig("KRV2211D", {}, 0);
+  CalibrationOptions o = OnlyRow(rig, "KRV2211D", 3);
+  o.rows[4] = true;
+  ASSERT_EQ(rig.run.start(o, false), RunEnd::Normal) << rig.run.message().toStdString();
+  EXPECT_EQ(WritesTo(rig, 74), (std::vector<int>{0, 251}));
+  EXPECT_EQ(WritesTo(rig, 75), (std::vector<int>{0, 7}));
+  EXPECT_EQ(rig.row(3).box, CellColour::Green);
+  EXPECT_EQ(rig.row(4).box, CellColour::Green);
+}
+
+TEST(CalibrationBytes, ANegativeColdJunctionOffsetIsStoredPlus256) {
+  // The sensor reads 1.2 degrees high: offset Round((T - m) x 10) = -12,
+  // stored as 256 - 12 = 244 after the 0 the row starts from.
+  Rig rig("KRV2211A", {}, 0);
+  rig.sim.truth().channel[0].coldJunctionError = 1.2;
+  ASSERT_EQ(rig.run.start(OnlyRow(rig, "KRV2211A", 7), false), RunEnd::Normal) << rig.run.message().toStdString();
+  EXPECT_EQ(rig.row(7).cells[kK1].text, QStringLiteral("-12"));
+  EXPECT_EQ(WritesTo(rig, 7), (std::vector<int>{0, 244}));
+  EXPECT_EQ(rig.row(7).box, CellColour::Green);
+}
+
+TEST(CalibrationBytes, PhysicalScaleGoesWhereAndAsTheConfigurationKeepsIt) {
+  Rig rig("KRV2312D");
+  CalibrationOptions o = OnlyRow(rig, "KRV2312D", 3);
+  o.loadDefault = false;
+  ASSERT_EQ(rig.run.start(o, false), RunEnd::Normal) << rig.run.message().toStdString();
+  // 10.0 = 0x41200000: M2 0x00, M1 0x20, S 0x41 from the lowest cell, at
+  // 128, 131, ..., 146 and 149, one write each; nothing beyond 151.
+  const int firsts[] = {128, 131, 134, 137, 140, 143, 146, 149};
+  for (int a : firsts) {
+    EXPECT_EQ(WritesTo(rig, a), (std::vector<int>{0x00})) << a;
+    EXPECT_EQ(WritesTo(rig, a + 1), (std::vector<int>{0x20})) << a;
+    EXPECT_EQ(WritesTo(rig, a + 2), (std::vector<int>{0x41})) << a;
+  }
+  EXPECT_EQ(rig.writes().count(152), 0u);
+  EXPECT_EQ(rig.writes().count(153), 0u);
+  CellImage image{};
+  for (int a = 0; a < 256; ++a) image[static_cast<size_t>(a)] = rig.sim.unit().cell(0, a);
+  const ConfigRecord r = DecodeConfig(rig.sim.unit().identity(), RangeTables(), image);
+  for (double v : r.physical) EXPECT_EQ(v, 10.0);
+  EXPECT_EQ(rig.row(3).box, CellColour::Green);
+}
+
+TEST(CalibrationRun, OlderUnitReadsItsTenVoltAndTwentyMilliampInputsInThousandths) {
+  Rig rig("KRV2210", {}, 0);
+  CalibrationOptions o = OnlyRow(rig, "KRV2210", 3);
+  o.rows[4] = true;
+  ASSERT_EQ(rig.run.start(o, false), RunEnd::Normal) << rig.run.message().toStdString();
+  // k1 lands on the unit's own gain (5700, 10300, less its untrimmed
+  // zero), not a thousandth of it.
+  EXPECT_EQ(rig.row(3).cells[kK1].colour, CellColour::Green) << rig.row(3).cells[kK1].text.toStdString();
+  EXPECT_EQ(rig.row(4).cells[kK1].colour, CellColour::Green) << rig.row(4).cells[kK1].text.toStdString();
+  EXPECT_NEAR(rig.storedFloat(59), 5700, 5700 * 0.002);
+  EXPECT_NEAR(rig.storedFloat(62), 10300, 10300 * 0.002);
+  EXPECT_EQ(rig.row(3).box, CellColour::Green);
+  EXPECT_EQ(rig.row(4).box, CellColour::Green);
+}
+
+TEST(CalibrationRun, FinalProgrammingKeepsChannelBsOffsetWhenTheRunStoredIt) {
+  for (const bool rowB : {true, false}) {
+    Rig rig("KRV2212A", {}, 0);
+    rig.sim.truth().channel[1].coldJunctionError = 1.2;
+    CalibrationOptions o = rig.options("KRV2212A");
+    o.rows = {};
+    o.rows[19] = rowB;
+    o.consumption = false;
+    o.switchCheck = false;
+    ASSERT_EQ(rig.run.start(o, false), RunEnd::Normal) << rig.run.message().toStdString();
+    const ModelFile f = LoadModelFile(QStringLiteral("KRV2212A"), o.modelDirs);
+    ASSERT_TRUE(f.error.isEmpty());
+    if (rowB) {
+      EXPECT_EQ(WritesTo(rig, 8), (std::vector<int>{0, 244}));
+      EXPECT_EQ(rig.sim.unit().cell(0, 8), 244);
+    } else {
+      EXPECT_EQ(WritesTo(rig, 8), (std::vector<int>{f.cells[8]}));
+    }
+    EXPECT_EQ(rig.writes().count(7), 0u);
+  }
+}
+
+TEST(CalibrationRun, ResumeRefusesAGridOfAnotherUnitOrModel) {
+  Rig first("KRV2211A", {}, 1);
+  const CalibrationOptions o = first.options("KRV2211A");
+  ASSERT_EQ(first.run.start(o, false), RunEnd::Normal) << first.run.message().toStdString();
+  const CalibrationGrid done = first.run.grid();
+  EXPECT_EQ(done.model, QStringLiteral("KRV2211A"));
+  EXPECT_FALSE(done.unit.isEmpty());
+
+  CalibrationGrid otherModel = done;
+  otherModel.model = QStringLiteral("KRV2211B");
+  CalibrationGrid noUnit = done;
+  noUnit.unit.clear();
+  // Another unit of the same model (its own gains), the same unit under
+  // another model's name, and a grid that names no unit.
+  struct Case {
+    const char* what;
+    unsigned seed;
+    CalibrationGrid grid;
+  };
+  for (const Case& c : {Case{"another unit", 2, done}, Case{"another model", 1, otherModel},
+                        Case{"no unit", 1, noUnit}}) {
+    Rig rig("KRV2211A", {}, c.seed);
+    if (c.seed == 1) {
+      // The first unit as the first run left it.
+      for (int a = 0; a < 256; ++a) rig.sim.unit().setCell(0, a, first.sim.unit().cell(0, a));
+    }
+    LabelUi ui;
+    CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter,
+                       &ui);
+    run.grid() = c.grid;
+    EXPECT_EQ(run.start(o, true), RunEnd::Error) << c.what;
+    EXPECT_TRUE(run.resumeRefused()) << c.what;
+    EXPECT_TRUE(rig.writes().empty()) << c.what;
+    EXPECT_EQ(ui.colour, CellColour::Red) << c.what;
+    EXPECT_FALSE(rig.sim.supply().on()) << c.what;
+  }
+
+  // A grid with nothing green skips nothing: it starts on any unit.
+  {
+    Rig rig("KRV2211A", {}, 3);
+    CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter);
+    EXPECT_EQ(run.start(o, true), RunEnd::Normal) << run.message().toStdString();
+    EXPECT_FALSE(run.resumeRefused());
+    EXPECT_EQ(run.grid().rows[0].box, CellColour::Green);
+  }
+
+  // The same unit and model: every row is green, so nothing but the final
+  // programming is written.
+  first.sim.unit().clearTranscript();
+  CalibrationRun again(first.commands, {first.supply, first.calibrator, first.meter, first.switches}, first.clock,
+                       first.prompter);
+  again.grid() = done;
+  EXPECT_EQ(again.start(o, true), RunEnd::Normal) << again.message().toStdString();
+  EXPECT_FALSE(again.resumeRefused());
+  for (const auto& [address, values] : first.writes()) EXPECT_LT(address, 28) << address;
+}
+
+TEST(CalibrationRun, TheEndLabelIsRedAndCountsTheFailedRows) {
+  bench::BenchFaults faults;
+  ASSERT_TRUE(bench::ApplyFault(faults, QStringLiteral("wrong-gain=800mV")).isEmpty());
+  Rig rig("KRV2212A", faults);
+  LabelUi ui;
+  CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter,
+                     &ui);
+  EXPECT_EQ(run.start(rig.options("KRV2212A"), false), RunEnd::Normal);
+  EXPECT_EQ(run.grid().failedRows(), 1);
+  EXPECT_EQ(ui.text, QStringLiteral("COLLAUDO TERMINATO - 1 row failed"));
+  EXPECT_EQ(ui.colour, CellColour::Red);
+
+  bench::BenchFaults two;
+  ASSERT_TRUE(bench::ApplyFault(two, QStringLiteral("wrong-gain=A:90mV")).isEmpty());
+  ASSERT_TRUE(bench::ApplyFault(two, QStringLiteral("wrong-gain=B:200mV")).isEmpty());
+  Rig rig2("KRV2212A", two);
+  rig2.state.languageOffset = 0;
+  LabelUi ui2;
+  CalibrationRun run2(rig2.commands, {rig2.supply, rig2.calibrator, rig2.meter, rig2.switches}, rig2.clock,
+                      rig2.prompter, &ui2);
+  EXPECT_EQ(run2.start(rig2.options("KRV2212A"), false), RunEnd::Normal);
+  EXPECT_EQ(ui2.text, QStringLiteral("COLLAUDO TERMINATO - 2 righe non superate"));
+  EXPECT_EQ(ui2.colour, CellColour::Red);
+
+  Rig good("KRV2211A");
+  LabelUi ui3;
+  CalibrationRun run3(good.commands, {good.supply, good.calibrator, good.meter, good.switches}, good.clock,
+                      good.prompter, &ui3);
+  EXPECT_EQ(run3.start(good.options("KRV2211A"), false), RunEnd::Normal);
+  EXPECT_EQ(ui3.text, QStringLiteral("COLLAUDO TERMINATO"));
+  EXPECT_EQ(ui3.colour, CellColour::Green);
+}
+
+TEST(CalibrationRun, AMeterSilentInsideAnOutputRowLeavesTheUnitFree) {
+  Rig rig("KRV2212A");
+  CalibrationOptions o = OnlyRow(rig, "KRV2212A", 10);
+  // The meter answers the reading at code 800, then nothing more.
+  rig.meterPort.setPeer([&rig](const QByteArray& bytes) {
+    if (rig.sim.meter(0).readings() >= 1) rig.sim.meter(0).setSilent(true);
+    rig.sim.meter(0).receive(bytes);
+  });
+  EXPECT_EQ(rig.run.start(o, false), RunEnd::Error);
+  EXPECT_EQ(rig.sim.lastForcedCode(1), 3500);
+  EXPECT_EQ(rig.sim.forcedCode(1), -1);
+  EXPECT_FALSE(rig.sim.unit().programming());
+  EXPECT_FALSE(rig.sim.unit().streaming());
+  EXPECT_FALSE(rig.sim.supply().on());
+}
+
+TEST(CalibrationArithmetic, PtcReadingsThatGiveNoResistanceAreRefused) {
+  // x = 2 x V1000 / V2000: 1 / 0 gives Req = 2000 / -1, the swapped
+  // defaults Req = -487.0; equal readings x = 2, Req = 0.
+  EXPECT_EQ(ComputePtc(1, 0), std::nullopt);
+  EXPECT_EQ(ComputePtc(10324, 15225), std::nullopt);
+  EXPECT_EQ(ComputePtc(10000, 10000), std::nullopt);
+  ASSERT_TRUE(ComputePtc(15000, 10000));
+  EXPECT_EQ(ComputePtc(15000, 10000)->veqWord, 30000);
+
+  Rig rig("KRV2211C");
+  CalibrationOptions o = rig.options("KRV2211C");
+  CalibrationGrid grid;
+  bool resume = false;
+  std::array<double, 2> pair{};
+  CalibrationSteps steps(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, o, grid,
+                         nullptr, resume, pair);
+  EXPECT_FALSE(steps.manualPtc(0, 10324, 15225));
+  EXPECT_TRUE(rig.sim.unit().transcript().isEmpty());
+}
+
+} // namespace
+} // namespace pv::test
+
+namespace pv::test {
+namespace {
+
+TEST(CalibrationRun, TheUnitsCellsAreSavedBeforeTheRunWritesOne) {
+  QTemporaryDir dir;
+  const QByteArray was = qgetenv("PLANOVIX_HISTORY_DIR");
+  qputenv("PLANOVIX_HISTORY_DIR", dir.filePath(QStringLiteral("history")).toLocal8Bit());
+  for (const char* model : {"KRV2212A", "KRV2312D"}) {
+    Rig rig(model);
+    // A customer's configuration and calibration, as the unit comes back.
+    rig.sim.unit().setCell(0, 2, 0x5A);
+    rig.sim.unit().setCell(0, 60, 0x77);
+    const sim::Bank before = rig.sim.unit().bank(0);
+    const CalibrationOptions o = rig.options(model);
+    ASSERT_EQ(rig.run.start(o, false), RunEnd::Normal) << model << rig.run.message().toStdString();
+    const WriteHistory history;
+    const QStringList entries = history.entries(QLatin1String(model), rig.sim.unit().identity());
+    // The backup before the first write, then the save before the final
+    // programming.
+    ASSERT_EQ(entries.size(), 2) << model;
+    const std::optional<HistoryEntry> first = LoadHistoryEntry(entries.last());
+    ASSERT_TRUE(first) << model;
+    std::vector<int> want;
+    for (int a = 0; a <= 64; ++a) want.push_back(a);
+    for (int a : FingerprintCells(*FindModel(QString::fromLatin1(model)), rig.sim.unit().identity())) want.push_back(a);
+    if (QByteArray(model) == "KRV2312D")
+      for (int a = 128; a <= 153; ++a) want.push_back(a);
+    for (int a : want) {
+      ASSERT_TRUE(first->cells.count(a)) << model << " cell " << a;
+      EXPECT_EQ(first->cells.at(a), before[static_cast<size_t>(a)]) << model << " cell " << a;
+    }
+    // Written before any "$W" of the run: the first write came after.
+    EXPECT_EQ(first->cells.at(2), 0x5A);
+    EXPECT_EQ(first->cells.at(60), 0x77);
+  }
+  qputenv("PLANOVIX_HISTORY_DIR", was);
 }
 
 } // namespace

@@ -216,6 +216,9 @@ TEST(InstrumentCli, UsageErrorsTouchNoInstrument) {
   Cli c;
   EXPECT_EQ(c.run({"supply", "maybe", "24"}), 2);
   EXPECT_EQ(c.run({"supply", "on", "24,00"}), 2);
+  // The supply takes 0 to 30 V.
+  for (const char* volts : {"99999", "1e9", "1e30", "30.01", "-1", "nan"})
+    EXPECT_EQ(c.run({"supply", "on", volts}), 2) << volts;
   EXPECT_EQ(c.run({"calibrator-set", "1.5"}), 2);
   EXPECT_EQ(c.run({"calibrator-set", "4294967296"}), 2);
   EXPECT_EQ(c.run({"calibrator-function", "8"}), 2);

@@ -54,6 +54,24 @@ TEST(PowerSupplyDriver, SetsVoltageThenOutputAt2400Baud) {
   EXPECT_EQ(r.writes.back(), "KOD\r");
 }
 
+TEST(PowerSupplyDriver, TakesZeroToThirtyVoltsWithTwoDecimals) {
+  Rig r;
+  PowerSupply supply(r.bench, r.port);
+  supply.setSelector("Com4");
+  ASSERT_TRUE(supply.SetPowerSupply(true, "24"));
+  EXPECT_EQ(r.writes, (std::vector<QByteArray>{"SV 24.00\r", "KOE\r"}));
+  r.writes.clear();
+  for (const char* volts : {"99999", "1e9", "1e30", "30.5", "-0.1", "24,00", "inf"}) {
+    r.prompter.expect(Answer::Ok);
+    EXPECT_FALSE(supply.SetPowerSupply(true, volts)) << volts;
+  }
+  EXPECT_TRUE(r.writes.empty());
+  EXPECT_EQ(SupplyVoltsText(0.0), QStringLiteral("0.00"));
+  EXPECT_EQ(SupplyVoltsText(30.0), QStringLiteral("30.00"));
+  EXPECT_EQ(SupplyVoltsText(12.345), QStringLiteral("12.35"));
+  EXPECT_EQ(SupplyVoltsText(30.001), std::nullopt);
+}
+
 TEST(PowerSupplyDriver, CurrentIsCharactersTwoToSixInAmperes) {
   Rig r;
   r.answer = [&](const QByteArray& b) {
@@ -340,6 +358,20 @@ TEST(MultimeterDriver, GarbageIsAnErrorNotZero) {
   r.prompter.expect(Answer::Ok);
   EXPECT_FALSE(dmm.ReadMultimeter());
   EXPECT_TRUE(r.prompter.asked()[0].text.contains("OVLD"));
+}
+
+TEST(MultimeterDriver, AnAnswerThatNeverEndsIsAnErrorNotAWait) {
+  Rig r;
+  // Digits and no line end, more than any reading holds.
+  r.answer = [&](const QByteArray&) { r.port.deliver(QByteArray(2 * kMaxReplyBytes, '7')); };
+  Multimeter dmm(r.bench, r.port, nullptr);
+  dmm.setSelector("Com3");
+  r.prompter.expect(Answer::Ok);
+  EXPECT_FALSE(dmm.ReadMultimeter());
+  ASSERT_EQ(r.prompter.asked().size(), 1u);
+  EXPECT_EQ(r.prompter.asked()[0].buttons, Buttons::Ok);
+  EXPECT_TRUE(r.prompter.asked()[0].text.contains("7777...")) << r.prompter.asked()[0].text.toStdString();
+  EXPECT_EQ(r.clock.nowMs(), 1000);  // no wait for a line end
 }
 
 TEST(MultimeterDriver, Usb2TakesTheSessionPath) {

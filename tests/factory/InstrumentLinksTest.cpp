@@ -13,6 +13,7 @@
 #include "support/ScriptedPrompter.h"
 
 #include <QSocketNotifier>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <fcntl.h>
@@ -196,6 +197,32 @@ TEST(ScpiSocket, USBMeterOverTheSocketThroughTheDriver) {
   qunsetenv("PLANOVIX_USB3");
   ASSERT_TRUE(v) << dmm.lastError().toStdString();
   EXPECT_DOUBLE_EQ(*v, 250.0);
+}
+
+TEST(ScpiSocket, AReplyWithoutEndIsBoundedNotBuffered) {
+  // A peer that streams digits and never ends the line: the read fails
+  // once the line passes the bound, long before the time-out, and what
+  // the session holds stays small.
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+  QTcpSocket* peer = nullptr;
+  QObject::connect(&server, &QTcpServer::newConnection, [&] {
+    peer = server.nextPendingConnection();
+    QObject::connect(peer, &QTcpSocket::bytesWritten, [&] {
+      if (peer->bytesToWrite() < 65536) peer->write(QByteArray(65536, '7'));
+    });
+    peer->write(QByteArray(65536, '7'));
+  });
+  SteadyClock clock;
+  ScpiSocketSession session(clock);
+  ASSERT_TRUE(session.open(QStringLiteral("TCPIP::127.0.0.1::%1::SOCKET").arg(server.serverPort()), 2000));
+  QElapsedTimer t;
+  t.start();
+  EXPECT_FALSE(session.readLine(10000));
+  EXPECT_LT(t.elapsed(), 5000);
+  EXPECT_FALSE(session.timedOut());
+  EXPECT_TRUE(session.errorString().contains(QString::number(kMaxReplyBytes))) << session.errorString().toStdString();
+  EXPECT_FALSE(session.isOpen());
 }
 
 TEST(ScpiSocket, RefusedConnectionNamesTheResource) {

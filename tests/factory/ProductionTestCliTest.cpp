@@ -79,6 +79,9 @@ TEST(GeneratorCli, UsageErrorsAndAMissingGenerator) {
   EXPECT_EQ(c.run({gen, "generator", "freq"}), 2);
   EXPECT_EQ(c.run({gen, "generator", "freq", "-5"}), 2);
   EXPECT_EQ(c.run({gen, "generator", "freq", "1k"}), 2);
+  // Only what the generator takes: 1 uHz to 20 MHz.
+  for (const char* hz : {"1e308", "20000001", "0", "inf"}) EXPECT_EQ(c.run({gen, "generator", "freq", hz}), 2) << hz;
+  EXPECT_EQ(c.run({gen, "generator", "ttl", "1e9"}), 2);
   EXPECT_EQ(c.run({gen, "generator", "on", "now"}), 2);
   EXPECT_TRUE(c.resources.isEmpty());
   c.missing = true;

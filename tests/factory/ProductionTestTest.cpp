@@ -105,6 +105,32 @@ TEST(GeneratorCommands, ButtonTables) {
                             "VOLTage:OFFSet 0", "OUTPut ON"}));
   EXPECT_EQ(SweepFrequencyCommand(0), "FREQuency 0.001");
   EXPECT_EQ(SweepFrequencyCommand(12.5), "FREQuency 12.5");
+  // Plain hertz within the generator's range, whatever was typed.
+  EXPECT_EQ(GeneratorCommands(GeneratorButton::Frequency, QStringLiteral("1e3")), QByteArrayList{"FREQuency 1000"});
+  EXPECT_EQ(GeneratorCommands(GeneratorButton::Frequency, QStringLiteral("20000000")),
+            QByteArrayList{"FREQuency 20000000"});
+  for (const char* bad : {"1e308", "20000000.5", "0", "-5", "", "abc"})
+    EXPECT_TRUE(GeneratorCommands(GeneratorButton::Frequency, QString::fromLatin1(bad)).isEmpty()) << bad;
+  EXPECT_TRUE(GeneratorCommands(GeneratorButton::Ttl, QStringLiteral("1e308")).isEmpty());
+  EXPECT_EQ(GeneratorCommands(GeneratorButton::Off, QStringLiteral("1e308")), QByteArrayList{"OUTPut OFF"});
+  EXPECT_EQ(SweepFrequencyCommand(1e308), "");
+}
+
+TEST(ProductionTest, AFrequencyTheGeneratorCannotTakeIsRefusedAndNothingIsSent) {
+  Bench14 b;
+  b.rig.prompter.setDefault(Answer::Ok);
+  EXPECT_FALSE(b.test.PressGenerator(GeneratorButton::Frequency, QStringLiteral("1e308")));
+  EXPECT_EQ(b.sessionsMade, 0);
+  EXPECT_TRUE(b.sent.isEmpty());
+  ASSERT_EQ(b.rig.prompter.asked().size(), 1u);
+  EXPECT_TRUE(b.rig.prompter.asked()[0].text.contains(QStringLiteral("1e308")));
+  QTemporaryDir dir;
+  SweepSettings s;
+  s.endHz = 1e9;
+  s.stepHz = 1e8;
+  EXPECT_FALSE(b.test.RunLinearity(s, dir.filePath(QStringLiteral("linear.dat"))));
+  EXPECT_TRUE(b.sent.isEmpty());
+  EXPECT_TRUE(b.rig.received("MI").empty());
 }
 
 TEST(FrameReading, TakesChannelAsInputWhereTheFrameCarriesIt) {
@@ -211,14 +237,43 @@ TEST(ProductionTest, SweepFromZeroSendsAMillihertzFirstAndLogsEveryPoint) {
   s.delayMeasureS = 0;
   s.toleranceHz = 1;
   ASSERT_TRUE(b.test.RunLinearity(s, log)) << b.test.lastError().toStdString();
+  // The sweep switched the output on, and switches it off at its end.
   EXPECT_EQ(b.sent, (QByteArrayList{"*RST", "FUNCtion SQUARE", "VOLTage 5", "VOLTage:OFFSet 0",
                                     "OUTPut ON", "FREQuency 0.001", "FREQuency 10",
-                                    "FREQuency 20"}));
+                                    "FREQuency 20", "OUTPut OFF"}));
   EXPECT_EQ(b.lines, (QStringList{"0-->10", "20-->10"}));
   QFile f(log);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), QByteArray("0\t10\r\n10\t10\r\n20\t10\r\n"));
   EXPECT_FALSE(b.rig.unit.streaming());
+}
+
+TEST(ProductionTest, ClosingTheTestMidSweepStopsTheUnitAndTheGenerator) {
+  Bench14 b("KRV2220");
+  b.frameReads(3, 0x20, 0x00, 0x82);
+  QTemporaryDir dir;
+  SweepSettings s;
+  s.endHz = 1000;
+  s.stepHz = 10;
+  s.delayStepS = 1;
+  s.delayMeasureS = 1;
+  // The window closes while the third point is measured.
+  b.rig.clock.schedule(4500, [&] { b.test.close(); });
+  ASSERT_TRUE(b.test.RunLinearity(s, dir.filePath(QStringLiteral("linear.dat"))));
+  EXPECT_EQ(b.sent.back(), "OUTPut OFF");
+  EXPECT_EQ(b.sent.count("OUTPut OFF"), 1);
+  EXPECT_LT(b.sent.size(), 12);
+  EXPECT_FALSE(b.rig.unit.streaming());
+
+  // Closed while nothing runs, after a waveform button: its output goes off.
+  Bench14 idle;
+  ASSERT_TRUE(idle.test.PressGenerator(GeneratorButton::Ttl, QStringLiteral("1000")));
+  idle.test.close();
+  EXPECT_EQ(idle.sent.back(), "OUTPut OFF");
+  // A generator never reached is not looked for.
+  Bench14 untouched;
+  untouched.test.close();
+  EXPECT_EQ(untouched.sessionsMade, 0);
 }
 
 TEST(ProductionTest, ASweepWithoutAStepIsRefused) {

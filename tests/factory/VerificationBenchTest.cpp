@@ -63,7 +63,7 @@ TEST(VerifyOnTheBench, APt100UnitReadsTwoToTenVoltsOverItsRange) {
                         "--input", "Pt100", "--min", "0", "--half", "25", "--max", "100", "--output", "V",
                         "--supply-volts", "24"});
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
-  EXPECT_EQ(r.out, QStringLiteral("Taratura in corso N\u00b0 : 0 Pt100 Range: 0 \u00f7 100 Pt100\n"
+  EXPECT_EQ(r.out, QStringLiteral("\nTaratura in corso N\u00b0 : 0 Pt100 Range: 0 \u00f7 100 Pt100\n"
                                   "Valore di zero: 02.000 V\n"
                                   "Valore di 1/2 scala: 04.000 V\n"
                                   "Valore di span: 10.000 V\n"

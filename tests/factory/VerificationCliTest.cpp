@@ -63,7 +63,8 @@ TEST(VerifyCli, APt100RunReportsZeroHalfAndSpan) {
                    "100", "--output", "V", "--supply-volts", "24"}),
             0)
       << s.err.toStdString();
-  EXPECT_EQ(s.out, QStringLiteral("Taratura in corso N\u00b0 : 0 Pt100 Range: 0 \u00f7 100 Pt100\n"
+  // The report opens with the line break before its header.
+  EXPECT_EQ(s.out, QStringLiteral("\nTaratura in corso N\u00b0 : 0 Pt100 Range: 0 \u00f7 100 Pt100\n"
                                   "Valore di zero: 02.000 V\n"
                                   "Valore di 1/2 scala: 06.000 V\n"
                                   "Valore di span: 10.000 V\n"
@@ -87,7 +88,7 @@ TEST(VerifyCli, SecondChannelOfATwoChannelUnit) {
                    "--output", "V"}),
             0)
       << s.err.toStdString();
-  EXPECT_TRUE(s.out.startsWith(QStringLiteral("Taratura in corso N\u00b0 : 0 Tc J Range: 0 \u00f7 400 Tc J\n"
+  EXPECT_TRUE(s.out.startsWith(QStringLiteral("\nTaratura in corso N\u00b0 : 0 Tc J Range: 0 \u00f7 400 Tc J\n"
                                               "Valore di zero: 02.0")))
       << s.out.toStdString();
   EXPECT_TRUE(s.out.contains("Valore di 1/2 scala: 06.0")) << s.out.toStdString();
@@ -148,6 +149,18 @@ TEST(VerifyCli, ASilentMeterExitsOneWithTheReportSoFar) {
             1);
   EXPECT_FALSE(s.out.contains("terminata"));
   EXPECT_TRUE(s.err.contains("giving up")) << s.err.toStdString();
+  // The supply was left alone: nothing to switch off.
+  EXPECT_TRUE(s.sim.supply().transcript().isEmpty());
+}
+
+TEST(VerifyCli, AFailedRunSwitchesOffTheSupplyItSwitchedOn) {
+  Station s("KRV2210", {"silent-meter=A"});
+  EXPECT_EQ(s.run({"verify-calibration", "KRV2210", "--input", "Pt100", "--min", "0", "--max", "100", "--output",
+                   "V", "--supply-volts", "24"}),
+            1);
+  EXPECT_EQ(s.sim.supply().transcript(), (QList<QByteArray>{"SV 24.00\r", "KOE\r", "SV 24.00\r", "KOD\r"}));
+  EXPECT_FALSE(s.sim.unitPowered());
+  EXPECT_TRUE(s.out.startsWith(QStringLiteral("\nTaratura in corso"))) << s.out.toStdString();
 }
 
 TEST(VerifyCli, TheCommandWordIsFoundAfterThePortOptions) {

@@ -59,7 +59,10 @@ TEST(CatalogueRows, TripLampsAndChannelsPerModel) {
   EXPECT_TRUE(FindModel(u"KRV2220")->tripB());   // channel B's trip on the frequency unit
   EXPECT_TRUE(FindModel(u"krv2212d")->tripB());  // a second input
   EXPECT_FALSE(FindModel(u"KRV2211A")->tripB());
-  EXPECT_FALSE(FindModel(u"KRV2311C")->secondOutput);
+  EXPECT_FALSE(FindModel(u"KRV2211C")->secondOutput);
+  // One input and two outputs: the calibration bench calibrates channel B's.
+  EXPECT_TRUE(FindModel(u"KRV2311C")->secondOutput);
+  EXPECT_FALSE(FindModel(u"KRV2311C")->tripB());
   EXPECT_TRUE(FindModel(u"KRV2210")->secondOutput);
   EXPECT_EQ(FindModel(u"KRV2999"), nullptr);
   // Every row names itself back through the identity predicate.

@@ -1,5 +1,6 @@
 #include "Bench.h"
 
+#include "config/FactoryCells.h"
 #include "config/RangeTables.h"
 #include "link/Codecs.h"
 #include "measure/ChannelDerivation.h"
@@ -35,22 +36,23 @@ constexpr std::array<FamilyRow, 8> kFamilies = {{
 
 const FamilyRow& Family(const ModelRow& m) { return kFamilies[m.variant & 7]; }
 
-// Gain coefficient cells (Float24, sign and exponent first) per input row.
-struct GainCells {
-  int row, cellA, cellB;
+// The nominal gain of each calibrated input row (its gain cells are the
+// factory map's, by the same code).
+struct GainRow {
+  int row;
   double nominal;  // 0: the family's value
 };
-constexpr std::array<GainCells, 7> kGainCells = {{
-    {1, 50, 29, 56.5},   // 90 mV
-    {2, 53, 32, 113},    // 200 mV
-    {3, 56, 35, 453},    // 800 mV
-    {4, 59, 38, 0},      // 10 V
-    {5, 62, 41, 0},      // 20 mA
-    {16, 65, 44, 1},     // 2 kohm
-    {17, 68, 47, 1},     // 500 ohm
+constexpr std::array<GainRow, 7> kGainRows = {{
+    {1, 56.5},   // 90 mV
+    {2, 113},    // 200 mV
+    {3, 453},    // 800 mV
+    {4, 0},      // 10 V
+    {5, 0},      // 20 mA
+    {16, 1},     // 2 kohm
+    {17, 1},     // 500 ohm
 }};
 
-double NominalGain(const GainCells& g, const FamilyRow& fam) {
+double NominalGain(const GainRow& g, const FamilyRow& fam) {
   if (g.nominal > 0) return g.nominal;
   return g.row == 4 ? fam.gain10V : fam.gain20mA;
 }
@@ -58,19 +60,26 @@ double NominalGain(const GainCells& g, const FamilyRow& fam) {
 // Thermocouple rows measure their millivolts through the 90 mV gain.
 int GainRowOf(int row) { return row >= 7 && row <= 14 ? 1 : row; }
 
-const GainCells* GainCellsOf(int row) {
-  for (const GainCells& g : kGainCells)
+const GainRow* GainRowFor(int row) {
+  for (const GainRow& g : kGainRows)
     if (g.row == GainRowOf(row)) return &g;
   return nullptr;
 }
 
-// Zero-offset trim cells of the 10 V and 20 mA ranges: one's complement
-// signed bytes (the trim is written as 255 - m), in the row's last decimal.
-int TrimCell(int row, int c) {
-  if (row == 4) return c == 0 ? 74 : 85;
-  if (row == 5) return c == 0 ? 75 : 86;
-  return -1;
+// A value of the factory map on a unit of this model, or nullptr where the
+// unit has none (channel B's inputs on a one-input model, any input of a
+// frequency unit).
+const FactoryCell* UnitCell(const ModelRow& model, FactoryCellKind kind, int c, int code) {
+  const FactoryCell* r = FindFactoryCell(CalibrationLayoutOf(model), kind, c, code);
+  if (!r) return nullptr;
+  for (const FactoryCell& own : FactoryCellsOf(model))
+    if (own.kind == kind && own.channel == c && own.code == code) return r;
+  return nullptr;
 }
+
+// Zero-offset trim cells of the 10 V and 20 mA ranges hold one's
+// complement signed bytes (the trim is written as 255 - m), in the row's
+// last decimal.
 double OnesComplement(uint8_t b) { return b >= 128 ? -(255.0 - b) : b; }
 
 // Rough Seebeck coefficients, mV per degree C, of the thermocouple rows.
@@ -141,15 +150,15 @@ double Word(const sim::DeviceSimulator& u, int at, bool isSigned) {
   return JoinWord(u.cell(0, at + 1), u.cell(0, at), isSigned);
 }
 
-double StoredFloat(const sim::DeviceSimulator& u, int at) {
-  return DecodeFloat24(u.cell(0, at + 1), u.cell(0, at + 2), u.cell(0, at));
+// A Float24 of a factory row as the unit reads it (its cell order).
+double StoredFloat(const sim::DeviceSimulator& u, const FactoryCell& row, int at) {
+  const uint8_t three[3] = {u.cell(0, at), u.cell(0, at + 1), u.cell(0, at + 2)};
+  return Float24FromCells(row.kind, three);
 }
 
-void PutFloat(sim::DeviceSimulator& u, int at, double v) {
-  const Float24Bytes f = EncodeFloat24(v);
-  u.setCell(0, at, f.s);
-  u.setCell(0, at + 1, f.m1);
-  u.setCell(0, at + 2, f.m2);
+void PutFloat(sim::DeviceSimulator& u, const FactoryCell& row, double v) {
+  const std::array<uint8_t, 3> b = Float24InCells(row.kind, EncodeFloat24(v));
+  for (int i = 0; i < 3; ++i) u.setCell(0, row.first + i, b[static_cast<size_t>(i)]);
 }
 
 // Every switch ON: bytes 1 and 2 all ones, and the third byte's four
@@ -205,7 +214,7 @@ QString ApplyFault(BenchFaults& f, const QString& text) {
     bool ok = false;
     int row = range.toInt(&ok);
     if (!ok) row = rows.count(range) ? rows.at(range) : 0;
-    if (!GainCellsOf(row)) return QStringLiteral("wrong-gain: unknown range \"%1\"").arg(arg);
+    if (!GainRowFor(row)) return QStringLiteral("wrong-gain: unknown range \"%1\"").arg(arg);
     f.wrongGainRow[static_cast<size_t>(channel)] = row;
   } else if (name == QLatin1String("dead-output") || name == QLatin1String("bowed-output")) {
     const QString kind = channelOf(arg, &channel).toLower();
@@ -241,7 +250,7 @@ UnitTruth NominalTruth(const ModelRow& model, unsigned seed) {
   const FamilyRow& fam = Family(model);
   UnitTruth t;
   for (ChannelTruth& ch : t.channel) {
-    for (const GainCells& g : kGainCells) {
+    for (const GainRow& g : kGainRows) {
       ch.gain[g.row] = NominalGain(g, fam) * (1 + 0.006 * u());
     }
     ch.zero[4] = 0.0034 * (1 + 0.5 * u());   // V
@@ -264,12 +273,12 @@ UnitTruth NominalTruth(const ModelRow& model, unsigned seed) {
 SimulatedBench::SimulatedBench(const ModelRow& model, const UnitTruth& truth, const BenchFaults& faults)
     : model_(model), truth_(truth), faults_(faults) {
   unit_.setModel(QLatin1String(model.id));
-  // Fresh from assembly: nominal gain coefficients, both outputs on their
-  // current pair (the run reads the current pair to decode the stream).
-  for (const GainCells& g : kGainCells) {
-    PutFloat(unit_, g.cellA, NominalGain(g, Family(model)));
-    PutFloat(unit_, g.cellB, NominalGain(g, Family(model)));
-  }
+  // Fresh from assembly: nominal gain coefficients in the gain cells the
+  // unit has, both outputs on their current pair (the run reads the current
+  // pair to decode the stream).
+  for (const FactoryCell& r : FactoryCellsOf(model))
+    if (r.kind == FactoryCellKind::Gain)
+      if (const GainRow* g = GainRowFor(r.code)) PutFloat(unit_, r, NominalGain(*g, Family(model)));
   for (int c = 0; c < 2; ++c) unit_.setCell(0, 4 + 2 * c, unit_.cell(0, 4 + 2 * c) & ~3u);
   unit_.setFrameSource([this](qint64) { return frameData(); });
   unit_.setCommandObserver([this](const QByteArray& command) { observe(command); });
@@ -388,16 +397,18 @@ double SimulatedBench::measuredValue(int c) const {
   double x = inputValue(c);
   if (thermocouple) x = routedHere && source.kind == Source::Kind::Voltage ? source.value * 1000 : 0;
 
-  if (const GainCells* g = GainCellsOf(row); g && !temperatureSource) {
-    const double stored = StoredFloat(unit_, c == 0 ? g->cellA : g->cellB);
+  const GainRow* g = GainRowFor(row);
+  if (const FactoryCell* cell = g ? UnitCell(model_, FactoryCellKind::Gain, c, g->row) : nullptr;
+      cell && !temperatureSource) {
+    const double stored = StoredFloat(unit_, *cell, cell->first);
     auto it = t.gain.find(g->row);
     double real = it == t.gain.end() ? stored : it->second;
     if (faults_.wrongGainRow[static_cast<size_t>(c)] == g->row) real *= kWrongGain;
     if (std::isfinite(stored) && real != 0) x = x * stored / real;
   }
   if (auto z = t.zero.find(row); z != t.zero.end()) x += z->second;
-  if (const int trim = TrimCell(row, c); trim >= 0)
-    x += OnesComplement(unit_.cell(0, trim)) * std::pow(10.0, -Tables().input[static_cast<size_t>(row)].decimals);
+  if (const FactoryCell* trim = UnitCell(model_, FactoryCellKind::ZeroTrim, c, row))
+    x += OnesComplement(unit_.cell(0, trim->first)) * std::pow(10.0, -Tables().input[static_cast<size_t>(row)].decimals);
   if (thermocouple) {
     // The cold junction as the unit's sensor reads it, with its stored
     // offset (signed tenths of a degree).
@@ -416,18 +427,21 @@ double SimulatedBench::streamedCode(int c) const {
   if (row >= static_cast<int>(Tables().input.size())) return 800;
   const bool isSigned = model_.variantRow().signedWords;
   const double scale = std::pow(10.0, Tables().input[static_cast<size_t>(row)].decimals);
-  const int inBase = c == 0 ? 20 : 12;
+  const CalibrationLayout layout = CalibrationLayoutOf(model_);
+  const int inBase = FindFactoryCell(layout, FactoryCellKind::InputRange, c, 0)->first;
+  const int outBase = FindFactoryCell(layout, FactoryCellKind::OutputRange, c, 0)->first;
   const double inMax = Word(unit_, inBase, isSigned) / scale;
   const double inMin = Word(unit_, inBase + 2, isSigned) / scale;
-  const double outMax = Word(unit_, inBase + 4, isSigned) / 1000;
-  const double outMin = Word(unit_, inBase + 6, isSigned) / 1000;
+  const double outMax = Word(unit_, outBase, isSigned) / 1000;
+  const double outMin = Word(unit_, outBase + 2, isSigned) / 1000;
   const double x = measuredValue(c);
   const double y = inMax == inMin ? outMin : outMin + (outMax - outMin) * (x - inMin) / (inMax - inMin);
 
   const int type = unit_.cell(0, 4 + 2 * c) & 3;
+  const FactoryCell& pairCell = *FindFactoryCell(layout, FactoryCellKind::OutputPair, c, type <= 1 ? 0 : 2);
   const sim::Bank cells = unit_.bank(0);
-  auto pair = CalibrationPairFromCells(cells.data() + CalibrationPairAddress(c, type));
-  if (StoresPairReversed(unit_.identity())) std::swap(pair[0], pair[1]);
+  auto pair = CalibrationPairFromCells(cells.data() + pairCell.first);
+  if (pairCell.highValueFirst) std::swap(pair[0], pair[1]);
   if (!std::isfinite(pair[0]) || !std::isfinite(pair[1]) || pair[0] == pair[1]) return 800;
   // The code as the firmware computes and streams it; only the DAC
   // itself stops at 0..4095.
@@ -484,15 +498,36 @@ QByteArray SimulatedBench::frameData() const {
     for (int i = 0; i < 3; ++i)
       if (3 * value + 1 + i < data.size()) data[3 * value + 1 + i] = static_cast<char>(b[static_cast<size_t>(i)]);
   };
-  // The older generation also carries channel A's input as value 3; the
-  // 13-byte frame carries both inputs as values 2 and 3.
-  if (StoresPairReversed(unit_.identity())) {
-    put(3, measuredValue(0));
-  } else if (data.size() == 13) {
-    put(2, measuredValue(0));
-    put(3, measuredValue(1));
+  // The older generation also carries its one input as value 3 (channel B
+  // repeats it); the 13-byte frame carries both inputs as values 2 and 3.
+  for (int c = 0; c < 2; ++c) {
+    const int at = InputValueIndex(unit_.identity(), c);
+    if (at >= 0 && !(c == 1 && at == InputValueIndex(unit_.identity(), 0))) put(at, streamedInput(c));
   }
   return data;
+}
+
+double SimulatedBench::streamedInput(int c) const {
+  const double x = measuredValue(c);
+  const int row = inputRow(c);
+  // The older generation sends its 10 V and 20 mA inputs in mV and uA.
+  if (IsCode12Variant(unit_.identity(), 0) && (row == 4 || row == 5)) return x * 1000;
+  const CalibrationLayout layout = CalibrationLayoutOf(model_);
+  if (layout != CalibrationLayout::PhysicalScale) return x;
+  // The physical-scale model sends the input on the channel's physical
+  // scale (its maximum and minimum, where and as the configuration keeps
+  // them); a scale whose two ends are equal is off, as the calibration
+  // sets it, and the input goes out as measured.
+  const FactoryCell* top = FindFactoryCell(layout, FactoryCellKind::PhysicalScale, c, 2 * c);
+  const FactoryCell* bottom = FindFactoryCell(layout, FactoryCellKind::PhysicalScale, c, 2 * c + 1);
+  if (!top || !bottom || row >= static_cast<int>(Tables().input.size())) return x;
+  const double pMax = StoredFloat(unit_, *top, top->first), pMin = StoredFloat(unit_, *bottom, bottom->first);
+  const bool isSigned = model_.variantRow().signedWords;
+  const double scale = std::pow(10.0, Tables().input[static_cast<size_t>(row)].decimals);
+  const int inBase = FindFactoryCell(layout, FactoryCellKind::InputRange, c, 0)->first;
+  const double inMax = Word(unit_, inBase, isSigned) / scale, inMin = Word(unit_, inBase + 2, isSigned) / scale;
+  if (!std::isfinite(pMax) || !std::isfinite(pMin) || pMax == pMin || inMax == inMin) return x;
+  return pMin + (pMax - pMin) * (x - inMin) / (inMax - inMin);
 }
 
 QJsonObject SimulatedBench::state() const {

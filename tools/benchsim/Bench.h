@@ -17,7 +17,14 @@
 //
 // Streamed frames carry D for each channel, so the calibration's input
 // step, which turns D back into input units, reads x_meas, and one gain
-// step (k1 = k0 * G / m) lands on k_true.
+// step (k1 = k0 * G / m) lands on k_true. The older generation (KRV2210)
+// also streams x_meas itself as value 3, in mV and uA on its 10 V and 20 mA
+// rows; the physical-scale model (KRV2312D) both inputs as values 2 and 3,
+// on the physical scale of cells 128.. (off while its two ends are equal).
+//
+// Every cell the bench reads for a factory value (gains, trims, output
+// pairs, range words, physical scale) is where config/FactoryCells.h puts
+// it, in that row's byte order.
 //
 // The hidden truth and the faults are plain data (UnitTruth, BenchFaults):
 // each fault moves exactly one quantity.
@@ -127,7 +134,13 @@ public:
   bool unitPowered() const;
   // A forced code of channel c while in programming mode, or -1.
   int forcedCode(int c) const { return forced_[static_cast<size_t>(c)]; }
+  // The last code forced on channel c, whether or not it still holds.
+  int lastForcedCode(int c) const { return lastForced_[static_cast<size_t>(c)]; }
 
+  // Channel c's input as the frame carries it where it does: the older
+  // generation's 10 V and 20 mA inputs in mV and uA, the physical-scale
+  // model's inputs on the channel's physical scale.
+  double streamedInput(int c) const;
   // Data bytes of a streamed frame (counter byte included).
   QByteArray frameData() const;
   // What the bench did, for the state file.

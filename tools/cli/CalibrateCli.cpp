@@ -171,8 +171,10 @@ QString CalibrateHelpText() {
       "  0..21 separated by commas. The model file MODEL.dat is looked for in\n"
       "  --model-dir, the working directory, ../share/planovix/models beside the\n"
       "  program, then the source tree's data/models. --state saves the grid\n"
-      "  after every row; --resume runs \"Riprendi\" on a saved grid (rows all\n"
-      "  green are skipped). Abort/Retry/Ignore questions are answered by\n"
+      "  after every row, with the model and the unit it belongs to; --resume\n"
+      "  runs \"Riprendi\" on a saved grid (rows all green are skipped), only\n"
+      "  on the unit and model it was saved from (else exit 2, nothing written).\n"
+      "  Abort/Retry/Ignore questions are answered by\n"
       "  --on-question (default abort; the same question is retried at most 5\n"
       "  times). An interrupt (Ctrl-C) stops the run after the row that runs.\n"
       "  Exit: 0 every run cell green, 4 a red cell, 3 stopped, 1 error end,\n"
@@ -187,7 +189,8 @@ QString CalibrateHelpText() {
       "  planovix-cli tara-canale A|B [V2000 V1000]\n"
       "      \"Tara Canale A/B\": the unit's readings with the 2000 and 1000 ohm\n"
       "      references (default 15225 10324) give Veq, written to cells 65, 66\n"
-      "      (A) or 44, 45 (B); prints Veq and Req x 10\n"
+      "      (A) or 44, 45 (B); prints Veq and Req x 10; readings that give no\n"
+      "      resistance (Req 0 or less) are refused (exit 2)\n"
       "  planovix-cli linearity-output [--points N] [--file F]\n"
       "      \"lett mult\": channel A's output forced from code 801 up to 4040 and\n"
       "      round again, the meter (--meter, default Com8) read each time;\n"
@@ -195,7 +198,8 @@ QString CalibrateHelpText() {
       "  planovix-cli linearity-2ch [--points N] [--file F]\n"
       "      \"2 ch compl.\": both channels on 800 mV, the calibrator stepped by\n"
       "      0.01 mV from 0; meters --meter (default Com1, channel A) and\n"
-      "      --meter-b (default Com2, channel B)\n"
+      "      --meter-b (default Com2, channel B); the input cells it changes are\n"
+      "      saved to the write history first and put back at the end\n"
       "  Exit: 0 done, 1 device or instrument failure, 2 usage or bad input.\n");
 }
 
@@ -338,7 +342,7 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
   if (command == QLatin1String("tara-canale")) {
     std::optional<PtcResult> written;
     link.run(Exchange::Command, [&] { written = steps.manualPtc(channel, v2000, v1000); });
-    const int cell = channel == 0 ? 65 : 44;
+    const int cell = FindFactoryCell(CalibrationLayout::Current, FactoryCellKind::PtcWord, channel, 25)->first;
     const QJsonObject o{{"channel", channel == 0 ? "A" : "B"},
                         {"v2000", v2000},
                         {"v1000", v1000},
@@ -388,9 +392,8 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
   } else {
     header = 1;
     Multimeter& meterB = bench->meter(1);
-    // The frame's layout follows the unit's identity.
     link.run(Exchange::Command, [&] {
-      ok = commands.ReadIdentity()[0] == 0 && (meter.isManual() || meter.open()) &&
+      ok = (meter.isManual() || meter.open()) &&
            (meterB.isManual() || meterB.open()) &&
            (calibrator.isManual() || calibrator.open()) && steps.twoChannelLinearity(sink, meter, meterB, keepGoing);
     });
@@ -573,6 +576,8 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
   case RunEnd::Stopped: code = kStopped; break;
   case RunEnd::Error: code = kError; break;
   }
+  // Another unit's or model's grid is bad input: no cell was written.
+  if (run.resumeRefused()) code = kUsage;
   const QString message = end == RunEnd::Normal && red ? QStringLiteral("a calibrated value is out of tolerance")
                                                       : run.message();
   if (json) {

@@ -89,7 +89,8 @@ QString InstrumentHelpText() {
       "Bench instruments:\n"
       "  planovix-cli [--supply P] [--calibrator P] [--meter P] [--meter-b P]\n"
       "               [--switch P] [--generator P] [--json] COMMAND\n"
-      "  supply on|off VOLTS        set the supply (\"SV VOLTS\", then KOE / KOD)\n"
+      "  supply on|off VOLTS        set the supply (\"SV VOLTS\" with two decimals,\n"
+      "                             0 to 30 V, then KOE / KOD)\n"
       "  supply-current             supply current in mA (exit 1 when the supply\n"
       "                             gives no full answer within one second)\n"
       "  calibrator-function F [SENSOR]  output function F = 0..5, or 8 / 9 with a\n"
@@ -104,6 +105,7 @@ QString InstrumentHelpText() {
       "                             and A (open) or C (close), e.g. 101A102C\n"
       "  generator on|off           generator output on or off\n"
       "  generator freq F           set the generator frequency to F Hz\n"
+      "                             (0.000001 to 20000000)\n"
       "  generator ttl|tacho|bounce [F]  the production test waveforms (reset,\n"
       "                             frequency F, default 1000, then the waveform\n"
       "                             and output on); bounce sends 4000 points\n"
@@ -232,9 +234,10 @@ int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QT
     if (rest.size() != 2 || (rest[0] != "on" && rest[0] != "off"))
       return usage("supply takes on|off and VOLTS");
     on = rest[0] == "on";
-    volts = rest[1];
-    const auto v = ParseReplyNumber(volts.toUtf8());
-    if (!v || *v < 0 || volts.contains(' ')) return usage("VOLTS is a number such as 24.00");
+    // The supply takes 0 to 30 V, sent with two decimals ("SV 24.00").
+    const std::optional<QString> text = SupplyVoltsText(rest[1]);
+    if (!text || rest[1].contains(' ')) return usage("VOLTS is a number from 0 to 30 such as 24.00");
+    volts = *text;
     result = {{"supply", rest[0]}, {"volts", volts}};
   } else if (cmd == "supply-current" || cmd == "ambient" || cmd == "meter-beep") {
     if (!rest.isEmpty()) return usage(cmd + " takes no arguments");
@@ -295,8 +298,10 @@ int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QT
                    : waveform ? "generator " + rest[0] + " takes at most F"
                               : "generator " + rest[0] + " takes no arguments");
     text = rest.size() == 2 ? rest[1] : QStringLiteral("1000");
-    const auto hz = ParseReplyNumber(text.toUtf8());
-    if (!hz || *hz < 0 || text.contains(' ')) return usage("F is a frequency in Hz such as 1000");
+    if (!GeneratorFrequencyText(text) || text.contains(' '))
+      return usage(QStringLiteral("F is a frequency in Hz from %1 to %2 such as 1000")
+                       .arg(QString::fromLatin1(*GeneratorFrequencyText(kGeneratorMinHz)),
+                            QString::fromLatin1(*GeneratorFrequencyText(kGeneratorMaxHz))));
     result = {{"generator", rest[0]}};
     if (button != GeneratorButton::On && button != GeneratorButton::Off) result["frequency"] = text;
   } else if (cmd == "generator-send") {

@@ -184,10 +184,12 @@ int RunVerifyCli(const QStringList& args, InstrumentIo& io, Clock& clock, QTextS
   Verification verification(state, {supply, calibrator, meter, switches}, clock, prompter);
   verification.open();
   auto end = [&](VerifyResult r) {
-    // Whatever the run wrote, even when it ended early.
-    QString report = verification.report();
-    if (report.startsWith('\n')) report.remove(0, 1);
-    out << report;
+    // A run that did not complete leaves no unit powered by the bench: the
+    // supply this command switched on goes off again.
+    if (r != VerifyResult::Done && !supplyText.isEmpty()) verification.stop(supplyText);
+    // Whatever the run wrote, even when it ended early, from the line break
+    // before its header.
+    out << verification.report();
     out.flush();
     switch (r) {
     case VerifyResult::Done: return kOk;

@@ -202,6 +202,8 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   lblCollaudo_ = Named(new QLabel(runBox), QStringLiteral("lbl_collaudo"));
   lblCollaudo_->setAlignment(Qt::AlignCenter);
   lblCollaudo_->setMinimumHeight(32);
+  // The end of a run with failed rows says how many: room for two lines.
+  lblCollaudo_->setWordWrap(true);
   lblCollaudo_->setFrameShape(QFrame::Panel);
   lblCollaudo_->setFrameShadow(QFrame::Sunken);
   QFont big = lblCollaudo_->font();

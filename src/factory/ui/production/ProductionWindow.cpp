@@ -227,8 +227,9 @@ void ProductionWindow::linearity() {
 }
 
 void ProductionWindow::hideEvent(QHideEvent* event) {
-  // Closing the window ends its loops; minimising the program does not.
-  if (!event->spontaneous()) test_.stopAll();
+  // Closing the window ends its loops and the generator's output;
+  // minimising the program does not.
+  if (!event->spontaneous()) test_.close();
   QWidget::hideEvent(event);
 }
 

@@ -1,0 +1,140 @@
+// A full two-channel calibration (KRV2212A, every row its button ticks,
+// consumption, switch check, final programming) against the simulated bench
+// in simulated time, the unit answering after the time its answer takes on a
+// 9600-baud line. Prints the time the run takes, the pauses the procedure
+// mandates (every pause of the run but those of the two reads that are not
+// the procedure's: the configuration and factory cells saved before the
+// first write, and the cells saved before the final programming), and their
+// ratio.
+//
+//   build/bench/factory/bench-calibration-timing [settle-seconds]
+#include "Bench.h"
+#include "InstrumentLink.h"
+#include "SimulatorLink.h"
+#include "factory/CalibrationRun.h"
+#include "factory/CalibrationUnit.h"
+#include "factory/Calibrator.h"
+#include "factory/Multimeter.h"
+#include "factory/PowerSupply.h"
+#include "factory/SwitchingUnit.h"
+#include "kernel/AppState.h"
+#include "kernel/Feedback.h"
+#include "kernel/Prompter.h"
+#include "link/Clock.h"
+#include "link/DeviceCommands.h"
+#include "link/MemorySerialPort.h"
+#include "link/Transport.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace {
+
+using namespace pv;
+
+// Simulated time, split into pauses (nothing awaited) and waits for an
+// answer.
+class CountingClock final : public Clock {
+public:
+  qint64 nowMs() override { return inner.nowMs(); }
+  void wait(qint64 ms, SerialPort* port) override {
+    const qint64 before = inner.nowMs();
+    inner.wait(ms, port);
+    (port ? answerMs : pauseMs) += inner.nowMs() - before;
+  }
+  FakeClock inner;
+  qint64 pauseMs = 0, answerMs = 0;
+};
+
+class Answers final : public Prompter {
+public:
+  Answer ask(const QString&, const QString&, Buttons, Icon) override { return Answer::Ok; }
+  std::optional<QString> askText(const QString&, const QString&, const QString&) override { return std::nullopt; }
+  QString openFileName(const QString&, const QString&, const QStringList&) override { return {}; }
+  QString saveFileName(const QString&, const QString&, const QStringList&) override { return {}; }
+};
+
+// A "$R" (6 bytes) and its answer (8 bytes) at 9600 baud, 10 bits a byte.
+constexpr int kAnswerMs = 15;
+
+struct Station {
+  AppState state;
+  CountingClock clock;
+  MemorySerialPort unitPort, supplyPort, meterPort, calibratorPort, switchPort;
+  bench::SimulatedBench sim;
+  sim::SimulatorLink link;
+  bench::InstrumentLink supplyLink, meterLink, calibratorLink, switchLink;
+  Transport transport{unitPort, clock};
+  Answers prompter;
+  Feedback feedback;
+  DeviceCommands commands{state, transport, prompter, feedback};
+  Bench bench{state, clock, prompter};
+  PowerSupply supply{bench, supplyPort};
+  Calibrator calibrator{bench, calibratorPort};
+  Multimeter meter{bench, meterPort, {}};
+  SwitchingUnit switches{bench, switchPort};
+
+  explicit Station(const ModelRow& model)
+      : sim(model, bench::NominalTruth(model, 0), [] {
+          bench::BenchFaults f;
+          f.dipOperator = true;
+          return f;
+        }()),
+        link(sim.unit(), unitPort, &clock.inner), supplyLink(sim.supply(), supplyPort),
+        meterLink(sim.meter(0), meterPort), calibratorLink(sim.calibrator(), calibratorPort),
+        switchLink(sim.switches(), switchPort) {
+    link.setAnswerDelayMs(kAnswerMs);
+    unitPort.open(QStringLiteral("sim"));
+    state.identity = sim.unit().identity();
+    supply.setSelector("Com4");
+    calibrator.setSelector("Com6");
+    meter.setSelector("Com3");
+    switches.setSelector("Com5");
+  }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QTemporaryDir history;
+  qputenv("PLANOVIX_HISTORY_DIR", history.path().toLocal8Bit());
+  const double settle = argc > 1 ? std::atof(argv[1]) : 4;
+  const ModelRow& model = *FindModel(u"KRV2212A");
+
+  Station s(model);
+  CalibrationRun run(s.commands, {s.supply, s.calibrator, s.meter, s.switches}, s.clock, s.prompter);
+  CalibrationOptions o = OptionsForModel(*FindCalibrationModel(QStringLiteral("KRV2212A")));
+  o.settleSeconds = settle;
+  const RunEnd end = run.start(o, false);
+  const qint64 total = s.clock.nowMs(), pauses = s.clock.pauseMs, answers = s.clock.answerMs;
+
+  // What is not the procedure's, on its own: the backup's read (after the
+  // procedure's own "$V"), and the save before the final programming.
+  Station alone(model);
+  alone.commands.ReadIdentity();
+  const qint64 p0 = alone.clock.pauseMs, t0 = alone.clock.nowMs();
+  std::vector<int> config;
+  for (int a = 0; a <= 64; ++a) config.push_back(a);
+  std::map<int, uint8_t> cells;
+  CalibrationUnit unit;
+  unit.read(alone.commands, model, config, &cells);
+  const qint64 factoryPauses = alone.clock.pauseMs - p0, factoryTotal = alone.clock.nowMs() - t0;
+  const qint64 p1 = alone.clock.pauseMs, t1 = alone.clock.nowMs();
+  alone.commands.ReadCells(0, 0, 28);
+  const qint64 savePauses = alone.clock.pauseMs - p1, saveTotal = alone.clock.nowMs() - t1;
+
+  const qint64 mandated = pauses - factoryPauses - savePauses;
+  std::printf("KRV2212A, settle %.1f s, unit answers after %d ms: run ends %s\n", settle, kAnswerMs,
+              RunEndName(end));
+  std::printf("  run                     %8.1f s (pauses %.1f s, waits for answers %.1f s)\n", total / 1000.0,
+              pauses / 1000.0, answers / 1000.0);
+  std::printf("  backup before the run   %8.1f s (pauses %.1f s)\n", factoryTotal / 1000.0, factoryPauses / 1000.0);
+  std::printf("  save before final write %8.1f s (pauses %.1f s)\n", saveTotal / 1000.0, savePauses / 1000.0);
+  std::printf("  mandated pauses         %8.1f s\n", mandated / 1000.0);
+  std::printf("  run / mandated pauses   %8.4f\n", static_cast<double>(total) / mandated);
+  return end == RunEnd::Normal ? 0 : 1;
+}
