@@ -55,4 +55,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # offscreen) are loaded at run time, so no library link names them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt's own dialogs and buttons in Italian (qtbase_it.qm); without it they
+# stay English and the program still runs.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)

@@ -14,6 +14,8 @@ namespace pv {
 
 namespace {
 
+constexpr int kNothingLoaded = 92;
+
 void StopRunningMeasure(DeviceCommands& commands) {
   AppState& s = commands.state();
   if (!s.measureRunning) return;
@@ -125,6 +127,14 @@ ConfigResult WriteEprom(EditorModel& m, DeviceCommands& commands, const WriteOpt
   AppState& s = commands.state();
   Prompter& ask = commands.prompter();
   const QString title = ProductTitle(s);
+  // Blank start-up fields nobody loaded would encode to cells of 0 over the
+  // unit's configuration. And the fields are written only to the unit they
+  // were loaded for: another window may have read another unit since.
+  if (!m.hasConfiguration()) {
+    ask.ask(title, Tr(s, kNothingLoaded), Buttons::Ok, Icon::Critical);
+    return ConfigResult::Refused;
+  }
+  s.identity = *m.loadedFor();
   StopRunningMeasure(commands);
   if (!WriteAcceptance(commands))
     return s.commError ? ConfigResult::CommFailure : ConfigResult::Refused;

@@ -30,8 +30,9 @@ constexpr double kFileVersion = 2.6;
 // The record for the editor's current fields. held supplies the fields the
 // editor cannot give (a reserved double, an unknown list text).
 QByteArray BuildRecord(const EditorModel& m, const QByteArray& held);
-// Empty when the bytes are a sound record, else what is wrong with them.
-QString ValidateRecord(const QByteArray& bytes);
+// Empty when the bytes are a sound record, else what is wrong with them:
+// in language's language, in English without one.
+QString ValidateRecord(const QByteArray& bytes, const AppState* language = nullptr);
 // Fills the editor from a record (already validated).
 void ApplyRecord(EditorModel& m, const QByteArray& record);
 // The identity of the unit a record was saved for (a validated record).

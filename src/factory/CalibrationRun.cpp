@@ -10,6 +10,7 @@
 #include "kernel/AppState.h"
 #include "kernel/Catalogue.h"
 #include "kernel/Prompter.h"
+#include "text/Texts.h"
 #include "link/Clock.h"
 #include "link/Codecs.h"
 #include "link/DeviceCommands.h"
@@ -138,7 +139,7 @@ RunEnd CalibrationRun::start(const CalibrationOptions& options, bool resume) {
   // Refused while a run is going on; the running one keeps its state.
   if (running_) return RunEnd::Error;
   if (!options.model) {
-    message_ = QStringLiteral("no model chosen");
+    message_ = Tr(unit_.state(), 260);
     return RunEnd::Error;
   }
   running_ = true;
@@ -218,7 +219,7 @@ CalibrationRun::State CalibrationRun::backup() {
   // "Carica Default" comes before the procedure's own identity read.
   if (!identityKnown_) {
     const IdentityBytes id = unit_.ReadIdentity();
-    if (id[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
+    if (id[0] != 0) return fail(Tr(unit_.state(), 653));
     identityKnown_ = true;
   }
   // The configuration cells and the factory cells in one read: what the
@@ -233,7 +234,7 @@ CalibrationRun::State CalibrationRun::backup() {
   std::map<int, uint8_t> cells;
   const QString saved = grid_.unit;
   if (!row || !factoryCells_.read(unit_, *row, config, &cells))
-    return fail(QStringLiteral("the unit's cells could not be read"));
+    return fail(Tr(unit_.state(), 654));
   grid_.unit = factoryCells_.key();
   // The grid's green rows are skipped: only on the unit and model they
   // were calibrated on. A grid that names none is no one's; one with
@@ -256,10 +257,10 @@ CalibrationRun::State CalibrationRun::backup() {
   switch (SaveCellsBeforeWrite(unit_, cells)) {
   case ConfigResult::Ok: break;
   case ConfigResult::Cancelled:
-    message_ = QStringLiteral("the unit's cells could not be saved; nothing was written");
+    message_ = Tr(unit_.state(), 655);
     end_ = RunEnd::Stopped;
     return State::End;
-  default: return fail(QStringLiteral("the unit's cells could not be saved before the run"));
+  default: return fail(Tr(unit_.state(), 656));
   }
   backedUp_ = true;
   if (resume_) return State::ChannelA;
@@ -283,7 +284,7 @@ CalibrationRun::State CalibrationRun::consumption() {
     for (;;) {
       if (!bench_.supply.SetPowerSupply(true, st.volts)) return fail(bench_.supply.lastError());
       const SupplyCurrent i = bench_.supply.ReadSupplyCurrent();
-      if (i.status != SupplyCurrent::Ok) return fail(QStringLiteral("no supply current reading"));
+      if (i.status != SupplyCurrent::Ok) return fail(Tr(unit_.state(), 650));
       if (std::fabs(i.mA - st.expected) <= 5) break;
       // Joined as text, without the blank a printed number gets.
       const QString text = QStringLiteral("Consumo Errato ") + QString::number(i.mA) + QLatin1String(st.text) +
@@ -311,13 +312,13 @@ CalibrationRun::State CalibrationRun::loadDefault() {
   // The file's gains and pairs are the unit's factory cells now.
   for (const int a : unit_.lastWrite().sent) factoryCells_.written(a, file_.cells[static_cast<size_t>(a)]);
   grid_.unit = factoryCells_.key();
-  if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the default configuration could not be written"));
+  if (s.commError || !unit_.lastWrite().complete()) return fail(Tr(unit_.state(), 657));
   return State::Identity;
 }
 
 CalibrationRun::State CalibrationRun::identity() {
   const IdentityBytes id = unit_.ReadIdentity();
-  if (id[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
+  if (id[0] != 0) return fail(Tr(unit_.state(), 653));
   identityKnown_ = identityDone_ = true;
   return backedUp_ ? State::Switches : State::Backup;
 }
@@ -331,7 +332,7 @@ CalibrationRun::State CalibrationRun::switches() {
                                      : QStringLiteral("Impostare tutti i dip-switch a OFF");
     for (;;) {
       const std::array<int, 4> sw = unit_.ReadSwitchState();
-      if (unit_.state().commError) return fail(QStringLiteral("the DIP switches could not be read"));
+      if (unit_.state().commError) return fail(Tr(unit_.state(), 658));
       for (int i = 0; i < 3; ++i) unit_.state().switchBytes[static_cast<size_t>(i)] = static_cast<uint8_t>(sw[static_cast<size_t>(i)]);
       const bool match = sw[0] == want && sw[1] == want && (!third || sw[2] == (want ? 15 : 0));
       if (match) break;
@@ -359,7 +360,7 @@ CalibrationRun::State CalibrationRun::channel(int c) {
   const CalibrationLayout layout = LayoutOf(*options_.model);
   const FactoryCell* pairCell = FindFactoryCell(layout, FactoryCellKind::OutputPair, c, 0);
   const FactoryCell* rangeCell = FindFactoryCell(layout, FactoryCellKind::OutputRange, c, 0);
-  if (!pairCell || !rangeCell) return fail(QStringLiteral("the model has no output on channel %1").arg(QChar('A' + c)));
+  if (!pairCell || !rangeCell) return fail(Tr(unit_.state(), 659).arg(QChar('A' + c)));
   const CellBytes pair = unit_.ReadCells(0, pairCell->first, pairCell->count);
   if (unit_.state().commError) return fail(QStringLiteral("the output coefficients could not be read"));
   // The output at the low and at the high DAC code, whichever comes first.
@@ -383,12 +384,12 @@ CalibrationRun::State CalibrationRun::channel(int c) {
   auto after = [&](int row, bool ok) -> std::optional<State> {
     grid_.unit = factoryCells_.key();
     if (ui_) ui_->stepDone(row, grid_);
-    if (!ok) return fail(QStringLiteral("row %1 (%2, channel %3) was interrupted by a device or instrument fault")
+    if (!ok) return fail(Tr(unit_.state(), 651)
                              .arg(row)
                              .arg(QLatin1String(GridRow(row).caption))
                              .arg(QChar('A' + c)));
     if (stopWanted()) {
-      message_ = QStringLiteral("stopped after row %1").arg(row);
+      message_ = Tr(unit_.state(), 652).arg(row);
       end_ = RunEnd::Stopped;
       return State::Finish;
     }
@@ -424,7 +425,7 @@ CalibrationRun::State CalibrationRun::finish() {
     // store first, under the unit's own identity (a run stopped in the
     // consumption test has not read it yet).
     if (!identityKnown_) {
-      if (unit_.ReadIdentity()[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
+      if (unit_.ReadIdentity()[0] != 0) return fail(Tr(unit_.state(), 653));
       identityKnown_ = true;
     }
     const CellBytes now = unit_.ReadCells(0, 0, 28);

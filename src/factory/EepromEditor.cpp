@@ -424,7 +424,9 @@ EepromResult EepromEditor::verify() {
     differenceLines_ << MemoryLine(i, ValueOfLine(lines_[i]));
   }
   emit differencesChanged();
-  tell(NumToText(lastErrors()) + Tr(state_, kErrorsSuffix));
+  // A clean check is news, not an error.
+  prompter_.ask(title(), NumToText(lastErrors()) + Tr(state_, kErrorsSuffix), Buttons::Ok,
+                differences_.empty() ? Icon::Information : Icon::Critical);
   return differences_.empty() ? EepromResult::Ok : EepromResult::Differs;
 }
 

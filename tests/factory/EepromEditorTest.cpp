@@ -243,7 +243,7 @@ TEST(EepromAll, VerifyRightAfterReadFindsNoDifference) {
   EXPECT_EQ(r.editor.lastErrors(), 0);
   ASSERT_EQ(r.user.asked().size(), 1u);
   EXPECT_EQ(r.user.asked()[0].text, " 0 errori");
-  EXPECT_EQ(r.user.asked()[0].icon, Icon::Critical);
+  EXPECT_EQ(r.user.asked()[0].icon, Icon::Information);
   EXPECT_EQ(r.user.asked()[0].title, "PLANOVIX v.2.6");
 }
 
@@ -260,6 +260,7 @@ TEST(EepromAll, VerifyListsTheCellsThatDiffer) {
   EXPECT_EQ(r.editor.differenceLines()[0], QString(" 5\t %1").arg(listed5));
   EXPECT_EQ(r.editor.differences()[1].cell, 200);
   EXPECT_EQ(r.user.asked()[0].text, " 2 errori");
+  EXPECT_EQ(r.user.asked()[0].icon, Icon::Critical);
 }
 
 TEST(EepromAll, WriteAllIsAlways256CellsOfBankZeroAfterAskingAndReadsThemBack) {
