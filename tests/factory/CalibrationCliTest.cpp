@@ -180,7 +180,7 @@ TEST(CalibrateCli, BadInputIsAUsageErrorThatTouchesNothing) {
   EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--on-question", "maybe"}), 2);
   EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--resume", dir.path() + "/none.json"}), 2);
   EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--model-dir", dir.path()}), 2);
-  EXPECT_TRUE(s.err.contains("holds 2 values")) << s.err.toStdString();
+  EXPECT_TRUE(s.err.contains("ends at line 2")) << s.err.toStdString();
   EXPECT_EQ(s.writes(), 0);
   EXPECT_EQ(s.sim.supply().currentReads(), 0);
 }
@@ -246,6 +246,24 @@ TEST(CalibrateCli, OutputLinearityLogsCodeAndVoltsUntilItsPoints) {
   EXPECT_TRUE(s.sim.unit().transcript().last().startsWith("SM")) << s.sim.unit().transcript().last().toStdString();
   EXPECT_EQ(s.run({"linearity-output", "--points", "0"}), 2);
   EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--points", "3"}), 2);
+}
+
+TEST(CalibrateCli, ALinkPlantedAsTheLinearityLogIsRefusedAndItsTargetKept) {
+  QTemporaryDir dir;
+  const QString victim = QDir(dir.path()).filePath("victim");
+  {
+    QFile f(victim);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("precious");
+  }
+  const QString file = QDir(dir.path()).filePath("linear.dat");
+  ASSERT_TRUE(QFile::link(victim, file));
+  Station s("KRV2211A");
+  EXPECT_EQ(s.run({"linearity-output", "--points", "3", "--file", file}), 1);
+  EXPECT_TRUE(s.err.contains("symbolic link")) << s.err.toStdString();
+  QFile f(victim);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "precious");
 }
 
 TEST(CalibrateCli, TwoChannelLinearityReadsBothMeters) {

@@ -6,6 +6,7 @@
 #include "factory/CalibrationTables.h"
 #include "factory/InstrumentPort.h"
 #include "kernel/AppState.h"
+#include "kernel/AtomicFile.h"
 #include "kernel/Prompter.h"
 #include "link/DeviceCommands.h"
 #include "link/DeviceLink.h"
@@ -22,7 +23,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 
 namespace pv {
@@ -471,7 +471,7 @@ void CalibrationWindow::outputLinearity() {
   applySelectors();
   if (!unitPortReady()) return;
   setSequence(Sequence::Linearity);
-  QSaveFile log(logPath_);
+  SafeSaveFile log(logPath_);
   if (linearityMeter(0, 8)) {
     if (!log.open(QIODevice::WriteOnly)) {
       tell(Tr(state_, kCannotWrite).arg(logPath_, log.errorString()));
@@ -498,7 +498,7 @@ void CalibrationWindow::twoChannelLinearity() {
   applySelectors();
   if (!unitPortReady()) return;
   setSequence(Sequence::Linearity);
-  QSaveFile log(logPath_);
+  SafeSaveFile log(logPath_);
   // The calibrator steps the inputs: it may not have been opened by a run.
   Calibrator& cal = bench_.calibrator();
   if (linearityMeter(0, 1) && linearityMeter(1, 2) && (cal.isManual() || cal.open())) {
