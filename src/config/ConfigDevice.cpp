@@ -36,10 +36,10 @@ enum : int {
   kAskLabel = 160,
   kOtherUnit = 161,
   kDamagedNewest = 162,
+  kUnknownUnit = 164,
   kWrittenUnchecked = 165,
   kReadBeforeWriteCut = 166,
   kStoreUnreadable = 167,
-  kNoFingerprint = 168,
 };
 
 // The default store, opened for one save or look-up, unless the caller
@@ -277,6 +277,20 @@ ConfigResult WriteEprom(EditorModel& m, DeviceCommands& commands, const WriteOpt
   return ConfigResult::Ok;
 }
 
+std::vector<StoredCell> CellsToRestore(const WriteRecord& entry, const DeviceIdentity& id, const UnitFingerprint& unit,
+                                       bool includeCalibration) {
+  if (includeCalibration) return entry.cells;
+  // A calibration belongs to the unit that was measured: only configuration
+  // cells, and not the factory cells that lie among them (gains in 29..64).
+  const std::vector<int> configuration = ConfigurationAddresses(id);
+  std::set<int> owned(configuration.begin(), configuration.end());
+  for (const auto& [address, value] : unit.cells) owned.erase(address);
+  std::vector<StoredCell> out;
+  for (const StoredCell& c : entry.cells)
+    if (c.bank == 0 && owned.count(c.address)) out.push_back(c);
+  return out;
+}
+
 void FollowFingerprint(DeviceCommands& commands, qint64 entryId, RecordStore* given) {
   if (entryId <= 0) return;
   const std::optional<QString> model = ModelOf(commands, {});
@@ -365,30 +379,24 @@ ConfigResult RestoreCells(const WriteRecord& entry, DeviceCommands& commands, co
         Answer::Ok)
       return ConfigResult::Refused;
   } else if (!sameUnit) {
-    const QString theirs = entry.fingerprint.isEmpty() ? Tr(s, kNoFingerprint)
-                           : entry.label.isEmpty()     ? entry.fingerprint
-                                                       : entry.fingerprint + QStringLiteral(" \"") + entry.label + '"';
-    const QString ours = unit->label.isEmpty() ? unit->fingerprint.digest
-                                               : unit->fingerprint.digest + QStringLiteral(" \"") + unit->label + '"';
-    if (ask.ask(title, Tr(s, kOtherUnit).arg(entry.id).arg(theirs, ours), Buttons::OkCancel, Icon::Warning) !=
-        Answer::Ok)
-      return ConfigResult::Refused;
+    auto named = [](const QString& fp, const QString& label) {
+      return label.isEmpty() ? fp : fp + QStringLiteral(" \"") + label + QLatin1Char('"');
+    };
+    const QString ours = named(unit->fingerprint.digest, unit->label);
+    const QString text = entry.fingerprint.isEmpty()
+                             ? Tr(s, kUnknownUnit).arg(ours)
+                             : Tr(s, kOtherUnit).arg(entry.id).arg(named(entry.fingerprint, entry.label), ours);
+    if (ask.ask(title, text, Buttons::OkCancel, Icon::Warning) != Answer::Ok) return ConfigResult::Refused;
   }
 
-  // Only the configuration cells of bank 0, unless the factory's are asked
-  // for too: a calibration belongs to the unit that was measured. The
-  // configuration's range holds some factory cells (gains among 29..64):
-  // those are the unit's, not the configuration's.
-  const std::vector<int> configuration = ConfigurationAddresses(s.identity);
-  std::set<int> owned(configuration.begin(), configuration.end());
-  for (const auto& [address, value] : unit->fingerprint.cells) owned.erase(address);
   std::map<int, std::map<int, uint8_t>> wanted;  // bank -> address -> value
-  int skipped = 0;
-  for (const StoredCell& c : entry.cells) {
-    if (options.includeCalibration || (c.bank == 0 && owned.count(c.address))) wanted[c.bank][c.address] = c.value;
-    else ++skipped;
+  for (const StoredCell& c : CellsToRestore(entry, s.identity, unit->fingerprint, options.includeCalibration))
+    wanted[c.bank][c.address] = c.value;
+  if (options.skipped) {
+    int count = 0;
+    for (const auto& [bank, cells] : wanted) count += static_cast<int>(cells.size());
+    *options.skipped = static_cast<int>(entry.cells.size()) - count;
   }
-  if (options.skipped) *options.skipped = skipped;
   if (wanted.empty()) return ConfigResult::Ok;
 
   std::map<int, std::map<int, uint8_t>> now;

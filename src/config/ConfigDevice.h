@@ -110,6 +110,12 @@ std::optional<ConnectedUnit> IdentifyUnit(DeviceCommands& commands, RecordStore*
 std::optional<WriteRecord> NewestEntryFor(DeviceCommands& commands, RecordStore* store, ConfigResult* result,
                                           ConnectedUnit* unit = nullptr);
 
+// The cells of an entry a restore puts back on a unit of this identity and
+// fingerprint: the configuration cells of bank 0 less the unit's factory
+// cells, or every cell with includeCalibration.
+std::vector<StoredCell> CellsToRestore(const WriteRecord& entry, const DeviceIdentity& id, const UnitFingerprint& unit,
+                                       bool includeCalibration);
+
 struct RestoreOptions {
   // Put back factory cells and cells of other banks too, not only the
   // configuration cells of bank 0.

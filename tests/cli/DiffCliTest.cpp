@@ -489,6 +489,26 @@ TEST(DiffCli, HistoryListsEveryEntryWithoutTheUnit) {
   EXPECT_EQ(c.run({"history", "x"}), 2);
 }
 
+TEST(DiffCli, AnOldHistoryFileIsRestoredOnlyOnceConfirmed) {
+  History h;
+  Cli c;
+  const sim::Bank before = c.unit.bank(0);
+  WriteAll(c.file("old.json"),
+           QStringLiteral("{\"format\":\"planovix-write-history\",\"version\":1,\"model\":\"KRV2212A\","
+                          "\"identity\":{\"device_code\":12,\"variant\":2,\"hardware_revision\":%1,\"spare\":0},"
+                          "\"time\":\"2026-12-06T10:15:00.042Z\",\"bank\":0,\"cells\":[[7,%2],[50,1]]}")
+               .arg(c.unit.identity().hardwareRevision)
+               .arg((before[7] + 5) % 256)
+               .toUtf8());
+  c.unit.clearTranscript();
+  EXPECT_EQ(c.run({"restore", c.file("old.json")}), 3);
+  EXPECT_TRUE(c.err.contains(QStringLiteral("does not say which unit"))) << c.err.toStdString();
+  EXPECT_TRUE(WrittenAddresses(c.unit).empty());
+  ASSERT_EQ(c.run({"--yes", "restore", c.file("old.json")}), 0) << c.err.toStdString();
+  EXPECT_EQ(c.unit.cell(0, 7), (before[7] + 5) % 256);
+  EXPECT_EQ(c.unit.cell(0, 50), before[50]);  // a gain: the unit's own
+}
+
 TEST(DiffCli, AnotherModelsCellsAreRefusedWithoutYes) {
   History h;
   Cli c("KRV2212A");

@@ -6,6 +6,7 @@
 #include "CliRig.h"
 #include "support/TempRecords.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -228,6 +229,32 @@ TEST(EndsOverPty, KilledOutrightTheNextRunTakesTheUnitOutOfProgrammingMode) {
   EXPECT_TRUE(records.entries()[0].record.has_value());
   const Outcome next = Cli({QStringLiteral("--port"), u.link, QStringLiteral("restore"), QStringLiteral("last")});
   EXPECT_EQ(next.code, 0) << next.err.toStdString();
+  u.expectIdle();
+}
+
+TEST(EndsOverPty, AFullDiskLeavesTheOldFileAndSaysWhy) {
+  Unit u;
+  ASSERT_FALSE(u.pty.isEmpty());
+  const QString image = u.dir.filePath(QStringLiteral("unit.dat"));
+  {
+    QFile f(image);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old\n");
+  }
+  // No file may grow past 512 bytes, as on a disk that is full; the memory
+  // file needs about a kilobyte. SIGXFSZ ignored, the write fails instead.
+  Process cli(QStringLiteral("/bin/sh"),
+              {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\""),
+               QStringLiteral(PLANOVIX_CLI), QStringLiteral("--port"), u.link, QStringLiteral("eeprom"),
+               QStringLiteral("read"), image});
+  ASSERT_TRUE(cli.p.waitForFinished(60000));
+  const QString err = QString::fromLocal8Bit(cli.p.readAllStandardError());
+  EXPECT_EQ(cli.p.exitCode(), 1) << err.toStdString();
+  EXPECT_TRUE(err.contains(QStringLiteral("too large"), Qt::CaseInsensitive)) << err.toStdString();
+  QFile f(image);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "old\n");
+  EXPECT_EQ(QDir(u.dir.path()).entryList({QStringLiteral(".unit.dat.*")}, QDir::Hidden | QDir::Files).size(), 0);
   u.expectIdle();
 }
 

@@ -531,7 +531,8 @@ void Program::UndoLastWrite() {
     }
     const QString when = QLocale(state_.languageOffset == 0 ? QLocale::Italian : QLocale::English)
                              .toString(entry->time.toLocalTime(), QLocale::ShortFormat);
-    QString question = Tr(state_, 135).arg(entry->cells.size()).arg(when);
+    const size_t cells = CellsToRestore(*entry, state_.identity, unit.fingerprint, false).size();
+    QString question = Tr(state_, 135).arg(cells).arg(when);
     if (unit.fingerprint.blank) question += QStringLiteral("\n\n") + Tr(state_, 163).arg(entry->label);
     if (ask.ask(MessageTitle(), question, Buttons::OkCancel, Icon::Question) != Answer::Ok) return;
     RestoreOptions options;

@@ -1,10 +1,10 @@
 // PLANOVIX: configuration program for the signal conditioners.
 #include "app/TerminationSignals.h"
+#include "app/ui/ExitOnSignals.h"
 #include "app/ui/Program.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDialog>
 #include <QIcon>
 
 int main(int argc, char** argv) {
@@ -32,15 +32,9 @@ int main(int argc, char** argv) {
   options.process(app);
   pv::Program program;
   program.Startup();
-  // A session logout (SIGTERM), a closed terminal (SIGHUP) or Ctrl+C in it
-  // does what Exit does: a running exchange ends safely (a measurement gets
-  // its "SM", a write finishes), then every window closes. A question open
-  // at that moment is answered as its Cancel or close button would.
+  // A session logout, a closed terminal or Ctrl+C does what Exit does.
   pv::TerminationSignals stops;
-  QObject::connect(&stops, &pv::TerminationSignals::received, &program, [&program] {
-    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
-    program.Exit();
-  });
+  pv::ExitOnSignals(stops, program);
   if (options.isSet(productionTest)) program.ShowProductionTest();
   if (options.isSet(verification)) program.ShowVerification();
   return app.exec();
