@@ -159,7 +159,11 @@ UnitResult Write(const Options& opt, CountingPort& port, Clock& clock) {
   UnitResult r;
   r.cells = port.cellWrites;
   r.reason = Messages(err);
-  switch (code) {
+  // A signal that came while the unit was written let the write finish and
+  // be read back: the unit is judged by that, the batch ends after it.
+  int judged = code;
+  if (code > 128 && err.contains(QLatin1String("it had done all its work"))) judged = kExitOk;
+  switch (judged) {
   case kExitOk: r.outcome = Outcome::Ok; break;
   // A check said no (a question without --yes, "Device Changed", a value
   // the cells cannot hold): the unit is skipped.
@@ -222,8 +226,11 @@ QString BatchHelpText() {
       "      three times: refused or failed) and appends a CSV line: time, model,\n"
       "      identity (device code/variant/hardware revision/spare), result (ok,\n"
       "      refused, failed), reason, cells written. With --repeat it then waits\n"
-      "      for the unit to be unplugged and for the next one, until Ctrl+C (the\n"
-      "      unit in hand is finished first) or N units (--count). Every unit must\n"
+      "      for the unit to be unplugged and for the next one, until Ctrl+C,\n"
+      "      SIGTERM or SIGHUP (the unit in hand is finished and read back first; the\n"
+      "      same signal again stops its write at the next cell) or N units\n"
+      "      (--count); a signal is the batch's normal end, so the exit code is the\n"
+      "      summary's. Every unit must\n"
       "      be of one model: --model M, else the model of the first unit written;\n"
       "      a unit of another model is skipped unless --yes. Exit code 0 when\n"
       "      every unit was written, 1 when one failed, 3 when none failed but one\n"
