@@ -129,6 +129,8 @@ TEST(CalibrateCli, ASilentMeterIsAnErrorEnd) {
   EXPECT_EQ(s.run({"--json", "calibrate", "KRV2211A"}), 1);
   EXPECT_EQ(QJsonDocument::fromJson(s.out.toUtf8()).object()["end"].toString(), "error");
   EXPECT_FALSE(s.sim.supply().on());
+  // Never a bare "Errore": the reason comes with it.
+  EXPECT_TRUE(s.err.contains("Errore: ")) << s.err.toStdString();
 }
 
 TEST(CalibrateCli, StateAndResumeRerunOnlyTheRowsNotGreen) {

@@ -31,6 +31,7 @@
 #include "text/StringTable.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -697,11 +698,12 @@ int RunCli(const QStringList& rawArgs, SerialPort& port, Clock& clock, QTextStre
       }
       const std::optional<UnitFingerprint> fp = ReadFingerprint(s.commands, index >= 0 ? model : QString());
       if (!fp) return kExitDevice;
-      // The label the record store keeps for this unit, when it can be read.
+      // The label the record store keeps for this unit, when there is a store
+      // (a look at the unit creates none).
       QString label = s.state.unitLabel;
-      if (label.isEmpty() && !fp->blank)
-        if (const std::unique_ptr<RecordStore> store = RecordStore::Open(RecordStore::DefaultLocation()))
-          label = store->unitLabel(fp->digest);
+      const QString location = RecordStore::DefaultLocation();
+      if (label.isEmpty() && !fp->blank && QFileInfo::exists(location))
+        if (const std::unique_ptr<RecordStore> store = RecordStore::Open(location)) label = store->unitLabel(fp->digest);
       Emit(out,
            QJsonObject{{"device_code", d.deviceCode},
                        {"variant", d.variant},
