@@ -91,7 +91,11 @@ ConfigResult SaveEntry(DeviceCommands& commands, const std::vector<StoredCell>& 
   if (backup.savedId) *backup.savedId = 0;
   const std::optional<QString> model = ModelOf(commands, cells);
   if (!model) return ConfigResult::CommFailure;
-  const std::optional<UnitFingerprint> fp = ReadFingerprint(commands, *model);
+  // The cells about to be saved were just read: they are not asked again.
+  std::map<int, uint8_t> known;
+  for (const StoredCell& c : cells)
+    if (c.bank == 0) known[c.address] = c.value;
+  const std::optional<UnitFingerprint> fp = ReadFingerprint(commands, *model, known);
   if (!fp) return ConfigResult::CommFailure;
   StoreHandle h(backup.store);
   WriteRecord r;

@@ -47,24 +47,31 @@ bool ReadCellRuns(DeviceCommands& commands, int bank, const std::vector<int>& ad
   std::vector<int> sorted = addresses;
   std::sort(sorted.begin(), sorted.end());
   sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+  // A gap this short costs less read through than a run of its own.
+  constexpr int kBridge = 16;
   size_t i = 0;
   while (i < sorted.size()) {
     size_t j = i + 1;
-    while (j < sorted.size() && sorted[j] == sorted[j - 1] + 1) ++j;
-    const int first = sorted[i], count = static_cast<int>(j - i);
+    while (j < sorted.size() && sorted[j] - sorted[j - 1] <= kBridge) ++j;
+    const int first = sorted[i], count = sorted[j - 1] - first + 1;
     const CellBytes cells = commands.ReadCells(bank, first, count);
     if (commands.state().commError) return false;
-    for (int k = 0; k < count; ++k) out[first + k] = cells[static_cast<size_t>(k)];
+    for (size_t k = i; k < j; ++k) out[sorted[k]] = cells[static_cast<size_t>(sorted[k] - first)];
     i = j;
   }
   return true;
 }
 
-std::optional<UnitFingerprint> ReadFingerprint(DeviceCommands& commands, const QString& model) {
+std::optional<UnitFingerprint> ReadFingerprint(DeviceCommands& commands, const QString& model,
+                                               const std::map<int, uint8_t>& known) {
   const ModelRow* row = model.isEmpty() ? nullptr : FindModel(model);
   const DeviceIdentity id = commands.state().identity;
-  std::map<int, uint8_t> cells;
-  if (row && !ReadCellRuns(commands, 0, FingerprintCells(*row, id), cells)) return std::nullopt;
+  std::map<int, uint8_t> cells = known;
+  std::vector<int> missing;
+  if (row)
+    for (int a : FingerprintCells(*row, id))
+      if (!known.count(a)) missing.push_back(a);
+  if (!ReadCellRuns(commands, 0, missing, cells)) return std::nullopt;
   return FingerprintOf(row, id, cells);
 }
 

@@ -40,11 +40,14 @@ UnitFingerprint FingerprintOf(const ModelRow* model, const DeviceIdentity& id, c
 
 // Reads the fingerprint cells of the connected unit. The identity must have
 // been read ("$V"); model is the catalogue id ("$V" and cell 4 name it).
+// known: bank 0 cells just read in the same exchange, not asked again.
 // Nothing when the unit did not answer (the error flag is set).
-std::optional<UnitFingerprint> ReadFingerprint(DeviceCommands& commands, const QString& model);
+std::optional<UnitFingerprint> ReadFingerprint(DeviceCommands& commands, const QString& model,
+                                               const std::map<int, uint8_t>& known = {});
 
 // Reads the given cells of a bank in runs of neighbours; false when the
-// unit did not answer.
+// unit did not answer. Each run costs the unit's programming-mode pauses
+// (about 0.4 s), a cell about 10 ms: runs a few cells apart are read as one.
 bool ReadCellRuns(DeviceCommands& commands, int bank, const std::vector<int>& addresses, std::map<int, uint8_t>& out);
 
 } // namespace pv
