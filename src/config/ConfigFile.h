@@ -35,6 +35,11 @@ QByteArray BuildRecord(const EditorModel& m, const QByteArray& held);
 QString ValidateRecord(const QByteArray& bytes, const AppState* language = nullptr);
 // Fills the editor from a record (already validated).
 void ApplyRecord(EditorModel& m, const QByteArray& record);
+// What a record holds that the editor has no place for (an input type past
+// the range table, an output type past 3, an over-range percentage no row
+// has): one text per value, in the state's language; empty when none.
+// ApplyRecord leaves those fields as the editor holds them.
+QStringList UnknownRecordValues(const AppState& s, const RangeTables& tables, const QByteArray& record);
 // The identity of the unit a record was saved for (a validated record).
 DeviceIdentity RecordIdentity(const QByteArray& record);
 

@@ -14,6 +14,8 @@
 #include "link/Clock.h"
 #include "link/Codecs.h"
 #include "link/DeviceCommands.h"
+#include "factory/EepromEditor.h"
+#include "kernel/AtomicFile.h"
 #include "text/Numbers.h"
 #include "text/Texts.h"
 
@@ -73,28 +75,22 @@ ModelFile LoadModelFile(const QString& modelId, const QStringList& dirs) {
     m.error = QStringLiteral("model file %1 not found (looked in %2)").arg(name, dirs.join(QStringLiteral(", ")));
     return m;
   }
-  QFile f(m.path);
-  if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-    m.error = QStringLiteral("cannot read %1: %2").arg(m.path, f.errorString());
+  QByteArray bytes;
+  QString why;
+  if (!ReadInputFile(m.path, 1 << 20, &bytes, &why)) {
+    m.error = QStringLiteral("cannot read %1: %2").arg(m.path, why);
     return m;
   }
-  int line = 0;
-  while (!f.atEnd() && static_cast<int>(m.cells.size()) < kModelFileCells) {
-    const QString text = QString::fromLatin1(f.readLine()).trimmed();
-    ++line;
-    bool ok = false;
-    const int v = text.toInt(&ok, 10);
-    if (!ok || v < 0 || v > 255) {
-      m.error = QStringLiteral("%1 line %2: \"%3\" is not a cell value 0..255").arg(m.path).arg(line).arg(text);
-      m.cells.clear();
-      return m;
-    }
-    m.cells.push_back(static_cast<uint8_t>(v));
+  // The memory file's rules: exactly 256 whole numbers 0..255, a bad line
+  // named and shown short.
+  AppState english;
+  english.languageOffset = 300;
+  const MemoryParse parsed = ParseMemoryFile(english, bytes);
+  if (!parsed.image) {
+    m.error = m.path + QStringLiteral(": ") + parsed.error;
+    return m;
   }
-  if (static_cast<int>(m.cells.size()) < kModelFileCells) {
-    m.error = QStringLiteral("%1 holds %2 values; a model file holds 256").arg(m.path).arg(m.cells.size());
-    m.cells.clear();
-  }
+  m.cells.assign(parsed.image->begin(), parsed.image->end());
   return m;
 }
 
@@ -446,7 +442,7 @@ CalibrationRun::State CalibrationRun::finish() {
 CalibrationRun::State CalibrationRun::errorEnd() {
   end_ = RunEnd::Error;
   if (ui_) ui_->label(QStringLiteral("ERRORE"), CellColour::Red);
-  prompter_.ask(QStringLiteral("KRV 2210"), QStringLiteral("Errore"), Buttons::Ok, Icon::Critical);
+  prompter_.ask(QStringLiteral("KRV 2210"), message_.isEmpty() ? QStringLiteral("Errore") : QStringLiteral("Errore: ") + message_, Buttons::Ok, Icon::Critical);
   return State::End;
 }
 

@@ -172,6 +172,16 @@ constexpr Entry kTable[] = {
     {157, "Ingresso in frequenza"},
     {158, "Stampa / PDF..."},
     {159, "Tecnico / firma"},
+    // Record store, fingerprint and the ends of a write
+    {160, "Le celle di taratura di questo dispositivo sono vuote: l'impronta non lo distingue da altri come lui. Etichetta (numero di serie sull'adesivo):"},
+    {161, "La voce salvata n. %1 appartiene a un altro dispositivo (impronta %2; questo dispositivo: %3). Scriverla comunque?"},
+    {162, "La voce salvata pi\u00f9 recente di questo dispositivo (n. %1) \u00e8 danneggiata: %2. Non \u00e8 stato scritto nulla; una voce precedente si rimette indicandone il numero."},
+    {163, "Le celle di taratura del dispositivo sono vuote: la sua impronta \u00e8 quella di ogni dispositivo cos\u00ec; la voce \u00e8 scelta dall'etichetta \"%1\"."},
+    {164, "Questa voce salvata non dice di quale dispositivo sia (viene dalla vecchia cronologia, senza impronta); questo dispositivo: %1. Scriverla comunque?"},
+    {165, "Tutte le celle sono partite, ma il dispositivo non si \u00e8 potuto rileggere: contiene la nuova configurazione, non verificata."},
+    {166, "La lettura prima della scrittura si \u00e8 interrotta: non \u00e8 stato scritto nulla, ma il dispositivo pu\u00f2 essere rimasto in modo programmazione (una nuova lettura ne lo fa uscire)."},
+    {167, "Impossibile leggere l'archivio delle scritture: %1"},
+    {169, "Il file contiene valori che il programma non conosce; restano come nell'editor: %1. Caricare il resto?"},
     // Bench instruments
     {200, "Alimentatore"},
     {201, "Calibratore"},
@@ -402,6 +412,16 @@ constexpr Entry kTable[] = {
     {457, "Frequency input"},
     {458, "Print / PDF..."},
     {459, "Technician / signature"},
+    // Record store, fingerprint and the ends of a write
+    {460, "This unit's calibration cells are blank: its fingerprint does not tell it from others like it. Label (serial number on the sticker):"},
+    {461, "Saved entry #%1 belongs to another unit (fingerprint %2; this unit: %3). Write it anyway?"},
+    {462, "This unit's newest saved entry (#%1) is damaged: %2. Nothing was written; an older entry is restored by giving its number."},
+    {463, "The unit's calibration cells are blank: its fingerprint is that of every such unit; the entry was chosen by its label \"%1\"."},
+    {464, "This saved entry does not say which unit it is of (it comes from the old history, without a fingerprint); this unit: %1. Write it anyway?"},
+    {465, "Every cell was sent, but the unit could not be read back: it holds the new configuration, unchecked."},
+    {466, "The read before the write was cut short: nothing was written, but the unit may still be in programming mode (a new read takes it out)."},
+    {467, "The record store cannot be read: %1"},
+    {469, "The file holds values this program does not know; the editor keeps its own there: %1. Load the rest?"},
     // Bench instruments
     {500, "Power supply"},
     {501, "Calibrator"},

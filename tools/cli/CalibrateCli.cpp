@@ -361,7 +361,7 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
   // The linearity tests: "linear.dat" (or --file) from scratch, a line a
   // point, until --points lines or an interrupt.
   const QString file = values["--file"];
-  QFile log(file);
+  NoFollowFile log(file);
   if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
     err << "planovix-cli: cannot write " << file << ": " << log.errorString() << "\n";
     return kError;

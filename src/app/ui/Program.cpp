@@ -580,6 +580,7 @@ ConfigResult Program::WriteConfiguration(bool changedOnly) {
   WriteOptions options;
   options.captions = [this] { ApplyCaptions(); };
   options.changedOnly = changedOnly;
+  options.backup.command = changedOnly ? QStringLiteral("Write (changed fields)") : QStringLiteral("Write");
   return WriteEprom(*editor_, *commands_, options);
 }
 
@@ -587,7 +588,9 @@ void Program::UndoLastWrite() {
   link_->request(Exchange::Write, [this] {
     Prompter& ask = commands_->prompter();
     ConfigResult found = ConfigResult::Ok;
-    const std::optional<HistoryEntry> entry = NewestEntryFor(*commands_, nullptr, &found);
+    ConnectedUnit unit;
+    const std::optional<WriteRecord> entry = NewestEntryFor(*commands_, nullptr, &found, &unit);
+    // A silent unit, an unreadable store or a damaged entry: the user has been told.
     if (found != ConfigResult::Ok) return;
     if (!entry) {
       ask.ask(MessageTitle(), Tr(state_, 134), Buttons::Ok, Icon::Information);
@@ -595,10 +598,13 @@ void Program::UndoLastWrite() {
     }
     const QString when = QLocale(state_.languageOffset == 0 ? QLocale::Italian : QLocale::English)
                              .toString(entry->time.toLocalTime(), QLocale::ShortFormat);
-    if (ask.ask(MessageTitle(), Tr(state_, 135).arg(entry->cells.size()).arg(when), Buttons::OkCancel,
-                Icon::Question) != Answer::Ok)
-      return;
-    if (RestoreCells(*entry, *commands_) != ConfigResult::Ok) return;
+    const size_t cells = CellsToRestore(*entry, state_.identity, unit.fingerprint, false).size();
+    QString question = Tr(state_, 135).arg(cells).arg(when);
+    if (unit.fingerprint.blank) question += QStringLiteral("\n\n") + Tr(state_, 163).arg(entry->label);
+    if (ask.ask(MessageTitle(), question, Buttons::OkCancel, Icon::Question) != Answer::Ok) return;
+    RestoreOptions options;
+    options.backup.command = QStringLiteral("Undo last write");
+    if (RestoreCells(*entry, *commands_, options) != ConfigResult::Ok) return;
     // The editor shows what the unit now holds.
     ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
   });
