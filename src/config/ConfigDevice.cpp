@@ -123,12 +123,6 @@ ConfigResult SaveEntry(DeviceCommands& commands, const std::vector<StoredCell>& 
   return ConfigResult::Cancelled;
 }
 
-std::vector<StoredCell> Bank0Cells(const std::map<int, uint8_t>& cells) {
-  std::vector<StoredCell> out;
-  for (const auto& [a, v] : cells) out.push_back({0, a, v});
-  return out;
-}
-
 } // namespace
 
 std::vector<int> ConfigurationAddresses(const DeviceIdentity& id) {
@@ -157,6 +151,13 @@ ConfigResult SaveBeforeWrite(DeviceCommands& commands, const CellImage* image, c
   std::map<int, uint8_t> cells;
   for (int a : ConfigurationAddresses(commands.state().identity)) cells[a] = (*image)[static_cast<size_t>(a)];
   return SaveEntry(commands, Bank0Cells(cells), backup);
+}
+
+std::vector<StoredCell> Bank0Cells(const std::map<int, uint8_t>& cells) {
+  std::vector<StoredCell> out;
+  out.reserve(cells.size());
+  for (const auto& [address, value] : cells) out.push_back({0, address, value});
+  return out;
 }
 
 ConfigResult SaveCellsBeforeWrite(DeviceCommands& commands, const std::vector<StoredCell>& cells,

@@ -88,6 +88,8 @@ ConfigResult SaveBeforeWrite(DeviceCommands& commands, const CellImage* image = 
 // the cells given, with their values as the unit holds them now.
 ConfigResult SaveCellsBeforeWrite(DeviceCommands& commands, const std::vector<StoredCell>& cells,
                                   const BackupOptions& backup = {});
+// Cells of bank 0 (address -> value) as the store keeps them.
+std::vector<StoredCell> Bank0Cells(const std::map<int, uint8_t>& cells);
 
 // After a write that may have changed the unit's factory cells (an EEPROM
 // write, a restore with the calibration): the entry saved before it learns

@@ -72,7 +72,10 @@ std::optional<UnitFingerprint> ReadFingerprint(DeviceCommands& commands, const Q
     for (int a : FingerprintCells(*row, id))
       if (!known.count(a)) missing.push_back(a);
   if (!ReadCellRuns(commands, 0, missing, cells)) return std::nullopt;
-  return FingerprintOf(row, id, cells);
+  UnitFingerprint fp = FingerprintOf(row, id, cells);
+  commands.state().unitFingerprint = fp.digest;
+  commands.state().unitFingerprintFor = id;
+  return fp;
 }
 
 } // namespace pv

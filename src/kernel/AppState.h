@@ -107,6 +107,10 @@ struct AppState {
   // connected unit (the serial on its sticker), empty when none was given.
   QString recordCommand;
   QString unitLabel;
+  // The fingerprint last computed for the unit on the line, and the identity
+  // it was computed for; cleared when the unit may have changed unseen.
+  QString unitFingerprint;
+  DeviceIdentity unitFingerprintFor;
 
   // Configuration
   std::array<ChannelSettings, 2> channels;

@@ -24,7 +24,9 @@ const QString kInfix = QStringLiteral(".pvsave-");
 #ifdef Q_OS_UNIX
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
 
-QString Reason(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+// Qt's own text for the common errors, translated with Qt's catalogue when
+// the program speaks Italian; the system's text for the rest.
+QString Reason(int err) { return qt_error_string(err); }
 
 QString RandomSuffix() {
   static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";

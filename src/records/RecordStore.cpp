@@ -44,6 +44,21 @@ bool Exec(QSqlDatabase& db, const QString& sql, const QVariantList& values, QStr
   return true;
 }
 
+// A write transaction takes SQLite's write lock at its start. Two tools that
+// both read first and then write would otherwise fail one of them at once
+// ("database is locked") instead of the busy timeout letting it wait.
+bool BeginWrite(QSqlDatabase& db, QString* error) {
+  if (db.driverName() == QLatin1String("QSQLITE")) {
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return true;
+    if (error) *error = SqlReason(q.lastError());
+    return false;
+  }
+  if (db.transaction()) return true;
+  if (error) *error = SqlReason(db.lastError());
+  return false;
+}
+
 // Version 0 (an empty file) to 1.
 const char* const kSchema1[] = {
     "CREATE TABLE schema_version (version INTEGER NOT NULL)",
@@ -193,9 +208,11 @@ bool RecordStore::prepare(QString* error) {
 
 bool RecordStore::migrate(int from, QString* error) {
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
-  if (!db.transaction()) {
-    if (error) *error = SqlReason(db.lastError());
-    return false;
+  if (!BeginWrite(db, error)) return false;
+  // Another tool may have made the schema while this one waited for the lock.
+  if (db.tables().contains(QStringLiteral("schema_version"))) {
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("SELECT version FROM schema_version")) && q.next()) from = q.value(0).toInt();
   }
   // One step per version; each brings the schema to the next.
   bool ok = true;
@@ -220,9 +237,17 @@ bool RecordStore::importJsonHistory(QString* error) {
   // Once, in one transaction: every entry of the old history, oldest first,
   // and the note that says it is done. The files stay where they are.
   const QString root = JsonHistoryRoot();
-  if (!db.transaction()) {
-    if (error) *error = SqlReason(db.lastError());
+  if (!BeginWrite(db, error)) return false;
+  // Asked again under the lock: another tool may have imported meanwhile.
+  QSqlQuery again;
+  if (!Exec(db, QStringLiteral("SELECT value FROM meta WHERE name = ?"), {QStringLiteral("history_import")}, error,
+            &again)) {
+    db.rollback();
     return false;
+  }
+  if (again.next()) {
+    again.finish();
+    return db.commit();
   }
   int imported = 0, skipped = 0;
   bool ok = true;
@@ -295,10 +320,7 @@ bool RecordStore::trim(const WriteRecord& r, QString* error) {
 
 bool RecordStore::add(WriteRecord& record, QString* error) {
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
-  if (!db.transaction()) {
-    if (error) *error = SqlReason(db.lastError());
-    return false;
-  }
+  if (!BeginWrite(db, error)) return false;
   bool ok = insert(record, error) && trim(record, error);
   // The commit is where a full disk shows.
   if (ok && !db.commit()) {
@@ -346,10 +368,7 @@ std::optional<RecordStore::Entry> RecordStore::entry(qint64 id, QString* error) 
 
 bool RecordStore::setFingerprintAfter(qint64 id, const QString& fingerprint, QString* error) {
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
-  if (!db.transaction()) {
-    if (error) *error = SqlReason(db.lastError());
-    return false;
-  }
+  if (!BeginWrite(db, error)) return false;
   std::optional<Entry> e = entry(id, error);
   bool ok = e && e->record;
   if (e && !e->record && error) *error = e->damage;
@@ -378,10 +397,7 @@ QString RecordStore::unitLabel(const QString& fingerprint) {
 
 bool RecordStore::setUnitLabel(const QString& fingerprint, const QString& label, QString* error) {
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
-  if (!db.transaction()) {
-    if (error) *error = SqlReason(db.lastError());
-    return false;
-  }
+  if (!BeginWrite(db, error)) return false;
   bool ok = Exec(db, QStringLiteral("DELETE FROM unit_labels WHERE fingerprint = ?"), {fingerprint}, error) &&
             Exec(db, QStringLiteral("INSERT INTO unit_labels (fingerprint, label) VALUES (?, ?)"),
                  {fingerprint, CleanLabel(label)}, error);

@@ -202,7 +202,10 @@ int main(int argc, char** argv) {
 
   FILE* log = nullptr;
   if (parser.isSet(transcript)) {
-    log = std::fopen(QFile::encodeName(parser.value(transcript)).constData(), "a");
+    // Appended to, never through a link planted in its place.
+    const int fd = ::open(QFile::encodeName(parser.value(transcript)).constData(),
+                          O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
+    log = fd < 0 ? nullptr : fdopen(fd, "a");
     if (!log) Fail(QStringLiteral("cannot write %1: %2").arg(parser.value(transcript), QString::fromLocal8Bit(std::strerror(errno))));
   }
 

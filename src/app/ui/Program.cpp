@@ -148,6 +148,11 @@ Program::Program(Parts parts) {
     // The progress fill shows a transfer in progress, not the last one.
     if (comm_) comm_->setProgress(0, 0);
     NameUnitAgain();
+    // The session keeps the fingerprint an exchange computed for this unit.
+    // A read clears it: another unit of the model may be on the line now.
+    const bool known = !state_.unitFingerprint.isEmpty() && state_.unitFingerprintFor == state_.identity;
+    const std::optional<QString> now = known ? std::optional<QString>(state_.unitFingerprint) : std::nullopt;
+    if (session_->isOpen() && session_->fingerprint() != now) session_->setFingerprint(now);
   });
   ConnectActions();
 }
@@ -179,7 +184,10 @@ void Program::ShowIdentityNow() {
 
 void Program::SessionChanged() {
   const bool open = session_->isOpen();
-  if (comm_) comm_->showPort(open, session_->portNumber());
+  if (comm_) {
+    comm_->showPort(open, session_->portNumber());
+    comm_->setFingerprint(session_->fingerprint().value_or(QString()));
+  }
   if (open != portWasOpen_) {
     portWasOpen_ = open;
     emit portStateChanged(open);
@@ -561,6 +569,9 @@ void Program::TogglePort(bool pressed, int number) {
 
 void Program::Read() {
   link_->request(Exchange::Read, [this] {
+    // Another unit may be on the line now; its fingerprint is known again at
+    // the next exchange that reads it (a write's backup, an undo).
+    state_.unitFingerprint.clear();
     const ConfigResult r = ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
     if (r == ConfigResult::Ok) {
       sheetFile_.clear();
