@@ -6,6 +6,7 @@
 #include "text/Numbers.h"
 
 #include <cmath>
+#include <optional>
 
 namespace pv {
 
@@ -37,6 +38,53 @@ static QString RangeAdditions(double hi, double lo, double lower, double upper, 
   return add;
 }
 
+namespace {
+constexpr int kNotANumber = 93;
+
+std::optional<QString> FirstNonNumber(const EditorModel& m, int last) {
+  const AppState& s = m.state();
+  const EditorFields& f = m.f;
+  const EditorFields& was = m.loadedFields();
+  const CellLayout layout = CellLayoutFor(s.identity);
+  std::optional<QString> bad;
+  auto check = [&](const QString& now, const QString& then, const QString& name) {
+    if (bad || now == then || ParseWholeNumber(now)) return;
+    bad = Tr(s, kNotANumber).arg(name, now);
+  };
+  auto channel = [&s](int c) { return Tr(s, 72) + (c == 0 ? QStringLiteral(" A: ") : QStringLiteral(" B: ")); };
+  const bool bRepeatsA = f.chkDoubler || s.identity.variant == 0 || s.identity.variant == 7;
+  for (int c = 0; c <= last; ++c) {
+    if (!(c == 1 && bRepeatsA)) {
+      check(f.txtInputMax[c], was.txtInputMax[c], channel(c) + Tr(s, 48) + QStringLiteral(" max"));
+      check(f.txtInputMin[c], was.txtInputMin[c], channel(c) + Tr(s, 48) + QStringLiteral(" min"));
+    }
+    check(f.txtOutputMax[c], was.txtOutputMax[c], channel(c) + Tr(s, 49) + QStringLiteral(" max"));
+    check(f.txtOutputMin[c], was.txtOutputMin[c], channel(c) + Tr(s, 49) + QStringLiteral(" min"));
+    check(f.txtOffset[c], was.txtOffset[c], channel(c) + Tr(s, 66));
+  }
+  for (int c = 0; c <= LastTripChannel(s); ++c) {
+    check(f.txtSogliaH[c], was.txtSogliaH[c], channel(c) + Tr(s, 50) + QLatin1Char(' ') + Tr(s, 113));
+    check(f.txtSogliaL[c], was.txtSogliaL[c], channel(c) + Tr(s, 50) + QLatin1Char(' ') + Tr(s, 114));
+  }
+  check(f.txtSogliaDelay, was.txtSogliaDelay, Tr(s, 50) + QLatin1Char(' ') + Tr(s, 115));
+  if (layout.responseTime) check(f.txtDelay, was.txtDelay, Tr(s, 130));
+  if (layout.frequencyInput) {
+    check(f.txtFilter, was.txtFilter, Tr(s, 82));
+    check(f.txtAuxFreq, was.txtAuxFreq, QStringLiteral("Aux"));
+    check(f.txtTrig, was.txtTrig, Tr(s, 81));
+  }
+  if (layout.physicalScale) {
+    for (int c = 0; c < 2; ++c) {
+      check(f.txtFisicoMax[2 + c], was.txtFisicoMax[2 + c], channel(c) + Tr(s, 131) + QStringLiteral(" max"));
+      check(f.txtFisicoMin[2 + c], was.txtFisicoMin[2 + c], channel(c) + Tr(s, 131) + QStringLiteral(" min"));
+      check(f.txtFisicoOutMax[c], was.txtFisicoOutMax[c], channel(c) + Tr(s, 131) + QStringLiteral(" ") + Tr(s, 49) + QStringLiteral(" max"));
+      check(f.txtFisicoOutMin[c], was.txtFisicoOutMin[c], channel(c) + Tr(s, 131) + QStringLiteral(" ") + Tr(s, 49) + QStringLiteral(" min"));
+    }
+  }
+  return bad;
+}
+} // namespace
+
 std::vector<CheckMessage> RunChecks(EditorModel& m) {
   AppState& s = m.state();
   EditorFields& f = m.f;
@@ -44,7 +92,7 @@ std::vector<CheckMessage> RunChecks(EditorModel& m) {
   std::vector<CheckMessage> out;
   const int v = s.identity.variant;
   auto num = [](const QString& t) { return ParseLeadingNumber(t); };
-  auto prefix = [](int c) { return QStringLiteral("Channel ") + (c == 0 ? "A: " : "B: "); };
+  auto prefix = [&s](int c) { return Tr(s, 72) + (c == 0 ? QStringLiteral(" A: ") : QStringLiteral(" B: ")); };
   const QString exceeds = QStringLiteral(" ") + Tr(s, 65);
 
   // 2. Thermocouple pairing.
@@ -58,6 +106,12 @@ std::vector<CheckMessage> RunChecks(EditorModel& m) {
   }
 
   const int last = std::clamp<int>(s.channelSelector, 0, 1);
+  // A field emptied or holding no number would go to the unit as 0: the
+  // write ends. A text still as loaded keeps the loaded value and is fine.
+  if (auto bad = FirstNonNumber(m, last); bad) {
+    out.push_back({true, kNotANumber, *bad});
+    return out;
+  }
   for (int c = 0; c <= last; ++c) {
     // 3. Input range (channel B repeats channel A where the unit says so).
     if (f.chkDoubler || v == 0 || v == 7) {

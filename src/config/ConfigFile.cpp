@@ -76,10 +76,10 @@ int GetGroup(const QByteArray& r, std::initializer_list<int> first, int c) {
   return chosen;
 }
 
-// Messages that the string table has no entry for.
-QString Lang(const AppState& s, const char* it, const char* en) {
-  return QString::fromUtf8(s.languageIndex == 0 ? it : en);
-}
+// Texts of this file's messages (Italian ids; + languageOffset for English).
+enum : int { kShortRecord = 94, kNotFinite, kNotAnOption, kNotABox, kBadOperation, kNotAConfiguration };
+constexpr int kCannotRead = 238;
+constexpr int kCannotSave = 239;
 
 } // namespace
 
@@ -137,24 +137,38 @@ QByteArray BuildRecord(const EditorModel& m, const QByteArray& held) {
   return r;
 }
 
-QString ValidateRecord(const QByteArray& bytes) {
-  if (bytes.size() < kRecordSize)
-    return QStringLiteral("the file holds %1 bytes, a configuration needs %2").arg(bytes.size()).arg(kRecordSize);
+QString ValidateRecord(const QByteArray& bytes, const AppState* language) {
+  // The program's messages follow its language; the command line's are English.
+  auto text = [language](int id) {
+    return language ? Tr(*language, id) : LoadText(id + ComputeLanguageOffset(1));
+  };
+  if (bytes.size() < kRecordSize) return text(kShortRecord).arg(bytes.size()).arg(kRecordSize);
   for (int at : kDoubles)
-    if (!std::isfinite(GetD(bytes, at)))
-      return QStringLiteral("the number at byte %1 is not a finite number").arg(at);
+    if (!std::isfinite(GetD(bytes, at))) return text(kNotFinite).arg(at);
   // A saved option button is exactly -1 or 0, a saved box exactly 0 or 1:
   // anything else is not a configuration record.
   for (int at : kBooleans)
     for (int c = 0; c < 2; ++c) {
       const int16_t b = GetB(bytes, at + 2 * c);
-      if (b != 0 && b != -1) return QStringLiteral("byte %1 is not a saved option").arg(at + 2 * c);
+      if (b != 0 && b != -1) return text(kNotAnOption).arg(at + 2 * c);
     }
-  if (GetU8(bytes, off::HighSpeed) > 1 || GetU8(bytes, off::Doubler) > 1)
-    return QStringLiteral("the check boxes at bytes 290 and 291 are not 0 or 1");
-  if (GetU8(bytes, off::Operation) > 15 || GetU8(bytes, off::Operation + 1) > 15)
-    return QStringLiteral("the operation at byte 272 is out of range");
+  if (GetU8(bytes, off::HighSpeed) > 1 || GetU8(bytes, off::Doubler) > 1) return text(kNotABox);
+  if (GetU8(bytes, off::Operation) > 15 || GetU8(bytes, off::Operation + 1) > 15) return text(kBadOperation);
   return {};
+}
+
+QStringList UnknownRecordValues(const AppState& s, const RangeTables& T, const QByteArray& r) {
+  QStringList out;
+  for (int c = 0; c < 2; ++c) {
+    const QString channel = QStringLiteral(" (%1 %2)").arg(Tr(s, 72), QChar('A' + c));
+    const int in = GetU8(r, off::InputType + c);
+    if (in >= static_cast<int>(T.input.size())) out << Tr(s, 48) + ' ' + QString::number(in) + channel;
+    const int outType = GetU8(r, off::OutputType + c);
+    if (outType >= static_cast<int>(T.output.size())) out << Tr(s, 49) + ' ' + QString::number(outType) + channel;
+    const double pct = GetD(r, off::OverRange + 8 * c);
+    if (T.OverRangeRowByPercent(pct) < 0) out << Tr(s, 118) + ' ' + QString::number(pct) + QStringLiteral(" %") + channel;
+  }
+  return out;
 }
 
 DeviceIdentity RecordIdentity(const QByteArray& r) {
@@ -214,6 +228,7 @@ void ApplyRecord(EditorModel& m, const QByteArray& r) {
     if (ch.operatorOption < kOperationCaptions.size())
       f.cmdOperatore[c] = QString::fromLatin1(kOperationCaptions[ch.operatorOption]);
   }
+  m.markLoaded();
   m.notify();
 }
 
@@ -253,9 +268,7 @@ FileResult ConfigFile::saveTo(const QString& path) {
   const AppState& s = model_.state();
   const QByteArray record = BuildRecord(model_, held_);
   QString why;
-  if (!SaveAtomically(path, record, &why))
-    return fail(FileResult::IoError,
-                Lang(s, "Impossibile salvare il file ", "Cannot save the file ") + path + ": " + why);
+  if (!SaveAtomically(path, record, &why)) return fail(FileResult::IoError, Tr(s, kCannotSave).arg(path, why));
   held_ = record;
   fileName_ = path;
   saveEnabled_ = true;
@@ -265,18 +278,12 @@ FileResult ConfigFile::saveTo(const QString& path) {
 
 FileResult ConfigFile::openFrom(const QString& path) {
   const AppState& s = model_.state();
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return fail(FileResult::IoError, Lang(s, "Impossibile aprire il file ", "Cannot open the file ") +
-                                         path + ": " + file.errorString());
-  const QByteArray bytes = file.read(kRecordSize);
-  file.close();
-  if (const QString why = ValidateRecord(bytes); !why.isEmpty())
-    return fail(FileResult::BadFile,
-                Lang(s, "Il file non \u00e8 una configurazione valida (", "The file is not a valid configuration (") +
-                    why + "): " + path);
-  fileName_ = path;
-  saveEnabled_ = true;
+  // A named pipe or a device is refused, never waited on or read forever.
+  QByteArray bytes;
+  QString error;
+  if (!ReadInputFile(path, kRecordSize, &bytes, &error)) return fail(FileResult::IoError, Tr(s, kCannotRead).arg(path, error));
+  if (const QString why = ValidateRecord(bytes, &s); !why.isEmpty())
+    return fail(FileResult::BadFile, Tr(s, kNotAConfiguration).arg(path, why));
   const QString title = ProductTitle(s);
   if (GetD(bytes, off::Version) != kFileVersion &&
       prompter_.ask(title, Tr(s, 75), Buttons::OkCancel, Icon::Warning) != Answer::Ok)
@@ -285,6 +292,14 @@ FileResult ConfigFile::openFrom(const QString& path) {
        GetU8(bytes, off::Variant) != s.identity.variant) &&
       prompter_.ask(title, Tr(s, 61), Buttons::OkCancel, Icon::Warning) != Answer::Ok)
     return FileResult::Cancelled;
+  // A value the editor has no place for is said, not silently dropped.
+  if (const QStringList unknown = UnknownRecordValues(s, model_.tables(), bytes); !unknown.isEmpty() &&
+      prompter_.ask(title, Tr(s, 169).arg(unknown.join(QStringLiteral(", "))), Buttons::OkCancel, Icon::Warning) !=
+          Answer::Ok)
+    return FileResult::Cancelled;
+  // Only a file that was loaded becomes the one Save writes to.
+  fileName_ = path;
+  saveEnabled_ = true;
   held_ = bytes.left(kRecordSize);
   ApplyRecord(model_, held_);
   lastError_.clear();

@@ -30,10 +30,16 @@ constexpr double kFileVersion = 2.6;
 // The record for the editor's current fields. held supplies the fields the
 // editor cannot give (a reserved double, an unknown list text).
 QByteArray BuildRecord(const EditorModel& m, const QByteArray& held);
-// Empty when the bytes are a sound record, else what is wrong with them.
-QString ValidateRecord(const QByteArray& bytes);
+// Empty when the bytes are a sound record, else what is wrong with them:
+// in language's language, in English without one.
+QString ValidateRecord(const QByteArray& bytes, const AppState* language = nullptr);
 // Fills the editor from a record (already validated).
 void ApplyRecord(EditorModel& m, const QByteArray& record);
+// What a record holds that the editor has no place for (an input type past
+// the range table, an output type past 3, an over-range percentage no row
+// has): one text per value, in the state's language; empty when none.
+// ApplyRecord leaves those fields as the editor holds them.
+QStringList UnknownRecordValues(const AppState& s, const RangeTables& tables, const QByteArray& record);
 // The identity of the unit a record was saved for (a validated record).
 DeviceIdentity RecordIdentity(const QByteArray& record);
 

@@ -331,6 +331,7 @@ void EditorModel::load(const ConfigRecord& r) {
   f.chkHS = r.highSpeed;
   for (int c = 0; c < 2; ++c) f.optCJC[c] = r.ch[c].cjc;
   loadedFields_ = f;
+  markLoaded();
   quiet.unblock();
   emit changed();
 }

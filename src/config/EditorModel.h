@@ -19,6 +19,7 @@
 #include <QStringList>
 #include <array>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace pv {
@@ -149,6 +150,18 @@ public:
   // Whether the doubler box can be stored on this unit.
   bool doublerOwned() const;
 
+  // Whether the fields hold a configuration read from a unit or a file: the
+  // start-up fields are blanks nobody chose, and would encode to cells of 0.
+  bool hasConfiguration() const { return loadedFor_.has_value(); }
+  // The unit identity the configuration was loaded for (the unit read, or
+  // the one connected when a file was accepted).
+  const std::optional<DeviceIdentity>& loadedFor() const { return loadedFor_; }
+  // A file's record was applied to the fields.
+  void markLoaded() { loadedFor_ = state_.identity; }
+  // The fields as they were right after the last load: a text still the
+  // same keeps the loaded value exactly.
+  const EditorFields& loadedFields() const { return loadedFields_; }
+
   // The cells the unit held at the last read: the base a write encodes onto.
   CellImage base{};
   bool baseValid = false;
@@ -166,6 +179,7 @@ private:
   RangeTables& tables_;
   ConfigRecord loaded_;
   EditorFields loadedFields_;
+  std::optional<DeviceIdentity> loadedFor_;
   // The row last selected by number, while the list still shows its name.
   std::array<int, 2> pickedRow_{-1, -1};
   std::array<QString, 2> pickedText_;

@@ -10,9 +10,12 @@
 #include "kernel/AppState.h"
 #include "kernel/Catalogue.h"
 #include "kernel/Prompter.h"
+#include "text/Texts.h"
 #include "link/Clock.h"
 #include "link/Codecs.h"
 #include "link/DeviceCommands.h"
+#include "factory/EepromEditor.h"
+#include "kernel/AtomicFile.h"
 #include "text/Numbers.h"
 #include "text/Texts.h"
 
@@ -69,28 +72,22 @@ ModelFile LoadModelFile(const QString& modelId, const QStringList& dirs) {
     m.error = QStringLiteral("model file %1 not found (looked in %2)").arg(name, dirs.join(QStringLiteral(", ")));
     return m;
   }
-  QFile f(m.path);
-  if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-    m.error = QStringLiteral("cannot read %1: %2").arg(m.path, f.errorString());
+  QByteArray bytes;
+  QString why;
+  if (!ReadInputFile(m.path, 1 << 20, &bytes, &why)) {
+    m.error = QStringLiteral("cannot read %1: %2").arg(m.path, why);
     return m;
   }
-  int line = 0;
-  while (!f.atEnd() && static_cast<int>(m.cells.size()) < kModelFileCells) {
-    const QString text = QString::fromLatin1(f.readLine()).trimmed();
-    ++line;
-    bool ok = false;
-    const int v = text.toInt(&ok, 10);
-    if (!ok || v < 0 || v > 255) {
-      m.error = QStringLiteral("%1 line %2: \"%3\" is not a cell value 0..255").arg(m.path).arg(line).arg(text);
-      m.cells.clear();
-      return m;
-    }
-    m.cells.push_back(static_cast<uint8_t>(v));
+  // The memory file's rules: exactly 256 whole numbers 0..255, a bad line
+  // named and shown short.
+  AppState english;
+  english.languageOffset = 300;
+  const MemoryParse parsed = ParseMemoryFile(english, bytes);
+  if (!parsed.image) {
+    m.error = m.path + QStringLiteral(": ") + parsed.error;
+    return m;
   }
-  if (static_cast<int>(m.cells.size()) < kModelFileCells) {
-    m.error = QStringLiteral("%1 holds %2 values; a model file holds 256").arg(m.path).arg(m.cells.size());
-    m.cells.clear();
-  }
+  m.cells.assign(parsed.image->begin(), parsed.image->end());
   return m;
 }
 
@@ -135,7 +132,7 @@ RunEnd CalibrationRun::start(const CalibrationOptions& options, bool resume) {
   // Refused while a run is going on; the running one keeps its state.
   if (running_) return RunEnd::Error;
   if (!options.model) {
-    message_ = QStringLiteral("no model chosen");
+    message_ = Tr(unit_.state(), 260);
     return RunEnd::Error;
   }
   running_ = true;
@@ -215,7 +212,7 @@ CalibrationRun::State CalibrationRun::backup() {
   // "Carica Default" comes before the procedure's own identity read.
   if (!identityKnown_) {
     const IdentityBytes id = unit_.ReadIdentity();
-    if (id[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
+    if (id[0] != 0) return fail(Tr(unit_.state(), 653));
     identityKnown_ = true;
   }
   // The configuration cells and the factory cells in one read: what the
@@ -227,10 +224,13 @@ CalibrationRun::State CalibrationRun::backup() {
   for (int a = 0; a <= 64; ++a) config.push_back(a);
   if (CellLayoutFor(unit_.state().identity).physicalScale)
     for (int a = 128; a <= 153; ++a) config.push_back(a);
+  // "Carica Default" rewrites every cell of bank 0: all of them are saved.
+  if (options_.loadDefault && !resume_)
+    for (int a = 0; a < kModelFileCells; ++a) config.push_back(a);
   std::map<int, uint8_t> cells;
   const QString saved = grid_.unit;
   if (!row || !factoryCells_.read(unit_, *row, config, &cells))
-    return fail(QStringLiteral("the unit's cells could not be read"));
+    return fail(Tr(unit_.state(), 654));
   grid_.unit = factoryCells_.key();
   // The grid's green rows are skipped: only on the unit and model they
   // were calibrated on. A grid that names none is no one's; one with
@@ -250,13 +250,15 @@ CalibrationRun::State CalibrationRun::backup() {
   // Before the first cell of the run is written, everything it may change
   // is in the record store.
   for (const auto& [address, value] : factoryCells_.cells()) cells[address] = value;
-  switch (SaveCellsBeforeWrite(unit_, cells)) {
+  BackupOptions backup;
+  backup.command = QStringLiteral("calibration");
+  switch (SaveCellsBeforeWrite(unit_, Bank0Cells(cells), backup)) {
   case ConfigResult::Ok: break;
   case ConfigResult::Cancelled:
-    message_ = QStringLiteral("the unit's cells could not be saved; nothing was written");
+    message_ = Tr(unit_.state(), 655);
     end_ = RunEnd::Stopped;
     return State::End;
-  default: return fail(QStringLiteral("the unit's cells could not be saved before the run"));
+  default: return fail(Tr(unit_.state(), 656));
   }
   backedUp_ = true;
   if (resume_) return State::ChannelA;
@@ -280,7 +282,7 @@ CalibrationRun::State CalibrationRun::consumption() {
     for (;;) {
       if (!bench_.supply.SetPowerSupply(true, st.volts)) return fail(bench_.supply.lastError());
       const SupplyCurrent i = bench_.supply.ReadSupplyCurrent();
-      if (i.status != SupplyCurrent::Ok) return fail(QStringLiteral("no supply current reading"));
+      if (i.status != SupplyCurrent::Ok) return fail(Tr(unit_.state(), 650));
       if (std::fabs(i.mA - st.expected) <= 5) break;
       // Joined as text, without the blank a printed number gets.
       const QString text = QStringLiteral("Consumo Errato ") + QString::number(i.mA) + QLatin1String(st.text) +
@@ -308,13 +310,13 @@ CalibrationRun::State CalibrationRun::loadDefault() {
   // The file's gains and pairs are the unit's factory cells now.
   for (const int a : unit_.lastWrite().sent) factoryCells_.written(a, file_.cells[static_cast<size_t>(a)]);
   grid_.unit = factoryCells_.key();
-  if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the default configuration could not be written"));
+  if (s.commError || !unit_.lastWrite().complete()) return fail(Tr(unit_.state(), 657));
   return State::Identity;
 }
 
 CalibrationRun::State CalibrationRun::identity() {
   const IdentityBytes id = unit_.ReadIdentity();
-  if (id[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
+  if (id[0] != 0) return fail(Tr(unit_.state(), 653));
   identityKnown_ = identityDone_ = true;
   return backedUp_ ? State::Switches : State::Backup;
 }
@@ -328,7 +330,7 @@ CalibrationRun::State CalibrationRun::switches() {
                                      : QStringLiteral("Impostare tutti i dip-switch a OFF");
     for (;;) {
       const std::array<int, 4> sw = unit_.ReadSwitchState();
-      if (unit_.state().commError) return fail(QStringLiteral("the DIP switches could not be read"));
+      if (unit_.state().commError) return fail(Tr(unit_.state(), 658));
       for (int i = 0; i < 3; ++i) unit_.state().switchBytes[static_cast<size_t>(i)] = static_cast<uint8_t>(sw[static_cast<size_t>(i)]);
       const bool match = sw[0] == want && sw[1] == want && (!third || sw[2] == (want ? 15 : 0));
       if (match) break;
@@ -356,9 +358,9 @@ CalibrationRun::State CalibrationRun::channel(int c) {
   const CalibrationLayout layout = LayoutOf(*options_.model);
   const FactoryCell* pairCell = FindFactoryCell(layout, FactoryCellKind::OutputPair, c, 0);
   const FactoryCell* rangeCell = FindFactoryCell(layout, FactoryCellKind::OutputRange, c, 0);
-  if (!pairCell || !rangeCell) return fail(QStringLiteral("the model has no output on channel %1").arg(QChar('A' + c)));
+  if (!pairCell || !rangeCell) return fail(Tr(unit_.state(), 659).arg(QChar('A' + c)));
   const CellBytes pair = unit_.ReadCells(0, pairCell->first, pairCell->count);
-  if (unit_.state().commError) return fail(QStringLiteral("the output coefficients could not be read"));
+  if (unit_.state().commError) return fail(Tr(unit_.state(), 660));
   // The output at the low and at the high DAC code, whichever comes first.
   outputPair_ = {Float24FromCells(pairCell->kind, pair.data()), Float24FromCells(pairCell->kind, pair.data() + 3)};
   if (pairCell->highValueFirst) std::swap(outputPair_[0], outputPair_[1]);
@@ -371,7 +373,7 @@ CalibrationRun::State CalibrationRun::channel(int c) {
     s.writeList.push(static_cast<uint8_t>(a), static_cast<uint8_t>(v));
   if (c == 1) s.writeList.push(6, 0);
   unit_.WriteCells(0, s.writeList.queued());
-  if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the channel set-up could not be written"));
+  if (s.commError || !unit_.lastWrite().complete()) return fail(Tr(unit_.state(), 661));
   if (c == 1) Pause(clock_, 1);
   const QString route = c == 0 ? (older ? QStringLiteral("109A110A111A112A") : QStringLiteral("101A102A"))
                                : (older ? QStringLiteral("109C110A111C112C") : QStringLiteral("101C102C"));
@@ -380,12 +382,12 @@ CalibrationRun::State CalibrationRun::channel(int c) {
   auto after = [&](int row, bool ok) -> std::optional<State> {
     grid_.unit = factoryCells_.key();
     if (ui_) ui_->stepDone(row, grid_);
-    if (!ok) return fail(QStringLiteral("row %1 (%2, channel %3) was interrupted by a device or instrument fault")
+    if (!ok) return fail(Tr(unit_.state(), 651)
                              .arg(row)
                              .arg(QLatin1String(GridRow(row).caption))
                              .arg(QChar('A' + c)));
     if (stopWanted()) {
-      message_ = QStringLiteral("stopped after row %1").arg(row);
+      message_ = Tr(unit_.state(), 652).arg(row);
       end_ = RunEnd::Stopped;
       return State::Finish;
     }
@@ -421,20 +423,21 @@ CalibrationRun::State CalibrationRun::finish() {
     // store first, under the unit's own identity (a run stopped in the
     // consumption test has not read it yet).
     if (!identityKnown_) {
-      if (unit_.ReadIdentity()[0] != 0) return fail(QStringLiteral("the unit's identity could not be read"));
+      if (unit_.ReadIdentity()[0] != 0) return fail(Tr(unit_.state(), 653));
       identityKnown_ = true;
     }
     const CellBytes now = unit_.ReadCells(0, 0, 28);
-    if (unit_.state().commError) return fail(QStringLiteral("the unit's cells could not be read before the final programming"));
+    if (unit_.state().commError) return fail(Tr(unit_.state(), 662));
     std::map<int, uint8_t> replaced;
     for (int i = 1; i <= s.writeList.queued(); ++i) {
       const int a = s.writeList.address[static_cast<size_t>(i)];
       replaced[a] = now[static_cast<size_t>(a)];
     }
-    if (SaveCellsBeforeWrite(unit_, replaced) != ConfigResult::Ok)
-      return fail(QStringLiteral("the unit's cells could not be saved before the final programming"));
+    BackupOptions backup;
+    backup.command = QStringLiteral("calibration: final programming");
+    if (SaveCellsBeforeWrite(unit_, Bank0Cells(replaced), backup) != ConfigResult::Ok) return fail(Tr(unit_.state(), 663));
     unit_.WriteCells(0, s.writeList.queued());
-    if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the final programming could not be written"));
+    if (s.commError || !unit_.lastWrite().complete()) return fail(Tr(unit_.state(), 664));
   }
   return State::End;
 }
@@ -442,7 +445,7 @@ CalibrationRun::State CalibrationRun::finish() {
 CalibrationRun::State CalibrationRun::errorEnd() {
   end_ = RunEnd::Error;
   if (ui_) ui_->label(QStringLiteral("ERRORE"), CellColour::Red);
-  prompter_.ask(QStringLiteral("KRV 2210"), QStringLiteral("Errore"), Buttons::Ok, Icon::Critical);
+  prompter_.ask(QStringLiteral("KRV 2210"), message_.isEmpty() ? QStringLiteral("Errore") : QStringLiteral("Errore: ") + message_, Buttons::Ok, Icon::Critical);
   return State::End;
 }
 

@@ -27,11 +27,24 @@ private:
   SwitchWizardModel& m_;
 };
 
+namespace {
+// Texts of the wizard (Italian ids; + languageOffset for English).
+enum : int {
+  kOption = 5, kOff, kOn, kExt, kInt, k3w, k2w, k24w, kSelectColon, kSelect, kSelectDevice, kSpanDefault,
+  kZeroDefault, kSoftwareConfigured = 21
+};
+} // namespace
+
 SwitchWizardModel::SwitchWizardModel(AppState& state, const RangeTables& tables,
                                      Prompter& prompter, QObject* parent)
     : QObject(parent), state_(state), tables_(tables), prompter_(prompter) {
-  captions_[0] = captions_[1] = {QStringLiteral("Option"), QStringLiteral("Off"),
-                                 QStringLiteral("On")};
+  captions_[0] = captions_[1] = {Tr(state_, kOption), Tr(state_, kOff), Tr(state_, kOn)};
+}
+
+QString SwitchWizardModel::demoModelListText() const { return Tr(state_, kSelectDevice); }
+
+QString SwitchWizardModel::selectPrompt(int slot) const {
+  return Tr(state_, DemoSelectPrompt(slot).endsWith(QLatin1Char(':')) ? kSelectColon : kSelect);
 }
 
 void SwitchWizardModel::touch() { dirty_ = true; }
@@ -225,6 +238,9 @@ void SwitchWizardModel::ReadSwitch() {
   for (int i = 0; i < 3; ++i) b[i] = static_cast<uint8_t>(read[i]);
   fillUnitSelectors(id, *l);
   sw2Text_.clear();
+  software_ = false;
+  vis_.limitsText = false;
+  limits_.clear();
 
   // A decoded code shows only when the unit offers that input.
   auto offered = [&](int row) {
@@ -235,6 +251,10 @@ void SwitchWizardModel::ReadSwitch() {
   switch (*l) {
     case SwitchLayout::Dip2210: {
       const Dip2210Fields f = DecodeDip2210(b);
+      if (f.inputCode == rows::Eeprom) {
+        showSoftwareConfigured();
+        break;
+      }
       setText(input_[0], offered(f.inputCode));
       ImpostaSwOpz();
       setIndex(output_[0], f.outputA);
@@ -245,6 +265,10 @@ void SwitchWizardModel::ReadSwitch() {
     }
     case SwitchLayout::Dip11: {
       const Dip11Fields f = DecodeDip11(b);
+      if (f.inputCode == rows::Eeprom) {
+        showSoftwareConfigured();
+        break;
+      }
       setText(input_[0], offered(f.inputCode));
       ImpostaSwOpz();
       setIndex(output_[0], f.output);
@@ -254,6 +278,10 @@ void SwitchWizardModel::ReadSwitch() {
     }
     case SwitchLayout::Dip2212: {
       const Dip2212Fields f = DecodeDip2212(b);
+      if (UnpackInputCode(f.packedCode, CodeMappingFor(id)) == rows::Eeprom) {
+        showSoftwareConfigured();
+        break;
+      }
       setText(input_[0], offered(UnpackInputCode(f.packedCode, CodeMappingFor(id))));
       ImpostaSwOpz();
       setIndex(output_[0], f.output);
@@ -351,17 +379,33 @@ void SwitchWizardModel::ImpostaSwOpz() {
 
   const int code = inputCodeA();
   refreshLimits();
-  captions_[0] = {QStringLiteral("Option"), QStringLiteral("Off"), QStringLiteral("On")};
+  captions_[0] = {Tr(state_, kOption), Tr(state_, kOff), Tr(state_, kOn)};
   if (rows::IsThermocouple(code) && code != rows::TcB) {
-    captions_[0] = {QStringLiteral("CJC"), QStringLiteral("Ext"), QStringLiteral("Int")};
+    captions_[0] = {Tr(state_, 126), Tr(state_, kExt), Tr(state_, kInt)};
   } else if (code >= rows::Res2K && code <= rows::Ni1K) {
     const bool fourWire = id.variant == 0 && id.deviceCode == 12;
-    captions_[0] = {QStringLiteral("Wires"), QStringLiteral("3w"),
-                    fourWire ? QStringLiteral("2/4w") : QStringLiteral("2w")};
+    captions_[0] = {Tr(state_, 60), Tr(state_, k3w), Tr(state_, fourWire ? k24w : k2w)};
+  }
+  // A unit configured by software: no lists to choose from, the text says
+  // what it runs.
+  if (software_) {
+    vis_.spanList = vis_.zeroList = vis_.spanLabel = vis_.zeroLabel = false;
+    vis_.limitsText = true;
+  }
+  // A demonstration selector still asking for a choice asks in the
+  // language now shown.
+  if (demo) {
+    for (int c = 0; c < 2; ++c)
+      for (Selector* sel : {&input_[c], &output_[c]})
+        if (sel->index < 0 && !sel->text.isEmpty()) sel->text = selectPrompt(demoSlot_);
   }
 }
 
 void SwitchWizardModel::refreshLimits() {
+  if (software_) {
+    limits_ = softwareText();
+    return;
+  }
   const Selector& s = input_[0];
   if (s.index < 0) {
     limits_.clear();
@@ -408,6 +452,7 @@ void SwitchWizardModel::runInputChange() {
 }
 
 void SwitchWizardModel::inputSelected(int ch, int index) {
+  software_ = false;
   Batch batch(*this);
   ch &= 1;
   setIndex(input_[ch], index);
@@ -417,6 +462,7 @@ void SwitchWizardModel::inputSelected(int ch, int index) {
 }
 
 void SwitchWizardModel::outputSelected(int ch, int index) {
+  software_ = false;
   Batch batch(*this);
   ch &= 1;
   setIndex(output_[ch], index);
@@ -497,8 +543,43 @@ void SwitchWizardModel::temperatureUnitSelected(bool fahrenheit) {
   runInputChange();
 }
 
+void SwitchWizardModel::showSoftwareConfigured() {
+  // The switches hand the whole channel to the configuration in the cells:
+  // their output and span fields mean nothing, and no range is checked.
+  software_ = true;
+  setText(input_[0], QStringLiteral("EEPROM"));
+  ImpostaSwOpz();
+  for (Selector& out : output_) setText(out, QStringLiteral("EEPROM"));
+  span_.clear();
+  zero_.clear();
+  limits_ = softwareText();
+  vis_.spanList = vis_.zeroList = vis_.spanLabel = vis_.zeroLabel = false;
+  vis_.limitsText = true;
+}
+
+QString SwitchWizardModel::softwareText() const {
+  // What the unit runs, as the last configuration read shows it.
+  const ModelRow* model = FindModel(IdentifyModel(state_.identity.variant, state_.familyCell));
+  const int channels = model ? model->inputs : 1;
+  QStringList lines{Tr(state_, kSoftwareConfigured)};
+  for (int c = 0; c < channels; ++c) {
+    const ChannelSettings& ch = state_.channels[static_cast<size_t>(c)];
+    const QString in = tables_.input[std::clamp<int>(ch.inputType, 0, rows::Freq)].name;
+    const QString out = tables_.output[std::clamp<int>(ch.outputType, 0, static_cast<int>(tables_.output.size()) - 1)].name;
+    lines << QStringLiteral("%1 %2 %3 \u00f7%4 %5  ->  %6")
+                 .arg(channels > 1 ? QStringLiteral("CH%1:").arg(c + 1) : QString(), in, NumToText(ch.inputMin),
+                      NumToText(ch.inputMax), ch.inputUnit, out)
+                 .trimmed();
+  }
+  return lines.join(QStringLiteral("\n"));
+}
+
 void SwitchWizardModel::rangeCheck() {
   touch();
+  if (software_) {
+    check_ = CheckResult::None;
+    return;
+  }
   const auto l = layout();
   if (!l) {
     check_ = CheckResult::None;
@@ -535,8 +616,7 @@ SwitchWizardModel::StoreResult SwitchWizardModel::storeDefault(Table which, int 
 
   const QString title = ProductTitle(state_);
   const auto answer = prompter_.askText(
-      title, which == Table::Span ? QStringLiteral("Enter Span Default")
-                                  : QStringLiteral("Enter Zero Default"),
+      title, Tr(state_, which == Table::Span ? kSpanDefault : kZeroDefault),
       QString());
   if (!answer || answer->trimmed().isEmpty()) return StoreResult::Cancelled;
   static const QRegularExpression numeric(QStringLiteral("^\\s*[-+]?(\\d|\\.\\d)"));
@@ -580,6 +660,7 @@ SwitchWizardModel::StoreResult SwitchWizardModel::storeDefault(Table which, int 
 
 void SwitchWizardModel::enterDemo() {
   Batch batch(*this);
+  software_ = false;
   state_.demoMode = true;
   state_.modelId.clear();
   demoSlot_ = -1;
@@ -604,7 +685,7 @@ void SwitchWizardModel::chooseDemoModel(int slot) {
   state_.modelId = QString::fromLatin1(kDemoModels[slot].id);
   const DemoGroup g = DemoGroupOfSlot(slot);
 
-  const QString prompt = DemoSelectPrompt(slot);
+  const QString prompt = selectPrompt(slot);
   for (int c = 0; c < 2; ++c) {
     input_[c].items = DemoInputEntries(slot);
     output_[c].items = DemoOutputEntries(slot);

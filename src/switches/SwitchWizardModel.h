@@ -96,7 +96,7 @@ public:
   bool demoMode() const;
   int demoSlot() const { return demoSlot_; }
   QStringList demoModelList() const;  // slots 0..14
-  QString demoModelListText() const { return QStringLiteral("Select Device"); }
+  QString demoModelListText() const;
 
   // Identity the rules work with: the unit's, or in demonstration mode code
   // 12 with the demo model's variant.
@@ -133,6 +133,13 @@ private:
   void rangeCheck();
   class Batch;  // emits changed() once per outermost operation
   void touch();
+  // "Select:" ("Select" on the frequency unit) in the current language.
+  QString selectPrompt(int slot) const;
+  // The unit's switches leave its configuration to the cells (input code
+  // "EEPROM"): the selectors say so, the limits text shows what was read.
+  void showSoftwareConfigured();
+  QString softwareText() const;
+  bool software_ = false;
 
   std::optional<SwitchLayout> layout() const;
   CodeMapping mapping() const;

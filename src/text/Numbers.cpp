@@ -72,6 +72,19 @@ double ParseLeadingNumber(const QString& text) {
   return v;
 }
 
+std::optional<double> ParseWholeNumber(const QString& text) {
+  const QString t = text.trimmed();
+  if (t.isEmpty()) return std::nullopt;
+  // Only digits, one point, a sign and an exponent: QLocale would take
+  // "inf", "nan" and group separators too.
+  for (QChar ch : t)
+    if (!ch.isDigit() && !QStringLiteral("+-.eE").contains(ch)) return std::nullopt;
+  bool ok = false;
+  const double v = QLocale::c().toDouble(t, &ok);
+  if (!ok || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
 QString FormatNumber(double value, const QString& pattern) {
   const int point = pattern.indexOf('.');
   const QString intPart = point < 0 ? pattern : pattern.left(point);

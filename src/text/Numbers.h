@@ -3,6 +3,7 @@
 // written to a file or sent to a device. None of them depends on the
 // user's locale: the decimal separator is always '.'.
 #include <QString>
+#include <optional>
 
 namespace pv {
 
@@ -20,6 +21,11 @@ QString NumToExactText(double value);
 // are skipped; an empty or non-numeric text gives 0. "12abc" gives 12,
 // " -1.5e2x" gives -150, "1,5" gives 1.
 double ParseLeadingNumber(const QString& text);
+
+// The whole text as one number ("." the decimal point, blanks around it
+// allowed), or nothing: "", "abc", "12abc" and "12,5" are not numbers. For
+// values that must not fall back to 0 as the leading-number rule does.
+std::optional<double> ParseWholeNumber(const QString& text);
 
 // Formats with a pattern of '#', '0' and one optional '.':
 // "0" before the point forces a digit, "#" does not; after the point "0" is a

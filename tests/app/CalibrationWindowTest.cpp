@@ -16,6 +16,8 @@
 #include "link/Clock.h"
 #include "link/DeviceLink.h"
 #include "link/MemorySerialPort.h"
+#include "link/PortNames.h"
+#include "text/Texts.h"
 #include "support/ScriptedPrompter.h"
 
 #include <QAction>
@@ -26,6 +28,7 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -145,7 +148,13 @@ TEST_F(TaraBench, TaraturaIsInTheFactoryMenuAndOpensTheWindow) {
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(window->windowTitle(), "Taratura Serie OLMA");
   const std::map<const char*, const char*> selectors = {
-      {"txt_comAlim", "Com4"}, {"txt_comCal", "Com6"}, {"txt_comMult", "Com3"}, {"txt_comSwitch", "Com5"}, {"txt_comDisp", "Com2"}};
+      {"txt_comAlim", "Com4"}, {"txt_comCal", "Com6"}, {"txt_comMult", "Com3"}, {"txt_comSwitch", "Com5"}};
+  // The unit's own port is the program's one port number ("COM 1" at start),
+  // and only a serial port.
+  auto* eut = w<QComboBox>("txt_comDisp");
+  EXPECT_EQ(eut->currentText(), "Com1");
+  ASSERT_EQ(eut->count(), 8);
+  EXPECT_EQ(eut->itemText(7), "Com8");
   for (auto [name, initial] : selectors) {
     auto* c = w<QComboBox>(QString::fromLatin1(name));
     EXPECT_EQ(c->currentText(), initial) << name;
@@ -214,8 +223,11 @@ TEST_F(TaraBench, StartRunsTheBenchWithTheWindowLiveAndEndsGreen) {
     QString label;
     std::optional<QColor> labelColour, rowBox, rowCell;
     bool startEnabled = true, resumeEnabled = true, stopEnabled = false, modelEnabled = true, onEnabled = true;
+    QString model, id;
   } seen;
   when([&] { return rowRunning(2); }, [&] {
+    seen.model = program->frame()->findChild<QLabel*>("lbl_device_0")->text();
+    seen.id = program->frame()->findChild<QLabel*>("lbl_device_1")->text();
     seen.label = label()->text();
     seen.labelColour = painted(label(), QPalette::Window);
     seen.rowBox = boxColour(box("chk_tara", 2));
@@ -238,6 +250,11 @@ TEST_F(TaraBench, StartRunsTheBenchWithTheWindowLiveAndEndsGreen) {
   EXPECT_TRUE(seen.stopEnabled);
   EXPECT_FALSE(seen.modelEnabled);
   EXPECT_FALSE(seen.onEnabled);
+  // The unit the run read, while it runs: its identity, and no other unit's
+  // name (the family is read once the run has ended).
+  EXPECT_EQ(seen.id, "ID=12/2");
+  EXPECT_EQ(seen.model, "");
+  EXPECT_EQ(program->frame()->findChild<QLabel*>("lbl_device_0")->text(), "KRV 2211 A");
 
   EXPECT_EQ(label()->text(), "COLLAUDO TERMINATO");
   EXPECT_EQ(painted(label(), QPalette::Window), kGreen);
@@ -306,7 +323,7 @@ TEST_F(TaraBench, StopEndsTheRunAfterTheRunningRowAndRiprendiGoesOnFromThere) {
   EXPECT_TRUE(cell("txt_k1", 2)->text().isEmpty());
   EXPECT_EQ(label()->text(), "COLLAUDO TERMINATO");
   EXPECT_EQ(painted(label(), QPalette::Window), kGreen);
-  EXPECT_EQ(window->run().message(), "stopped after row 1");
+  EXPECT_EQ(window->run().message(), "fermato dopo la riga 1");
   EXPECT_FALSE(sim->supply().on());
   const int reads = sim->supply().currentReads();
 
@@ -364,7 +381,7 @@ TEST_F(TaraBench, ClosingTheWindowStopsTheRunAndSwitchesTheSupplyOff) {
   button("Command2")->click();
   EXPECT_TRUE(supplyWasOn);
   EXPECT_FALSE(sim->supply().on());
-  EXPECT_EQ(window->run().message(), "stopped after row 0");
+  EXPECT_EQ(window->run().message(), "fermato dopo la riga 0");
   EXPECT_TRUE(cell("txt_k1", 1)->text().isEmpty());
   EXPECT_FALSE(program->link().busy());
 }
@@ -378,7 +395,7 @@ TEST_F(TaraBench, ExitDuringARunStopsItFirstAndThenCloses) {
   });
   button("Command2")->click();
   EXPECT_TRUE(frameStillOpen);
-  EXPECT_EQ(window->run().message(), "stopped after row 0");
+  EXPECT_EQ(window->run().message(), "fermato dopo la riga 0");
   EXPECT_FALSE(sim->supply().on());
   EXPECT_TRUE(program->state().exitFlag);
 }
@@ -503,7 +520,9 @@ TEST_F(TaraBench, TwoChannelTestRefusesAMeterOnTheUnitsPort) {
   QTemporaryDir dir;
   window->setLogPath(dir.filePath("linear.dat"));
   user.expect(Answer::Ok);
-  // Its second meter sits on port 2, where the unit is.
+  // Its second meter sits on port 2: the unit is put there.
+  w<QComboBox>("txt_comDisp")->setCurrentIndex(1);
+  emit w<QComboBox>("txt_comDisp")->activated(1);
   button("Command3")->click();
   ASSERT_EQ(user.asked().size(), 1u);
   EXPECT_EQ(user.asked()[0].text, "La porta Com2 del multimetro e' quella dell'unita' in prova (EUT)");
@@ -512,3 +531,115 @@ TEST_F(TaraBench, TwoChannelTestRefusesAMeterOnTheUnitsPort) {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------- one session owns the unit
+
+namespace {
+// A short run: the model's boxes, then every check and row unticked, so
+// that START powers the unit, reads it and ends.
+void ShortRun(TaraBench& t, int modelButton) {
+  t.radio(modelButton)->click();
+  for (const char* name : {"chk_Consumo", "chk_switch", "chk_controllo", "chk_programma", "chk_default"})
+    t.w<QCheckBox>(QString::fromLatin1(name))->setChecked(false);
+  for (int r = 0; r < 22; ++r) t.box("chk_tara", r)->setChecked(false);
+}
+} // namespace
+
+TEST_F(TaraBench, AfterAStartTheCommunicationWindowNamesThePortAndTheUnitInUse) {
+  start("KRV2212A");
+  open();
+  ShortRun(*this, 5);  // 2212 A
+  auto* eut = w<QComboBox>("txt_comDisp");
+  eut->setCurrentIndex(1);
+  emit eut->activated(1);  // the operator chooses Com2
+  auto* comm = program->frame()->findChild<QComboBox*>("cmb_Porta");
+  auto* toggle = program->frame()->findChild<QPushButton*>("Check1");
+  // One port number in the program: the unit selector chose it.
+  EXPECT_EQ(comm->currentText(), "COM 2");
+  button("Command2")->click();
+  ASSERT_TRUE(unitPort.isOpen());
+  EXPECT_EQ(unitPort.openedPath(), ResolveComPort(2));
+  EXPECT_EQ(comm->currentText(), "COM 2");
+  EXPECT_FALSE(comm->isEnabled());  // the port in use does not change under it
+  EXPECT_FALSE(eut->isEnabled());
+  EXPECT_TRUE(toggle->isChecked());
+  EXPECT_EQ(toggle->text(), "Chiudi Com");
+  EXPECT_EQ(program->frame()->findChild<QLabel*>("lbl_device_0")->text(), "KRV 2212 A");
+  EXPECT_EQ(program->frame()->findChild<QLabel*>("lbl_device_1")->text(), "ID=12/2");
+  EXPECT_TRUE(user.allAnswered());
+
+  // Closing the window hands the port back closed, as the user left it.
+  Program::HostOf(window)->close();
+  EXPECT_FALSE(unitPort.isOpen());
+  EXPECT_FALSE(toggle->isChecked());
+  EXPECT_EQ(toggle->text(), "Apri Com");
+  EXPECT_TRUE(comm->isEnabled());
+  EXPECT_FALSE(program->link().busy());
+}
+
+TEST_F(TaraBench, APortTheUserOpenedStaysOpenWhenTheWindowCloses) {
+  start("KRV2212A");
+  auto* toggle = program->frame()->findChild<QPushButton*>("Check1");
+  toggle->click();  // COM 1: opens and reads the unit
+  ASSERT_TRUE(unitPort.isOpen());
+  open();
+  ShortRun(*this, 5);
+  // The unit selector shows the port in use and cannot move it.
+  EXPECT_EQ(w<QComboBox>("txt_comDisp")->currentText(), "Com1");
+  EXPECT_FALSE(w<QComboBox>("txt_comDisp")->isEnabled());
+  button("Command2")->click();
+  EXPECT_EQ(unitPort.openedPath(), ResolveComPort(1));
+  Program::HostOf(window)->close();
+  EXPECT_TRUE(unitPort.isOpen());
+  EXPECT_TRUE(toggle->isChecked());
+}
+
+TEST_F(TaraBench, ProgDispositivoAfterACalibrationWithNothingLoadedWritesNothing) {
+  start("KRV2212A");
+  open();
+  ShortRun(*this, 5);
+  button("Command2")->click();
+  ASSERT_TRUE(unitPort.isOpen());
+  std::vector<int> before;
+  for (int a = 0; a < 65; ++a) before.push_back(sim->unit().cell(0, a));
+  const auto writesBefore = writes();
+  button("Command7")->click();  // "Prog": the verification window
+  auto* verification = program->frame()->findChild<QWidget*>("frm_verifica");
+  ASSERT_NE(verification, nullptr);
+  user.expect(Answer::Ok);
+  verification->findChild<QPushButton*>("Send_prog")->click();
+  EXPECT_EQ(writes(), writesBefore);
+  for (int a = 0; a < 65; ++a) EXPECT_EQ(sim->unit().cell(0, a), before[static_cast<size_t>(a)]) << a;
+  ASSERT_EQ(user.asked().size(), 1u);
+  EXPECT_EQ(user.asked()[0].text, Tr(program->state(), 92));
+  EXPECT_NE(verification->findChild<QLabel*>("Label1_0")->text(), "OK");
+  const QString report = verification->findChild<QPlainTextEdit*>("report_ver")->toPlainText();
+  EXPECT_FALSE(report.startsWith("Download completato")) << report.toStdString();
+}
+
+TEST_F(TaraBench, TheFactoryWindowsSpeakTheProgramsLanguage) {
+  start("KRV2212A");
+  open();
+  program->ShowVerification();
+  auto* verification = program->frame()->findChild<QWidget*>("frm_verifica");
+  auto* setup = program->frame()->findChild<QWidget*>("interfaccia_strum_ver");
+  ASSERT_NE(verification, nullptr);
+  ASSERT_NE(setup, nullptr);
+  EXPECT_EQ(button("Command6")->text(), "Riprendi");
+  EXPECT_EQ(verification->findChild<QPushButton*>("Send_prog")->text(), "Prog. dispositivo");
+  program->SetLanguage(1);
+  EXPECT_EQ(window->windowTitle(), "OLMA Series Calibration");
+  EXPECT_EQ(button("Command6")->text(), "Resume");
+  EXPECT_EQ(button("Command1_0")->text(), "Calibrate channel A");
+  EXPECT_EQ(box("chk_Canale", 1)->text(), "Channel B");
+  EXPECT_EQ(w<QCheckBox>("chk_default")->text(), "Load defaults");
+  EXPECT_EQ(verification->findChild<QPushButton*>("Send_prog")->text(), "Program the unit");
+  EXPECT_EQ(verification->findChild<QPushButton*>("prog_man")->text(), "Manual programming (Program window)");
+  EXPECT_EQ(setup->findChild<QPushButton*>("set_al")->text(), "Set supply");
+  EXPECT_EQ(setup->findChild<QLabel*>("Label1")->text(), "Choose the calibration mode:");
+  auto* mode = setup->findChild<QComboBox*>("mode_aut_man");
+  EXPECT_EQ(mode->itemText(0), "Automatic");
+  program->SetLanguage(0);
+  EXPECT_EQ(mode->itemText(1), "Manuale");
+  EXPECT_EQ(window->windowTitle(), "Taratura Serie OLMA");
+}

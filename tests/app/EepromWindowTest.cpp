@@ -80,6 +80,7 @@ TEST_F(EepromBench, ReadAllThenVerifyShowsZeroErrors) {
   button(7)->click();
   ASSERT_FALSE(user.asked().empty());
   EXPECT_EQ(user.asked().back().text, " 0 errori");
+  EXPECT_EQ(user.asked().back().icon, Icon::Information);
   EXPECT_EQ(list(2)->count(), 0);
   EXPECT_EQ(writes(), 0);
 }
@@ -161,4 +162,20 @@ TEST_F(EepromBench, ClosingHidesAndKeepsTheList) {
   find<QAction>("mnu_Collaudo_EEprom")->trigger();
   EXPECT_TRUE(Program::HostOf(program->eepromWindow())->isVisible());
   EXPECT_EQ(list(1)->count(), 256);
+}
+
+TEST_F(EepromBench, WithThePortClosedTheWindowOpensTheUnitAndHandsItBackClosed) {
+  start("KRV2212A");
+  find<QAction>("mnu_Collaudo_EEprom")->trigger();
+  auto* toggle = find<QPushButton>("Check1");
+  ASSERT_FALSE(port.isOpen());
+  button(3)->click();  // "Leggi EEprom" opens the port the communication window shows
+  EXPECT_TRUE(port.isOpen());
+  EXPECT_EQ(list(1)->count(), 256);
+  EXPECT_TRUE(toggle->isChecked());
+  EXPECT_FALSE(find<QComboBox>("cmb_Porta")->isEnabled());
+  EXPECT_TRUE(user.asked().empty());
+  Program::HostOf(program->eepromWindow())->close();
+  EXPECT_FALSE(port.isOpen());
+  EXPECT_FALSE(toggle->isChecked());
 }

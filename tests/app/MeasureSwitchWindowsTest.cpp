@@ -50,7 +50,10 @@ TEST_F(Panels, MeasurementShowsValuesLampsAndSavesTheTrend) {
   EXPECT_TRUE(in.endsWith(QString::fromUtf8("\u00b0C"))) << in.toStdString();
   EXPECT_TRUE(out.endsWith(" mA")) << out.toStdString();
   EXPECT_TRUE(w->findChild<QLabel*>("lbl_progIn_0")->text().startsWith("Tc K"));
+  EXPECT_EQ(w->findChild<QLabel*>("lbl_soglie_2")->text(), "Allarme");
+  program->SetLanguage(1);
   EXPECT_EQ(w->findChild<QLabel*>("lbl_soglie_2")->text(), "Alarm");
+  program->SetLanguage(0);
 
   QTemporaryDir dir;
   const QString path = dir.filePath("trend.csv");

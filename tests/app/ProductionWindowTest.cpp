@@ -102,6 +102,27 @@ TEST_F(ProductionBench, ClosingTheWindowEndsForcing) {
   EXPECT_FALSE(program->productionTest().looping());
 }
 
+TEST_F(ProductionBench, AClosedPortIsOpenedForTheLoopAndClosedAgainWithTheWindow) {
+  start("KRV2212A");
+  program->ShowProductionTest();
+  window = program->frame()->findChild<ProductionWindow*>("frm_test");
+  ASSERT_FALSE(port.isOpen());
+  bool openDuringLoop = false, toggleShowsIt = false;
+  // The window closes while forcing: the loop ends, then the port goes back.
+  at(500, [&] {
+    openDuringLoop = port.isOpen();
+    toggleShowsIt = program->frame()->findChild<QPushButton*>("Check1")->isChecked();
+    Program::HostOf(window)->close();
+  });
+  button("Command7")->click();
+  EXPECT_TRUE(openDuringLoop);
+  EXPECT_TRUE(toggleShowsIt);
+  EXPECT_FALSE(unit.programming());
+  EXPECT_GE(Count(unit.transcript(), "$I"), 2);
+  EXPECT_FALSE(port.isOpen());
+  EXPECT_TRUE(user.asked().empty());
+}
+
 TEST_F(ProductionBench, ExitDuringTheStabilityWatchStopsTheStream) {
   startOpen();
   field("Text2")->setText("-1000000");  // every reading is out of tolerance

@@ -8,6 +8,7 @@
 #include "factory/Verification.h"
 #include "factory/ui/verification/VerificationWindow.h"
 #include "kernel/ui/Widgets.h"
+#include "text/Texts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -250,9 +251,13 @@ TEST_F(VerificationProgram, DownloadWritesTheEditorsConfigurationAndCountsIt) {
   EXPECT_TRUE(user.allAnswered());
 }
 
-TEST_F(VerificationProgram, WithThePortClosedNothingIsSent) {
+TEST_F(VerificationProgram, APortThatCannotBeOpenedSendsNothing) {
   startVerification(false);
+  // The download opens the unit through the session; here the port is taken.
+  port.failNextOpen(OpenError::Busy);
+  user.expect(Answer::Ok);
   click("Send_prog");
+  EXPECT_TRUE(user.asked().back().text.startsWith(Tr(program->state(), 67)));
   EXPECT_EQ(report(), "Errore di comunicazione");
   EXPECT_EQ(window->findChild<QLabel*>("Label1_0")->text(), "STOP");
   user.expect(Answer::Ok);

@@ -138,7 +138,7 @@ TEST(EditorChecks, SpanQuestionInBothLanguages) {
     const QStringList q = e.questions();
     ASSERT_EQ(q.size(), 1);
     EXPECT_EQ(q[0], language == 1 ? "Channel A: input value (SPAN) exceeds limits"
-                                  : "Channel A: Valori di ingresso (SPAN) oltre i limiti");
+                                  : "Canale A: Valori di ingresso (SPAN) oltre i limiti");
   }
 }
 

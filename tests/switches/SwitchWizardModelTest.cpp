@@ -85,8 +85,8 @@ TEST_F(SwitchWizard, ReadsAndDecodesTheFullRangeUnit) {
   EXPECT_EQ(model.output(1).text, "0-10 V");
   EXPECT_EQ(model.spanList().selected, 10);
   EXPECT_EQ(model.zeroList().selected, 3);
-  EXPECT_EQ(model.optionCaptions(0).frame, "Wires");
-  EXPECT_EQ(model.optionCaptions(0).on, "2/4w");
+  EXPECT_EQ(model.optionCaptions(0).frame, "Fili");
+  EXPECT_EQ(model.optionCaptions(0).on, "2/4 fili");
   EXPECT_TRUE(model.visibility().bank[2]);
   EXPECT_EQ(unit.tablesAsked, std::vector<int>{18});
   // span 45 (index 10), zero -100 (index 3) on Pt 100: within -200..850, span >= 50
@@ -271,7 +271,7 @@ TEST_F(SwitchWizard, DemonstrationWorksWithoutAUnit) {
 
   model.chooseDemoModel(0);  // KRV2210
   EXPECT_EQ(state.modelId, "KRV2210");
-  EXPECT_EQ(model.input(0).text, "Select:");
+  EXPECT_EQ(model.input(0).text, "Seleziona:");
   EXPECT_TRUE(model.visibility().bank[2]);
   model.temperatureUnitSelected(true);
   model.inputSelected(0, 7);  // "Tc J"
@@ -328,7 +328,7 @@ TEST_F(SwitchWizard, DemonstrationGroupsEmulateTheirUnitsCodes) {
   EXPECT_EQ(state.switchBytes[0] & 15, 9);
 
   model.chooseDemoModel(14);  // KRV2220
-  EXPECT_EQ(model.input(0).text, "Select");
+  EXPECT_EQ(model.input(0).text, "Seleziona");
   EXPECT_FALSE(model.visibility().zeroLabel);
   model.inputSelected(0, 2);  // TTL
   model.multiplierSelected(2);
@@ -373,6 +373,51 @@ TEST_F(SwitchWizard, DescribesTheUnitForTheCommandLine) {
   const QJsonObject j = SwitchReportJson(r);
   EXPECT_EQ(j["bytes"].toArray()[0].toInt(), 103);
   EXPECT_EQ(j["check"].toString(), "OK");
+}
+
+TEST_F(SwitchWizard, ASoftwareConfiguredUnitSaysSoAndChecksNothing) {
+  // A KRV2212A with every switch off: its channels run on the configuration
+  // in its cells, which the editor has just read (Tc K 0..600, 4-20 mA).
+  Unit(2, {0, 0, 0});
+  state.familyCell = 0;
+  for (ChannelSettings& ch : state.channels) {
+    ch.inputType = static_cast<uint8_t>(tables.InputRowByName(QStringLiteral("Tc K")));
+    ch.inputMin = 0;
+    ch.inputMax = 600;
+    ch.inputUnit = QString::fromUtf8("\u00b0C");
+    ch.outputType = static_cast<uint8_t>(tables.OutputRowByName(QStringLiteral("4-20 mA")));
+  }
+  model.ReadSwitch();
+  EXPECT_EQ(model.input(0).text, "EEPROM");
+  EXPECT_EQ(model.output(0).text, "EEPROM");
+  EXPECT_EQ(model.check(), CheckResult::None);
+  EXPECT_TRUE(model.spanList().entries.isEmpty());
+  EXPECT_TRUE(model.visibility().limitsText);
+  const QStringList lines = model.limitsText().split('\n');
+  ASSERT_EQ(lines.size(), 3) << model.limitsText().toStdString();
+  EXPECT_TRUE(lines[1].startsWith("CH1: Tc K")) << lines[1].toStdString();
+  EXPECT_TRUE(lines[2].endsWith("4-20 mA")) << lines[2].toStdString();
+  // Switches that choose an input again show it, with their check.
+  Unit(2, {1, 0, 0});
+  model.ReadSwitch();
+  EXPECT_NE(model.input(0).text, "EEPROM");
+  EXPECT_FALSE(model.visibility().limitsText);
+}
+
+TEST_F(SwitchWizard, DemonstrationPromptsFollowTheLanguage) {
+  model.setUnit(nullptr);
+  model.enterDemo();
+  model.chooseDemoModel(0);
+  EXPECT_EQ(model.input(0).text, "Seleziona:");
+  EXPECT_EQ(model.optionCaptions(0).frame, "Opzione");
+  EXPECT_EQ(model.demoModelListText(), "Seleziona il dispositivo");
+  state.languageOffset = 300;
+  model.ImpostaSwOpz();  // what the caption routine runs on a language change
+  EXPECT_EQ(model.input(0).text, "Select:");
+  EXPECT_EQ(model.output(0).text, "Select:");
+  EXPECT_EQ(model.optionCaptions(0).frame, "Option");
+  EXPECT_EQ(model.optionCaptions(0).on, "On");
+  EXPECT_EQ(model.demoModelListText(), "Select Device");
 }
 
 } // namespace

@@ -42,6 +42,14 @@ TEST(Numbers, LeadingNumberRule) {
   EXPECT_EQ(ParseLeadingNumber("1e999"), 0);  // not finite: treated as no number
 }
 
+TEST(Numbers, WholeNumberOrNothing) {
+  EXPECT_EQ(ParseWholeNumber(" 800 "), 800);
+  EXPECT_EQ(ParseWholeNumber("-1.5e2"), -150);
+  EXPECT_EQ(ParseWholeNumber(".5"), 0.5);
+  for (const char* t : {"", "  ", "abc", "12abc", "1,5", "1.000,5", "-", "1e", "1e999", "inf", "nan", "0x10"})
+    EXPECT_FALSE(ParseWholeNumber(QString::fromLatin1(t)).has_value()) << t;
+}
+
 TEST(Numbers, FormatPatterns) {
   EXPECT_EQ(FormatNumber(12.5, "#0.###"), "12.5");
   EXPECT_EQ(FormatNumber(12, "#0.###"), "12");

@@ -40,15 +40,15 @@ xdotool mousemove --window "$win" 68 88 click 1   # Open Com: identity, read, sw
 sleep 4
 before=$(windows)
 mark write-then-read
-key ctrl+u; sleep 0.7; key ctrl+r; sleep 0.1; key F5; sleep 8
+key F6; sleep 0.7; key ctrl+r; sleep 0.1; key F5; sleep 8
 mark double-write
-key ctrl+u; key ctrl+u; sleep 9
+key F6; key F6; sleep 9
 mark read-during-run
 key F5; sleep 6; key ctrl+r; sleep 6
 after=$(windows)
 mark exit-during-run
 key F5; sleep 6
-xdotool mousemove --window "$win" 240 8 click 1   # Esci / Exit, after the "Collaudo" menu
+xdotool mousemove --window "$win" 299 8 click 1   # Esci / Exit, after the "Aiuto" menu
 sleep 3
 kill -0 $app 2>/dev/null && alive=yes || alive=no
 
@@ -68,8 +68,8 @@ def whole_write(cmds, label):
     if 'MI' in cmds: bad.append(label + ': a run started during the write')
     return len(w)
 n1 = whole_write(sections.get('write-then-read', []), 'Ctrl+R and F5 during a write')
-n2 = whole_write(sections.get('double-write', []), 'double Ctrl+U')
-if n1 != n2: bad.append('double Ctrl+U wrote %d cells, one write writes %d' % (n2, n1))
+n2 = whole_write(sections.get('double-write', []), 'double F6')
+if n1 != n2: bad.append('double F6 wrote %d cells, one write writes %d' % (n2, n1))
 run = sections.get('read-during-run', [])
 if run.count('MI') != 1: bad.append('read during a run: %d "MI"' % run.count('MI'))
 else:

@@ -8,6 +8,9 @@
 #include "factory/ui/calibration/CalibrationWindow.h"
 #include "kernel/Prompter.h"
 
+#include "Shots.h"
+#include "link/UnitSession.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -60,7 +63,8 @@ int main(int argc, char** argv) {
   UnattendedPrompter user;
   Program program(Program::Parts{nullptr, nullptr, &user});
   program.Startup();
-  program.frame()->resize(1400, 960);
+  // The bench has the unit on COM 2: the operator chooses it.
+  program.session().choosePort(2);
   program.ShowCalibration();
   CalibrationWindow* w = program.calibrationWindow();
   w->findChild<QRadioButton*>(QStringLiteral("opt_modello_5"))->click();
@@ -76,12 +80,14 @@ int main(int argc, char** argv) {
     poll.stop();
     Save(Program::HostOf(w), dir, QStringLiteral("frm_tara_run"));
     Save(program.frame(), dir, QStringLiteral("frm_tara_main"));
+    shots::SaveDesktop(QStringLiteral("frm_tara_run"));
     w->findChild<QPushButton*>(QStringLiteral("Command5"))->click();
   });
   poll.start(200);
   QTimer::singleShot(200, [&] {
     w->findChild<QPushButton*>(QStringLiteral("Command2"))->click();  // returns when the run has ended
     Save(Program::HostOf(w), dir, QStringLiteral("frm_tara_end"));
+    shots::SaveDesktop(QStringLiteral("frm_tara_end"));
     program.Exit();
     QTimer::singleShot(500, &app, &QApplication::quit);
   });

@@ -10,6 +10,8 @@
 #include "config/EditorModel.h"
 #include "config/ConfigFile.h"
 #include "factory/ui/EepromWindow.h"
+#include "factory/ui/calibration/CalibrationWindow.h"
+#include "factory/ui/production/ProductionWindow.h"
 #include "text/ui/AboutWindow.h"
 #include "text/ui/LanguageWindow.h"
 #include "measure/ui/MeasureWindow.h"
@@ -17,30 +19,23 @@
 #include "switches/ui/SwitchWindow.h"
 #include "kernel/AppState.h"
 #include "kernel/Catalogue.h"
+#include "Shots.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
 
 using namespace pv;
 
-namespace {
-void Settle() {
-  for (int i = 0; i < 10; ++i) QApplication::processEvents();
-}
-
-void Save(QWidget* w, const QString& dir, const QString& name) {
-  Settle();
-  const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
-  if (!w->grab().save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-  else std::printf("%s\n", qPrintable(path));
-}
-} // namespace
+using shots::Save;
+using shots::SaveDesktop;
+using shots::Settle;
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -50,6 +45,7 @@ int main(int argc, char** argv) {
   program.Startup();
   Settle();
   Save(program.frame(), dir, QStringLiteral("startup"));
+  SaveDesktop(QStringLiteral("startup"));
 
   // Open "COM 1": the program reads the unit and shows the editor.
   program.frame()->findChild<QPushButton*>(QStringLiteral("Check1"))->click();
@@ -58,9 +54,11 @@ int main(int argc, char** argv) {
     program.SetLanguage(lang);
     const QString suffix = lang == 0 ? QStringLiteral("_it") : QStringLiteral("_en");
     Save(program.frame(), dir, QStringLiteral("main") + suffix);
+    SaveDesktop(QStringLiteral("main") + suffix);
     Save(program.editorWindow(), dir, QStringLiteral("editor") + suffix);
     program.ShowAbout();
     Save(Program::HostOf(program.aboutWindow()), dir, QStringLiteral("about") + suffix);
+    SaveDesktop(QStringLiteral("about") + suffix);
     Program::HostOf(program.aboutWindow())->hide();
     program.ShowLanguage();
     Save(Program::HostOf(program.languageWindow()), dir, QStringLiteral("language"));
@@ -90,6 +88,7 @@ int main(int argc, char** argv) {
       const QString suffix = lang == 0 ? QStringLiteral("_it") : QStringLiteral("_en");
       Save(program.editorWindow(), dir, QStringLiteral("editor_marked") + suffix);
       Save(Program::HostOf(program.compareWindow()), dir, QStringLiteral("compare") + suffix);
+      SaveDesktop(QStringLiteral("compare") + suffix);
     }
     Program::HostOf(program.compareWindow())->hide();
     program.Read();
@@ -100,6 +99,7 @@ int main(int argc, char** argv) {
   for (int lang = 0; lang < 2; ++lang) {
     program.SetLanguage(lang);
     Save(Program::HostOf(program.eepromWindow()), dir, lang == 0 ? QStringLiteral("eeprom_it") : QStringLiteral("eeprom_en"));
+    SaveDesktop(lang == 0 ? QStringLiteral("eeprom_it") : QStringLiteral("eeprom_en"));
   }
   Program::HostOf(program.eepromWindow())->hide();
   // A measurement run in each language: grab the window and the whole
@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(4000, [&] {
       Save(Program::HostOf(program.measureWindow()), dir, QStringLiteral("measure") + suffix);
       Save(program.frame(), dir, QStringLiteral("main_measure") + suffix);
+      SaveDesktop(QStringLiteral("measure") + suffix);
       program.state().measureRunning = false;
     });
     program.StartStop();
@@ -121,8 +122,10 @@ int main(int argc, char** argv) {
   program.View(2);
   Save(Program::HostOf(program.switchWindow()), dir, QStringLiteral("switch_unit_it"));
   Save(program.frame(), dir, QStringLiteral("main_switch_it"));
+  SaveDesktop(QStringLiteral("switch_unit_it"));
   program.SetLanguage(1);
   Save(Program::HostOf(program.switchWindow()), dir, QStringLiteral("switch_unit_en"));
+  SaveDesktop(QStringLiteral("switch_unit_en"));
   SwitchWizardModel& sw = program.switches();
   sw.enterDemo();
   sw.chooseDemoModel(0);
@@ -134,6 +137,7 @@ int main(int argc, char** argv) {
   Save(Program::HostOf(program.switchWindow()), dir, QStringLiteral("switch_demo_en"));
   program.SetLanguage(0);
   Save(Program::HostOf(program.switchWindow()), dir, QStringLiteral("switch_demo_it"));
+  SaveDesktop(QStringLiteral("switch_demo_it"));
   // One demonstration per model group, first input and output chosen.
   program.SetLanguage(1);
   for (int slot : {0, 1, 4, 5, 8, 9, 12, 13, 14}) {
@@ -146,6 +150,24 @@ int main(int argc, char** argv) {
          QStringLiteral("switch_demo_") + QString::fromLatin1(kDemoModels[slot].id));
   }
   sw.leaveDemo();
+  Program::HostOf(program.switchWindow())->hide();
+
+  // The factory windows at rest, in both languages: the calibration window
+  // with a model chosen, the production test window.
+  for (int lang = 0; lang < 2; ++lang) {
+    program.SetLanguage(lang);
+    const QString suffix = lang == 0 ? QStringLiteral("_it") : QStringLiteral("_en");
+    program.ShowCalibration();
+    if (auto* model = program.calibrationWindow()->findChild<QRadioButton*>(QStringLiteral("opt_modello_5")))
+      model->click();
+    Save(Program::HostOf(program.calibrationWindow()), dir, QStringLiteral("frm_tara") + suffix);
+    SaveDesktop(QStringLiteral("frm_tara") + suffix);
+    program.ShowProductionTest();
+    Save(Program::HostOf(program.productionWindow()), dir, QStringLiteral("production_test") + suffix);
+    SaveDesktop(QStringLiteral("factory") + suffix);
+    Program::HostOf(program.productionWindow())->hide();
+    Program::HostOf(program.calibrationWindow())->hide();
+  }
   program.Exit();
   return 0;
 }

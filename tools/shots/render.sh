@@ -19,4 +19,4 @@ exec 3<"$fifo"
 read -r pty <&3
 export PLANOVIX_COM1=$pty
 # The screen the windows must fit: PLANOVIX_SHOTS_SCREEN=1280x800x24, 1920x1080x24...
-xvfb-run -a -s "-screen 0 ${PLANOVIX_SHOTS_SCREEN:-1400x1000x24}" "$build/tools/shots/planovix-shots" "$out"
+tools/shots/xrun.sh "${PLANOVIX_SHOTS_SCREEN:-1400x1000x24}" "$build/tools/shots/planovix-shots" "$out"

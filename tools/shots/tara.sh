@@ -23,4 +23,4 @@ while read -r -t 10 line <&3; do
     PLANOVIX_COM[1-8]=*|PLANOVIX_USB[1-4]=*) export "${line?}" ;;
   esac
 done
-xvfb-run -a -s "-screen 0 ${PLANOVIX_SHOTS_SCREEN:-1400x1000x24}" "$build/tools/shots/planovix-shots-tara" "$out" "$row"
+tools/shots/xrun.sh "${PLANOVIX_SHOTS_SCREEN:-1400x1000x24}" "$build/tools/shots/planovix-shots-tara" "$out" "$row"

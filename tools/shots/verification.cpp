@@ -6,6 +6,8 @@
 #include "app/ui/Program.h"
 #include "factory/ui/verification/VerificationWindow.h"
 
+#include "Shots.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -76,8 +78,10 @@ int main(int argc, char** argv) {
   setup->findChild<QPushButton*>(QStringLiteral("imp_strum"))->click();
   Save(Program::HostOf(window), dir, QStringLiteral("verification_it"));
   Save(program.frame(), dir, QStringLiteral("main_verification_it"));
+  shots::SaveDesktop(QStringLiteral("verification_it"));
   program.SetLanguage(1);
   Save(program.frame(), dir, QStringLiteral("main_verification_en"));
+  shots::SaveDesktop(QStringLiteral("verification_en"));
   program.Exit();
   return 0;
 }

@@ -20,4 +20,4 @@ while read -r line <&3; do
     unit=*) export PLANOVIX_COM1=${line#unit=} ;;
   esac
 done
-xvfb-run -a -s "-screen 0 ${PLANOVIX_SHOTS_SCREEN:-1400x1000x24}" "$build/tools/shots/planovix-shots-verification" "$out" "$model"
+tools/shots/xrun.sh "${PLANOVIX_SHOTS_SCREEN:-1400x1000x24}" "$build/tools/shots/planovix-shots-verification" "$out" "$model"

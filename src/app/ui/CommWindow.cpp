@@ -2,6 +2,7 @@
 #include "kernel/Prompter.h"
 #include "text/Texts.h"
 #include "kernel/ui/Icons.h"
+#include "app/ui/MainFrame.h"
 #include "app/ui/ProgramActions.h"
 #include "kernel/AppState.h"
 #include "kernel/ui/Widgets.h"
@@ -112,6 +113,8 @@ CommWindow::CommWindow(ProgramActions& actions, const AppState& state, QWidget* 
 
   connect(check1_, &QPushButton::toggled, this,
           [this](bool pressed) { emit toggleRequested(pressed, PortNumberFromText(cmbPorta_->currentText())); });
+  connect(cmbPorta_, &QComboBox::activated, this,
+          [this] { emit portChosen(PortNumberFromText(cmbPorta_->currentText())); });
   // The buttons are the menu's actions: pressed, enabled and disabled with them.
   const std::pair<QToolButton*, QAction*> pairs[] = {
       {cmdRead_, actions_.read}, {cmdWrite_, actions_.write}, {cmdStart_, actions_.stop}};
@@ -131,21 +134,26 @@ void CommWindow::buildMenus() {
   menuBar_->setNativeMenuBar(false);
   QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("mnu_File"));
+  menus_[0] = file;
   file->addAction(actions_.fileOpen);
   file->addSeparator()->setObjectName(QStringLiteral("sep"));
   file->addActions({actions_.fileSave, actions_.fileSaveAs});
 
   QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
   view->setObjectName(QStringLiteral("mnu_View"));
+  menus_[1] = view;
   view->addActions({actions_.viewProgram, actions_.viewMeasure, actions_.viewSwitch, actions_.compare});
 
   QMenu* action = menuBar_->addMenu(QStringLiteral("&Action"));
   action->setObjectName(QStringLiteral("mnu_Action"));
+  menus_[2] = action;
   QMenu* prog = action->addMenu(QStringLiteral("&Program"));
   prog->setObjectName(QStringLiteral("mnu_Action_Program"));
+  menus_[3] = prog;
   prog->addActions({actions_.read, actions_.write, actions_.writeChanged, actions_.undoWrite});
   QMenu* meas = action->addMenu(QStringLiteral("&Measure"));
   meas->setObjectName(QStringLiteral("mnu_Action_Measure"));
+  menus_[4] = meas;
   meas->addActions({actions_.start, actions_.stop});
 
   collaudo_ = menuBar_->addMenu(QStringLiteral("&Collaudo"));
@@ -154,6 +162,8 @@ void CommWindow::buildMenus() {
 
   QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("mnu_Help"));
+  menus_[5] = collaudo_;
+  menus_[6] = help;
   help->addAction(actions_.about);
 
   menuBar_->addAction(actions_.exit);
@@ -161,11 +171,13 @@ void CommWindow::buildMenus() {
 
 void CommWindow::applyMenuCaptions() {
   const AppState& s = state_;
+  for (int i = 0; i < 7; ++i) menus_[static_cast<size_t>(i)]->setTitle(MenuTitle(s, i));
   for (int i = 0; i < 3; ++i) cmdModo_[i]->setToolTip(Tr(s, 35 + i));
   cmdRead_->setToolTip(Tr(s, 46));
   cmdWrite_->setToolTip(Tr(s, 47));
   cmdStart_->setToolTip(Tr(s, 91));
   cmdLang_->setToolTip(Tr(s, 90));
+  setFingerprint(fingerprint_);
 }
 
 QString CommWindow::aboutCaption() const { return actions_.about->text(); }
@@ -179,6 +191,12 @@ void CommWindow::setDeviceLabels(const QString& modelCaption, const QString& idT
   lblDevice_[1]->setText(idText);
 }
 
+void CommWindow::setFingerprint(const QString& digest) {
+  fingerprint_ = digest;
+  const QString tip = digest.isEmpty() ? QString() : Tr(state_, 199).arg(digest);
+  for (QLabel* label : lblDevice_) label->setToolTip(tip);
+}
+
 void CommWindow::setMeasureRunning(bool running) {
   cmdStart_->setIcon(MakeIcon(running ? Picture::Stop : Picture::Start));
   cmdStart_->setProperty("bitmap", running ? 13 : 12);
@@ -186,10 +204,17 @@ void CommWindow::setMeasureRunning(bool running) {
 
 void CommWindow::setSaveEnabled(bool on) { actions_.fileSave->setEnabled(on); }
 
-void CommWindow::showPortState(bool open) {
-  const QSignalBlocker quiet(check1_);
-  check1_->setChecked(open);
+void CommWindow::showPort(bool open, int number) {
+  {
+    const QSignalBlocker quiet(check1_);
+    check1_->setChecked(open);
+  }
   applyToggleCaption();
+  {
+    const QSignalBlocker quiet(cmbPorta_);
+    if (number >= 1 && number <= cmbPorta_->count()) cmbPorta_->setCurrentIndex(number - 1);
+  }
+  cmbPorta_->setEnabled(!open);
   refreshPortTips();
 }
 
@@ -218,9 +243,12 @@ void CommWindow::setHourglass(bool on) {
   }
 }
 
-void CommWindow::setPortFrameEnabled(bool on) { frame2_->setEnabled(on); }
+// The link decides what may be pressed while it works (the toggle, Read,
+// Write and Start follow its state); greying the whole window for the
+// milliseconds of each read only lost the presses on Close Com and Exit.
+void CommWindow::setPortFrameEnabled(bool) {}
 
-void CommWindow::setCommWindowEnabled(bool on) { setEnabled(on); }
+void CommWindow::setCommWindowEnabled(bool) {}
 
 void CommWindow::closeEvent(QCloseEvent* e) {
   // Closing the communication window is the exit command.

@@ -43,8 +43,12 @@ public:
   void setDeviceLabels(const QString& modelCaption, const QString& idText);
   void setMeasureRunning(bool running);  // start/stop picture
   void setSaveEnabled(bool on);
-  // The toggle shows the port state (without asking for it again).
-  void showPortState(bool open);
+  // The port the unit session uses and whether it is open: the toggle and
+  // the selector show it (without asking for it again); the selector is
+  // locked while the port is open.
+  void showPort(bool open, int number);
+  // The unit's fingerprint as the identity label's tool tip; empty: none known.
+  void setFingerprint(const QString& digest);
   void setPortToggleEnabled(bool on);
   // Each port entry tells which device it resolves to and whether it is there.
   void refreshPortTips();
@@ -58,6 +62,8 @@ public:
 signals:
   // The user pressed (true) or released the toggle with this port chosen.
   void toggleRequested(bool pressed, int portNumber);
+  // The user chose another port (1..8) in the selector.
+  void portChosen(int portNumber);
 
 protected:
   void closeEvent(QCloseEvent* e) override;
@@ -69,6 +75,7 @@ private:
   const AppState& state_;
   QMenuBar* menuBar_ = nullptr;
   QMenu* collaudo_ = nullptr;
+  std::array<QMenu*, 7> menus_{};
   QGroupBox* frame2_ = nullptr;
   QPushButton* check1_ = nullptr;
   QComboBox* cmbPorta_ = nullptr;
@@ -81,6 +88,7 @@ private:
   QToolButton* cmdRead_ = nullptr;
   QToolButton* cmdLang_ = nullptr;
   int hourglassDepth_ = 0;
+  QString fingerprint_;
 };
 
 } // namespace pv

@@ -4,7 +4,9 @@
 #include "text/Texts.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QHideEvent>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QMdiArea>
@@ -35,6 +37,10 @@ public:
   }
 
 protected:
+  void hideEvent(QHideEvent* e) override {
+    QMdiSubWindow::hideEvent(e);
+    if (!e->spontaneous() && inner) emit frame_.windowHidden(inner);
+  }
   void closeEvent(QCloseEvent* e) override {
     if (!state_.exitFlag && inner && inner->objectName() != QLatin1String("frm_comm")) {
       e->ignore();
@@ -54,6 +60,13 @@ private:
 };
 } // namespace
 
+QString MenuTitle(const AppState& s, int i) {
+  static constexpr int kIds[] = {106, 100, 101, 35, 36, 102, 103};
+  const QString t = Tr(s, kIds[i]);
+  // Program and Measure are the view captions: they get their key letter here.
+  return i == 3 || i == 4 ? QLatin1Char('&') + t : t;
+}
+
 MainFrame::MainFrame(ProgramActions& actions, const AppState& state)
     : actions_(actions), state_(state), area_(new QMdiArea(this)) {
   setObjectName(QStringLiteral("frm_main"));
@@ -61,8 +74,9 @@ MainFrame::MainFrame(ProgramActions& actions, const AppState& state)
   area_->setBackground(QColor(0x5f, 0x6b, 0x75));
   setCentralWidget(area_);
   buildMenus();
-  // Room for the communication window and the editor below it.
-  QSize size(1280, 1000);
+  // Room for the communication window, the editor and a factory window
+  // beside one another (smaller screens get the frame maximised).
+  QSize size(1600, 1000);
   if (QScreen* screen = QGuiApplication::primaryScreen())
     size = size.boundedTo(screen->availableGeometry().size() * 0.95);
   resize(size);
@@ -122,6 +136,48 @@ void MainFrame::place(QMdiSubWindow* sub, QPoint topLeft) {
   fit(sub, false);
   sub->raise();
   area_->setActiveSubWindow(sub);
+  focusFirstField(sub);
+}
+
+QPoint MainFrame::cascade(QMdiSubWindow* sub, QPoint first) const {
+  constexpr int kStep = 28;
+  const QSize room = area_->viewport()->size();
+  auto taken = [&](QPoint p) {
+    for (QMdiSubWindow* w : area_->subWindowList())
+      if (w != sub && w->isVisible() && (w->pos() - p).manhattanLength() < kStep / 2) return true;
+    return false;
+  };
+  for (int k = 0; k < 12; ++k) {
+    const QPoint p = first + QPoint(k * kStep, k * kStep);
+    // A step that leaves too little of the window in the frame starts over.
+    if (p.x() + 240 > room.width() || p.y() + 160 > room.height()) break;
+    if (!taken(p)) return p;
+  }
+  return first;
+}
+
+void MainFrame::focusFirstField(QMdiSubWindow* sub) {
+  auto* hosted = static_cast<HostedWindow*>(sub);
+  QWidget* inner = hosted->inner;
+  if (!inner) return;
+  QWidget* focused = QApplication::focusWidget();
+  if (focused && inner->isAncestorOf(focused)) return;
+  for (QWidget* w = inner->nextInFocusChain(); w && w != inner; w = w->nextInFocusChain()) {
+    if (!inner->isAncestorOf(w)) continue;
+    if (w->isVisibleTo(inner) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+      w->setFocus(Qt::ActiveWindowFocusReason);
+      return;
+    }
+  }
+}
+
+void MainFrame::showForScreen() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen && screen->availableGeometry().width() <= 1440) {
+    showMaximized();
+    return;
+  }
+  show();
 }
 
 void MainFrame::buildMenus() {
@@ -129,6 +185,7 @@ void MainFrame::buildMenus() {
   bar->setNativeMenuBar(false);
   QMenu* file = bar->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("mnu_file"));
+  menus_[0] = file;
   file->addAction(actions_.fileOpen);
   file->addSeparator();
   file->addAction(actions_.fileSave);
@@ -136,29 +193,37 @@ void MainFrame::buildMenus() {
 
   QMenu* view = bar->addMenu(QStringLiteral("&View"));
   view->setObjectName(QStringLiteral("mnu_view"));
+  menus_[1] = view;
   view->addActions({actions_.viewProgram, actions_.viewMeasure, actions_.viewSwitch, actions_.compare});
 
   QMenu* action = bar->addMenu(QStringLiteral("&Action"));
   action->setObjectName(QStringLiteral("mnu_action"));
+  menus_[2] = action;
   QMenu* prog = action->addMenu(QStringLiteral("&Program"));
   prog->setObjectName(QStringLiteral("mnu_prog"));
+  menus_[3] = prog;
   prog->addActions({actions_.read, actions_.write, actions_.writeChanged, actions_.undoWrite});
   QMenu* meas = action->addMenu(QStringLiteral("&Measure"));
   meas->setObjectName(QStringLiteral("mnu_meas"));
+  menus_[4] = meas;
   meas->addActions({actions_.start, actions_.stop});
 
   collaudo_ = bar->addMenu(QStringLiteral("&Collaudo"));
   collaudo_->setObjectName(QStringLiteral("mnu_collaudo"));
   collaudo_->addActions({actions_.eeprom, actions_.taratura});
 
-  QMenu* help = bar->addMenu(QStringLiteral("&?"));
+  QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("mnu_help"));
+  menus_[6] = help;
+  menus_[5] = collaudo_;
   help->addActions({actions_.language, actions_.about});
 
   bar->addAction(actions_.exit);
 }
 
 void MainFrame::applyCaptions() {
+  // The same titles as the communication window's menu bar.
+  for (int i = 0; i < 7; ++i) menus_[static_cast<size_t>(i)]->setTitle(MenuTitle(state_, i));
   const QString title = ProductTitle(state_);
   setWindowTitle(document_.isEmpty() ? title : title + QStringLiteral(" - ") + document_);
 }

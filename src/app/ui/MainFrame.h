@@ -2,6 +2,7 @@
 // The main frame: a multi-document frame that hosts every other window,
 // with its own menu bar built from the program's shared actions.
 #include <QMainWindow>
+#include <array>
 #include <functional>
 
 class QMdiArea;
@@ -12,6 +13,10 @@ namespace pv {
 
 struct AppState;
 class ProgramActions;
+
+// The title of menu i (File, View, Action, Program, Measure, factory, help)
+// in the current language; both menu bars show these.
+QString MenuTitle(const AppState& s, int i);
 
 class MainFrame final : public QMainWindow {
   Q_OBJECT
@@ -27,6 +32,16 @@ public:
   // the communication window), sized to its contents but never past the
   // frame: a taller window scrolls.
   void place(QMdiSubWindow* sub, QPoint topLeft);
+  // Where a window opening at first should go: first itself, or the next
+  // step down and right from it that no other open window has taken, back
+  // to first when the steps leave the frame.
+  QPoint cascade(QMdiSubWindow* sub, QPoint first) const;
+  // Gives the keyboard to the first field of a hosted window that holds
+  // none (a window opened from a menu takes the keys at once).
+  void focusFirstField(QMdiSubWindow* sub);
+  // Shown maximised on screens up to 1440 wide (laptops, small desktops);
+  // on larger ones sized for the windows it hosts side by side.
+  void showForScreen();
   // Sizes a sub-window to its contents within the frame, where it stands;
   // growOnly keeps a larger size the user chose.
   void fit(QMdiSubWindow* sub, bool growOnly);
@@ -40,6 +55,11 @@ public:
   // program closes it itself once the link is free).
   void setCloseHandler(std::function<bool()> handler) { closeHandler_ = std::move(handler); }
 
+signals:
+  // A hosted window was closed (hidden) by the user or the program; not
+  // sent when the whole frame is minimised.
+  void windowHidden(QWidget* window);
+
 protected:
   void closeEvent(QCloseEvent* e) override;
 
@@ -49,6 +69,8 @@ private:
   const AppState& state_;
   QMdiArea* area_;
   QMenu* collaudo_ = nullptr;
+  // File, View, Action, Program, Measure, factory, help.
+  std::array<QMenu*, 7> menus_{};
   QString document_;
   std::function<bool()> closeHandler_;
 };

@@ -38,15 +38,19 @@
 #include "link/PortNames.h"
 #include "link/QtSerialPort.h"
 #include "link/Transport.h"
+#include "link/UnitSession.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QShortcut>
 
 namespace pv {
 
@@ -54,7 +58,12 @@ namespace pv {
 class FeedbackRelay final : public Feedback {
 public:
   Feedback* target = nullptr;
-  void setBusy(bool b) override { if (target) target->setBusy(b); }
+  // After each command: the identity it may have read is shown at once.
+  std::function<void()> commandEnded;
+  void setBusy(bool b) override {
+    if (target) target->setBusy(b);
+    if (!b && commandEnded) commandEnded();
+  }
   void setProgress(int d, int t) override { if (target) target->setProgress(d, t); }
   void setHourglass(bool on) override { if (target) target->setHourglass(on); }
   void setPortFrameEnabled(bool on) override { if (target) target->setPortFrameEnabled(on); }
@@ -62,6 +71,16 @@ public:
 };
 
 namespace {
+// Escape closes a small window (About, language, options) as it closes a
+// dialog.
+void CloseOnEscape(QWidget* window) {
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+  escape->setContext(Qt::WidgetWithChildrenShortcut);
+  QObject::connect(escape, &QShortcut::activated, window, [window] {
+    if (QWidget* host = MainFrame::HostOf(window)) host->hide();
+  });
+}
+
 // The switch wizard's own reads and writes, each one exchange on the link.
 // Refused while another exchange runs: the wizard then sees a failure, as
 // it would from a unit that did not answer, and nothing is sent.
@@ -102,10 +121,13 @@ Program::Program(Parts parts) {
   instrumentPorts_ = parts.instrumentPorts;
   sessions_ = parts.sessions;
   feedback_ = std::make_unique<FeedbackRelay>();
+  feedback_->commandEnded = [this] { ShowIdentityNow(); };
   actions_ = new ProgramActions(this);
   // The transport waits and the commands ask through the link, so that the
   // link knows when an event handler runs inside one of its exchanges.
   link_ = std::make_unique<DeviceLink>(*clock_, *prompter_);
+  session_ = std::make_unique<UnitSession>(*port_, state_, *link_, *prompter_);
+  connect(session_.get(), &UnitSession::changed, this, &Program::SessionChanged);
   transport_ = std::make_unique<Transport>(*port_, link_->clock());
   commands_ = std::make_unique<DeviceCommands>(state_, *transport_, link_->prompter(), *feedback_);
   editor_ = std::make_unique<EditorModel>(state_, tables_);
@@ -121,8 +143,58 @@ Program::Program(Parts parts) {
   });
   eeprom_ = std::make_unique<EepromEditor>(state_, *commands_, *link_, link_->prompter());
   connect(link_.get(), &DeviceLink::stateChanged, this, &Program::RefreshDeviceActions);
+  connect(link_.get(), &DeviceLink::busyChanged, this, [this](bool busy) {
+    if (busy) return;
+    // The progress fill shows a transfer in progress, not the last one.
+    if (comm_) comm_->setProgress(0, 0);
+    NameUnitAgain();
+    // The session keeps the fingerprint an exchange computed for this unit.
+    // A read clears it: another unit of the model may be on the line now.
+    const bool known = !state_.unitFingerprint.isEmpty() && state_.unitFingerprintFor == state_.identity;
+    const std::optional<QString> now = known ? std::optional<QString>(state_.unitFingerprint) : std::nullopt;
+    if (session_->isOpen() && session_->fingerprint() != now) session_->setFingerprint(now);
+  });
   ConnectActions();
 }
+
+void Program::NameUnitAgain() {
+  // A factory window's exchange read another unit: the communication window
+  // names the unit now on the line (once per identity, whatever the unit
+  // answers to the family read).
+  if (renaming_ || session_->modelCurrent() || state_.identity == namedFor_) return;
+  renaming_ = true;
+  ApplyCaptions();
+  renaming_ = false;
+}
+
+void Program::ShowIdentityNow() {
+  // Another window's exchange (a calibration run) read a unit the labels do
+  // not name yet: its identity shows at once; its model too when the
+  // identity alone names it, else the model waits for the family read after
+  // the exchange, and no wrong name stands meanwhile.
+  // (A read names the unit itself, through the captions.)
+  if (!comm_ || link_->current() != Exchange::Command || state_.identity == labelsFor_) return;
+  labelsFor_ = state_.identity;
+  const VariantRow* row = FindVariant(state_.identity.variant);
+  const bool named = state_.identity.deviceCode == 12 && row && !row->familyInCell4;
+  const QString model = named ? ModelCaption(state_, CatalogueIndex(IdentifyModel(state_.identity.variant, 0))) : QString();
+  comm_->setDeviceLabels(model.isEmpty() ? QStringLiteral("") : model,
+                         QStringLiteral("ID=%1/%2").arg(state_.identity.deviceCode).arg(state_.identity.variant));
+}
+
+void Program::SessionChanged() {
+  const bool open = session_->isOpen();
+  if (comm_) {
+    comm_->showPort(open, session_->portNumber());
+    comm_->setFingerprint(session_->fingerprint().value_or(QString()));
+  }
+  if (open != portWasOpen_) {
+    portWasOpen_ = open;
+    emit portStateChanged(open);
+  }
+}
+
+QString Program::currentModel() const { return session_->modelShown(); }
 
 void Program::ConnectActions() {
   ProgramActions& a = *actions_;
@@ -152,7 +224,7 @@ void Program::ConnectActions() {
 void Program::RefreshDeviceActions() {
   const bool on = link_->actionsAllowed();
   actions_->setDeviceActionsEnabled(on);
-  if (comm_) comm_->setPortToggleEnabled(on);
+  if (comm_) comm_->setPortToggleEnabled(on && !closeQueued_);
   if (measureWindow_) measureWindow_->setStartAllowed(!link_->busy());
   // Nearly every control of the switch wizard may ask the unit.
   if (switchWindow_) switchWindow_->setEnabled(!link_->busy());
@@ -174,7 +246,7 @@ MeasureWindow* Program::measureWindow() {
     frame_->host(measureWindow_, measureWindow_->objectName());
     measureWindow_->applyCaptions(state_);
     measureWindow_->setStartAllowed(!link_->busy());
-    if (const ModelRow* row = FindModel(currentModel_)) measureWindow_->applyLayout(PanelsFor(*row));
+    if (const ModelRow* row = FindModel(currentModel())) measureWindow_->applyLayout(PanelsFor(*row));
     connect(measureWindow_, &MeasureWindow::startRequested, this, [this] {
       if (!state_.measureRunning && !measurement_->active()) StartStop();
     });
@@ -185,7 +257,7 @@ MeasureWindow* Program::measureWindow() {
 
 EepromWindow* Program::eepromWindow() {
   if (!eepromWindow_) {
-    eepromWindow_ = new EepromWindow(*eeprom_, *link_);
+    eepromWindow_ = new EepromWindow(*eeprom_, *link_, *session_);
     frame_->host(eepromWindow_, eepromWindow_->objectName());
     eepromWindow_->applyCaptions(state_);
   }
@@ -217,7 +289,7 @@ ProductionTest& Program::productionTest() {
 
 ProductionWindow* Program::productionWindow() {
   if (!productionWindow_) {
-    productionWindow_ = new ProductionWindow(state_, productionTest(), *prompter_);
+    productionWindow_ = new ProductionWindow(state_, productionTest(), *prompter_, *session_);
     productionWindow_->setLogPath(QDir::current().filePath(QStringLiteral("linear.dat")));
     frame_->host(productionWindow_, productionWindow_->objectName());
   }
@@ -232,21 +304,10 @@ CalibrationWindow* Program::calibrationWindow() {
     calibrationBench_ = std::make_unique<CalibrationBench>(
         state_, link_->clock(), link_->prompter(), instrumentPorts_ ? instrumentPorts_ : RealInstrumentPorts(),
         sessions_ ? sessions_ : RealSessions(link_->clock()));
-    calibrationWindow_ = new CalibrationWindow(state_, *commands_, *link_, *calibrationBench_);
+    // The unit is opened through the session, on the one port number the
+    // communication window shows.
+    calibrationWindow_ = new CalibrationWindow(state_, *commands_, *link_, *calibrationBench_, *session_);
     calibrationWindow_->setLogPath(QDir::current().filePath(QStringLiteral("linear.dat")));
-    // START opens the unit's port from the window's own selector when the
-    // communication window has not.
-    calibrationWindow_->setUnitPortOpener([this](int number) {
-      if (port_->isOpen()) return true;
-      QString why;
-      if (!OpenPort(number, &why)) {
-        prompter_->ask(MessageTitle(), why.isEmpty() ? Tr(state_, 67) : Tr(state_, 67) + QStringLiteral("\n\n") + why,
-                       Buttons::Ok, Icon::Critical);
-        return false;
-      }
-      emit portStateChanged(true);
-      return true;
-    });
     connect(calibrationWindow_, &CalibrationWindow::verificationRequested, this, &Program::ShowVerification);
     frame_->host(calibrationWindow_, calibrationWindow_->objectName());
   }
@@ -271,7 +332,8 @@ Verification& Program::verification() {
     // "Prog. dispositivo" writes the configuration window's configuration
     // exactly as Write does, as one exchange on the unit's link.
     verifying_->core.setDownload([this] {
-      if (!PortOpen()) return DownloadOutcome::PortClosed;
+      // The unit is opened through the session when no one has opened it.
+      if (!session_->isOpen() && !session_->borrow(verificationWindow_)) return DownloadOutcome::PortClosed;
       ConfigResult result = ConfigResult::CommFailure;
       if (!link_->run(Exchange::Write, [&] { result = WriteConfiguration(); })) return DownloadOutcome::Busy;
       switch (result) {
@@ -333,10 +395,20 @@ void Program::ShowHosted(QWidget* window, bool toggle) {
     return;
   }
   window->show();
-  // Below the communication window, so that its buttons stay in reach.
+  // A window already open stays where the user has it.
+  if (host->isVisible()) {
+    host->raise();
+    frame_->area()->setActiveSubWindow(host);
+    frame_->focusFirstField(host);
+    return;
+  }
+  // Below the communication window, so that its buttons stay in reach; the
+  // editor at that working position, the others cascaded from it so that
+  // none opens exactly over another.
   QPoint at(0, 0);
   if (QMdiSubWindow* commHost = MainFrame::HostOf(comm_); commHost && window != comm_)
     at = QPoint(0, commHost->geometry().bottom() + 3);
+  if (window != comm_ && window != editorWindow_) at = frame_->cascade(host, at);
   frame_->place(host, at);
 }
 
@@ -346,6 +418,7 @@ OptionsWindow* Program::optionsWindow() {
     frame_->host(optionsWindow_, optionsWindow_->objectName());
     optionsWindow_->applyCaptions(state_);
     connect(optionsWindow_, &OptionsWindow::closeRequested, this, [this] { HostOf(optionsWindow_)->hide(); });
+    CloseOnEscape(optionsWindow_);
   }
   return optionsWindow_;
 }
@@ -357,6 +430,7 @@ AboutWindow* Program::aboutWindow() {
     host->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowCloseButtonHint);
     connect(aboutWindow_, &AboutWindow::closeRequested, this, [this] { HostOf(aboutWindow_)->hide(); });
+    CloseOnEscape(aboutWindow_);
     if (comm_) aboutWindow_->applyCaptions(comm_->aboutCaption());
   }
   return aboutWindow_;
@@ -372,6 +446,7 @@ LanguageWindow* Program::languageWindow() {
       SetLanguage(i);
       HostOf(languageWindow_)->hide();
     });
+    CloseOnEscape(languageWindow_);
   }
   return languageWindow_;
 }
@@ -380,6 +455,7 @@ Program::~Program() {
   state_.exitFlag = true;
   state_.measureRunning = false;
   delete frame_;
+  if (qtItalian_) QCoreApplication::removeTranslator(qtItalian_.get());
 }
 
 QString Program::MessageTitle() const { return ProductTitle(state_); }
@@ -391,6 +467,8 @@ void Program::Startup() {
   // The actions live with the frame, where tools find them by name.
   actions_->setParent(frame_);
   frame_->setCloseHandler([this] { return CloseRequested(); });
+  // A window that borrowed the unit hands it back when it closes.
+  connect(frame_, &MainFrame::windowHidden, session_.get(), [this](QWidget* w) { session_->giveBack(w); });
   // The factory menu offers the cell-memory editor and the calibration.
   frame_->factoryMenu()->menuAction()->setVisible(true);
   // The production test has no menu entry: its item stays hidden and the
@@ -403,7 +481,7 @@ void Program::Startup() {
 
   comm_ = new CommWindow(*actions_, state_);
   connect(comm_, &CommWindow::toggleRequested, this, &Program::TogglePort);
-  connect(this, &Program::portStateChanged, comm_, &CommWindow::showPortState);
+  connect(comm_, &CommWindow::portChosen, session_.get(), &UnitSession::choosePort);
   feedback_->target = comm_;
   if (auto* qp = dynamic_cast<QtPrompter*>(prompter_)) qp->setParent(frame_);
   comm_->factoryMenu()->menuAction()->setVisible(false);
@@ -430,70 +508,70 @@ void Program::Startup() {
   comm_->setMeasureRunning(false);
   comm_->setProgress(0, 0);
   comm_->setSaveEnabled(false);
+  SessionChanged();
 
   state_.switchEventsEnabled = true;
   RefreshDeviceActions();
-  frame_->show();
+  frame_->showForScreen();
   frame_->place(commHost, QPoint(0, 0));
   // The editor sits right below the communication window, never over it.
   editorHost->move(0, commHost->geometry().bottom() + 3);
 }
 
-bool Program::PortOpen() const { return port_->isOpen(); }
-
-bool Program::OpenPort(int number, QString* why) {
-  if (port_->isOpen()) return true;
-  const QString path = ResolveComPort(number);
-  OpenError error = OpenError::None;
-  QString detail;
-  if (port_->open(path, &error, &detail)) return true;
-  if (why) {
-    switch (error) {
-      case OpenError::Permission: *why = Tr(state_, 84).arg(path); break;
-      case OpenError::Missing: *why = Tr(state_, 85).arg(path); break;
-      default: *why = detail.isEmpty() ? path : path + QStringLiteral(": ") + detail; break;
-    }
-  }
-  return false;
-}
-
-void Program::ClosePort() {
-  if (port_->isOpen()) port_->close();
-}
+bool Program::PortOpen() const { return session_->isOpen(); }
 
 void Program::TogglePort(bool pressed, int number) {
   if (pressed) {
-    if (!port_->isOpen()) {
-      QString why;
-      if (!OpenPort(number, &why)) {
-        // A failed open releases the toggle and tells the user.
-        emit portStateChanged(false);
-        prompter_->ask(MessageTitle(),
-                       why.isEmpty() ? Tr(state_, 67) : Tr(state_, 67) + QStringLiteral("\n\n") + why,
-                       Buttons::Ok, Icon::Critical);
-        return;
-      }
+    // Already open (a factory window opened it) or a close on its way: the
+    // toggle goes back to what the port is.
+    if (session_->isOpen() || closeQueued_) {
+      SessionChanged();
+      return;
     }
-    emit portStateChanged(true);
+    session_->choosePort(number);
+    QString why;
+    if (!session_->openByUser(&why)) {
+      // A failed open releases the toggle and tells the user.
+      SessionChanged();
+      prompter_->ask(MessageTitle(),
+                     why.isEmpty() ? Tr(state_, 67) : Tr(state_, 67) + QStringLiteral("\n\n") + why,
+                     Buttons::Ok, Icon::Critical);
+      return;
+    }
     Read();
     // Opening shows the editor; it never hides it.
     ShowHosted(editorWindow_, false);
     state_.switchEventsEnabled = true;
     return;
   }
+  // One close at a time; the toggle stays greyed while it waits.
+  if (closeQueued_) {
+    SessionChanged();
+    return;
+  }
+  closeQueued_ = true;
   // A running measurement ends with its "SM" before the port closes.
-  link_->whenFree([this] {
-    if (port_->isOpen()) {
-      ClosePort();
+  const bool now = link_->whenFree([this] {
+    closeQueued_ = false;
+    if (session_->isOpen()) {
+      session_->closeByUser();
     } else {
       prompter_->ask(MessageTitle(), Tr(state_, 67), Buttons::Ok, Icon::Critical);
     }
-    emit portStateChanged(false);
+    SessionChanged();
+    RefreshDeviceActions();
   });
+  if (!now) {
+    SessionChanged();
+    RefreshDeviceActions();
+  }
 }
 
 void Program::Read() {
   link_->request(Exchange::Read, [this] {
+    // Another unit may be on the line now; its fingerprint is known again at
+    // the next exchange that reads it (a write's backup, an undo).
+    state_.unitFingerprint.clear();
     const ConfigResult r = ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
     if (r == ConfigResult::Ok) {
       sheetFile_.clear();
@@ -513,6 +591,7 @@ ConfigResult Program::WriteConfiguration(bool changedOnly) {
   WriteOptions options;
   options.captions = [this] { ApplyCaptions(); };
   options.changedOnly = changedOnly;
+  options.backup.command = changedOnly ? QStringLiteral("Write (changed fields)") : QStringLiteral("Write");
   return WriteEprom(*editor_, *commands_, options);
 }
 
@@ -520,7 +599,9 @@ void Program::UndoLastWrite() {
   link_->request(Exchange::Write, [this] {
     Prompter& ask = commands_->prompter();
     ConfigResult found = ConfigResult::Ok;
-    const std::optional<HistoryEntry> entry = NewestEntryFor(*commands_, nullptr, &found);
+    ConnectedUnit unit;
+    const std::optional<WriteRecord> entry = NewestEntryFor(*commands_, nullptr, &found, &unit);
+    // A silent unit, an unreadable store or a damaged entry: the user has been told.
     if (found != ConfigResult::Ok) return;
     if (!entry) {
       ask.ask(MessageTitle(), Tr(state_, 134), Buttons::Ok, Icon::Information);
@@ -528,10 +609,13 @@ void Program::UndoLastWrite() {
     }
     const QString when = QLocale(state_.languageOffset == 0 ? QLocale::Italian : QLocale::English)
                              .toString(entry->time.toLocalTime(), QLocale::ShortFormat);
-    if (ask.ask(MessageTitle(), Tr(state_, 135).arg(entry->cells.size()).arg(when), Buttons::OkCancel,
-                Icon::Question) != Answer::Ok)
-      return;
-    if (RestoreCells(*entry, *commands_) != ConfigResult::Ok) return;
+    const size_t cells = CellsToRestore(*entry, state_.identity, unit.fingerprint, false).size();
+    QString question = Tr(state_, 135).arg(cells).arg(when);
+    if (unit.fingerprint.blank) question += QStringLiteral("\n\n") + Tr(state_, 163).arg(entry->label);
+    if (ask.ask(MessageTitle(), question, Buttons::OkCancel, Icon::Question) != Answer::Ok) return;
+    RestoreOptions options;
+    options.backup.command = QStringLiteral("Undo last write");
+    if (RestoreCells(*entry, *commands_, options) != ConfigResult::Ok) return;
     // The editor shows what the unit now holds.
     ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
   });
@@ -590,23 +674,21 @@ void Program::FileOpen() {
     sheetFile_ = configFile_->fileName();
     sheetFileIdentity_ = RecordIdentity(configFile_->record());
   }
-  if (r == FileResult::BadFile || r == FileResult::IoError)
-    prompter_->ask(MessageTitle(), configFile_->lastError(), Buttons::Ok, Icon::Critical);
+  // A file that could not be read has been reported by the file itself.
   if (!configFile_->fileName().isEmpty()) frame_->setDocumentTitle(configFile_->fileName());
   comm_->setSaveEnabled(configFile_->saveEnabled());
 }
 
 void Program::FileSave(bool saveAs) {
-  const FileResult r = configFile_->save(saveAs);
-  if (r == FileResult::IoError)
-    prompter_->ask(MessageTitle(), configFile_->lastError(), Buttons::Ok, Icon::Critical);
+  // A failed save has been reported by the file itself; the old file stands.
+  configFile_->save(saveAs);
   if (!configFile_->fileName().isEmpty()) frame_->setDocumentTitle(configFile_->fileName());
   comm_->setSaveEnabled(configFile_->saveEnabled());
 }
 
 bool Program::PrintSheet() {
   const QDateTime now = QDateTime::currentDateTime();
-  const QString suggested = currentModel_ + now.toString(QStringLiteral("_yyyyMMdd-HHmm")) + QStringLiteral(".pdf");
+  const QString suggested = currentModel() + now.toString(QStringLiteral("_yyyyMMdd-HHmm")) + QStringLiteral(".pdf");
   QString path = prompter_->saveFileName(MessageTitle(), suggested,
                                          {QStringLiteral("PDF (*.pdf)")});
   if (path.isEmpty()) return false;
@@ -635,8 +717,10 @@ void Program::SetLanguage(int index) {
 void Program::Exit() {
   if (exitQueued_) return;
   exitQueued_ = true;
-  // A calibration run ends at its next step and switches the supply off.
+  // A calibration run ends at its next step and switches the supply off;
+  // the production test's loops end at their next turn.
   if (calibrationWindow_) calibrationWindow_->stopAll();
+  if (production_) production_->test.stopAll();
   link_->whenFree([this] {
     state_.exitFlag = true;
     state_.measureRunning = false;
@@ -665,13 +749,30 @@ void Program::CloseAllWindows() {
                                                     eepromWindow_, productionWindow_, calibrationWindow_}) {
     if (auto* host = qobject_cast<QMdiSubWindow*>(HostOf(w))) host->close();
   }
-  if (port_->isOpen()) port_->close();
+  if (session_->isOpen()) session_->closeByUser();
+}
+
+void Program::ApplyQtLanguage() {
+  // Qt's own words (file dialogs, the overwrite question, "Cancel"...) from
+  // its Italian catalogue; English is built in.
+  if (!qtItalian_) {
+    qtItalian_ = std::make_unique<QTranslator>();
+    qtItalianLoaded_ = qtItalian_->load(QLocale(QLocale::Italian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                                        QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+  }
+  const bool want = qtItalianLoaded_ && state_.languageIndex == 0;
+  if (want == qtItalianInstalled_) return;
+  qtItalianInstalled_ = want;
+  if (want) QCoreApplication::installTranslator(qtItalian_.get());
+  else QCoreApplication::removeTranslator(qtItalian_.get());
 }
 
 void Program::ApplyCaptions() {
   state_.channelSelector = 1;
   state_.languageOffset = ComputeLanguageOffset(state_.languageIndex);
+  ApplyQtLanguage();
   actions_->applyCaptions(state_);
+  if (frame_) frame_->applyCaptions();
   if (comm_) {
     comm_->applyMenuCaptions();
     comm_->refreshPortTips();
@@ -686,11 +787,12 @@ void Program::ApplyCaptions() {
   // exchange holds the link (a run streaming, a write), the cell of the last
   // read stands in: asking would fail at once or break into that exchange,
   // and a language change must still reach every caption.
-  const bool mayAsk = port_->isOpen() && !state_.measureLoopActive;
+  const bool mayAsk = session_->isOpen() && !state_.measureLoopActive;
   if (!mayAsk || !link_->run(Exchange::Captions, [this] { CaptionsBody(true); })) CaptionsBody(false);
 }
 
 void Program::CaptionsBody(bool askUnit) {
+  namedFor_ = state_.identity;
   const FamilyLookup found = LookUpModel(state_, *commands_, askUnit);
   if (!found.answered) return;
   const QString modelId = found.modelId;
@@ -701,15 +803,17 @@ void Program::CaptionsBody(bool askUnit) {
   if (switchWindow_) switchWindow_->applyCaptions(state_);
   if (productionWindow_) productionWindow_->applyCaptions(state_);
   if (verificationWindow_) verificationWindow_->applyCaptions(state_);
+  if (calibrationWindow_) calibrationWindow_->applyCaptions(state_);
 
-  if (CatalogueIndex(modelId) >= 0) currentModel_ = modelId;
-  if (const ModelRow* row = FindModel(currentModel_); row && measureWindow_)
+  if (CatalogueIndex(modelId) >= 0) session_->setModelShown(modelId);
+  if (const ModelRow* row = FindModel(currentModel()); row && measureWindow_)
     measureWindow_->applyLayout(PanelsFor(*row));
   if (comm_) {
     comm_->applyToggleCaption();
     const QString model = ModelCaption(state_, CatalogueIndex(modelId));
     comm_->setDeviceLabels(model.isEmpty() ? QString() : model,
                            QStringLiteral("ID=%1/%2").arg(state_.identity.deviceCode).arg(variant));
+    labelsFor_ = state_.identity;
   }
   state_.webAddress = BrandText(state_, brand::WebAddress);
   if (optionsWindow_) optionsWindow_->applyCaptions(state_);

@@ -5,6 +5,7 @@
 #include "config/RangeTables.h"
 
 #include <QObject>
+#include <QTranslator>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,6 +18,7 @@ class Prompter;
 class Transport;
 class DeviceCommands;
 class DeviceLink;
+class UnitSession;
 class ProgramActions;
 class MainFrame;
 class CommWindow;
@@ -77,6 +79,8 @@ public:
   DeviceCommands& commands() { return *commands_; }
   // The one owner of the unit's link: every exchange goes through it.
   DeviceLink& link() { return *link_; }
+  // The unit in the program: its port, identity, model shown, fingerprint.
+  UnitSession& session() { return *session_; }
   ProgramActions& actions() { return *actions_; }
   MainFrame* frame() const { return frame_; }
   CommWindow* comm() const { return comm_; }
@@ -109,17 +113,15 @@ public:
   ConfigFile& configFile() { return *configFile_; }
   MeasurementRun& measurement() { return *measurement_; }
   // Model id of the identified unit, as the captions name it.
-  QString currentModel() const { return currentModel_; }
+  QString currentModel() const;
   // The frame's sub-window hosting a window (nullptr before it exists).
   static QWidget* HostOf(QWidget* window);
 
-  // Port, opened and closed only by the communication window's toggle.
-  // On failure, why holds a line for the user under the "in use" message.
-  bool OpenPort(int number, QString* why);
-  void ClosePort();
   bool PortOpen() const;
-  // The toggle: pressed opens port number, then captions, read, the editor;
-  // released closes the port (after a running measurement has stopped).
+  // The communication window's toggle: pressed opens port number, then
+  // captions, read, the editor; released closes the port once the link is
+  // free (a running measurement stops first). A press the port already
+  // answers (open, or a close on its way) changes nothing.
   void TogglePort(bool pressed, int number);
 
   // Commands of both menu bars and of the buttons. Read and Write pressed
@@ -176,12 +178,12 @@ private:
   std::unique_ptr<FeedbackRelay> feedback_;
   ProgramActions* actions_;
   std::unique_ptr<DeviceLink> link_;
+  std::unique_ptr<UnitSession> session_;
   std::unique_ptr<Transport> transport_;
   std::unique_ptr<DeviceCommands> commands_;
   std::unique_ptr<EditorModel> editor_;
   std::unique_ptr<DeviceCommandsLink> measureLink_;
   std::unique_ptr<MeasurementRun> measurement_;
-  QString currentModel_ = QStringLiteral("KRV2210");
   MeasureWindow* measureWindow_ = nullptr;
   std::unique_ptr<SwitchUnit> switchUnit_;
   std::unique_ptr<SwitchWizardModel> switches_;
@@ -211,6 +213,18 @@ private:
   LanguageWindow* languageWindow_ = nullptr;
 
   bool exitQueued_ = false;
+  // A close of the port waits for the link: further presses change nothing.
+  bool closeQueued_ = false;
+  bool portWasOpen_ = false;
+  // The identity the captions last named (or tried to): another window's
+  // exchange that reads a different unit has the captions run once more.
+  DeviceIdentity namedFor_;
+  // The identity the communication window's labels show.
+  DeviceIdentity labelsFor_;
+  bool renaming_ = false;
+  std::unique_ptr<QTranslator> qtItalian_;
+  bool qtItalianLoaded_ = false;
+  bool qtItalianInstalled_ = false;
   // Where the editor's configuration came from, for the sheet: the last
   // file opened, or (empty) the unit; whether a unit has been read.
   QString sheetFile_;
@@ -218,6 +232,10 @@ private:
   bool unitRead_ = false;
 
   void ShowHosted(QWidget* window, bool toggle);
+  void SessionChanged();
+  void ShowIdentityNow();
+  void ApplyQtLanguage();
+  void NameUnitAgain();
   // The configuration write of Write and of the verification's download.
   ConfigResult WriteConfiguration(bool changedOnly = false);
   void ConnectActions();

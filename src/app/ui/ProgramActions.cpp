@@ -24,10 +24,11 @@ ProgramActions::ProgramActions(QObject* parent)
       viewMeasure(Make(this, "mnu_View_Measure", QKeySequence(QStringLiteral("Ctrl+2")))),
       viewSwitch(Make(this, "mnu_View_Switch", QKeySequence(QStringLiteral("Ctrl+3")))),
       read(Make(this, "mnu_Action_Program_Read", QKeySequence(QStringLiteral("Ctrl+R")))),
-      // Ctrl+W closes windows everywhere else; writing to a unit must not
-      // be one slip away.
-      write(Make(this, "mnu_Action_Program_Write", QKeySequence(QStringLiteral("Ctrl+U")))),
-      writeChanged(Make(this, "mnu_Action_Program_WriteChanged", QKeySequence(QStringLiteral("Ctrl+Shift+U")))),
+      // A key no text field takes for itself: on X11 a focused field eats
+      // Ctrl+U (delete line), and the input method Ctrl+Shift+U. Ctrl+W
+      // closes windows everywhere else; writing must not be one slip away.
+      write(Make(this, "mnu_Action_Program_Write", QKeySequence(Qt::Key_F6))),
+      writeChanged(Make(this, "mnu_Action_Program_WriteChanged", QKeySequence(Qt::SHIFT | Qt::Key_F6))),
       undoWrite(Make(this, "mnu_Action_Program_Undo")),
       compare(Make(this, "mnu_View_Compare", QKeySequence(QStringLiteral("Ctrl+4")))),
       start(Make(this, "mnu_Action_Measure_Start", QKeySequence(QStringLiteral("F5")))),
@@ -38,9 +39,6 @@ ProgramActions::ProgramActions(QObject* parent)
       eeprom(Make(this, "mnu_Collaudo_EEprom")),
       taratura(Make(this, "mnu_Collaudo_Taratura")),
       test(Make(this, "mnu_test")) {
-  eeprom->setText(QStringLiteral("&EEprom"));
-  taratura->setText(QStringLiteral("&Taratura"));
-  test->setText(QStringLiteral("T&est"));
 }
 
 void ProgramActions::applyCaptions(const AppState& s) {
@@ -60,6 +58,9 @@ void ProgramActions::applyCaptions(const AppState& s) {
   language->setText(Tr(s, 90));
   about->setText(Tr(s, 51) + QLatin1Char(' ') + ProductTitle(s));
   exit->setText(Tr(s, 52));
+  eeprom->setText(Tr(s, 107));
+  taratura->setText(Tr(s, 104));
+  test->setText(Tr(s, 240));
 }
 
 void ProgramActions::setDeviceActionsEnabled(bool on) {

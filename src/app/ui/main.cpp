@@ -1,5 +1,8 @@
 // PLANOVIX: configuration program for the signal conditioners.
+#include "app/TerminationSignals.h"
+#include "app/ui/ExitOnSignals.h"
 #include "app/ui/Program.h"
+#include "link/UnitSession.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -27,9 +30,18 @@ int main(int argc, char** argv) {
       QStringLiteral("verification"),
       QStringLiteral("Open the calibration verification window (download, instrument set-up, report)."));
   options.addOption(verification);
+  // A bench whose unit sits on another port than COM 1 starts with it chosen.
+  const QCommandLineOption port(QStringLiteral("port"),
+                                QStringLiteral("The unit's port at start: COM <n>, 1 to 8 (default 1)."),
+                                QStringLiteral("n"), QStringLiteral("1"));
+  options.addOption(port);
   options.process(app);
   pv::Program program;
   program.Startup();
+  program.session().choosePort(options.value(port).toInt());
+  // A session logout, a closed terminal or Ctrl+C does what Exit does.
+  pv::TerminationSignals stops;
+  pv::ExitOnSignals(stops, program);
   if (options.isSet(productionTest)) program.ShowProductionTest();
   if (options.isSet(verification)) program.ShowVerification();
   return app.exec();

@@ -101,7 +101,13 @@ void CompareWindow::refresh() {
     }
     table_->setItem(r, static_cast<int>(row.values.size()) + 1, new QTableWidgetItem(row.unit));
   }
-  table_->resizeColumnsToContents();
+  // The field name and the unit as wide as they need; the compared values
+  // share the rest evenly, so that they stand side by side at one width.
+  QHeaderView* header = table_->horizontalHeader();
+  header->setStretchLastSection(false);
+  const int last = table_->columnCount() - 1;
+  for (int c = 0; c <= last; ++c)
+    header->setSectionResizeMode(c, c == 0 || c == last ? QHeaderView::ResizeToContents : QHeaderView::Stretch);
   updateGeometry();
   summary_->setText(rows.empty() ? Tr(s, 125) : Tr(s, 137).arg(rows.size()));
 }
@@ -112,7 +118,14 @@ namespace pv {
 
 QSize CompareWindow::sizeHint() const {
   int w = 2 * table_->frameWidth() + 24;
-  for (int c = 0; c < table_->columnCount(); ++c) w += table_->columnWidth(c);
+  const int last = table_->columnCount() - 1;
+  auto want = [&](int c) {
+    const QAbstractItemView* view = table_;
+    return std::max(view->sizeHintForColumn(c), table_->horizontalHeader()->sectionSizeHint(c)) + 8;
+  };
+  int value = 0;
+  for (int c = 1; c < last; ++c) value = std::max(value, want(c));
+  for (int c = 0; c <= last; ++c) w += c == 0 || c == last ? want(c) : value;
   int h = table_->horizontalHeader()->sizeHint().height() + 2 * table_->frameWidth() + 8;
   for (int r = 0; r < table_->rowCount(); ++r) h += table_->rowHeight(r);
   h += summary_->sizeHint().height() + fileButton_->sizeHint().height() + 24;

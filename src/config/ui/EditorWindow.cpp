@@ -80,6 +80,9 @@ EditorWindow::EditorWindow(EditorModel& model, QWidget* parent) : QWidget(parent
   top->addWidget(stop);
   outer->addLayout(top);
 
+  // Channel A, channel B, then the frames the unit has once (trips,
+  // frequency, response time, physical scale) in a third column: a laptop
+  // screen is wide rather than tall.
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(10);
   grid->setColumnMinimumWidth(0, 330);
@@ -94,12 +97,9 @@ EditorWindow::EditorWindow(EditorModel& model, QWidget* parent) : QWidget(parent
     grid->addWidget(channelOutput(c), 2, c);
     grid->addWidget(channelOptions(c), 3, c);
   }
-  outer->addLayout(grid);
-
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(tripFrame(), 1);
-  auto* right = new QVBoxLayout;
-  right->addWidget(frequencyFrame());
+  auto* side = new QVBoxLayout;
+  side->addWidget(tripFrame());
+  side->addWidget(frequencyFrame());
   QGroupBox* opt = Frame(QStringLiteral("frm_opt"), this);
   auto* optL = new QHBoxLayout(opt);
   optL->addWidget(label({}, opt, QStringLiteral("t")));
@@ -109,11 +109,17 @@ EditorWindow::EditorWindow(EditorModel& model, QWidget* parent) : QWidget(parent
   optL->addStretch();
   binder_.text(delay, &model_.f.txtDelay);
   binder_.visible(opt, &model_.f.frmOpt);
-  right->addWidget(opt);
-  right->addWidget(physicalFrame());
-  right->addStretch();
-  bottom->addLayout(right, 1);
-  outer->addLayout(bottom);
+  side->addWidget(opt);
+  side->addWidget(physicalFrame());
+  side->addStretch();
+  grid->addLayout(side, 1, 2, 3, 1);
+  grid->setColumnStretch(2, 1);
+  outer->addLayout(grid);
+  // A one-channel unit leaves no gap where channel B would be.
+  binder_.custom([this, grid] {
+    const bool b = model_.f.frmInput[1] || model_.f.frmOutput[1] || model_.f.frmOptions[1];
+    grid->setColumnMinimumWidth(1, b ? 330 : 0);
+  });
   outer->addWidget(scalingPanel());
   outer->addStretch();
 
@@ -192,16 +198,17 @@ QGroupBox* EditorWindow::channelInput(int c) {
   binder_.text(min, &model_.f.txtInputMin[c]);
   binder_.label(g->findChild<QLabel*>(N("lbl_uMisIn", 2 * c)), &model_.f.lblUMisIn[2 * c]);
   binder_.label(g->findChild<QLabel*>(N("lbl_uMisIn", 2 * c + 1)), &model_.f.lblUMisIn[2 * c + 1]);
+  // Limits and minimum span on one line: the editor must fit a laptop screen.
   auto* lim = label(N("lbl_limite_in", c), g);
   auto* span = label(N("lbl_spanmin_in", c), g);
-  l->addWidget(lim, 3, 0, 1, 3);
-  l->addWidget(span, 4, 0, 1, 3);
+  l->addWidget(lim, 3, 0);
+  l->addWidget(span, 3, 1, 1, 2);
   binder_.label(lim, &model_.f.lblLimiteIn[c]);
   binder_.label(span, &model_.f.lblSpanminIn[c]);
 
   auto* offset = Field(N("txt_offset", c), g);
-  l->addWidget(label(N("lbl_offset", c), g), 5, 0);
-  l->addWidget(offset, 5, 1);
+  l->addWidget(label(N("lbl_offset", c), g), 4, 0);
+  l->addWidget(offset, 4, 1);
   binder_.text(offset, &model_.f.txtOffset[c]);
 
   auto* row = new QHBoxLayout;
@@ -238,7 +245,7 @@ QGroupBox* EditorWindow::channelInput(int c) {
   binder_.visible(brk, &model_.f.frmBreak[c]);
   row->addWidget(brk);
   row->addStretch();
-  l->addLayout(row, 6, 0, 1, 3);
+  l->addLayout(row, 5, 0, 1, 3);
   binder_.visible(g, &model_.f.frmInput[c]);
   return g;
 }
@@ -267,8 +274,8 @@ QGroupBox* EditorWindow::channelOutput(int c) {
   binder_.label(u1, &model_.f.lblUMisOut[2 * c + 1]);
   auto* lim = label(N("lbl_limite_out", c), g);
   auto* span = label(N("lbl_spanmin_out", c), g);
-  l->addWidget(lim, 3, 0, 1, 3);
-  l->addWidget(span, 4, 0, 1, 3);
+  l->addWidget(lim, 3, 0);
+  l->addWidget(span, 3, 1, 1, 2);
   binder_.label(lim, &model_.f.lblLimiteOut[c]);
   binder_.label(span, &model_.f.lblSpanminOut[c]);
   binder_.visible(g, &model_.f.frmOutput[c]);
@@ -297,10 +304,10 @@ QGroupBox* EditorWindow::channelOptions(int c) {
   binder_.combo(over, &model_.f.cmbOverRange[c], {});
   auto* op = new QPushButton(g);
   op->setObjectName(N("cmd_Operatore", c));
-  l->addWidget(op, 1, 2);
+  l->addWidget(op, 0, 3);
   binder_.custom([this, op, c] { op->setText(model_.f.cmdOperatore[c]); });
   connect(op, &QPushButton::clicked, this, [this, c] { emit optionsRequested(c); });
-  l->setColumnStretch(3, 1);
+  l->setColumnStretch(4, 1);
   binder_.visible(g, &model_.f.frmOptions[c]);
   return g;
 }

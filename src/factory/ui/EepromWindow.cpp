@@ -2,6 +2,7 @@
 
 #include "factory/EepromEditor.h"
 #include "link/DeviceLink.h"
+#include "link/UnitSession.h"
 #include "text/Texts.h"
 
 #include <QButtonGroup>
@@ -25,8 +26,8 @@ template <typename T> T* Named(T* w, const char* name) {
 }
 } // namespace
 
-EepromWindow::EepromWindow(EepromEditor& editor, DeviceLink& link, QWidget* parent)
-    : QWidget(parent), editor_(editor), link_(link) {
+EepromWindow::EepromWindow(EepromEditor& editor, DeviceLink& link, UnitSession& session, QWidget* parent)
+    : QWidget(parent), editor_(editor), link_(link), session_(session) {
   setObjectName(QStringLiteral("frm_eeprom"));
   setWindowTitle(QStringLiteral("EEPROM"));
   const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -119,18 +120,24 @@ EepromWindow::EepromWindow(EepromEditor& editor, DeviceLink& link, QWidget* pare
   top->addSpacing(12);
   top->addLayout(single, 1);
 
-  connect(cmd_[3], &QPushButton::clicked, this, [this] { editor_.readAll(); });
-  connect(cmd_[5], &QPushButton::clicked, this, [this] { editor_.writeAll(); });
+  connect(cmd_[3], &QPushButton::clicked, this, [this] {
+    if (unit()) editor_.readAll();
+  });
+  connect(cmd_[5], &QPushButton::clicked, this, [this] {
+    if (unit()) editor_.writeAll();
+  });
   connect(cmd_[6], &QPushButton::clicked, this, [this] { editor_.save(); });
   connect(cmd_[2], &QPushButton::clicked, this, [this] { editor_.load(); });
-  connect(cmd_[7], &QPushButton::clicked, this, [this] { editor_.verify(); });
+  connect(cmd_[7], &QPushButton::clicked, this, [this] {
+    if (unit()) editor_.verify();
+  });
   connect(cmd_[1], &QPushButton::clicked, this, [this] {
     takeFields();
-    editor_.readOne();
+    if (unit()) editor_.readOne();
   });
   connect(cmd_[4], &QPushButton::clicked, this, [this] {
     takeFields();
-    editor_.writeOne();
+    if (unit()) editor_.writeOne();
   });
   connect(list1_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
     if (!filling_) editor_.setLine(list1_->row(item), item->text());
@@ -206,6 +213,13 @@ void EepromWindow::takeFields() {
   for (int i = 0; i < 3; ++i)
     if (option2_[i]->isChecked()) f.format = static_cast<EepromFormat>(i);
   f.fromValue = option1_[0]->isChecked();
+}
+
+bool EepromWindow::unit() {
+  // A press that reached a greyed button while another exchange runs opens
+  // nothing: the editor refuses it.
+  if (link_.busy()) return true;
+  return session_.borrow(this);
 }
 
 void EepromWindow::refreshDeviceButtons() {

@@ -1,5 +1,9 @@
 #include "kernel/ui/Widgets.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QPainter>
 #include <QPalette>
 
@@ -61,5 +65,16 @@ void ProgressStrip::setProgress(int done, int total) {
 int ProgressStrip::fillWidth() const { return fill_->isVisible() ? fill_->width() : 0; }
 
 void ProgressStrip::resizeEvent(QResizeEvent*) { setProgress(done_, total_); }
+
+void CaptionList::apply(const std::function<QString(int)>& text) const {
+  for (const auto& [widget, id] : items_) {
+    if (!widget) continue;
+    const QString t = text(id);
+    if (auto* box = qobject_cast<QGroupBox*>(widget)) box->setTitle(t);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(t);
+    else if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(t);
+    else if (auto* list = qobject_cast<QComboBox*>(widget)) list->setPlaceholderText(t);
+  }
+}
 
 } // namespace pv

@@ -2,7 +2,11 @@
 // Small widgets of the communication window: the busy lamp and the
 // progress bar made of a fixed background and a growing fill.
 #include <QFrame>
+#include <QPointer>
 #include <QWidget>
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace pv {
 
@@ -41,6 +45,22 @@ protected:
 private:
   QWidget* fill_;
   int done_ = 0, total_ = 0;
+};
+
+// Controls whose caption is a string-table text, captioned again on every
+// language change: a label's or button's text, a frame's title, a list's
+// prompt. text(id) looks the id up in the current language.
+class CaptionList {
+public:
+  template <typename W>
+  W* add(W* widget, int id) {
+    items_.emplace_back(widget, id);
+    return widget;
+  }
+  void apply(const std::function<QString(int)>& text) const;
+
+private:
+  std::vector<std::pair<QPointer<QWidget>, int>> items_;
 };
 
 } // namespace pv

@@ -21,6 +21,19 @@ namespace pv {
 namespace {
 QString N(const char* base, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(base)).arg(i); }
 
+// "Soglia A", "Soglia B", "Allarme" (Italian ids; + languageOffset for English).
+constexpr int kLampCaptions = 2;
+
+// Round steps and as many decimals as the steps need, so that a label is
+// never cut ("1098.9" read "109..." beside a narrow chart).
+void SetAxis(QValueAxis* axis, double lo, double hi) {
+  axis->setRange(lo, hi);
+  axis->applyNiceNumbers();
+  const double step = (axis->max() - axis->min()) / std::max(1, axis->tickCount() - 1);
+  const int decimals = step >= 1 ? 0 : step >= 0.1 ? 1 : step >= 0.01 ? 2 : 3;
+  axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+}
+
 void Paint(QLabel* l, Colour c) {
   const QColor col = FromVbColor(static_cast<int>(c));
   l->setStyleSheet(QStringLiteral("color: white; background: %1; border-radius: 3px; padding: 1px 4px;")
@@ -134,8 +147,13 @@ MeasureWindow::MeasureWindow(AppState& state, MeasurementRun& run, Prompter& pro
     timeAxis_[c] = new QValueAxis(chart);
     timeAxis_[c]->setLabelFormat(QStringLiteral("%.0f"));
     timeAxis_[c]->setTitleText(QStringLiteral("s"));
+    // Before the first frame: the ten seconds the chart shows at least,
+    // not 0..1 labelled "0 0 1 1 1".
+    timeAxis_[c]->setRange(0, 10);
     inAxis_[c] = new QValueAxis(chart);
     outAxis_[c] = new QValueAxis(chart);
+    SetAxis(inAxis_[c], 0, 100);
+    SetAxis(outAxis_[c], 0, 20);
     chart->addAxis(timeAxis_[c], Qt::AlignBottom);
     chart->addAxis(inAxis_[c], Qt::AlignLeft);
     chart->addAxis(outAxis_[c], Qt::AlignRight);
@@ -181,6 +199,7 @@ void MeasureWindow::applyCaptions(const AppState& s) {
     chartView_[c]->chart()->setTitle(Tr(s, 72) + (c == 0 ? QStringLiteral(" A") : QStringLiteral(" B")));
   }
   tripFrame_->setTitle(Tr(s, 50));
+  for (int i = 0; i < 3; ++i) ledCaptions_[static_cast<size_t>(i)]->setText(Tr(s, kLampCaptions + i));
   csv_->setText(Tr(s, 89));
   setWindowTitle(Tr(s, 36));
 }
@@ -208,18 +227,25 @@ void MeasureWindow::onStarted(const RunSetup& setup) {
     }
     if (hi <= lo) hi = lo + 1;
     const double inMargin = (hi - lo) * 0.1;
-    inAxis_[c]->setRange(lo - inMargin, hi + inMargin);
+    SetAxis(inAxis_[c], lo - inMargin, hi + inMargin);
     inAxis_[c]->setTitleText(ch.settings.inputUnit);
     double olo = std::min(ch.settings.outputMin, ch.settings.outputMax);
     double ohi = std::max(ch.settings.outputMin, ch.settings.outputMax);
     if (ohi <= olo) ohi = olo + 1;
     const double outMargin = (ohi - olo) * 0.1;
-    outAxis_[c]->setRange(olo - outMargin, ohi + outMargin);
+    SetAxis(outAxis_[c], olo - outMargin, ohi + outMargin);
     outAxis_[c]->setTitleText(ch.settings.outputUnit);
   }
+  // One line per trip; with two, each names its channel.
   QStringList trips;
-  for (const TripLabels& t : setup.trips)
-    if (t.present) trips << QStringList{t.high, t.low, t.direction, t.delay}.join(QStringLiteral("   "));
+  int present = 0;
+  for (const TripLabels& t : setup.trips) present += t.present;
+  for (int c = 0; c < 2; ++c) {
+    const TripLabels& t = setup.trips[static_cast<size_t>(c)];
+    if (!t.present) continue;
+    const QString line = QStringList{t.high, t.low, t.direction, t.delay}.join(QStringLiteral("   "));
+    trips << (present > 1 ? QString(QChar('A' + c)) + QStringLiteral(":   ") + line : line);
+  }
   progTrip_->setText(trips.join(QStringLiteral("\n")));
   start_->setEnabled(false);
   lastChartMs_ = -1;

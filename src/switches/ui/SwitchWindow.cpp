@@ -175,12 +175,19 @@ SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, Prompter& 
     if (!syncing_) model_.multiplierSelected(i);
   });
   side->addWidget(divider_);
+  // The second switch byte as the wizard plans it, named beside its box.
+  auto* sw2Row = new QHBoxLayout;
+  sw2Label_ = new QLabel(this);
+  sw2Label_->setObjectName(QStringLiteral("lbl_sw2"));
   sw2_ = new QLineEdit(this);
   sw2_->setObjectName(QStringLiteral("txt_sw2"));
   sw2_->setReadOnly(true);
   sw2_->setFixedWidth(48);
-  sw2_->setToolTip(QStringLiteral("SW2 (hex)"));
-  side->addWidget(sw2_);
+  sw2Label_->setBuddy(sw2_);
+  sw2Row->addWidget(sw2Label_);
+  sw2Row->addWidget(sw2_);
+  sw2Row->addStretch();
+  side->addLayout(sw2Row);
   check_ = new QGroupBox(this);
   check_->setObjectName(QStringLiteral("frm_check"));
   auto* cl = new QHBoxLayout(check_);
@@ -261,6 +268,9 @@ void SwitchWindow::sync() {
     multiplier_->setCurrentIndex(model_.multiplier());
   }
   sw2_->setText(model_.sw2Text());
+  // Nothing planned: no empty box without a meaning.
+  sw2_->setVisible(!model_.sw2Text().isEmpty());
+  sw2Label_->setVisible(!model_.sw2Text().isEmpty());
   if (limits_->toPlainText() != model_.limitsText()) limits_->setPlainText(model_.limitsText());
   limits_->setVisible(v.limitsText);
   wizard_->setVisible(v.wizardButton);
@@ -276,7 +286,8 @@ void SwitchWindow::sync() {
     models_->setCurrentIndex(model_.demoSlot());
     models_->setPlaceholderText(model_.demoModelListText());
   }
-  check_->setVisible(v.checkFrame);
+  // No result (nothing chosen, or a unit configured by software): no empty frame.
+  check_->setVisible(v.checkFrame && model_.check() != CheckResult::None);
   switch (model_.check()) {
     case CheckResult::None:
       spia_->setVisible(false);
@@ -311,6 +322,11 @@ void SwitchWindow::applyCaptions(const AppState& s) {
   }
   check_->setTitle(Tr(s, 56));
   divider_->setTitle(Tr(s, 83));
+  setWindowTitle(Tr(s, 105));
+  wizard_->setText(Tr(s, 18));
+  back_->setText(Tr(s, 19));
+  sw2Label_->setText(Tr(s, 20));
+  sw2_->setToolTip(Tr(s, 20));
   // Option captions follow the input and the unit: the model owns them
   // and the program has it apply them before the window is recaptioned.
   sync();

@@ -47,6 +47,7 @@ private:
   QLabel* zeroLabel_;
   QGroupBox* divider_;
   QComboBox* multiplier_;
+  QLabel* sw2Label_ = nullptr;
   QLineEdit* sw2_;
   QPlainTextEdit* limits_;
   QPushButton* wizard_;

@@ -6,9 +6,11 @@
 #include "factory/CalibrationTables.h"
 #include "factory/InstrumentPort.h"
 #include "kernel/AppState.h"
+#include "kernel/AtomicFile.h"
 #include "kernel/Prompter.h"
 #include "link/DeviceCommands.h"
 #include "link/DeviceLink.h"
+#include "link/UnitSession.h"
 #include "text/Numbers.h"
 #include "text/Texts.h"
 
@@ -22,7 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace pv {
@@ -31,7 +33,14 @@ namespace {
 
 // Texts of this window's messages (Italian ids; + languageOffset for
 // English). The captions are the window's own Italian words.
-enum : int { kChooseModel = 260, kBadUnitPort, kMeterOnUnitPort, kNoPtcResult };
+enum : int { kChooseModel = 260, kMeterOnUnitPort = 262, kNoPtcResult };
+// The window's captions.
+enum : int {
+  kTitle = 630, kPorts = 632, kConsumption, kLoadDefault, kSwitchCheck, kMeasureCheck, kFinalProgram,
+  kResume = 639, kInputs, kOutputs, kCalibrateA, kCalibrateB, kLinearity, kMeterReading, kTwoChannels, kLoadCaption,
+  kSupply, kMeter
+};
+constexpr int kModel = 143, kOptions = 57, kManual = 604;
 // Shared with the production test window.
 constexpr int kCannotWrite = 258;
 constexpr int kBusy = 259;
@@ -98,10 +107,10 @@ private:
 };
 
 CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, DeviceLink& link,
-                                     CalibrationBench& bench, QWidget* parent)
-    : QWidget(parent), state_(state), unit_(unit), link_(link), bench_(bench) {
+                                     CalibrationBench& bench, UnitSession& session, QWidget* parent)
+    : QWidget(parent), state_(state), unit_(unit), link_(link), bench_(bench), session_(session) {
   setObjectName(QStringLiteral("frm_tara"));
-  setWindowTitle(QStringLiteral("Taratura Serie OLMA"));
+
   painter_ = std::make_unique<Painter>(*this);
   run_ = std::make_unique<CalibrationRun>(unit_, bench_.instruments(), link_.clock(), link_.prompter(),
                                           painter_.get());
@@ -109,39 +118,47 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
 
   auto* outer = new QGridLayout(this);
 
-  // Model buttons, two columns of seven.
-  auto* models = Named(new QGroupBox(QStringLiteral("Modello"), this), QStringLiteral("fra_modello"));
+  // Model buttons, three columns of five: the window must fit a laptop
+  // screen below the communication window.
+  auto* models = captions_.add(Named(new QGroupBox(this), QStringLiteral("fra_modello")), kModel);
   auto* ml = new QGridLayout(models);
   for (int i = 0; i < 14; ++i) {
     const CalibrationModel& m = CalibrationModels()[static_cast<size_t>(i)];
     optModello_[static_cast<size_t>(i)] = Named(new QRadioButton(QLatin1String(m.caption), models), N("opt_modello", i));
-    ml->addWidget(optModello_[static_cast<size_t>(i)], i % 7, i / 7);
+    ml->addWidget(optModello_[static_cast<size_t>(i)], i % 5, i / 5);
     connect(optModello_[static_cast<size_t>(i)], &QRadioButton::clicked, this, [this, i] { chooseModel(i); });
   }
-  outer->addWidget(models, 0, 0);
+  // Models | options over PTC | ports | run buttons over linearity; the
+  // two channels' grids below.
+  outer->addWidget(models, 0, 0, 2, 1);
 
   // Options.
-  auto* options = Named(new QGroupBox(QStringLiteral("Opzioni"), this), QStringLiteral("fra_opzioni"));
-  auto* ol = new QVBoxLayout(options);
-  auto option = [&](const char* name, const char* caption) {
-    auto* b = Named(new QCheckBox(QString::fromUtf8(caption), options), QString::fromLatin1(name));
-    ol->addWidget(b);
+  auto* options = captions_.add(Named(new QGroupBox(this), QStringLiteral("fra_opzioni")), kOptions);
+  auto* ol = new QGridLayout(options);
+  ol->setVerticalSpacing(2);
+  int optionAt = 0;
+  auto option = [&](const char* name, int caption) {
+    auto* b = captions_.add(Named(new QCheckBox(options), QString::fromLatin1(name)), caption);
+    ol->addWidget(b, optionAt % 3, optionAt / 3);
+    ++optionAt;
     return b;
   };
-  chkConsumo_ = option("chk_Consumo", "Prova Cons.");
-  chkDefault_ = option("chk_default", "Carica Default");
-  chkSwitch_ = option("chk_switch", "Controllo switch");
-  chkControllo_ = option("chk_controllo", "Controllo misure");
-  chkProgramma_ = option("chk_programma", "Progr. finale");
-  chkManuale_ = option("chk_manuale", "Manuale");
-  ol->addStretch();
+  chkConsumo_ = option("chk_Consumo", kConsumption);
+  chkDefault_ = option("chk_default", kLoadDefault);
+  chkSwitch_ = option("chk_switch", kSwitchCheck);
+  chkControllo_ = option("chk_controllo", kMeasureCheck);
+  chkProgramma_ = option("chk_programma", kFinalProgram);
+  chkManuale_ = option("chk_manuale", kManual);
+  ol->setRowStretch(3, 1);
   outer->addWidget(options, 0, 1);
 
   // Instrument ports.
-  auto* ports = Named(new QGroupBox(QStringLiteral("Porte Seriali"), this), QStringLiteral("fra_porte"));
+  auto* ports = captions_.add(Named(new QGroupBox(this), QStringLiteral("fra_porte")), kPorts);
   auto* pl = new QGridLayout(ports);
-  auto selector = [&](int row, const char* name, const char* initial, const char* label) {
+  pl->setVerticalSpacing(2);
+  auto selector = [&](int row, const char* name, const char* initial, const char* label, int caption = 0) {
     auto* l = new QLabel(QString::fromLatin1(label), ports);
+    if (caption) captions_.add(l, caption);
     auto* c = Named(new QComboBox(ports), QString::fromLatin1(name));
     c->addItems(InstrumentSelectorEntries());
     c->setCurrentText(QString::fromLatin1(initial));
@@ -152,13 +169,18 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
     connect(c, &QComboBox::currentTextChanged, this, [this] { applySelectors(); });
     return c;
   };
-  comAlim_ = selector(0, "txt_comAlim", "Com4", "Alim");
+  comAlim_ = selector(0, "txt_comAlim", "Com4", "Alim", kSupply);
   comCal_ = selector(1, "txt_comCal", "Com6", "Cal");
-  comMult_ = selector(2, "txt_comMult", "Com3", "Mult");
+  comMult_ = selector(2, "txt_comMult", "Com3", "Mult", kMeter);
   comSwitch_ = selector(3, "txt_comSwitch", "Com5", "Switch");
-  comDisp_ = selector(4, "txt_comDisp", "Com2", "EUT");
+  // The unit's own port: the session's one number, on a serial port only.
+  comDisp_ = selector(4, "txt_comDisp", "Com1", "EUT");
+  comDisp_->clear();
+  for (int n = 1; n <= 8; ++n) comDisp_->addItem(QStringLiteral("Com%1").arg(n));
+  connect(comDisp_, &QComboBox::activated, this, [this] { session_.choosePort(PortNumber(comDisp_->currentText())); });
+  connect(&session_, &UnitSession::changed, this, [this] { showUnitPort(); });
   pl->setRowStretch(5, 1);
-  outer->addWidget(ports, 0, 2);
+  outer->addWidget(ports, 0, 2, 2, 1);
 
   // Run buttons and the run-state label.
   auto* runBox = new QWidget(this);
@@ -166,7 +188,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   rl->setContentsMargins(0, 0, 0, 0);
   command2_ = Named(new QPushButton(QStringLiteral("START"), runBox), QStringLiteral("Command2"));
   command5_ = Named(new QPushButton(QStringLiteral("STOP"), runBox), QStringLiteral("Command5"));
-  command6_ = Named(new QPushButton(QStringLiteral("Riprendi"), runBox), QStringLiteral("Command6"));
+  command6_ = captions_.add(Named(new QPushButton(runBox), QStringLiteral("Command6")), kResume);
   cmdOn_ = Named(new QPushButton(QStringLiteral("ON"), runBox), QStringLiteral("cmd_On"));
   cmdOff_ = Named(new QPushButton(QStringLiteral("OFF"), runBox), QStringLiteral("cmd_Off"));
   command7_ = Named(new QPushButton(QStringLiteral("Prog"), runBox), QStringLiteral("Command7"));
@@ -189,7 +211,6 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   big.setPointSizeF(big.pointSizeF() * 1.3);
   lblCollaudo_->setFont(big);
   rl->addWidget(lblCollaudo_, 2, 0, 1, 3);
-  rl->setRowStretch(3, 1);
   outer->addWidget(runBox, 0, 3);
 
   // The result grid, one frame per channel.
@@ -197,9 +218,8 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
     auto* frame = Named(new QGroupBox(this), N("fra_canale", c));
     auto* g = new QGridLayout(frame);
     g->setHorizontalSpacing(3);
-    g->setVerticalSpacing(2);
-    chkCanale_[static_cast<size_t>(c)] =
-        Named(new QCheckBox(c == 0 ? QStringLiteral("Canale A") : QStringLiteral("Canale B"), frame), N("chk_Canale", c));
+    g->setVerticalSpacing(1);
+    chkCanale_[static_cast<size_t>(c)] = Named(new QCheckBox(frame), N("chk_Canale", c));
     QFont bold = chkCanale_[static_cast<size_t>(c)]->font();
     bold.setBold(true);
     chkCanale_[static_cast<size_t>(c)]->setFont(bold);
@@ -208,8 +228,9 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
       auto* l = new QLabel(text, frame);
       l->setAlignment(Qt::AlignCenter);
       g->addWidget(l, row, col);
+      return l;
     };
-    auto* ingressi = new QLabel(QStringLiteral("Ingressi"), frame);
+    auto* ingressi = captions_.add(new QLabel(frame), kInputs);
     ingressi->setFont(bold);
     g->addWidget(ingressi, 1, 0);
     heading(1, 1, QStringLiteral("Min"));
@@ -220,7 +241,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
       auto* e = Named(new QLineEdit(frame), N(name, row));
       e->setReadOnly(true);
       e->setFocusPolicy(Qt::ClickFocus);
-      e->setFixedWidth(78);
+      e->setFixedSize(78, 22);
       e->setAlignment(Qt::AlignRight);
       cells_[static_cast<size_t>(row)][static_cast<size_t>(cell)] = e;
       return e;
@@ -240,7 +261,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
       g->addWidget(field(row, kK1, "txt_k1"), at, 4);
       ++at;
     }
-    auto* uscite = new QLabel(QStringLiteral("Uscite"), frame);
+    auto* uscite = captions_.add(new QLabel(frame), kOutputs);
     uscite->setFont(bold);
     g->addWidget(uscite, at, 0);
     heading(at, 1, QStringLiteral("k1"));
@@ -248,7 +269,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
     heading(at, 3, QStringLiteral("Zero"));
     heading(at, 4, QStringLiteral("Half"));
     heading(at, 5, QStringLiteral("Span"));
-    heading(at, 6, QStringLiteral("Carico"));
+    captions_.add(heading(at, 6, QString()), kLoadCaption);
     ++at;
     for (int row : kChannelRows[static_cast<size_t>(c)].outputs) {
       g->addWidget(box(row), at, 0);
@@ -262,7 +283,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
     }
     g->setRowStretch(at, 1);
     connect(chkCanale_[static_cast<size_t>(c)], &QCheckBox::toggled, this, [this] { optionsChanged(); });
-    outer->addWidget(frame, 1, c * 2, 1, 2);
+    outer->addWidget(frame, 2, c * 2, 1, 2);
   }
   for (QCheckBox* b : {chkConsumo_, chkDefault_, chkSwitch_, chkControllo_, chkProgramma_})
     connect(b, &QCheckBox::toggled, this, [this] { optionsChanged(); });
@@ -270,6 +291,7 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   // Manual PTC calibration.
   auto* ptc = Named(new QGroupBox(QStringLiteral("PTC"), this), QStringLiteral("fra_ptc"));
   auto* tl = new QGridLayout(ptc);
+  tl->setVerticalSpacing(2);
   auto ptcField = [&](int row, int col, const char* name, const char* label, const char* initial, bool readOnly) {
     auto* l = new QLabel(QString::fromLatin1(label), ptc);
     auto* e = Named(new QLineEdit(QString::fromLatin1(initial), ptc), QString::fromLatin1(name));
@@ -284,22 +306,23 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   text3_ = ptcField(1, 0, "Text3", "V1000", "10324", false);
   text4_ = ptcField(0, 2, "Text4", "Veq", "", true);
   text5_ = ptcField(1, 2, "Text5", "Req", "", true);
-  command1_[0] = Named(new QPushButton(QStringLiteral("Tara Canale A"), ptc), QStringLiteral("Command1_0"));
-  command1_[1] = Named(new QPushButton(QStringLiteral("Tara Canale B"), ptc), QStringLiteral("Command1_1"));
+  command1_[0] = captions_.add(Named(new QPushButton(ptc), QStringLiteral("Command1_0")), kCalibrateA);
+  command1_[1] = captions_.add(Named(new QPushButton(ptc), QStringLiteral("Command1_1")), kCalibrateB);
   tl->addWidget(command1_[0], 2, 0, 1, 2);
   tl->addWidget(command1_[1], 2, 2, 1, 2);
-  outer->addWidget(ptc, 2, 0, 1, 2);
+  outer->addWidget(ptc, 1, 1);
 
   // Linearity tests.
-  auto* lin = Named(new QGroupBox(QStringLiteral("Prova linearità"), this), QStringLiteral("fra_linearita"));
+  auto* lin = captions_.add(Named(new QGroupBox(this), QStringLiteral("fra_linearita")), kLinearity);
   auto* ll = new QHBoxLayout(lin);
-  command9_ = Named(new QPushButton(QStringLiteral("lett mult"), lin), QStringLiteral("Command9"));
-  command3_ = Named(new QPushButton(QStringLiteral("2 ch compl."), lin), QStringLiteral("Command3"));
+  command9_ = captions_.add(Named(new QPushButton(lin), QStringLiteral("Command9")), kMeterReading);
+  command3_ = captions_.add(Named(new QPushButton(lin), QStringLiteral("Command3")), kTwoChannels);
   command4_ = Named(new QPushButton(QStringLiteral("Stop"), lin), QStringLiteral("Command4"));
   ll->addWidget(command9_);
   ll->addWidget(command3_);
   ll->addWidget(command4_);
-  outer->addWidget(lin, 2, 2, 1, 2);
+  outer->addWidget(lin, 1, 3);
+  outer->setVerticalSpacing(4);
   outer->setColumnStretch(4, 1);
   outer->setRowStretch(3, 1);
 
@@ -318,6 +341,22 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   connect(&link_, &DeviceLink::stateChanged, this, [this] { setSequence(sequence_); });
   applySelectors();
   setSequence(Sequence::None);
+  applyCaptions(state_);
+}
+
+void CalibrationWindow::applyCaptions(const AppState& s) {
+  setWindowTitle(Tr(s, kTitle));
+  captions_.apply([&s](int id) { return Tr(s, id); });
+  for (int c = 0; c < 2; ++c)
+    chkCanale_[static_cast<size_t>(c)]->setText(Tr(s, 72) + (c == 0 ? QStringLiteral(" A") : QStringLiteral(" B")));
+  lblCollaudo_->setToolTip(run_->message());
+}
+
+void CalibrationWindow::showUnitPort() {
+  const QSignalBlocker quiet(comDisp_);
+  comDisp_->setCurrentIndex(session_.portNumber() - 1);
+  // The port in use does not change under the unit.
+  comDisp_->setEnabled(!session_.isOpen() && sequence_ == Sequence::None);
 }
 
 CalibrationWindow::~CalibrationWindow() = default;
@@ -373,13 +412,9 @@ void CalibrationWindow::tell(const QString& text) {
 }
 
 bool CalibrationWindow::unitPortReady() {
-  const int n = PortNumber(comDisp_->currentText());
-  if (n < 1 || n > 8) {
-    tell(Tr(state_, kBadUnitPort).arg(comDisp_->currentText()));
-    return false;
-  }
-  if (openUnitPort_) return openUnitPort_(n);
-  return true;
+  // Opened on the session's port when nobody has opened it; the session has
+  // told the user why when it cannot be.
+  return session_.borrow(this);
 }
 
 void CalibrationWindow::setSequence(Sequence s) {
@@ -395,6 +430,7 @@ void CalibrationWindow::setSequence(Sequence s) {
   for (QRadioButton* b : optModello_) b->setEnabled(idle);
   command5_->setEnabled(s == Sequence::Run);
   command4_->setEnabled(s == Sequence::Linearity);
+  showUnitPort();
 }
 
 void CalibrationWindow::start(bool resume) {
@@ -459,7 +495,7 @@ void CalibrationWindow::manualPtc(int channel) {
 
 bool CalibrationWindow::linearityMeter(int element, int port) {
   // The fixed meter port must not be the unit's own line.
-  if (port == PortNumber(comDisp_->currentText())) {
+  if (port == session_.portNumber()) {
     tell(Tr(state_, kMeterOnUnitPort).arg(port));
     return false;
   }
@@ -473,7 +509,7 @@ void CalibrationWindow::outputLinearity() {
   applySelectors();
   if (!unitPortReady()) return;
   setSequence(Sequence::Linearity);
-  QSaveFile log(logPath_);
+  SafeSaveFile log(logPath_);
   if (linearityMeter(0, 8)) {
     if (!log.open(QIODevice::WriteOnly)) {
       tell(Tr(state_, kCannotWrite).arg(logPath_, log.errorString()));
@@ -500,7 +536,7 @@ void CalibrationWindow::twoChannelLinearity() {
   applySelectors();
   if (!unitPortReady()) return;
   setSequence(Sequence::Linearity);
-  QSaveFile log(logPath_);
+  SafeSaveFile log(logPath_);
   // The calibrator steps the inputs: it may not have been opened by a run.
   Calibrator& cal = bench_.calibrator();
   if (linearityMeter(0, 1) && linearityMeter(1, 2) && (cal.isManual() || cal.open())) {

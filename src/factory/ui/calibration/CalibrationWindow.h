@@ -12,8 +12,14 @@
 // disabled while one runs, and a click that reaches them anyway does
 // nothing. Hiding the window (or leaving the program) stops the run at the
 // next step, which then switches the supply off.
+//
+// The unit is opened through the unit session, on the program's one port
+// number: the unit selector (EUT) shows it and chooses it, and is locked
+// while the port is open. The host hands the unit back when the window
+// closes.
 #include "factory/CalibrationGrid.h"
 #include "factory/CalibrationTables.h"
+#include "kernel/ui/Widgets.h"
 
 #include <QWidget>
 #include <array>
@@ -36,18 +42,15 @@ class CalibrationSteps;
 struct CalibrationOptions;
 class DeviceCommands;
 class DeviceLink;
+class UnitSession;
 
 class CalibrationWindow final : public QWidget {
   Q_OBJECT
 public:
   CalibrationWindow(AppState& state, DeviceCommands& unit, DeviceLink& link, CalibrationBench& bench,
-                    QWidget* parent = nullptr);
+                    UnitSession& session, QWidget* parent = nullptr);
   ~CalibrationWindow() override;
 
-  // Opens the unit's port (number 1..8) when it is closed; false when it
-  // could not be opened (the opener has told the user). Without one the
-  // port must already be open.
-  void setUnitPortOpener(std::function<bool(int number)> opener) { openUnitPort_ = std::move(opener); }
   // Where the linearity tests write their log ("linear.dat" in the working
   // folder).
   void setLogPath(const QString& path) { logPath_ = path; }
@@ -63,6 +66,8 @@ public:
   CalibrationRun& run() { return *run_; }
   // Ends whatever runs at its next step (window closed, program exit).
   void stopAll();
+  // Captions in the current language.
+  void applyCaptions(const AppState& s);
 
 signals:
   // "Prog": the verification window is wanted.
@@ -87,6 +92,7 @@ private:
   CalibrationOptions optionsFromBoxes() const;
   void optionsChanged();
   void setSequence(Sequence s);
+  void showUnitPort();
   void tell(const QString& text);
   std::unique_ptr<CalibrationSteps> makeSteps();
   void showLabel(const QString& text, CellColour colour);
@@ -96,9 +102,9 @@ private:
   DeviceCommands& unit_;
   DeviceLink& link_;
   CalibrationBench& bench_;
+  UnitSession& session_;
   std::unique_ptr<Painter> painter_;
   std::unique_ptr<CalibrationRun> run_;
-  std::function<bool(int)> openUnitPort_;
   QString logPath_ = QStringLiteral("linear.dat");
   QStringList modelDirs_;
   const CalibrationModel* model_ = nullptr;
@@ -124,6 +130,7 @@ private:
   QPushButton *command9_, *command3_, *command4_;
   QLineEdit *text2_, *text3_, *text4_, *text5_;
   QLabel* lblCollaudo_;
+  CaptionList captions_;
 };
 
 } // namespace pv

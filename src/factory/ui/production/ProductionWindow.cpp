@@ -2,6 +2,7 @@
 
 #include "kernel/AppState.h"
 #include "kernel/Prompter.h"
+#include "link/UnitSession.h"
 #include "text/Numbers.h"
 #include "text/Texts.h"
 
@@ -46,8 +47,8 @@ enum : int {
 } // namespace
 
 ProductionWindow::ProductionWindow(AppState& state, ProductionTest& test, Prompter& prompter,
-                                   QWidget* parent)
-    : QWidget(parent), state_(state), test_(test), prompter_(prompter) {
+                                   UnitSession& session, QWidget* parent)
+    : QWidget(parent), state_(state), test_(test), prompter_(prompter), session_(session) {
   setObjectName(QStringLiteral("frm_test"));
   auto* outer = new QGridLayout(this);
 
@@ -189,8 +190,10 @@ void ProductionWindow::generator(GeneratorButton button) {
   test_.PressGenerator(button, text10_->text().trimmed());
 }
 
+bool ProductionWindow::unit() { return session_.borrow(this); }
+
 void ProductionWindow::force(ForceChannel which) {
-  if (test_.looping()) return;
+  if (test_.looping() || !unit()) return;
   auto code = [this](QLineEdit* f) {
     return static_cast<int>(std::clamp(std::round(value(f)), 0.0, 65535.0));
   };
@@ -200,7 +203,7 @@ void ProductionWindow::force(ForceChannel which) {
 }
 
 void ProductionWindow::stability() {
-  if (test_.looping()) return;
+  if (test_.looping() || !unit()) return;
   if (!test_.RunStability(value(text2_), value(text1_[0])) && test_.refused()) tell(Tr(state_, kBusy));
 }
 
@@ -217,6 +220,7 @@ void ProductionWindow::linearity() {
     tell(Tr(state_, kBadStep));
     return;
   }
+  if (!unit()) return;
   if (test_.RunLinearity(s, logPath_)) return;
   if (test_.refused()) tell(Tr(state_, kBusy));
   else if (test_.logFailed()) tell(Tr(state_, kCannotWrite).arg(logPath_, test_.lastError()));

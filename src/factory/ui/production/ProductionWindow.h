@@ -1,7 +1,9 @@
 #pragma once
 // The production test window (frm_test): generator buttons and waveforms,
 // output forcing, the stability watch and the frequency sweep. A thin view
-// of ProductionTest; hiding the window stops whatever loop it started.
+// of ProductionTest; hiding the window stops whatever loop it started. The
+// unit is opened through the unit session when nobody has opened it, and
+// handed back when the window closes.
 #include "factory/ProductionTest.h"
 
 #include <QWidget>
@@ -18,11 +20,12 @@ namespace pv {
 
 struct AppState;
 class Prompter;
+class UnitSession;
 
 class ProductionWindow final : public QWidget {
   Q_OBJECT
 public:
-  ProductionWindow(AppState& state, ProductionTest& test, Prompter& prompter,
+  ProductionWindow(AppState& state, ProductionTest& test, Prompter& prompter, UnitSession& session,
                    QWidget* parent = nullptr);
 
   void applyCaptions(const AppState& s);
@@ -40,10 +43,13 @@ private:
   void tell(const QString& text);
   double value(QLineEdit* field) const;
   void refresh();
+  // The unit for a loop that talks to it: false when its port cannot be opened.
+  bool unit();
 
   AppState& state_;
   ProductionTest& test_;
   Prompter& prompter_;
+  UnitSession& session_;
   QString logPath_ = QStringLiteral("linear.dat");
   QGroupBox *genFrame_, *outFrame_, *freqFrame_, *stabFrame_;
   std::array<QPushButton*, 3> command6_{};

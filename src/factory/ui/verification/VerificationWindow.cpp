@@ -31,11 +31,13 @@ template <typename T> T* Named(T* w, const char* name) {
   return w;
 }
 
-// The factory bench's own captions: the set-up sheet is Italian on every
-// bench, as the instruments' front panels are.
-const char* const kModeLabel = "Selezionare Modo di taratura:";
-const char* const kChannelOut = "Impostare canale di uscita";
-const char* const kChannelMeasure = "Impostare canale di misura";
+// Captions of the two windows (Italian ids; + languageOffset for English).
+enum : int {
+  kModeLabel = 600, kChannelOut, kChannelMeasure, kAutomatic, kManual, kModeCaption, kSupplyFrame, kSetSupply,
+  kSupplyVolts, kMeterFrame, kChooseOutput, kSetMeter, kOutputSignal, kCalFrame, kChooseInput, kSetCal,
+  kInputType, kHalfScale, kSwitchFrame, kChooseChannel, kSetSwitch, kUnit, kSetAll, kSetupButton,
+  kDefaultProgramming, kManualProgramming, kDownload, kModeNow
+};
 
 } // namespace
 
@@ -46,12 +48,12 @@ InstrumentSetupWindow::InstrumentSetupWindow(const AppState& state, Verification
     : QWidget(parent), state_(state), core_(core), prompter_(prompter) {
   setObjectName(QStringLiteral("interfaccia_strum_ver"));
 
-  modeLabel_ = Named(new QLabel(QLatin1String(kModeLabel)), "Label1");
+  modeLabel_ = Named(new QLabel, "Label1");
   mode_ = Named(new QComboBox, "mode_aut_man");
-  mode_->addItems({QStringLiteral("Automatico"), QStringLiteral("Manuale")});
+  mode_->addItems({QString(), QString()});
   mode_->setCurrentIndex(-1);
   auto* modeRow = new QHBoxLayout;
-  modeRow->addWidget(new QLabel(QStringLiteral("Modo Taratura:")));
+  modeRow->addWidget(captions_.add(new QLabel, kModeCaption));
   modeRow->addWidget(mode_);
   modeRow->addWidget(modeLabel_, 1);
 
@@ -62,13 +64,13 @@ InstrumentSetupWindow::InstrumentSetupWindow(const AppState& state, Verification
   };
 
   // Supply.
-  supplyFrame_ = Named(new QGroupBox(QStringLiteral("Impostazione Alimentatore")), "alimentatore");
+  supplyFrame_ = captions_.add(Named(new QGroupBox, "alimentatore"), kSupplyFrame);
   supplyVolts_ = Named(new QLineEdit(QStringLiteral("24")), "val_alim_ver");
   supplyVolts_->setMaximumWidth(70);
   checkSupply_ = check("Check_alim_ver");
-  setSupply_ = Named(new QPushButton(QStringLiteral("Set alim.")), "set_al");
+  setSupply_ = captions_.add(Named(new QPushButton, "set_al"), kSetSupply);
   auto* sl = new QGridLayout(supplyFrame_);
-  sl->addWidget(new QLabel(QStringLiteral("Valore alimentazione:")), 0, 0);
+  sl->addWidget(captions_.add(new QLabel, kSupplyVolts), 0, 0);
   sl->addWidget(supplyVolts_, 0, 1);
   sl->addWidget(new QLabel(QStringLiteral("Vcc")), 0, 2);
   sl->addWidget(checkSupply_, 0, 3);
@@ -76,24 +78,22 @@ InstrumentSetupWindow::InstrumentSetupWindow(const AppState& state, Verification
   sl->setColumnStretch(2, 1);
 
   // Meter.
-  meterFrame_ = Named(new QGroupBox(QStringLiteral("Impostazione multimetro")), "multimetro");
-  outvi_ = Named(new QComboBox, "outvi");
-  outvi_->setPlaceholderText(QStringLiteral("Selezionare tipo out"));
+  meterFrame_ = captions_.add(Named(new QGroupBox, "multimetro"), kMeterFrame);
+  outvi_ = captions_.add(Named(new QComboBox, "outvi"), kChooseOutput);
   outvi_->addItems({QStringLiteral("mA"), QStringLiteral("V")});
   outvi_->setCurrentIndex(-1);
   checkMeter_ = check("Check_mult_ver");
-  setMeter_ = Named(new QPushButton(QStringLiteral("Set mult.")), "set_mult");
+  setMeter_ = captions_.add(Named(new QPushButton, "set_mult"), kSetMeter);
   auto* ml = new QGridLayout(meterFrame_);
-  ml->addWidget(new QLabel(QStringLiteral("Segnale di uscita:")), 0, 0);
+  ml->addWidget(captions_.add(new QLabel, kOutputSignal), 0, 0);
   ml->addWidget(outvi_, 0, 1);
   ml->addWidget(checkMeter_, 0, 3);
   ml->addWidget(setMeter_, 0, 4);
   ml->setColumnStretch(2, 1);
 
   // Calibrator.
-  calFrame_ = Named(new QGroupBox(QStringLiteral("Impostazione Calibratore")), "Calibratore");
-  input_ = Named(new QComboBox, "calibratore_in");
-  input_->setPlaceholderText(QStringLiteral("Selezionare ingresso"));
+  calFrame_ = captions_.add(Named(new QGroupBox, "Calibratore"), kCalFrame);
+  input_ = captions_.add(Named(new QComboBox, "calibratore_in"), kChooseInput);
   for (const VerificationInput& in : VerificationInputs()) input_->addItem(QLatin1String(in.name));
   input_->setCurrentIndex(-1);
   min_ = Named(new QLineEdit, "minimo");
@@ -101,16 +101,16 @@ InstrumentSetupWindow::InstrumentSetupWindow(const AppState& state, Verification
   half_ = Named(new QLineEdit, "mezzo_scala");
   for (QLineEdit* e : {min_, max_, half_}) e->setMaximumWidth(80);
   checkCal_ = check("Check_cal_ver");
-  setCal_ = Named(new QPushButton(QStringLiteral("Set cal.")), "set_cali");
+  setCal_ = captions_.add(Named(new QPushButton, "set_cali"), kSetCal);
   auto* cl = new QGridLayout(calFrame_);
-  cl->addWidget(new QLabel(QStringLiteral("Tipo di ingresso:")), 0, 0);
+  cl->addWidget(captions_.add(new QLabel, kInputType), 0, 0);
   cl->addWidget(input_, 0, 1, 1, 3);
   cl->addWidget(checkCal_, 0, 5);
   cl->addWidget(setCal_, 0, 6);
   auto* points = new QHBoxLayout;
   points->addWidget(new QLabel(QStringLiteral("Min:")));
   points->addWidget(min_);
-  points->addWidget(new QLabel(QStringLiteral("1/2 scala:")));
+  points->addWidget(captions_.add(new QLabel, kHalfScale));
   points->addWidget(half_);
   points->addWidget(new QLabel(QStringLiteral("Max:")));
   points->addWidget(max_);
@@ -119,21 +119,20 @@ InstrumentSetupWindow::InstrumentSetupWindow(const AppState& state, Verification
   cl->setColumnStretch(4, 1);
 
   // Switching unit.
-  switchFrame_ = Named(new QGroupBox(QStringLiteral("Impostazione Unit\u00e0 Switch")), "un_switch");
+  switchFrame_ = captions_.add(Named(new QGroupBox, "un_switch"), kSwitchFrame);
   device_ = Named(new QComboBox, "disp_un_sw");
   device_->addItems(VerificationModels());
   device_->setCurrentIndex(-1);
   channelLabel_ = Named(new QLabel, "lbl_canale");
-  channel_ = Named(new QComboBox, "sel_can_usw");
-  channel_->setPlaceholderText(QStringLiteral("Selezionare canale"));
-  channel_->addItems({QStringLiteral("Canale 0"), QStringLiteral("Canale 1")});
+  channel_ = captions_.add(Named(new QComboBox, "sel_can_usw"), kChooseChannel);
+  channel_->addItems({QString(), QString()});
   channel_->setCurrentIndex(-1);
   channelLabel_->hide();
   channel_->hide();
   checkSwitch_ = check("Check_un_sw");
-  setSwitch_ = Named(new QPushButton(QStringLiteral("Set Un.Sw.")), "set_usw");
+  setSwitch_ = captions_.add(Named(new QPushButton, "set_usw"), kSetSwitch);
   auto* wl = new QGridLayout(switchFrame_);
-  wl->addWidget(new QLabel(QStringLiteral("Dispositivo:")), 0, 0);
+  wl->addWidget(captions_.add(new QLabel, kUnit), 0, 0);
   wl->addWidget(device_, 0, 1);
   wl->addWidget(checkSwitch_, 0, 3);
   wl->addWidget(setSwitch_, 0, 4);
@@ -141,7 +140,7 @@ InstrumentSetupWindow::InstrumentSetupWindow(const AppState& state, Verification
   wl->addWidget(channel_, 1, 1);
   wl->setColumnStretch(2, 1);
 
-  all_ = Named(new QPushButton(QStringLiteral("Imposta strumenti")), "imp_strum");
+  all_ = captions_.add(Named(new QPushButton, "imp_strum"), kSetAll);
   stop_ = Named(new QPushButton(QStringLiteral("STOP")), "stop_ver");
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
@@ -167,10 +166,18 @@ InstrumentSetupWindow::InstrumentSetupWindow(const AppState& state, Verification
   restart();
 }
 
-void InstrumentSetupWindow::applyCaptions(const AppState& s) { setWindowTitle(Tr(s, verify_text::kSetupTitle)); }
+void InstrumentSetupWindow::applyCaptions(const AppState& s) {
+  setWindowTitle(Tr(s, verify_text::kSetupTitle));
+  captions_.apply([&s](int id) { return Tr(s, id); });
+  mode_->setItemText(0, Tr(s, kAutomatic));
+  mode_->setItemText(1, Tr(s, kManual));
+  for (int c = 0; c < 2; ++c) channel_->setItemText(c, Tr(s, 72) + QStringLiteral(" %1").arg(c));
+  modeLabel_->setText(mode_->currentIndex() < 0 ? Tr(s, kModeLabel) : Tr(s, kModeNow) + mode_->currentText());
+  if (channelLabel_->isVisibleTo(this)) channelLabel_->setText(Tr(s, channelOut_ ? kChannelOut : kChannelMeasure));
+}
 
 void InstrumentSetupWindow::restart() {
-  modeLabel_->setText(QLatin1String(kModeLabel));
+  modeLabel_->setText(Tr(state_, kModeLabel));
   for (QWidget* w : std::initializer_list<QWidget*>{supplyFrame_, meterFrame_, calFrame_, switchFrame_, all_, stop_})
     w->hide();
   mode_->setCurrentIndex(-1);
@@ -178,7 +185,7 @@ void InstrumentSetupWindow::restart() {
 
 void InstrumentSetupWindow::modeChosen(int index) {
   if (index < 0) return;
-  modeLabel_->setText(QStringLiteral("Modo di taratura: ") + mode_->itemText(index));
+  modeLabel_->setText(Tr(state_, kModeNow) + mode_->itemText(index));
   for (QWidget* w : std::initializer_list<QWidget*>{supplyFrame_, meterFrame_, calFrame_, switchFrame_, all_, stop_})
     w->show();
 }
@@ -188,7 +195,8 @@ void InstrumentSetupWindow::deviceChosen(int index) {
   // A unit whose second output is calibrated routes an output; the others
   // only a measuring channel.
   const CalibrationModel* m = FindCalibrationModel(device_->itemText(index));
-  channelLabel_->setText(QLatin1String(m && m->channelB ? kChannelOut : kChannelMeasure));
+  channelOut_ = m && m->channelB;
+  channelLabel_->setText(Tr(state_, channelOut_ ? kChannelOut : kChannelMeasure));
   channelLabel_->show();
   channel_->show();
 }
@@ -263,10 +271,10 @@ VerificationWindow::VerificationWindow(const AppState& state, Verification& core
                                        std::function<bool()> portOpen, QWidget* parent)
     : QWidget(parent), state_(state), core_(core), prompter_(prompter), portOpen_(std::move(portOpen)) {
   setObjectName(QStringLiteral("frm_verifica"));
-  commStrum_ = Named(new QPushButton(QStringLiteral("Prog. strumenti")), "comm_strum");
-  progDef_ = Named(new QPushButton(QStringLiteral("Programmazione default")), "prog_def");
-  progMan_ = Named(new QPushButton(QStringLiteral("Programmazione manuale (Finestra Program)")), "prog_man");
-  sendProg_ = Named(new QPushButton(QStringLiteral("Prog. dispositivo")), "Send_prog");
+  commStrum_ = captions_.add(Named(new QPushButton, "comm_strum"), kSetupButton);
+  progDef_ = captions_.add(Named(new QPushButton, "prog_def"), kDefaultProgramming);
+  progMan_ = captions_.add(Named(new QPushButton, "prog_man"), kManualProgramming);
+  sendProg_ = captions_.add(Named(new QPushButton, "Send_prog"), kDownload);
   save_ = Named(new QPushButton, "salva_report");
   report_ = Named(new QPlainTextEdit, "report_ver");
   report_->setReadOnly(true);
@@ -325,6 +333,7 @@ VerificationWindow::VerificationWindow(const AppState& state, Verification& core
 
 void VerificationWindow::applyCaptions(const AppState& s) {
   setWindowTitle(Tr(s, verify_text::kTitle));
+  captions_.apply([&s](int id) { return Tr(s, id); });
   save_->setText(Tr(s, verify_text::kSaveReport));
   if (setup_) setup_->applyCaptions(s);
 }

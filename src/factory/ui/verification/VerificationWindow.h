@@ -5,6 +5,7 @@
 // unit frames). Thin views of Verification; every rule and every
 // instrument command is the core's.
 #include "factory/Verification.h"
+#include "kernel/ui/Widgets.h"
 
 #include <QWidget>
 #include <functional>
@@ -64,6 +65,8 @@ private:
   QLineEdit *supplyVolts_, *min_, *max_, *half_;
   QCheckBox *checkSupply_, *checkMeter_, *checkCal_, *checkSwitch_;
   QPushButton *setSupply_, *setMeter_, *setCal_, *setSwitch_, *all_, *stop_;
+  CaptionList captions_;
+  bool channelOut_ = false;
 };
 
 class VerificationWindow final : public QWidget {
@@ -100,6 +103,7 @@ private:
   QPlainTextEdit* report_;
   QLabel* state_0_;
   Lamp* lamp_;
+  CaptionList captions_;
 };
 
 } // namespace pv
