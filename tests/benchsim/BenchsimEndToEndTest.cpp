@@ -11,15 +11,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/RawTerminal.h"
 #include "support/SimulatorProcess.h"
 
 #include <arpa/inet.h>
 #include <chrono>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace pv::test {
@@ -36,16 +35,6 @@ public:
 private:
   int fd_;
 };
-
-int OpenTerminal(const QString& path) {
-  const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return fd;
-  termios tio{};
-  tcgetattr(fd, &tio);
-  cfmakeraw(&tio);
-  tcsetattr(fd, TCSANOW, &tio);
-  return fd;
-}
 
 int Connect(const QString& resource) {
   // "TCPIP::127.0.0.1::PORT::SOCKET"
@@ -101,11 +90,11 @@ TEST(BenchsimEndToEnd, EveryInstrumentAnswersOnItsOwnEnd) {
   EXPECT_EQ(bench.value(QStringLiteral("PLANOVIX_USB1")), bench.value(QStringLiteral("generator")));
   EXPECT_EQ(bench.value(QStringLiteral("PLANOVIX_USB2")), bench.value(QStringLiteral("usb-meter")));
 
-  Fd unit(OpenTerminal(bench.value(QStringLiteral("unit"))));
-  Fd supply(OpenTerminal(bench.value(QStringLiteral("supply"))));
-  Fd calibrator(OpenTerminal(bench.value(QStringLiteral("calibrator"))));
-  Fd meter(OpenTerminal(bench.value(QStringLiteral("meter-a"))));
-  Fd sw(OpenTerminal(bench.value(QStringLiteral("switch"))));
+  Fd unit(OpenRawTerminal(bench.value(QStringLiteral("unit")), true));
+  Fd supply(OpenRawTerminal(bench.value(QStringLiteral("supply")), true));
+  Fd calibrator(OpenRawTerminal(bench.value(QStringLiteral("calibrator")), true));
+  Fd meter(OpenRawTerminal(bench.value(QStringLiteral("meter-a")), true));
+  Fd sw(OpenRawTerminal(bench.value(QStringLiteral("switch")), true));
   Fd usbMeter(Connect(bench.value(QStringLiteral("usb-meter"))));
   Fd generator(Connect(bench.value(QStringLiteral("generator"))));
   for (int fd : {unit.get(), supply.get(), calibrator.get(), meter.get(), sw.get(), usbMeter.get(), generator.get()})
@@ -191,8 +180,8 @@ TEST(BenchsimEndToEnd, InstrumentCommandsOfTheCommandLineToolReachTheBench) {
 
 TEST(BenchsimEndToEnd, UnitThatNeedsPowerAnswersOnlyWhenTheSupplyIsOn) {
   SimulatorProcess bench(QStringLiteral(PLANOVIX_BENCHSIM), {"--unit-needs-power"});
-  Fd unit(OpenTerminal(bench.value(QStringLiteral("unit"))));
-  Fd supply(OpenTerminal(bench.value(QStringLiteral("supply"))));
+  Fd unit(OpenRawTerminal(bench.value(QStringLiteral("unit")), true));
+  Fd supply(OpenRawTerminal(bench.value(QStringLiteral("supply")), true));
   ASSERT_GE(unit.get(), 0);
   ASSERT_GE(supply.get(), 0);
   const QByteArray identity = Bytes({'$', 'V', 0, 0, 0, '\r'});
