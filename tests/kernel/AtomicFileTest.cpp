@@ -2,6 +2,7 @@
 // as it was and says why; nothing is written through a planted link; input
 // files that are not regular files are refused without waiting.
 #include "kernel/AtomicFile.h"
+#include "support/FileBytes.h"
 #include "support/FileSizeLimit.h"
 
 #include <QDir>
@@ -16,22 +17,13 @@
 namespace pv {
 namespace {
 
-QByteArray Read(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
-}
+using test::Read;
+using test::Write;
+using test::UnderSizeLimit;
 
 QStringList Names(const QString& dir) {
   return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
-
-using test::UnderSizeLimit;
 
 TEST(AtomicFile, ReplacesWholeAndCleansOnlyItsOwnLeftovers) {
   QTemporaryDir dir;

@@ -4,6 +4,7 @@
 // disk that stops an entry with the reason.
 #include "records/JsonHistory.h"
 #include "records/RecordStore.h"
+#include "support/FileBytes.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempRecords.h"
 
@@ -35,16 +36,8 @@ WriteRecord Entry(const QString& fingerprint, uint8_t value, const QString& labe
 const QString kA = QStringLiteral("aaaaaaaaaaaaaaaa");
 const QString kB = QStringLiteral("bbbbbbbbbbbbbbbb");
 
-QByteArray Read(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
-}
+using test::Read;
+using test::Write;
 
 // Runs sql on the file through a connection of the test's own.
 void Sql(const QString& path, const QString& sql) {
