@@ -274,23 +274,6 @@ const QByteArray kMillivoltPattern = "103A104A105A106A107A113C114A";
 const QByteArray kVoltPattern = "103A104A105C106C107A113C114A";
 const QByteArray kMilliampPattern = "103C104A105A106C107C113C114A";
 
-TEST(BenchCoupling, StreamedCodeFollowsTheStoredGain) {
-  Rig rig;
-  rig.truth(0).gain[1] = 56.5;
-  rig.prepareChannel(0);
-  rig.route(kMillivoltPattern);
-  rig.calibratorFunction(0);
-  rig.selectRange(0, 1, 9000, 0);  // 90 mV, two decimals
-  rig.writeFloat(50, 56.5);        // stored gain equal to the true one
-  rig.calibrator(45000);           // 45 mV
-  // Half of 0..90 mV is 10 mA: code 800 + 2700 * 10 / 20 with the default pair.
-  EXPECT_DOUBLE_EQ(rig.frameValue(0), 2150);
-  rig.writeFloat(50, 2 * 56.5);  // twice the stored gain: the unit reads 90 mV
-  EXPECT_DOUBLE_EQ(rig.frameValue(0), 3500);
-  rig.writeFloat(50, 50);  // 45 * 50 / 56.5 = 39.82 mV -> 8.85 mA -> code 1995
-  EXPECT_DOUBLE_EQ(rig.frameValue(0), 1995);
-}
-
 TEST(BenchCoupling, ThirteenByteFrameAlsoCarriesBothInputs) {
   Rig rig("KRV2312D");
   rig.truth(1).gain[4] = 19900;
@@ -353,23 +336,6 @@ TEST(BenchCoupling, TrimByteIsOnesComplementInTheLastDecimal) {
   EXPECT_NEAR(rig.bench().measuredValue(0), 0.0064, 1e-12);
   rig.writeCells({{85, 252}});  // channel B's trim leaves A alone
   EXPECT_NEAR(rig.bench().measuredValue(0), 0.0064, 1e-12);
-}
-
-TEST(BenchCoupling, ForcedCodeReachesTheMeterThroughTheRouting) {
-  Rig rig;
-  rig.truth(0).volts = {-2.9, 0.0037};
-  rig.truth(0).milliamps = {-5.8, 0.0074};
-  rig.route("101A102A108A");
-  rig.unit("PR\r");
-  rig.force(0, 1000);
-  EXPECT_NEAR(rig.readMeter("VOLT"), 0.8, 1e-9);  // -2.9 + 0.0037 * 1000
-  EXPECT_NEAR(rig.readMeter("CURR"), 0.0, 1e-12);  // the meter is on the voltage terminals
-  rig.route("108C");
-  EXPECT_NEAR(rig.readMeter("CURR"), 0.0016, 1e-9);  // 1.6 mA in amperes
-  rig.route("102C");  // the meter moves to channel B, which nobody forces
-  EXPECT_NE(rig.readMeter("CURR"), 0.0016);
-  rig.unit("$FP00\r");
-  EXPECT_EQ(rig.bench().forcedCode(0), -1);
 }
 
 TEST(BenchCoupling, SupplyCurrentFollowsModelAndVoltage) {
@@ -457,26 +423,6 @@ TEST(BenchCoupling, OlderFixtureRoutesAndDrivesItsOwnWay) {
   EXPECT_GE(rig.readMeter("CURR") * 1000, 21.5);
 }
 
-TEST(BenchCoupling, PtcReferencesGiveTheRawReadingsTheManualFormulaExpects) {
-  Rig rig("KRV2212C");
-  rig.prepareChannel(0);
-  rig.route("103A104A105A106C107A113A114A");
-  rig.selectRange(0, 25, 2000, 0);
-  rig.writeCells({{0, 3}});  // measured on the 800 mV input
-  rig.route("113A114C");     // 2000 ohm reference
-  const double v2000 = rig.frameValue(0);
-  rig.route("113A114A");     // 1000 ohm reference
-  const double v1000 = rig.frameValue(0);
-  // A nominal unit lands on the defaults the manual calibration offers.
-  EXPECT_NEAR(v2000, 15225, 2);
-  EXPECT_NEAR(v1000, 10324, 2);
-  const double x = 2.0 * v1000 / v2000;
-  const double req = (2000 - 1000 * x) / (x - 1);
-  EXPECT_NEAR(req, 1807.5, 2);
-  rig.route("113C114A");  // back on the calibrator: the network is gone
-  EXPECT_DOUBLE_EQ(rig.frameValue(0), 800);
-}
-
 TEST(BenchCoupling, GeneratorFeedsAFrequencyInput) {
   Rig rig("KRV2220");
   FunctionGenerator& gen = rig.bench().generator();
@@ -548,20 +494,6 @@ TEST(BenchUnit, AOneInputUnitCarriesNoSecondChannelGains) {
   EXPECT_EQ(two.bench().unit().cell(0, 29), 0x42);
   EXPECT_EQ(two.bench().unit().cell(0, 30), 0x62);
   EXPECT_EQ(two.bench().unit().cell(0, 31), 0x00);
-}
-
-TEST(BenchUnit, TheOlderUnitStreamsItsTenVoltInputInMillivolts) {
-  Rig rig("KRV2210");
-  rig.route("101A102A103C104C105A");  // the older fixture's 10 V wiring
-  rig.calibratorFunction(2);
-  rig.writeCells({{0, 4}});
-  rig.truth(0).zero[4] = 0;
-  rig.writeFloat(59, 5700);  // the unit's own gain: it reads what it gets
-  rig.calibrator(25000);     // 2.5 V
-  // Value 3 (bytes 11..13 of the data) is 2500 mV, not 2.5.
-  const QByteArray f = rig.bench().frameData();
-  EXPECT_NEAR(DecodeShortFloat(static_cast<uint8_t>(f[10]), static_cast<uint8_t>(f[11]), static_cast<uint8_t>(f[12])),
-              2500, 2500.0 / 16384);
 }
 
 } // namespace
