@@ -9,7 +9,7 @@
 // cell by cell, then a fresh read that also proves the cells arrived (the
 // write itself reads no answers).
 #include "config/CellMap.h"
-#include "config/ConfigCodec.h"
+#include "config/EditorModel.h"
 #include "config/WriteHistory.h"
 
 #include <functional>

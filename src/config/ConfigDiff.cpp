@@ -1,7 +1,7 @@
 #include "config/ConfigDiff.h"
 
 #include "config/ConfigFile.h"
-#include "config/EditorModel.h"
+#include "config/EditorState.h"
 #include "kernel/Catalogue.h"
 #include "text/Numbers.h"
 #include "text/Texts.h"
@@ -194,24 +194,18 @@ std::optional<QByteArray> ReadRecordFile(const QString& path, QString* why) {
 
 ConfigSnapshot SnapshotFromFile(const AppState& s, const RangeTables& tables, const QByteArray& bytes,
                                 const ConfigSnapshot* base) {
-  // A scratch editor of its own: the window's editor and state stay as they are.
-  AppState scratch = s;
-  scratch.identity = {static_cast<uint8_t>(bytes[9]), static_cast<uint8_t>(bytes[10]),
-                      static_cast<uint8_t>(bytes[11]), static_cast<uint8_t>(bytes[8])};
-  RangeTables t = tables;
-  EditorModel m(scratch, t);
-  m.fillLists();
   ConfigSnapshot out;
-  out.identity = scratch.identity;
+  out.identity = RecordIdentity(bytes);
+  ConfigRecord start;
   // What the file does not hold stays as the unit holds it, as when the
   // file is opened in the editor.
-  if (base && base->identity == scratch.identity) {
-    scratch.familyCell = base->familyCell;
-    m.load(base->record);
+  if (base && base->identity == out.identity) {
+    start = base->record;
     out.familyCell = base->familyCell;
   }
-  ApplyRecord(m, bytes);
-  out.record = m.record();
+  AppState unit = s;
+  unit.identity = out.identity;
+  out.record = OpenedRecord(bytes, start, unit, tables);
   return out;
 }
 

@@ -184,7 +184,7 @@ TEST(ConfigDiff, EditorAfterAReadDiffersFromTheUnitInNothing) {
     const std::vector<FieldDiff> d = DiffConfig(rig.state, tables, rig.state.identity, rig.state.familyCell, read, m.record());
     EXPECT_TRUE(d.empty()) << (d.empty() ? std::string() : d[0].key.toStdString() + " " + d[0].a.toStdString() + " / " + d[0].b.toStdString());
     // One edit: exactly its field.
-    m.f.txtOutputMax[0] = QStringLiteral(" 9.5");
+    m.setText(Field::OutputMaxA, QStringLiteral(" 9.5"));
     const std::vector<FieldDiff> one = DiffConfig(rig.state, tables, rig.state.identity, rig.state.familyCell, read, m.record());
     ASSERT_EQ(one.size(), 1u);
     EXPECT_EQ(one[0].key, QLatin1String("A.output_max"));
