@@ -105,7 +105,7 @@ ConfigRecord DecodeConfig(const DeviceIdentity& id, const RangeTables& T, const 
     ch.offset = (raw > 127 ? raw - 256 : raw) / 10.0;
     ch.overRange = (cell[9] >> (2 * c)) & 3;
   }
-  r.doubler = DoublerOwned(L) && (cell[4] & 32) != 0;
+  r.doubler = !L.frequencyInput && !L.familyInCell4 && (cell[4] & 32) != 0;
   r.highSpeed = (cell[4] & 128) != 0;
   r.tripDelay = L.delayInTenths ? RoundHalfEven(cell[8] / 0.75) / 10.0 : cell[8];
   if (L.responseTime) r.responseTime = (cell[28] + 256 * cell[29]) * 0.058 + 0.2;
@@ -205,9 +205,9 @@ EncodedCells EncodeConfig(const DeviceIdentity& id, const RangeTables& T, const 
       put(io, 0x0C, ch.wires << 2);
       put(io, 0x10, ch.cjc << 4);
     }
-    if (TripDirectionOwned(L, c)) put(io, 0x40, ch.tripDirection << 6);
+    if (c < L.tripChannels && !(c == 0 && L.familyInCell4)) put(io, 0x40, ch.tripDirection << 6);
   }
-  if (DoublerOwned(L)) put(4, 0x20, r.doubler ? 32 : 0);
+  if (!L.frequencyInput && !L.familyInCell4) put(4, 0x20, r.doubler ? 32 : 0);
   if (L.frequencyInput) put(4, 0x0C, r.freqDecimals << 2);
   put(4, 0x80, r.highSpeed ? 128 : 0);
 

@@ -46,9 +46,10 @@ std::vector<FieldValue> ConfigFields(const AppState& s, const RangeTables& T, co
     const bool in = c == 0 || twoInputs;
     // Channel B's input repeats channel A's on these layouts: not a field of its own.
     const bool ownInput = in && !(c == 1 && (L.inputCopyInCell1 || L.frequencyInput));
-    const QString inUnit = ch.inputRow >= 0 && ch.inputRow < static_cast<int>(T.input.size())
-                               ? T.input[static_cast<size_t>(ch.inputRow)].unit
-                               : QString();
+    // A frequency input is always the "Freq" row, whatever a file says.
+    const int inRow = L.frequencyInput ? rows::Freq : ch.inputRow;
+    const QString inUnit =
+        inRow >= 0 && inRow < static_cast<int>(T.input.size()) ? T.input[static_cast<size_t>(inRow)].unit : QString();
     if (ownInput) {
       if (!L.frequencyInput)
         add(k + "input_type", channel + input + ' ' + type, RowName(T.input, ch.inputRow), {}, {N("cmb_Prog_In", c)});

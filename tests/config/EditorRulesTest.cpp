@@ -53,6 +53,7 @@ TEST(EditorModel, TypedTextsGiveTheRecordTheirNumbersAndTheTextReadItsValue) {
   read.ch[0].inputMax = 600;
   e.model.load(read);
   EXPECT_EQ(e.model.text(Field::TripHighA), "0.1");
+  EXPECT_TRUE(e.view().frmCjc[0]);  // the rows' frames
   EXPECT_EQ(e.model.record().ch[0].tripHigh, read.ch[0].tripHigh);  // written back as read
   EXPECT_EQ(e.model.shown().ch[0].tripHigh, 0.1);                  // judged and saved as shown
 
@@ -245,14 +246,15 @@ TEST(EditorChecks, VariantSevenWidensTheFrequencyRow) {
   for (int c = 0; c < 2; ++c) {
     e.model.setInputType(c, QStringLiteral("Freq"));
     e.set(Of(Field::TripHighA, c), "900");
-    e.set(Of(Field::TripLowA, c), "100");
+    e.set(Of(Field::TripLowA, c), "899.5");  // the widened row's span: 100 / 100
     e.model.setOutputType(c, QStringLiteral("0-10 V"));
   }
   e.set(Field::TripDelay, "1");
   for (Field f : {Field::OffsetA, Field::OffsetB, Field::Filter, Field::AuxFrequency}) e.set(f, "0");
   e.model.setFreqType(QStringLiteral("NAMUR"));
   const WriteCheckResult first = RunWriteChecks(e.state, e.tables, e.model.shown(), e.model.texts());
-  EXPECT_TRUE(first.findings.empty());
+  ASSERT_EQ(first.findings.size(), 2u);
+  EXPECT_EQ(first.findings[1].text, "Channel B: Trips (Diff< 1) exceeds limits");
   EXPECT_TRUE(first.widenFrequencyRow);
   EXPECT_TRUE(first.inputOfBFromA);
   EXPECT_EQ(e.tables.input[rows::Freq].minSpan, 1);  // the caller widens it
