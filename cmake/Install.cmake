@@ -52,9 +52,10 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries come from dpkg-shlibdeps; the Qt platform plugins (xcb,
-# offscreen) are loaded at run time, so no library link names them.
+# offscreen) and the record store's SQLite driver are loaded at run time, so
+# no library link names them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
 # Qt's own dialogs and buttons in Italian (qtbase_it.qm); without it they
 # stay English and the program still runs.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")

@@ -212,9 +212,12 @@ EncodedCells EncodeConfig(const DeviceIdentity& id, const RangeTables& T, const 
   put(4, 0x80, r.highSpeed ? 128 : 0);
 
   // Offsets in signed tenths; cell 8 is channel B's offset and the trip delay.
+  // An offset set by hand stays within +-12.7; -12.8, which the byte could
+  // hold, is kept only where the unit already holds it.
   auto offsetByte = [&](int c) -> long {
     const long n = std::lround(RoundHalfEven(r.ch[c].offset * 10.0, 6));
-    if (!std::isfinite(r.ch[c].offset) || n < -128 || n > 127) {
+    const bool asHeld = r.ch[c].offset == was.ch[c].offset;
+    if (!std::isfinite(r.ch[c].offset) || n < (asHeld ? -128 : -127) || n > 127) {
       fail(QStringLiteral("offset") + channelName(c));
       return 0;
     }

@@ -9,6 +9,10 @@
 #include "config/ConfigDiff.h"
 #include "config/WriteChecks.h"
 
+#include <QDateTime>
+#include <algorithm>
+#include <set>
+
 #include <map>
 
 namespace pv {
@@ -28,43 +32,101 @@ void StopRunningMeasure(DeviceCommands& commands) {
 
 namespace {
 
-// Reads the given cells of bank 0 in runs of neighbours.
-bool ReadAddresses(DeviceCommands& commands, const std::vector<int>& addresses, std::map<int, uint8_t>& out) {
-  size_t i = 0;
-  while (i < addresses.size()) {
-    size_t j = i + 1;
-    while (j < addresses.size() && addresses[j] == addresses[j - 1] + 1) ++j;
-    const int first = addresses[i], count = static_cast<int>(j - i);
-    const CellBytes cells = commands.ReadCells(0, first, count);
-    if (commands.state().commError) return false;
-    for (int k = 0; k < count; ++k) out[first + k] = cells[static_cast<size_t>(k)];
-    i = j;
+// String table ids of the backup and restore texts.
+enum : int {
+  kOtherIdentity = 136,
+  kNoBackup = 139,
+  kAskLabel = 160,
+  kOtherUnit = 161,
+  kDamagedNewest = 162,
+  kUnknownUnit = 164,
+  kWrittenUnchecked = 165,
+  kReadBeforeWriteCut = 166,
+  kStoreUnreadable = 167,
+};
+
+// The default store, opened for one save or look-up, unless the caller
+// holds one.
+struct StoreHandle {
+  std::unique_ptr<RecordStore> owned;
+  RecordStore* store = nullptr;
+  QString error;
+  explicit StoreHandle(RecordStore* given) : store(given) {
+    if (!store) {
+      owned = RecordStore::Open(RecordStore::DefaultLocation(), &error);
+      store = owned.get();
+    }
   }
-  return true;
+};
+
+// The unit's model: its variant and cell 4, taken from the cells at hand or
+// read (a stale cell 4 could name another family, and the fingerprint with
+// it). Nothing when the unit did not answer.
+std::optional<QString> ModelOf(DeviceCommands& commands, const std::vector<StoredCell>& cells) {
+  const AppState& s = commands.state();
+  for (const StoredCell& c : cells)
+    if (c.bank == 0 && c.address == 4) return IdentifyModel(s.identity.variant, c.value);
+  const CellBytes cell4 = commands.ReadCells(0, 4, 1);
+  if (s.commError) return std::nullopt;
+  return IdentifyModel(s.identity.variant, cell4[0]);
 }
 
-ConfigResult SaveEntry(DeviceCommands& commands, const std::map<int, uint8_t>& cells, const WriteHistory* history,
-                       QString* savedPath) {
+// The label that goes with the unit's entries: the one given for this run;
+// for a unit with blank factory cells, which nothing else tells apart,
+// asked for when none was given; otherwise the one the store remembers.
+QString LabelFor(DeviceCommands& commands, RecordStore* store, const UnitFingerprint& fp) {
   AppState& s = commands.state();
-  HistoryEntry e;
-  const auto cell4 = cells.find(4);
-  e.model = IdentifyModel(s.identity.variant, cell4 != cells.end() ? cell4->second : s.familyCell);
-  e.identity = s.identity;
-  e.time = QDateTime::currentDateTimeUtc();
-  e.cells = cells;
-  const WriteHistory fallback;
-  QString error;
-  if ((history ? *history : fallback).save(e, &error)) {
-    if (savedPath) *savedPath = e.path;
+  QString label = CleanLabel(s.unitLabel);
+  if (fp.blank) {
+    if (label.isEmpty()) {
+      const std::optional<QString> typed = commands.prompter().askText(ProductTitle(s), Tr(s, kAskLabel), s.unitLabel);
+      if (typed) label = CleanLabel(*typed);
+    }
+    return label;
+  }
+  if (store && label.isEmpty()) return store->unitLabel(fp.digest);
+  if (store && !label.isEmpty() && store->unitLabel(fp.digest) != label) store->setUnitLabel(fp.digest, label);
+  return label;
+}
+
+ConfigResult SaveEntry(DeviceCommands& commands, const std::vector<StoredCell>& cells, const BackupOptions& backup) {
+  AppState& s = commands.state();
+  if (backup.savedId) *backup.savedId = 0;
+  const std::optional<QString> model = ModelOf(commands, cells);
+  if (!model) return ConfigResult::CommFailure;
+  // The cells about to be saved were just read: they are not asked again.
+  std::map<int, uint8_t> known;
+  for (const StoredCell& c : cells)
+    if (c.bank == 0) known[c.address] = c.value;
+  const std::optional<UnitFingerprint> fp = ReadFingerprint(commands, *model, known);
+  if (!fp) return ConfigResult::CommFailure;
+  StoreHandle h(backup.store);
+  WriteRecord r;
+  r.time = QDateTime::currentDateTimeUtc();
+  r.command = !backup.command.isEmpty() ? backup.command
+              : !s.recordCommand.isEmpty() ? s.recordCommand
+                                           : QStringLiteral("write");
+  r.fingerprint = fp->digest;
+  r.blank = fp->blank;
+  r.label = LabelFor(commands, h.store, *fp);
+  r.model = *model;
+  r.identity = s.identity;
+  r.cells = cells;
+  QString error = h.error;
+  if (h.store && h.store->add(r, &error)) {
+    if (backup.savedId) *backup.savedId = r.id;
     return ConfigResult::Ok;
   }
   // Without the saved cells there is no undo: the user decides.
-  if (commands.prompter().ask(ProductTitle(s), Tr(s, 139).arg(error), Buttons::OkCancel, Icon::Warning) == Answer::Ok)
+  if (commands.prompter().ask(ProductTitle(s), Tr(s, kNoBackup).arg(error), Buttons::OkCancel, Icon::Warning) ==
+      Answer::Ok)
     return ConfigResult::Ok;
   return ConfigResult::Cancelled;
 }
 
-std::vector<int> ConfigAddresses(const DeviceIdentity& id) {
+} // namespace
+
+std::vector<int> ConfigurationAddresses(const DeviceIdentity& id) {
   std::vector<int> out;
   for (int a = 0; a <= 64; ++a) out.push_back(a);
   if (CellLayoutFor(id).physicalScale)
@@ -72,32 +134,40 @@ std::vector<int> ConfigAddresses(const DeviceIdentity& id) {
   return out;
 }
 
-} // namespace
-
 bool ReadConfigCells(DeviceCommands& commands, CellImage& image, std::vector<int>* addresses) {
-  const std::vector<int> wanted = ConfigAddresses(commands.state().identity);
+  const std::vector<int> wanted = ConfigurationAddresses(commands.state().identity);
   std::map<int, uint8_t> cells;
-  if (!ReadAddresses(commands, wanted, cells)) return false;
+  if (!ReadCellRuns(commands, 0, wanted, cells)) return false;
   for (const auto& [a, v] : cells) image[static_cast<size_t>(a)] = v;
   if (addresses) *addresses = wanted;
   return true;
 }
 
-ConfigResult SaveBeforeWrite(DeviceCommands& commands, const CellImage* image, const WriteHistory* history,
-                             QString* savedPath) {
+ConfigResult SaveBeforeWrite(DeviceCommands& commands, const CellImage* image, const BackupOptions& backup) {
   CellImage read{};
   if (!image) {
     if (!ReadConfigCells(commands, read)) return ConfigResult::CommFailure;
     image = &read;
   }
   std::map<int, uint8_t> cells;
-  for (int a : ConfigAddresses(commands.state().identity)) cells[a] = (*image)[static_cast<size_t>(a)];
-  return SaveEntry(commands, cells, history, savedPath);
+  for (int a : ConfigurationAddresses(commands.state().identity)) cells[a] = (*image)[static_cast<size_t>(a)];
+  return SaveEntry(commands, Bank0Cells(cells), backup);
 }
 
-ConfigResult SaveCellsBeforeWrite(DeviceCommands& commands, const std::map<int, uint8_t>& cells,
-                                  const WriteHistory* history, QString* savedPath) {
-  return SaveEntry(commands, cells, history, savedPath);
+std::vector<StoredCell> Bank0Cells(const std::map<int, uint8_t>& cells) {
+  std::vector<StoredCell> out;
+  out.reserve(cells.size());
+  for (const auto& [address, value] : cells) out.push_back({0, address, value});
+  return out;
+}
+
+ConfigResult SaveCellsBeforeWrite(DeviceCommands& commands, const std::vector<StoredCell>& cells,
+                                  const BackupOptions& backup) {
+  std::vector<StoredCell> sorted = cells;
+  std::sort(sorted.begin(), sorted.end(), [](const StoredCell& a, const StoredCell& b) {
+    return a.bank != b.bank ? a.bank < b.bank : a.address < b.address;
+  });
+  return SaveEntry(commands, sorted, backup);
 }
 
 namespace {
@@ -154,9 +224,18 @@ ConfigResult WriteEprom(EditorModel& m, DeviceCommands& commands, const WriteOpt
 
   // The unit's own cells are the base: bits the record does not own go back
   // as they are. A unit that was not read (device code 11) is read now.
+  // A read cut short before anything was written leaves the unit as it was,
+  // except perhaps in programming mode: the user is told both.
+  auto cutBeforeWrite = [&] {
+    if (commands.mayBeProgramming()) {
+      ask.ask(title, Tr(s, kReadBeforeWriteCut), Buttons::Ok, Icon::Critical);
+      commands.noteProgrammingReported();
+    }
+    return ConfigResult::CommFailure;
+  };
   if (!m.baseValid) {
     CellImage image{};
-    if (!ReadImage(commands, image)) return ConfigResult::CommFailure;
+    if (!ReadImage(commands, image)) return cutBeforeWrite();
     m.base = image;
     m.baseValid = true;
   }
@@ -173,10 +252,13 @@ ConfigResult WriteEprom(EditorModel& m, DeviceCommands& commands, const WriteOpt
     return ConfigResult::Ok;
   }
 
-  // The unit's cells as they are now go to the history first: the undo.
-  const ConfigResult saved = SaveBeforeWrite(commands, options.baseIsFresh ? &m.base : nullptr, options.history);
+  // The unit's cells as they are now go to the record store first: the undo.
+  const ConfigResult saved = SaveBeforeWrite(commands, options.baseIsFresh ? &m.base : nullptr, options.backup);
+  if (saved == ConfigResult::CommFailure) return cutBeforeWrite();
   if (saved != ConfigResult::Ok) return saved;
 
+  // From here the write and its read-back finish even when a stop comes.
+  const DeviceCommands::WriteInHand inHand(commands);
   s.writeList.reset();
   for (int address : addresses)
     s.writeList.push(static_cast<uint8_t>(address), encoded.cells[address]);
@@ -190,13 +272,19 @@ ConfigResult WriteEprom(EditorModel& m, DeviceCommands& commands, const WriteOpt
   }
 
   // The read-back proves the cells arrived (the write reads no answers).
+  // Every cell has left: a read-back that fails leaves the unit with the new
+  // configuration, unchecked, and the user must know that.
   CellImage after{};
   if (s.identity.deviceCode == 12) {
     const ConfigResult again = ReadEprom(m, commands, options.captions);
+    if (again == ConfigResult::CommFailure) ask.ask(title, Tr(s, kWrittenUnchecked), Buttons::Ok, Icon::Critical);
     if (again != ConfigResult::Ok) return again;
     after = m.base;
   } else {
-    if (!ReadImage(commands, after)) return ConfigResult::CommFailure;
+    if (!ReadImage(commands, after)) {
+      ask.ask(title, Tr(s, kWrittenUnchecked), Buttons::Ok, Icon::Critical);
+      return ConfigResult::CommFailure;
+    }
     m.base = after;
   }
   for (int address : addresses) {
@@ -208,56 +296,178 @@ ConfigResult WriteEprom(EditorModel& m, DeviceCommands& commands, const WriteOpt
   return ConfigResult::Ok;
 }
 
-std::optional<HistoryEntry> NewestEntryFor(DeviceCommands& commands, const WriteHistory* history,
-                                           ConfigResult* result) {
+std::vector<StoredCell> CellsToRestore(const WriteRecord& entry, const DeviceIdentity& id, const UnitFingerprint& unit,
+                                       bool includeCalibration) {
+  if (includeCalibration) return entry.cells;
+  // A calibration belongs to the unit that was measured: only configuration
+  // cells, and not the factory cells that lie among them (gains in 29..64).
+  const std::vector<int> configuration = ConfigurationAddresses(id);
+  std::set<int> owned(configuration.begin(), configuration.end());
+  for (const auto& [address, value] : unit.cells) owned.erase(address);
+  std::vector<StoredCell> out;
+  for (const StoredCell& c : entry.cells)
+    if (c.bank == 0 && owned.count(c.address)) out.push_back(c);
+  return out;
+}
+
+void FollowFingerprint(DeviceCommands& commands, qint64 entryId, RecordStore* given) {
+  if (entryId <= 0) return;
+  const std::optional<QString> model = ModelOf(commands, {});
+  if (!model) return;
+  const std::optional<UnitFingerprint> fp = ReadFingerprint(commands, *model);
+  StoreHandle h(given);
+  // A store that fails now held the entry a moment ago; the entry keeps the
+  // fingerprint it was saved with, which is still true of it.
+  if (fp && h.store) h.store->setFingerprintAfter(entryId, fp->digest);
+}
+
+std::optional<ConnectedUnit> IdentifyUnit(DeviceCommands& commands, RecordStore* store) {
   AppState& s = commands.state();
-  *result = ConfigResult::CommFailure;
   StopRunningMeasure(commands);
   const IdentityBytes id = commands.ReadIdentity();
   if (id[0] == 1 || s.commError) return std::nullopt;
   const CellBytes cell4 = commands.ReadCells(0, 4, 1);
   if (s.commError) return std::nullopt;
-  *result = ConfigResult::Ok;
-  const WriteHistory fallback;
-  return (history ? *history : fallback).newest(IdentifyModel(s.identity.variant, cell4[0]), s.identity);
+  ConnectedUnit unit;
+  unit.model = IdentifyModel(s.identity.variant, cell4[0]);
+  const std::optional<UnitFingerprint> fp = ReadFingerprint(commands, unit.model);
+  if (!fp) return std::nullopt;
+  unit.fingerprint = *fp;
+  unit.label = CleanLabel(s.unitLabel);
+  if (unit.label.isEmpty() && store && !fp->blank) unit.label = store->unitLabel(fp->digest);
+  return unit;
 }
 
-ConfigResult RestoreCells(const HistoryEntry& entry, DeviceCommands& commands, const WriteHistory* history,
-                          int* written) {
+std::optional<WriteRecord> NewestEntryFor(DeviceCommands& commands, RecordStore* given, ConfigResult* result,
+                                          ConnectedUnit* connected) {
+  AppState& s = commands.state();
+  Prompter& ask = commands.prompter();
+  *result = ConfigResult::CommFailure;
+  StoreHandle h(given);
+  std::optional<ConnectedUnit> unit = IdentifyUnit(commands, h.store);
+  if (!unit) return std::nullopt;
+  if (!h.store) {
+    ask.ask(ProductTitle(s), Tr(s, kStoreUnreadable).arg(h.error), Buttons::Ok, Icon::Critical);
+    *result = ConfigResult::BadData;
+    return std::nullopt;
+  }
+  // A blank unit is one of many with this fingerprint: its label says which.
+  if (unit->fingerprint.blank && unit->label.isEmpty()) {
+    const std::optional<QString> typed = ask.askText(ProductTitle(s), Tr(s, kAskLabel), s.unitLabel);
+    if (typed) unit->label = CleanLabel(*typed);
+  }
+  if (connected) *connected = *unit;
+  QString error;
+  const std::vector<RecordStore::Entry> entries =
+      h.store->entries(unit->fingerprint.digest,
+                       unit->fingerprint.blank ? std::optional<QString>(unit->label) : std::nullopt, &error);
+  if (!error.isEmpty()) {
+    ask.ask(ProductTitle(s), Tr(s, kStoreUnreadable).arg(error), Buttons::Ok, Icon::Critical);
+    *result = ConfigResult::BadData;
+    return std::nullopt;
+  }
+  *result = ConfigResult::Ok;
+  if (entries.empty()) return std::nullopt;
+  const RecordStore::Entry& newest = entries.front();
+  if (!newest.record) {
+    // Never an older entry in its place without a word: the user picks.
+    ask.ask(ProductTitle(s), Tr(s, kDamagedNewest).arg(newest.id).arg(newest.damage), Buttons::Ok, Icon::Critical);
+    *result = ConfigResult::BadData;
+    return std::nullopt;
+  }
+  return newest.record;
+}
+
+ConfigResult RestoreCells(const WriteRecord& entry, DeviceCommands& commands, const RestoreOptions& options) {
   AppState& s = commands.state();
   Prompter& ask = commands.prompter();
   const QString title = ProductTitle(s);
-  if (written) *written = 0;
-  StopRunningMeasure(commands);
-  const IdentityBytes id = commands.ReadIdentity();
-  if (id[0] == 1 || s.commError) return ConfigResult::CommFailure;
-  if (!(s.identity == entry.identity) &&
-      ask.ask(title, Tr(s, 136).arg(IdentityText(s, entry.identity)), Buttons::OkCancel, Icon::Warning) != Answer::Ok)
-    return ConfigResult::Refused;
+  if (options.written) *options.written = 0;
+  if (options.skipped) *options.skipped = 0;
+  StoreHandle h(options.backup.store);
+  const std::optional<ConnectedUnit> unit = IdentifyUnit(commands, h.store);
+  if (!unit) return ConfigResult::CommFailure;
 
-  std::vector<int> addresses;
-  for (const auto& [a, v] : entry.cells) addresses.push_back(a);
-  std::map<int, uint8_t> now;
-  if (!ReadAddresses(commands, addresses, now)) return ConfigResult::CommFailure;
-  // A restore is a write too: what it replaces can be put back in turn.
-  if (const ConfigResult saved = SaveEntry(commands, now, history, nullptr); saved != ConfigResult::Ok) return saved;
-
-  s.writeList.reset();
-  for (const auto& [a, v] : entry.cells)
-    if (now[a] != v) s.writeList.push(static_cast<uint8_t>(a), v);
-  const int count = s.writeList.queued();
-  if (count > 0) {
-    commands.WriteCells(0, count);
-    if (written) *written = static_cast<int>(commands.lastWrite().sent.size());
-    if (s.commError) return ConfigResult::CommFailure;
+  // Another unit's cells only after OK: one question, the one that says most.
+  const bool sameIdentity = s.identity == entry.identity;
+  const QString& fp = unit->fingerprint.digest;
+  const bool sameUnit = sameIdentity && (entry.fingerprint == fp || entry.fingerprintAfter == fp) &&
+                        (!unit->fingerprint.blank || entry.label == unit->label);
+  if (!sameIdentity) {
+    if (ask.ask(title, Tr(s, kOtherIdentity).arg(IdentityText(s, entry.identity)), Buttons::OkCancel, Icon::Warning) !=
+        Answer::Ok)
+      return ConfigResult::Refused;
+  } else if (!sameUnit) {
+    auto named = [](const QString& fp, const QString& label) {
+      return label.isEmpty() ? fp : fp + QStringLiteral(" \"") + label + QLatin1Char('"');
+    };
+    const QString ours = named(unit->fingerprint.digest, unit->label);
+    const QString text = entry.fingerprint.isEmpty()
+                             ? Tr(s, kUnknownUnit).arg(ours)
+                             : Tr(s, kOtherUnit).arg(entry.id).arg(named(entry.fingerprint, entry.label), ours);
+    if (ask.ask(title, text, Buttons::OkCancel, Icon::Warning) != Answer::Ok) return ConfigResult::Refused;
   }
 
-  // Every saved cell, not only the ones sent: the unit must now hold them all.
-  std::map<int, uint8_t> after;
-  if (!ReadAddresses(commands, addresses, after)) return ConfigResult::CommFailure;
+  std::map<int, std::map<int, uint8_t>> wanted;  // bank -> address -> value
+  for (const StoredCell& c : CellsToRestore(entry, s.identity, unit->fingerprint, options.includeCalibration))
+    wanted[c.bank][c.address] = c.value;
+  if (options.skipped) {
+    int count = 0;
+    for (const auto& [bank, cells] : wanted) count += static_cast<int>(cells.size());
+    *options.skipped = static_cast<int>(entry.cells.size()) - count;
+  }
+  if (wanted.empty()) return ConfigResult::Ok;
+
+  std::map<int, std::map<int, uint8_t>> now;
+  for (const auto& [bank, cells] : wanted) {
+    std::vector<int> addresses;
+    for (const auto& [a, v] : cells) addresses.push_back(a);
+    if (!ReadCellRuns(commands, bank, addresses, now[bank])) return ConfigResult::CommFailure;
+  }
+  // A restore is a write too: what it replaces can be put back in turn.
+  std::vector<StoredCell> replaced;
+  for (const auto& [bank, cells] : now)
+    for (const auto& [a, v] : cells) replaced.push_back({bank, a, v});
+  BackupOptions backup = options.backup;
+  backup.store = h.store;
+  qint64 savedId = 0;
+  backup.savedId = &savedId;
+  if (backup.command.isEmpty()) backup.command = QStringLiteral("restore #%1").arg(entry.id);
+  if (const ConfigResult saved = SaveEntry(commands, replaced, backup); saved != ConfigResult::Ok) return saved;
+  if (options.backup.savedId) *options.backup.savedId = savedId;
+
+  const DeviceCommands::WriteInHand inHand(commands);
+  int written = 0;
+  for (const auto& [bank, cells] : wanted) {
+    s.writeList.reset();
+    for (const auto& [a, v] : cells)
+      if (now[bank][a] != v) s.writeList.push(static_cast<uint8_t>(a), v);
+    const int count = s.writeList.queued();
+    if (count == 0) continue;
+    commands.WriteCells(bank, count);
+    written += static_cast<int>(commands.lastWrite().sent.size());
+    if (options.written) *options.written = written;
+    if (s.commError) return ConfigResult::CommFailure;
+  }
+  // Factory cells put back give the unit another fingerprint: the entry
+  // just saved follows it.
+  if (options.includeCalibration && written > 0 && savedId > 0) FollowFingerprint(commands, savedId, h.store);
+
+  // Every restored cell, not only the ones sent: the unit must now hold them all.
   QStringList wrong;
-  for (const auto& [a, v] : entry.cells)
-    if (after[a] != v) wrong << QStringLiteral("%1: %2 / %3").arg(a).arg(after[a]).arg(v);
+  for (const auto& [bank, cells] : wanted) {
+    std::vector<int> addresses;
+    for (const auto& [a, v] : cells) addresses.push_back(a);
+    std::map<int, uint8_t> after;
+    if (!ReadCellRuns(commands, bank, addresses, after)) {
+      if (written > 0) ask.ask(title, Tr(s, kWrittenUnchecked), Buttons::Ok, Icon::Critical);
+      return ConfigResult::CommFailure;
+    }
+    for (const auto& [a, v] : cells)
+      if (after[a] != v)
+        wrong << (bank == 0 ? QStringLiteral("%1: %2 / %3").arg(a).arg(after[a]).arg(v)
+                            : QStringLiteral("%1:%2: %3 / %4").arg(bank).arg(a).arg(after[a]).arg(v));
+  }
   if (!wrong.isEmpty()) {
     ask.ask(title, Tr(s, 236).arg(wrong.size()).arg(wrong.join(QStringLiteral(", "))), Buttons::Ok, Icon::Critical);
     return ConfigResult::NotVerified;

@@ -209,6 +209,20 @@ QString ValidateRecord(const QByteArray& bytes, const AppState* language) {
   return {};
 }
 
+QStringList UnknownRecordValues(const AppState& s, const RangeTables& T, const QByteArray& r) {
+  QStringList out;
+  for (int c = 0; c < 2; ++c) {
+    const QString channel = QStringLiteral(" (%1 %2)").arg(Tr(s, 72), QChar('A' + c));
+    const int in = GetU8(r, off::InputType + c);
+    if (in >= static_cast<int>(T.input.size())) out << Tr(s, 48) + ' ' + QString::number(in) + channel;
+    const int outType = GetU8(r, off::OutputType + c);
+    if (outType >= static_cast<int>(T.output.size())) out << Tr(s, 49) + ' ' + QString::number(outType) + channel;
+    const double pct = GetD(r, off::OverRange + 8 * c);
+    if (T.OverRangeRowByPercent(pct) < 0) out << Tr(s, 118) + ' ' + QString::number(pct) + QStringLiteral(" %") + channel;
+  }
+  return out;
+}
+
 ConfigFile::ConfigFile(EditorModel& model, Prompter& prompter)
     : model_(model), prompter_(prompter), held_(kRecordSize, '\0') {}
 
@@ -256,10 +270,10 @@ FileResult ConfigFile::saveTo(const QString& path) {
 
 FileResult ConfigFile::openFrom(const QString& path) {
   const AppState& s = model_.state();
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return fail(FileResult::IoError, Tr(s, kCannotRead).arg(path, file.errorString()));
-  const QByteArray bytes = file.read(kRecordSize);
-  file.close();
+  // A named pipe or a device is refused, never waited on or read forever.
+  QByteArray bytes;
+  QString error;
+  if (!ReadInputFile(path, kRecordSize, &bytes, &error)) return fail(FileResult::IoError, Tr(s, kCannotRead).arg(path, error));
   if (const QString why = ValidateRecord(bytes, &s); !why.isEmpty())
     return fail(FileResult::BadFile, Tr(s, kNotAConfiguration).arg(path, why));
   const QString title = ProductTitle(s);
@@ -269,6 +283,11 @@ FileResult ConfigFile::openFrom(const QString& path) {
     return FileResult::Cancelled;
   if ((header.identity.deviceCode != s.identity.deviceCode || header.identity.variant != s.identity.variant) &&
       prompter_.ask(title, Tr(s, 61), Buttons::OkCancel, Icon::Warning) != Answer::Ok)
+    return FileResult::Cancelled;
+  // A value the editor has no place for is said, not silently dropped.
+  if (const QStringList unknown = UnknownRecordValues(s, model_.tables(), bytes); !unknown.isEmpty() &&
+      prompter_.ask(title, Tr(s, 169).arg(unknown.join(QStringLiteral(", "))), Buttons::OkCancel, Icon::Warning) !=
+          Answer::Ok)
     return FileResult::Cancelled;
   // Only a file that was loaded becomes the one Save writes to.
   fileName_ = path;

@@ -19,6 +19,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <array>
 
 namespace pv {
@@ -65,6 +66,11 @@ void ApplyRecord(EditorModel& m, const QByteArray& record);
 // Empty when the bytes are a sound record, else what is wrong with them:
 // in language's language, in English without one.
 QString ValidateRecord(const QByteArray& bytes, const AppState* language = nullptr);
+// What a record holds that the editor has no place for (an input type past
+// the range table, an output type past 3, an over-range percentage no row
+// has): one text per value, in the state's language; empty when none.
+// Opening leaves those fields as the editor holds them.
+QStringList UnknownRecordValues(const AppState& s, const RangeTables& tables, const QByteArray& record);
 // The identity of the unit a record was saved for (a validated record).
 inline DeviceIdentity RecordIdentity(const QByteArray& record) { return DecodeDstHeader(record).identity; }
 

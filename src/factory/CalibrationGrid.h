@@ -30,7 +30,7 @@ struct GridRowState {
 struct CalibrationGrid {
   std::array<GridRowState, 22> rows;
   QString model;  // "KRV2212A"
-  QString unit;   // CalibrationUnitKey of the unit as the rows left it
+  QString unit;   // the unit's fingerprint as the rows left it
   void clear() { *this = {}; }
   // Rows whose check box is red.
   int failedRows() const;
@@ -44,7 +44,7 @@ const char* ColourName(CellColour c);
 // Min, Half, Max; output rows k1, k2, Zero, Half, Span, Carico.
 const char* CellName(int row, int cell);
 
-// {"model":"KRV2212A","unit":"12.2.3.0:...",
+// {"model":"KRV2212A","unit":"3f80a1c2d4e5f607",
 //  "rows":[{"row":r,"box":"green","cells":[{"cell":"k1","text":..,"colour":..}]}]}
 QJsonObject GridToJson(const CalibrationGrid& grid);
 // Nothing but an error text on a malformed document.

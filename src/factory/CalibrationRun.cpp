@@ -14,6 +14,8 @@
 #include "link/Clock.h"
 #include "link/Codecs.h"
 #include "link/DeviceCommands.h"
+#include "factory/EepromEditor.h"
+#include "kernel/AtomicFile.h"
 #include "text/Numbers.h"
 #include "text/Texts.h"
 
@@ -73,28 +75,22 @@ ModelFile LoadModelFile(const QString& modelId, const QStringList& dirs) {
     m.error = QStringLiteral("model file %1 not found (looked in %2)").arg(name, dirs.join(QStringLiteral(", ")));
     return m;
   }
-  QFile f(m.path);
-  if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-    m.error = QStringLiteral("cannot read %1: %2").arg(m.path, f.errorString());
+  QByteArray bytes;
+  QString why;
+  if (!ReadInputFile(m.path, 1 << 20, &bytes, &why)) {
+    m.error = QStringLiteral("cannot read %1: %2").arg(m.path, why);
     return m;
   }
-  int line = 0;
-  while (!f.atEnd() && static_cast<int>(m.cells.size()) < kModelFileCells) {
-    const QString text = QString::fromLatin1(f.readLine()).trimmed();
-    ++line;
-    bool ok = false;
-    const int v = text.toInt(&ok, 10);
-    if (!ok || v < 0 || v > 255) {
-      m.error = QStringLiteral("%1 line %2: \"%3\" is not a cell value 0..255").arg(m.path).arg(line).arg(text);
-      m.cells.clear();
-      return m;
-    }
-    m.cells.push_back(static_cast<uint8_t>(v));
+  // The memory file's rules: exactly 256 whole numbers 0..255, a bad line
+  // named and shown short.
+  AppState english;
+  english.languageOffset = 300;
+  const MemoryParse parsed = ParseMemoryFile(english, bytes);
+  if (!parsed.image) {
+    m.error = m.path + QStringLiteral(": ") + parsed.error;
+    return m;
   }
-  if (static_cast<int>(m.cells.size()) < kModelFileCells) {
-    m.error = QStringLiteral("%1 holds %2 values; a model file holds 256").arg(m.path).arg(m.cells.size());
-    m.cells.clear();
-  }
+  m.cells.assign(parsed.image->begin(), parsed.image->end());
   return m;
 }
 
@@ -231,6 +227,9 @@ CalibrationRun::State CalibrationRun::backup() {
   for (int a = 0; a <= 64; ++a) config.push_back(a);
   if (CellLayoutFor(unit_.state().identity).physicalScale)
     for (int a = 128; a <= 153; ++a) config.push_back(a);
+  // "Carica Default" rewrites every cell of bank 0: all of them are saved.
+  if (options_.loadDefault && !resume_)
+    for (int a = 0; a < kModelFileCells; ++a) config.push_back(a);
   std::map<int, uint8_t> cells;
   const QString saved = grid_.unit;
   if (!row || !factoryCells_.read(unit_, *row, config, &cells))
@@ -254,7 +253,9 @@ CalibrationRun::State CalibrationRun::backup() {
   // Before the first cell of the run is written, everything it may change
   // is in the record store.
   for (const auto& [address, value] : factoryCells_.cells()) cells[address] = value;
-  switch (SaveCellsBeforeWrite(unit_, cells)) {
+  BackupOptions backup;
+  backup.command = QStringLiteral("calibration");
+  switch (SaveCellsBeforeWrite(unit_, Bank0Cells(cells), backup)) {
   case ConfigResult::Ok: break;
   case ConfigResult::Cancelled:
     message_ = Tr(unit_.state(), 655);
@@ -362,7 +363,7 @@ CalibrationRun::State CalibrationRun::channel(int c) {
   const FactoryCell* rangeCell = FindFactoryCell(layout, FactoryCellKind::OutputRange, c, 0);
   if (!pairCell || !rangeCell) return fail(Tr(unit_.state(), 659).arg(QChar('A' + c)));
   const CellBytes pair = unit_.ReadCells(0, pairCell->first, pairCell->count);
-  if (unit_.state().commError) return fail(QStringLiteral("the output coefficients could not be read"));
+  if (unit_.state().commError) return fail(Tr(unit_.state(), 660));
   // The output at the low and at the high DAC code, whichever comes first.
   outputPair_ = {Float24FromCells(pairCell->kind, pair.data()), Float24FromCells(pairCell->kind, pair.data() + 3)};
   if (pairCell->highValueFirst) std::swap(outputPair_[0], outputPair_[1]);
@@ -375,7 +376,7 @@ CalibrationRun::State CalibrationRun::channel(int c) {
     s.writeList.push(static_cast<uint8_t>(a), static_cast<uint8_t>(v));
   if (c == 1) s.writeList.push(6, 0);
   unit_.WriteCells(0, s.writeList.queued());
-  if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the channel set-up could not be written"));
+  if (s.commError || !unit_.lastWrite().complete()) return fail(Tr(unit_.state(), 661));
   if (c == 1) Pause(clock_, 1);
   const QString route = c == 0 ? (older ? QStringLiteral("109A110A111A112A") : QStringLiteral("101A102A"))
                                : (older ? QStringLiteral("109C110A111C112C") : QStringLiteral("101C102C"));
@@ -429,16 +430,17 @@ CalibrationRun::State CalibrationRun::finish() {
       identityKnown_ = true;
     }
     const CellBytes now = unit_.ReadCells(0, 0, 28);
-    if (unit_.state().commError) return fail(QStringLiteral("the unit's cells could not be read before the final programming"));
+    if (unit_.state().commError) return fail(Tr(unit_.state(), 662));
     std::map<int, uint8_t> replaced;
     for (int i = 1; i <= s.writeList.queued(); ++i) {
       const int a = s.writeList.address[static_cast<size_t>(i)];
       replaced[a] = now[static_cast<size_t>(a)];
     }
-    if (SaveCellsBeforeWrite(unit_, replaced) != ConfigResult::Ok)
-      return fail(QStringLiteral("the unit's cells could not be saved before the final programming"));
+    BackupOptions backup;
+    backup.command = QStringLiteral("calibration: final programming");
+    if (SaveCellsBeforeWrite(unit_, Bank0Cells(replaced), backup) != ConfigResult::Ok) return fail(Tr(unit_.state(), 663));
     unit_.WriteCells(0, s.writeList.queued());
-    if (s.commError || !unit_.lastWrite().complete()) return fail(QStringLiteral("the final programming could not be written"));
+    if (s.commError || !unit_.lastWrite().complete()) return fail(Tr(unit_.state(), 664));
   }
   return State::End;
 }
@@ -446,7 +448,7 @@ CalibrationRun::State CalibrationRun::finish() {
 CalibrationRun::State CalibrationRun::errorEnd() {
   end_ = RunEnd::Error;
   if (ui_) ui_->label(QStringLiteral("ERRORE"), CellColour::Red);
-  prompter_.ask(QStringLiteral("KRV 2210"), QStringLiteral("Errore"), Buttons::Ok, Icon::Critical);
+  prompter_.ask(QStringLiteral("KRV 2210"), message_.isEmpty() ? QStringLiteral("Errore") : QStringLiteral("Errore: ") + message_, Buttons::Ok, Icon::Critical);
   return State::End;
 }
 

@@ -643,7 +643,9 @@ bool CalibrationSteps::twoChannelLinearity(QIODevice& out, Multimeter& meterA, M
   if (unit_.state().commError) return false;
   std::map<int, uint8_t> saved;
   for (auto [a, v] : test) saved[a] = now[static_cast<size_t>(a)];
-  if (SaveCellsBeforeWrite(unit_, saved) != ConfigResult::Ok) return false;
+  BackupOptions backup;
+  backup.command = QStringLiteral("linearity test (2 ch compl.)");
+  if (SaveCellsBeforeWrite(unit_, Bank0Cells(saved), backup) != ConfigResult::Ok) return false;
 
   bool ok = writeCells(test);
   if (ok) ok = bench_.calibrator.SelectFunction(1);

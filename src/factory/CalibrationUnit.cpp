@@ -1,6 +1,7 @@
 #include "factory/CalibrationUnit.h"
 
 #include "config/FactoryCells.h"
+#include "config/Fingerprint.h"
 #include "kernel/Catalogue.h"
 #include "link/Codecs.h"
 #include "link/DeviceCommands.h"
@@ -10,18 +11,13 @@
 namespace pv {
 
 QString CalibrationUnitKey(const DeviceIdentity& id, const std::map<int, uint8_t>& cells) {
-  QString key = QStringLiteral("%1.%2.%3.%4:")
-                    .arg(id.deviceCode)
-                    .arg(id.variant)
-                    .arg(id.hardwareRevision)
-                    .arg(id.spare);
-  for (const auto& [address, value] : cells) key += Hex2(value);
-  return key;
+  return FingerprintDigest(id, cells);
 }
 
 bool CalibrationUnit::read(DeviceCommands& unit, const ModelRow& model, const std::vector<int>& also,
                            std::map<int, uint8_t>* alsoCells) {
   clear();
+  state_ = &unit.state();
   identity_ = unit.state().identity;
   const std::vector<int> wanted = FingerprintCells(model, identity_);
   std::vector<int> all = wanted;
@@ -38,7 +34,15 @@ bool CalibrationUnit::read(DeviceCommands& unit, const ModelRow& model, const st
       for (int a : also) (*alsoCells)[a] = got[static_cast<size_t>(a - first)];
   }
   known_ = true;
+  publish();
   return true;
+}
+
+void CalibrationUnit::publish() {
+  // The program's unit session shows the fingerprint the unit has now.
+  if (!state_ || !known_ || !(state_->identity == identity_)) return;
+  state_->unitFingerprint = key();
+  state_->unitFingerprintFor = identity_;
 }
 
 void CalibrationUnit::clear() {
@@ -49,7 +53,9 @@ void CalibrationUnit::clear() {
 
 void CalibrationUnit::written(int address, uint8_t value) {
   const auto it = cells_.find(address);
-  if (it != cells_.end()) it->second = value;
+  if (it == cells_.end() || it->second == value) return;
+  it->second = value;
+  publish();
 }
 
 QString CalibrationUnit::key() const { return known_ ? CalibrationUnitKey(identity_, cells_) : QString(); }

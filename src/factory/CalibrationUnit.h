@@ -15,9 +15,8 @@ namespace pv {
 class DeviceCommands;
 struct ModelRow;
 
-// The unit as a grid names it: the identity bytes and the factory cells
-// that tell units of a model apart ("12.2.3.0:3f8000..."). Its one caller
-// keeps it swappable for the shared fingerprint digest.
+// The unit as a grid names it: its fingerprint, the digest of the identity
+// bytes and the factory cells that tell units of a model apart.
 QString CalibrationUnitKey(const DeviceIdentity& id, const std::map<int, uint8_t>& cells);
 
 class CalibrationUnit {
@@ -36,7 +35,10 @@ public:
   const std::map<int, uint8_t>& cells() const { return cells_; }
 
 private:
+  void publish();
+
   bool known_ = false;
+  AppState* state_ = nullptr;  // where the program keeps the unit's fingerprint
   DeviceIdentity identity_;
   std::map<int, uint8_t> cells_;
 };

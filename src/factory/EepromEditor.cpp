@@ -40,9 +40,11 @@ constexpr qint64 kMaxFileBytes = 1 << 20;
 constexpr int kListedDifferences = 24;
 
 QString Shown(const QString& text) {
-  // Enough of a bad line to recognise it, without flooding the message.
-  QString t = text;
-  if (t.size() > 24) t = t.left(24) + QStringLiteral("...");
+  // Enough of a bad line to recognise it, without flooding the message;
+  // bytes that are not text (a binary file) show as '?'.
+  QString t;
+  for (QChar c : text.left(24)) t += c.isPrint() ? c : QLatin1Char('?');
+  if (text.size() > 24) t += QStringLiteral("...");
   return t;
 }
 
@@ -113,7 +115,8 @@ MemoryParse ParseMemoryFile(const AppState& s, const QByteArray& raw) {
       r.error = Tr(s, kShortFile).arg(r.line);
       return r;
     }
-    const QString text = QString::fromLatin1(lines[i]);
+    // Shown as the editor that wrote it meant it: UTF-8.
+    const QString text = QString::fromUtf8(lines[i]);
     // Digits with blanks or tabs around them, nothing else: a byte such as
     // 0x85 or 0xA0 would read as a blank once taken as Latin-1 text.
     const bool plain = std::all_of(lines[i].begin(), lines[i].end(), [](char c) {
@@ -293,21 +296,22 @@ EepromResult EepromEditor::readAll() {
 }
 
 bool EepromEditor::saveBeforeWrite(int bank, int first, int count, EepromResult* result) {
-  // The history keeps bank 0, where the configuration and calibration live.
-  if (bank != 0) return true;
-  // The entry is named by the unit's identity: ask for it, it may be another unit.
+  // The entry is named by the unit's identity and fingerprint: ask for them,
+  // it may be another unit.
   if (commands_.ReadIdentity()[0] != 0 || state_.commError) {
     *result = EepromResult::CommFailure;
     return false;
   }
-  const CellBytes now = commands_.ReadCells(0, first, count);
+  const CellBytes now = commands_.ReadCells(bank, first, count);
   if (state_.commError) {
     *result = EepromResult::CommFailure;
     return false;
   }
-  std::map<int, uint8_t> cells;
-  for (int i = 0; i < count; ++i) cells[first + i] = now[static_cast<size_t>(i)];
-  switch (SaveCellsBeforeWrite(commands_, cells)) {
+  std::vector<StoredCell> cells;
+  for (int i = 0; i < count; ++i) cells.push_back({bank, first + i, now[static_cast<size_t>(i)]});
+  BackupOptions backup;
+  backup.savedId = &savedEntry_;
+  switch (SaveCellsBeforeWrite(commands_, cells, backup)) {
   case ConfigResult::Ok: return true;
   case ConfigResult::CommFailure: *result = EepromResult::CommFailure; return false;
   default: *result = EepromResult::Cancelled; return false;
@@ -329,6 +333,7 @@ EepromResult EepromEditor::writeAll() {
   const bool ran = exchangeWrite([&] {
     // What the unit holds now goes to the write history first: the undo.
     if (!saveBeforeWrite(0, 0, kMemoryCells, &result)) return;
+    const DeviceCommands::WriteInHand inHand(commands_);
     WriteList& list = state_.writeList;
     list.reset();
     for (int i = 0; i < kMemoryCells; ++i) list.push(static_cast<uint8_t>(i), (*img)[i]);
@@ -346,6 +351,8 @@ EepromResult EepromEditor::writeAll() {
     }
     for (int i = 0; i < kMemoryCells; ++i)
       if (back[i] != (*img)[i]) diffs.push_back({i, (*img)[i], back[i]});
+    // The factory cells may have changed: the unit's history follows it.
+    FollowFingerprint(commands_, savedEntry_);
   });
   if (!ran) return EepromResult::Busy;
   if (result != EepromResult::Ok) return result;
@@ -391,12 +398,13 @@ EepromResult EepromEditor::load() {
 }
 
 EepromResult EepromEditor::loadFrom(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    tell(Tr(state_, kCannotRead).arg(path, file.errorString()));
+  QByteArray bytes;
+  QString why;
+  if (!ReadInputFile(path, kMaxFileBytes, &bytes, &why)) {
+    tell(Tr(state_, kCannotRead).arg(path, why));
     return EepromResult::IoError;
   }
-  const MemoryParse parsed = ParseMemoryFile(state_, file.read(kMaxFileBytes));
+  const MemoryParse parsed = ParseMemoryFile(state_, bytes);
   if (!parsed.image) {
     tell(path + QStringLiteral("\n\n") + parsed.error);
     return EepromResult::Invalid;
@@ -469,6 +477,7 @@ EepromResult EepromEditor::writeOne() {
   std::vector<CellDifference> diffs;
   const bool ran = exchangeWrite([&] {
     if (!saveBeforeWrite(cells->bank, cells->address, n, &result)) return;
+    const DeviceCommands::WriteInHand inHand(commands_);
     WriteList& list = state_.writeList;
     list.reset();
     for (int i = 0; i < n; ++i) list.push(static_cast<uint8_t>(cells->address + i), cells->bytes[i]);
@@ -484,6 +493,7 @@ EepromResult EepromEditor::writeOne() {
     }
     for (int i = 0; i < n; ++i)
       if (back[i] != cells->bytes[i]) diffs.push_back({cells->address + i, cells->bytes[i], back[i]});
+    if (cells->bank == 0) FollowFingerprint(commands_, savedEntry_);
   });
   if (!ran) return EepromResult::Busy;
   if (result != EepromResult::Ok) return result;

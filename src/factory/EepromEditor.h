@@ -149,7 +149,7 @@ signals:
   void fieldsChanged();
 
 private:
-  // Saves the cells a write is about to replace to the write history.
+  // Saves the cells a write is about to replace to the record store.
   bool saveBeforeWrite(int bank, int first, int count, EepromResult* result);
   QString title() const;
   void tell(const QString& text);
@@ -164,6 +164,7 @@ private:
   QStringList lines_;
   QStringList differenceLines_;
   std::vector<CellDifference> differences_;
+  qint64 savedEntry_ = 0;  // the record store entry of the write in hand
 };
 
 } // namespace pv

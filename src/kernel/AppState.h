@@ -91,11 +91,26 @@ struct AppState {
   bool switchEventsEnabled = false;
   bool demoMode = false;
   bool exitFlag = false;
+  // Termination signals a command-line run has received (Ctrl+C, SIGTERM,
+  // SIGHUP): from the first, no new exchange starts and a read stops at
+  // once, while a cell write in hand finishes; from the second, a write
+  // stops too. Each routine leaves the unit out of programming mode.
+  int stopRequests = 0;
 
   // Switch-configured units
   std::array<uint8_t, 3> switchBytes{};
   QString modelId;      // demonstration model chosen in the switch wizard
   QString modelFamily;  // "KRV2211" once that family has been seen
+
+  // Records: what the running command is called in the record store
+  // ("write-config", "Write"...), and the operator's label for the
+  // connected unit (the serial on its sticker), empty when none was given.
+  QString recordCommand;
+  QString unitLabel;
+  // The fingerprint last computed for the unit on the line, and the identity
+  // it was computed for; cleared when the unit may have changed unseen.
+  QString unitFingerprint;
+  DeviceIdentity unitFingerprintFor;
 
   // Configuration
   std::array<ChannelSettings, 2> channels;

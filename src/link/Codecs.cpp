@@ -65,6 +65,9 @@ Float24Bytes EncodeFloat24(double v) {
 
 std::optional<Float24Bytes> TryEncodeFloat24(double v) {
   if (!std::isfinite(v)) return std::nullopt;
+  // Below the smallest normal number the bytes would be those of zero (or a
+  // value the unit reads as another): refused, never written as 0.
+  if (v != 0 && std::fabs(v) < std::ldexp(1.0, -126)) return std::nullopt;
   const Float24Bytes b = EncodeFloat24(v);
   // Exponent 255 is the Inf / NaN pattern: S bits 0..6 all set and M1 bit 7.
   if ((b.s & 0x7F) == 0x7F && (b.m1 & 0x80) != 0) return std::nullopt;

@@ -30,7 +30,9 @@ struct Float24Bytes {
 double DecodeFloat24(uint8_t m1, uint8_t m2, uint8_t s);
 Float24Bytes EncodeFloat24(double value);
 // The bytes of a value the format can hold: none for a value that is not
-// finite or needs exponent 255 (the unit would read Inf or NaN).
+// finite, needs exponent 255 (the unit would read Inf or NaN) or is not zero
+// but smaller than the smallest normal number, 2^-126 (it would be stored
+// as zero).
 std::optional<Float24Bytes> TryEncodeFloat24(double value);
 // The shortest "#0.###"-like text of a value that encodes to the same Float24
 // (after multiplying by scale) as the value itself: a threshold read as

@@ -50,6 +50,8 @@ QString DeviceCommands::FailureText() const {
 }
 
 bool DeviceCommands::AskRetry(const QString& text) {
+  // A run being stopped gives up at the first failure.
+  if (stopping()) return false;
   return prompter_.ask(ProductTitle(state_), text, Buttons::RetryCancel, Icon::Warning) ==
          Answer::Retry;
 }
@@ -63,17 +65,35 @@ bool DeviceCommands::SendAndSettle(const QByteArray& command, double seconds) {
   return sent;
 }
 
-void DeviceCommands::StopMeasure() { SendAndSettle(QByteArrayLiteral("SM\r"), 0.2); }
+void DeviceCommands::StopMeasure() {
+  if (SendAndSettle(QByteArrayLiteral("SM\r"), 0.2)) streamingOpen_ = false;
+}
 
-void DeviceCommands::StartMeasure() { SendAndSettle(QByteArrayLiteral("MI\r"), 0.2); }
+void DeviceCommands::StartMeasure() {
+  streamingOpen_ = true;
+  SendAndSettle(QByteArrayLiteral("MI\r"), 0.2);
+}
 
-bool DeviceCommands::EndProgramming() { return SendAndSettle(QByteArrayLiteral("$FPxx\r"), 0.1); }
+bool DeviceCommands::EndProgramming() {
+  const bool sent = SendAndSettle(QByteArrayLiteral("$FPxx\r"), 0.1);
+  if (sent) programmingOpen_ = false;
+  return sent;
+}
+
+bool DeviceCommands::LeaveIdle() {
+  if (!transport_.isOpen() || transport_.port().hasError()) return !streamingOpen_ && !programmingOpen_;
+  if (streamingOpen_) StopMeasure();
+  if (programmingOpen_) EndProgramming();
+  return !streamingOpen_ && !programmingOpen_;
+}
 
 bool DeviceCommands::EnterProgramming() {
   state_.commError = false;
   bool ok = false;
   for (int attempts = 0; attempts < 3;) {
     transport_.DiscardInput();
+    // Once sent, the unit may be in programming mode whatever it answers.
+    programmingOpen_ = true;
     transport_.Send(QByteArrayLiteral("PR\r"));
     transport_.Pause(0.1);
     // Only the exact answer counts: a unit that says anything else is not
@@ -108,7 +128,8 @@ CellBytes DeviceCommands::ReadCells(int bank, int firstAddress, int count) {
   feedback_.setCommWindowEnabled(false);
   state_.commError = false;
   int attempts = 0;
-  bool failed = false;
+  // A run being stopped starts no read.
+  bool failed = stopping();
 
   bool restart = true;
   while (restart && !failed) {
@@ -122,6 +143,12 @@ CellBytes DeviceCommands::ReadCells(int bank, int firstAddress, int count) {
     transport_.DiscardInput();
 
     for (int a = firstAddress; a < firstAddress + count; ++a) {
+      // A read is safe to break off: the unit keeps what it holds.
+      if (stopping()) {
+        LeaveProgrammingAfterFailure();
+        failed = true;
+        break;
+      }
       transport_.ClearInput();
       QByteArray answer = transport_.SendAndWait(Frame("$R", bank, a, 0), Template('*', 5), kTimeoutSec);
       if (answer == kTimeout) {
@@ -173,10 +200,22 @@ void DeviceCommands::WriteCells(int bank, int count) {
   feedback_.setHourglass(true);
   lastWrite_ = {};
   const WriteList& list = state_.writeList;
+  if (stopping()) {
+    // Asked to stop before the write began: nothing is sent.
+    for (int i = 1; i <= count; ++i) lastWrite_.unsent.push_back(list.address[i]);
+    state_.commError = true;
+    feedback_.setBusy(false);
+    feedback_.setHourglass(false);
+    return;
+  }
   StopMeasure();
   if (EnterProgramming()) {
     int i = 1;
     for (; i <= count; ++i) {
+      // A write in hand finishes on the first stop request (a unit holding
+      // half of each configuration is worse than a few seconds more); a
+      // second request stops it at the next cell.
+      if (state_.stopRequests > 1) break;
       // "$W" has no answer: a cell counts as sent once its bytes left.
       if (!transport_.Send(Frame("$W", bank, list.address[i], list.data[i]))) break;
       lastWrite_.sent.push_back(list.address[i]);
@@ -187,6 +226,7 @@ void DeviceCommands::WriteCells(int bank, int count) {
     lastWrite_.closed = EndProgramming();
     if (!lastWrite_.complete()) {
       state_.commError = true;
+      if (!lastWrite_.closed) programmingReported_ = true;
       prompter_.ask(ProductTitle(state_), WriteFailureText(), Buttons::Ok, Icon::Critical);
     }
   } else {
@@ -224,6 +264,14 @@ IdentityBytes DeviceCommands::ReadIdentity() {
   state_.commError = false;
   QByteArray answer;
   for (;;) {
+    if (stopping()) {
+      LeaveProgrammingAfterFailure();
+      result[0] = 1;
+      state_.commError = true;
+      feedback_.setBusy(false);
+      feedback_.setHourglass(false);
+      return result;
+    }
     StopMeasure();
     EnterProgramming();
     transport_.ClearInput();
@@ -263,6 +311,7 @@ QByteArray DeviceCommands::QueryInProgramming(const QByteArray& command, const Q
   int attempts = 0;
   for (;;) {
     ++attempts;
+    if (stopping()) return kErrore;
     StopMeasure();
     if (!EnterProgramming()) {
       *programmingRefused = true;

@@ -53,6 +53,36 @@ public:
   };
   const WriteReport& lastWrite() const { return lastWrite_; }
   IdentityBytes ReadIdentity();
+  // "PR" was sent and no "$FPxx" has left since: the unit may still be in
+  // programming mode. "MI" was sent and no "SM" since: it may be streaming.
+  bool mayBeProgramming() const { return programmingOpen_; }
+  bool mayBeStreaming() const { return streamingOpen_; }
+  // Whoever told the user that the unit may be in programming mode says so,
+  // so that it is said once.
+  void noteProgrammingReported() { programmingReported_ = true; }
+  bool programmingReported() const { return programmingReported_; }
+  // A write and its read-back are one thing in hand: a stop requested while
+  // they run lets both finish (a second request stops them). Entered only
+  // when no stop was requested before; a write asked for after a stop is
+  // refused by WriteCells itself.
+  class WriteInHand {
+  public:
+    explicit WriteInHand(DeviceCommands& c) : c_(c), was_(c.finishing_) {
+      if (c.state_.stopRequests == 0) c.finishing_ = true;
+    }
+    ~WriteInHand() { c_.finishing_ = was_; }
+    WriteInHand(const WriteInHand&) = delete;
+    WriteInHand& operator=(const WriteInHand&) = delete;
+
+  private:
+    DeviceCommands& c_;
+    bool was_;
+  };
+
+  // The end of every run: "SM" when a stream may still be running, "$FPxx"
+  // when programming mode may still be on. True when the unit is known to
+  // be left idle (both sent, or neither needed).
+  bool LeaveIdle();
   std::array<int, 4> ReadSwitchState();
   // Position 0 span default, 1..S span points, S+1 zero default, S+2..S+1+Z
   // zero points (S, Z: the table sizes set from the variant). Empty on failure.
@@ -86,11 +116,19 @@ private:
   QByteArray QueryInProgramming(const QByteArray& command, const QByteArray& answerTemplate,
                                 bool* programmingRefused);
 
+  // A stop was asked for (see AppState::stopRequests): no exchange starts,
+  // a read ends at once; inside a write in hand only from the second request.
+  bool stopping() const { return state_.stopRequests > (finishing_ ? 1 : 0); }
+
   AppState& state_;
   Transport& transport_;
   Prompter& prompter_;
   Feedback& feedback_;
   WriteReport lastWrite_;
+  bool programmingOpen_ = false;
+  bool streamingOpen_ = false;
+  bool programmingReported_ = false;
+  bool finishing_ = false;
 };
 
 } // namespace pv

@@ -3,6 +3,10 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+#endif
+
 Q_LOGGING_CATEGORY(lcLinkBytes, "link.bytes", QtWarningMsg)
 
 namespace pv {
@@ -42,6 +46,18 @@ bool QtSerialPort::open(const QString& path, OpenError* why, QString* detail) {
       default: return fail(OpenError::Other);
     }
   }
+#ifdef Q_OS_UNIX
+  // QSerialPort's lock file is named after the path as given, and its
+  // exclusive mode does not stop root: the same device opened through a
+  // link and through its own name would be taken twice. A lock on the open
+  // device itself holds whatever name reached it.
+  if (::flock(static_cast<int>(port_.handle()), LOCK_EX | LOCK_NB) != 0) {
+    port_.close();
+    if (why) *why = OpenError::Busy;
+    if (detail) *detail = QStringLiteral("the device is already open in another program (through another name)");
+    return false;
+  }
+#endif
   const bool ok = port_.setBaudRate(baudRate()) &&
                   port_.setDataBits(QSerialPort::Data8) && port_.setParity(QSerialPort::NoParity) &&
                   port_.setStopBits(QSerialPort::OneStop) &&

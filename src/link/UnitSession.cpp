@@ -62,6 +62,7 @@ void UnitSession::closeByUser() {
   closeWhenFree_ = false;
   if (port_.isOpen()) port_.close();
   fingerprint_.reset();
+  state_.unitFingerprint.clear();
   emit changed();
 }
 
@@ -88,6 +89,7 @@ void UnitSession::settle() {
   closeWhenFree_ = false;
   if (port_.isOpen()) port_.close();
   fingerprint_.reset();
+  state_.unitFingerprint.clear();
   emit changed();
 }
 

@@ -9,10 +9,13 @@
 #include "app/ui/Program.h"
 #include "config/ConfigFile.h"
 #include "config/EditorModel.h"
+#include "config/FactoryCells.h"
+#include "config/Fingerprint.h"
 #include "config/ui/EditorWindow.h"
 #include "link/DeviceCommands.h"
 #include "link/DeviceLink.h"
 #include "link/PortNames.h"
+#include "link/UnitSession.h"
 #include "measure/MeasurementRun.h"
 #include "text/Texts.h"
 
@@ -326,4 +329,33 @@ TEST_F(Session, TheEditorWritesOnlyToTheUnitItWasLoadedFor) {
   ASSERT_EQ(user.asked().size(), 1u);
   EXPECT_EQ(user.asked()[0].text, Tr(program->state(), 69));  // "Il dispositivo è stato sostituito"
 }
+} // namespace
+
+namespace {
+
+// ------------------------------------------------ the unit's fingerprint in the session
+
+TEST_F(Session, TheCommunicationWindowNamesTheFingerprintTheLastWriteRead) {
+  startOpen("KRV2212A");
+  auto* id = find<QLabel>("lbl_device_1");
+  // A read does not read the factory cells: nothing is claimed yet.
+  EXPECT_TRUE(id->toolTip().isEmpty()) << id->toolTip().toStdString();
+  program->Write();
+  ASSERT_GT(Count(unit.transcript(), "$W"), 0);
+  std::map<int, uint8_t> cells;
+  for (int a : FingerprintCells(*FindModel(u"KRV2212A"), program->state().identity)) cells[a] = unit.cell(0, a);
+  const QString digest = FingerprintDigest(program->state().identity, cells);
+  EXPECT_EQ(program->session().fingerprint().value_or(QString()), digest);
+  EXPECT_EQ(id->toolTip(), Tr(program->state(), 199).arg(digest));
+  // A read may find another unit of the model on the line: the claim goes.
+  program->Read();
+  EXPECT_TRUE(id->toolTip().isEmpty());
+  program->Write();
+  EXPECT_FALSE(id->toolTip().isEmpty());
+  toggle()->click();  // Close Com
+  ASSERT_FALSE(port.isOpen());
+  EXPECT_TRUE(id->toolTip().isEmpty());
+  EXPECT_TRUE(program->state().unitFingerprint.isEmpty());
+}
+
 } // namespace

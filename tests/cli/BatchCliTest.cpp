@@ -3,9 +3,11 @@
 // terminal has beeped its result.
 #include "BatchCli.h"
 #include "CliRig.h"
+#include "app/TerminationSignals.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <csignal>
 #include <deque>
 #include <gtest/gtest.h>
 #include <memory>
@@ -68,11 +70,11 @@ struct Bench {
     }
     if (plugged) plugged->receive(bytes);
   }
-  int run(QStringList args) {
+  int run(QStringList args, TerminationSignals* stops = nullptr) {
     out.clear();
     err.clear();
     QTextStream o(&out), e(&err);
-    return RunCli(args, port, clock, o, e);
+    return RunCli(args, port, clock, o, e, stops);
   }
   QString file(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
   // A KRV2212A's factory configuration saved by read-config.
@@ -184,6 +186,27 @@ TEST(BatchCli, ReadBackLostIsAFailureWithTheCellsThatLeft) {
   EXPECT_GT(CellWrites(flaky), 0);
   EXPECT_TRUE(csv[2].contains(",ok,"));
   EXPECT_TRUE(b.out.contains("batch ended: 2 units, 1 ok, 0 refused, 1 failed"));
+}
+
+TEST(BatchCli, ASigtermDuringAWriteFinishesThatUnitThenEndsTheBatch) {
+  Bench b({"KRV2212A", "KRV2212A"});
+  const QString dst = b.factoryFile();
+  TerminationSignals stops(false);
+  bool sent = false;
+  b.unit(0).setCommandObserver([&](const QByteArray& c) {
+    if (!sent && c.startsWith("$W")) {
+      sent = true;
+      b.clock.schedule(b.clock.nowMs() + 1, [&] { stops.deliver(SIGTERM); });
+    }
+  });
+  EXPECT_EQ(b.run({"program", dst, "--repeat", "--log", b.file("t.csv")}, &stops), 0) << b.out.toStdString();
+  ASSERT_TRUE(sent);
+  const QStringList csv = Lines(b.file("t.csv"));
+  ASSERT_EQ(csv.size(), 2) << b.out.toStdString();
+  EXPECT_TRUE(csv[1].contains(QStringLiteral(",KRV2212A,12/2/3/0,ok,"))) << csv[1].toStdString();
+  EXPECT_TRUE(b.out.contains("batch ended (SIGTERM): 1 unit, 1 ok, 0 refused, 0 failed")) << b.out.toStdString();
+  EXPECT_EQ(CellWrites(b.unit(1)), 0);  // the next unit was never touched
+  EXPECT_FALSE(b.unit(0).programming());
 }
 
 TEST(BatchCli, CtrlCWhileWaitingEndsCleanlyAndEachUnitIsWrittenOnce) {

@@ -128,6 +128,16 @@ TEST(DstBytes, AValueNoRowOrButtonHasKeepsTheEditorsChoice) {
     c.edit(bytes);
     EXPECT_EQ(c.field(DecodeDst(bytes, base, Tables(), c.layout)), c.field(base)) << c.what;
   }
+  // The values no row has are named before Open goes on.
+  AppState english;
+  english.languageOffset = 300;
+  QByteArray unknown = Golden();
+  unknown[12] = 52;
+  unknown[47] = 4;
+  unknown.replace(136, 8, QByteArray::fromHex("0000000000001e40"));
+  EXPECT_EQ(UnknownRecordValues(english, Tables(), unknown),
+            QStringList({"Input 52 (Channel A)", "Over range 7.5 % (Channel A)", "Output 4 (Channel B)"}));
+  EXPECT_TRUE(UnknownRecordValues(english, Tables(), Golden()).isEmpty());
 }
 
 // Open and Save through the editor.

@@ -129,6 +129,8 @@ TEST(CalibrateCli, ASilentMeterIsAnErrorEnd) {
   EXPECT_EQ(s.run({"--json", "calibrate", "KRV2211A"}), 1);
   EXPECT_EQ(QJsonDocument::fromJson(s.out.toUtf8()).object()["end"].toString(), "error");
   EXPECT_FALSE(s.sim.supply().on());
+  // Never a bare "Errore": the reason comes with it.
+  EXPECT_TRUE(s.err.contains("Errore: ")) << s.err.toStdString();
 }
 
 TEST(CalibrateCli, StateAndResumeRerunOnlyTheRowsNotGreen) {
@@ -180,7 +182,7 @@ TEST(CalibrateCli, BadInputIsAUsageErrorThatTouchesNothing) {
   EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--on-question", "maybe"}), 2);
   EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--resume", dir.path() + "/none.json"}), 2);
   EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--model-dir", dir.path()}), 2);
-  EXPECT_TRUE(s.err.contains("holds 2 values")) << s.err.toStdString();
+  EXPECT_TRUE(s.err.contains("ends at line 2")) << s.err.toStdString();
   EXPECT_EQ(s.writes(), 0);
   EXPECT_EQ(s.sim.supply().currentReads(), 0);
 }
@@ -255,6 +257,24 @@ TEST(CalibrateCli, OutputLinearityLogsCodeAndVoltsUntilItsPoints) {
   EXPECT_FALSE(s.sim.unit().programming());
   EXPECT_EQ(s.run({"linearity-output", "--points", "0"}), 2);
   EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--points", "3"}), 2);
+}
+
+TEST(CalibrateCli, ALinkPlantedAsTheLinearityLogIsRefusedAndItsTargetKept) {
+  QTemporaryDir dir;
+  const QString victim = QDir(dir.path()).filePath("victim");
+  {
+    QFile f(victim);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("precious");
+  }
+  const QString file = QDir(dir.path()).filePath("linear.dat");
+  ASSERT_TRUE(QFile::link(victim, file));
+  Station s("KRV2211A");
+  EXPECT_EQ(s.run({"linearity-output", "--points", "3", "--file", file}), 1);
+  EXPECT_TRUE(s.err.contains("symbolic link")) << s.err.toStdString();
+  QFile f(victim);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "precious");
 }
 
 TEST(CalibrateCli, TwoChannelLinearityReadsBothMeters) {

@@ -65,7 +65,27 @@ TEST(ModelFiles, ABadLineIsRefusedWithItsNumber) {
   f.close();
   const ModelFile m = LoadModelFile(QStringLiteral("KRV2211A"), {tmp.path()});
   EXPECT_TRUE(m.cells.empty());
-  EXPECT_TRUE(m.error.contains("line 10")) << m.error.toStdString();
+  EXPECT_TRUE(m.error.contains("Line 10")) << m.error.toStdString();
+}
+
+TEST(ModelFiles, ALongOrBinaryFileIsRefusedAndNeverQuotedWhole) {
+  QTemporaryDir tmp;
+  QFile f(QDir(tmp.path()).filePath("KRV2211A.dat"));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  for (int i = 0; i < 266; ++i) f.write("0\r\n");  // ten lines too many
+  f.close();
+  ModelFile m = LoadModelFile(QStringLiteral("KRV2211A"), {tmp.path()});
+  EXPECT_TRUE(m.cells.empty());
+  EXPECT_TRUE(m.error.contains("257")) << m.error.toStdString();
+
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QByteArray binary;
+  for (int i = 0; i < 2000; ++i) binary += static_cast<char>((i * 37 + 11) % 256 == '\n' ? 'x' : (i * 37 + 11) % 256);
+  f.write(binary);
+  f.close();
+  m = LoadModelFile(QStringLiteral("KRV2211A"), {tmp.path()});
+  EXPECT_TRUE(m.cells.empty());
+  EXPECT_LT(m.error.size() - m.path.size(), 120) << m.error.toStdString();
 }
 
 } // namespace

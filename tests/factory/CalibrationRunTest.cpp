@@ -6,7 +6,6 @@
 #include "SimulatorLink.h"
 #include "config/CellMap.h"
 #include "config/FactoryCells.h"
-#include "config/WriteHistory.h"
 #include "factory/CalibrationRun.h"
 #include "factory/CalibrationSteps.h"
 #include "factory/Calibrator.h"
@@ -21,6 +20,7 @@
 #include "link/MemorySerialPort.h"
 #include "link/Transport.h"
 #include "support/ScriptedPrompter.h"
+#include "support/TempRecords.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -754,10 +754,8 @@ namespace pv::test {
 namespace {
 
 TEST(CalibrationRun, TheUnitsCellsAreSavedBeforeTheRunWritesOne) {
-  QTemporaryDir dir;
-  const QByteArray was = qgetenv("PLANOVIX_HISTORY_DIR");
-  qputenv("PLANOVIX_HISTORY_DIR", dir.filePath(QStringLiteral("history")).toLocal8Bit());
   for (const char* model : {"KRV2212A", "KRV2312D"}) {
+    TempRecords records;
     Rig rig(model);
     // A customer's configuration and calibration, as the unit comes back.
     rig.sim.unit().setCell(0, 2, 0x5A);
@@ -765,27 +763,33 @@ TEST(CalibrationRun, TheUnitsCellsAreSavedBeforeTheRunWritesOne) {
     const sim::Bank before = rig.sim.unit().bank(0);
     const CalibrationOptions o = rig.options(model);
     ASSERT_EQ(rig.run.start(o, false), RunEnd::Normal) << model << rig.run.message().toStdString();
-    const WriteHistory history;
-    const QStringList entries = history.entries(QLatin1String(model), rig.sim.unit().identity());
+    const std::vector<RecordStore::Entry> entries = records.entries();
     // The backup before the first write, then the save before the final
-    // programming.
-    ASSERT_EQ(entries.size(), 2) << model;
-    const std::optional<HistoryEntry> first = LoadHistoryEntry(entries.last());
-    ASSERT_TRUE(first) << model;
+    // programming (newest first).
+    ASSERT_EQ(entries.size(), 2u) << model;
+    ASSERT_TRUE(entries.back().record) << model << entries.back().damage.toStdString();
+    const WriteRecord& first = *entries.back().record;
+    EXPECT_EQ(first.command, QStringLiteral("calibration"));
+    EXPECT_EQ(entries.front().record->command, QStringLiteral("calibration: final programming"));
+    std::map<int, uint8_t> saved;
+    for (const StoredCell& c : first.cells)
+      if (c.bank == 0) saved[c.address] = c.value;
     std::vector<int> want;
     for (int a = 0; a <= 64; ++a) want.push_back(a);
     for (int a : FingerprintCells(*FindModel(QString::fromLatin1(model)), rig.sim.unit().identity())) want.push_back(a);
     if (QByteArray(model) == "KRV2312D")
       for (int a = 128; a <= 153; ++a) want.push_back(a);
     for (int a : want) {
-      ASSERT_TRUE(first->cells.count(a)) << model << " cell " << a;
-      EXPECT_EQ(first->cells.at(a), before[static_cast<size_t>(a)]) << model << " cell " << a;
+      ASSERT_TRUE(saved.count(a)) << model << " cell " << a;
+      EXPECT_EQ(saved.at(a), before[static_cast<size_t>(a)]) << model << " cell " << a;
     }
     // Written before any "$W" of the run: the first write came after.
-    EXPECT_EQ(first->cells.at(2), 0x5A);
-    EXPECT_EQ(first->cells.at(60), 0x77);
+    EXPECT_EQ(saved.at(2), 0x5A);
+    EXPECT_EQ(saved.at(60), 0x77);
+    // "Carica Default" rewrites all 256 cells: the KRV2312D's whole bank is saved.
+    ASSERT_EQ(o.loadDefault, QByteArray(model) == "KRV2312D");
+    if (o.loadDefault) EXPECT_EQ(saved.size(), 256u) << model;
   }
-  qputenv("PLANOVIX_HISTORY_DIR", was);
 }
 
 } // namespace

@@ -1,16 +1,26 @@
-// Saving through a temporary file, and the leftovers of a killed save.
+// Saving through a temporary file: a failed save leaves the old file exactly
+// as it was and says why; nothing is written through a planted link; input
+// files that are not regular files are refused without waiting.
 #include "kernel/AtomicFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace pv {
 namespace {
 
 QByteArray Read(const QString& path) {
   QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 void Write(const QString& path, const QByteArray& bytes) {
@@ -19,28 +29,218 @@ void Write(const QString& path, const QByteArray& bytes) {
   f.write(bytes);
 }
 
-TEST(AtomicFile, ReplacesWholeAndCleansLeftoversOfItsOwnName) {
+QStringList Names(const QString& dir) {
+  return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Runs fn in a child process whose files may not grow past limit bytes
+// (SIGXFSZ ignored, so a write past it fails with EFBIG, as on a full
+// disk). The child's result and message come back through a pipe.
+std::pair<bool, QString> UnderSizeLimit(rlim_t limit, const std::function<std::pair<bool, QString>()>& fn) {
+  int fds[2];
+  if (::pipe(fds) != 0) return {true, QStringLiteral("no pipe")};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit r{limit, limit};
+    ::setrlimit(RLIMIT_FSIZE, &r);
+    const auto [ok, why] = fn();
+    const QByteArray text = why.toUtf8();
+    if (::write(fds[1], text.constData(), static_cast<size_t>(text.size())) < 0) _exit(3);
+    _exit(ok ? 0 : 1);
+  }
+  ::close(fds[1]);
+  QByteArray text;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return {WIFEXITED(status) && WEXITSTATUS(status) == 0, QString::fromUtf8(text)};
+}
+
+TEST(AtomicFile, ReplacesWholeAndCleansOnlyItsOwnLeftovers) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("unit.DST"));
   Write(path, "old");
-  // A save killed before its rename leaves "unit.DST.XXXXXX" behind.
-  Write(path + QStringLiteral(".aB3dE9"), "half");
-  Write(dir.filePath(QStringLiteral("unit.DST.bak")), "keep");      // not a leftover
-  Write(dir.filePath(QStringLiteral("other.DST.aB3dE9")), "keep");  // another file's
+  // A save killed before its rename leaves ".unit.DST.pvsave-XXXXXX" behind.
+  Write(dir.filePath(QStringLiteral(".unit.DST.pvsave-aB3dE9")), "half");
+  // Not leftovers: the user's own files, another file's leftover, and a
+  // link that only looks like one (its target must survive).
+  Write(dir.filePath(QStringLiteral("unit.DST.backup")), "keep");
+  Write(dir.filePath(QStringLiteral(".other.DST.pvsave-aB3dE9")), "keep");
+  Write(dir.filePath(QStringLiteral("victim")), "keep");
+  ASSERT_EQ(::symlink("victim", qPrintable(dir.filePath(QStringLiteral(".unit.DST.pvsave-zzzzzz")))), 0);
   ASSERT_EQ(StraySaveFiles(path).size(), 1);
+
   QString why;
   ASSERT_TRUE(SaveAtomically(path, "new", &why)) << why.toStdString();
   EXPECT_EQ(Read(path), "new");
-  EXPECT_TRUE(StraySaveFiles(path).isEmpty());
-  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("unit.DST.bak"))));
-  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("other.DST.aB3dE9"))));
+  EXPECT_EQ(Names(dir.path()), (QStringList{".other.DST.pvsave-aB3dE9", ".unit.DST.pvsave-zzzzzz", "unit.DST",
+                                            "unit.DST.backup", "victim"}));
+  EXPECT_EQ(Read(dir.filePath(QStringLiteral("victim"))), "keep");
+  EXPECT_EQ(Read(dir.filePath(QStringLiteral("unit.DST.backup"))), "keep");
 }
 
-TEST(AtomicFile, FailureKeepsTheOldFileAndSaysWhy) {
+TEST(AtomicFile, KeepsThePermissionsOfTheFileItReplaces) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("report.txt"));
+  Write(path, "old");
+  ASSERT_EQ(::chmod(qPrintable(path), 0640), 0);
+  ASSERT_TRUE(SaveAtomically(path, "new"));
+  struct stat st{};
+  ASSERT_EQ(::stat(qPrintable(path), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(AtomicFile, AFileTooLargeForTheDiskLeavesTheOldFileAndNoTemporary) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("unit.DST"));
+  const QByteArray old(292, 'o');
+  Write(path, old);
+  // 4 KiB may be written, the new file needs 64 KiB: the disk is "full"
+  // half-way through the save.
+  const auto [ok, why] = UnderSizeLimit(4096, [&] {
+    QString reason;
+    const bool saved = SaveAtomically(path, QByteArray(64 * 1024, 'n'), &reason);
+    return std::make_pair(saved, reason);
+  });
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(why.contains(QStringLiteral("too large"), Qt::CaseInsensitive)) << why.toStdString();
+  EXPECT_EQ(Read(path), old);
+  EXPECT_EQ(Names(dir.path()), QStringList{"unit.DST"});
+}
+
+TEST(AtomicFile, AFolderRemovedBeforeTheRenameIsAFailure) {
+  QTemporaryDir top;
+  const QString folder = top.filePath(QStringLiteral("stick"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString path = folder + QStringLiteral("/unit.DST");
+  AtomicSave save(path);
+  ASSERT_TRUE(save.open()) << save.errorString().toStdString();
+  ASSERT_TRUE(save.write("new"));
+  ASSERT_TRUE(QDir(folder).removeRecursively());  // the stick is pulled
+  EXPECT_FALSE(save.commit());
+  EXPECT_FALSE(save.errorString().isEmpty());
+  EXPECT_FALSE(QFileInfo::exists(folder));
+}
+
+TEST(AtomicFile, APlantedLinkIsReplacedNeverFollowed) {
+  QTemporaryDir dir;
+  const QString victim = dir.filePath(QStringLiteral("victim"));
+  Write(victim, "precious");
+  const QString path = dir.filePath(QStringLiteral("unit.DST"));
+  ASSERT_EQ(::symlink(qPrintable(victim), qPrintable(path)), 0);
+  ASSERT_TRUE(SaveAtomically(path, "new"));
+  EXPECT_EQ(Read(victim), "precious");
+  EXPECT_EQ(Read(path), "new");
+  EXPECT_FALSE(QFileInfo(path).isSymLink());
+}
+
+TEST(AtomicFile, AFolderInTheWayOrAMissingFolderIsReported) {
   QTemporaryDir dir;
   QString why;
   EXPECT_FALSE(SaveAtomically(dir.filePath(QStringLiteral("missing/x.DST")), "new", &why));
-  EXPECT_FALSE(why.isEmpty());
+  EXPECT_TRUE(why.contains(QStringLiteral("missing"))) << why.toStdString();
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+  EXPECT_FALSE(SaveAtomically(dir.filePath(QStringLiteral("sub")), "new", &why));
+  EXPECT_EQ(Names(dir.path()), QStringList{"sub"});
+}
+
+TEST(AtomicFile, SafeSaveFileSavesOnCommitOnly) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("linear.dat"));
+  Write(path, "old log");
+  {
+    SafeSaveFile log(path);
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write("801\t0.100\r\n");
+    EXPECT_EQ(Read(path), "old log");  // nothing reaches the file before commit
+    ASSERT_TRUE(log.commit());
+  }
+  EXPECT_EQ(Read(path), "801\t0.100\r\n");
+  SafeSaveFile lost(dir.filePath(QStringLiteral("gone/linear.dat")));
+  ASSERT_TRUE(lost.open(QIODevice::WriteOnly));
+  lost.write("x");
+  EXPECT_FALSE(lost.commit());
+  EXPECT_FALSE(lost.errorString().isEmpty());
+}
+
+TEST(NoFollowFile, RefusesLinksPipesAndSecondNamesAndNeverTruncatesThem) {
+  QTemporaryDir dir;
+  const QString victim = dir.filePath(QStringLiteral("victim"));
+  Write(victim, "precious");
+  const QString link = dir.filePath(QStringLiteral("linear.dat"));
+  ASSERT_EQ(::symlink(qPrintable(victim), qPrintable(link)), 0);
+  NoFollowFile viaLink(link);
+  EXPECT_FALSE(viaLink.open(QIODevice::WriteOnly));
+  EXPECT_TRUE(viaLink.errorString().contains(QStringLiteral("symbolic link"))) << viaLink.errorString().toStdString();
+  // A dangling link is not created through either.
+  const QString dangling = dir.filePath(QStringLiteral("batch.csv"));
+  ASSERT_EQ(::symlink(qPrintable(dir.filePath(QStringLiteral("elsewhere"))), qPrintable(dangling)), 0);
+  EXPECT_FALSE(NoFollowFile(dangling).open(QIODevice::Append));
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("elsewhere"))));
+
+  const QString hard = dir.filePath(QStringLiteral("second-name"));
+  ASSERT_EQ(::link(qPrintable(victim), qPrintable(hard)), 0);
+  EXPECT_FALSE(NoFollowFile(hard).open(QIODevice::WriteOnly));
+  const QString fifo = dir.filePath(QStringLiteral("fifo"));
+  ASSERT_EQ(::mkfifo(qPrintable(fifo), 0600), 0);
+  EXPECT_FALSE(NoFollowFile(fifo).open(QIODevice::WriteOnly));  // refused, not waited on
+  EXPECT_EQ(Read(victim), "precious");
+}
+
+TEST(NoFollowFile, WritesLineByLineAndReportsAFullDisk) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("linear.dat"));
+  Write(path, "old\n");
+  {
+    NoFollowFile log(path);
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));  // from scratch
+    EXPECT_EQ(log.write("801\t0.1\n"), 8);
+    EXPECT_EQ(Read(path), "801\t0.1\n");  // on its way at once, not buffered
+  }
+  {
+    NoFollowFile log(path);
+    ASSERT_TRUE(log.open(QIODevice::Append));
+    log.write("802\t0.2\n");
+  }
+  EXPECT_EQ(Read(path), "801\t0.1\n802\t0.2\n");
+  const auto [ok, why] = UnderSizeLimit(20, [&] {
+    NoFollowFile log(path);
+    if (!log.open(QIODevice::Append)) return std::make_pair(true, log.errorString());
+    // The disk fills during the first line; the next one fails outright.
+    const bool first = log.write(QByteArray(100, 'x')) == 100;
+    const bool second = log.write("y") == 1;
+    return std::make_pair(first || second, log.errorString());
+  });
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(why.contains(QStringLiteral("too large"), Qt::CaseInsensitive)) << why.toStdString();
+}
+
+TEST(ReadInputFile, OnlyRegularFilesAreReadAndNothingWaits) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("unit.DST"));
+  Write(file, QByteArray(300, 'x'));
+  QByteArray bytes;
+  QString why;
+  ASSERT_TRUE(ReadInputFile(file, 293, &bytes, &why));
+  EXPECT_EQ(bytes.size(), 293);
+  const QString link = dir.filePath(QStringLiteral("link.DST"));
+  ASSERT_EQ(::symlink(qPrintable(file), qPrintable(link)), 0);
+  EXPECT_TRUE(ReadInputFile(link, 1000, &bytes, &why));  // a link to a file is a file
+  EXPECT_EQ(bytes.size(), 300);
+
+  const QString fifo = dir.filePath(QStringLiteral("fifo"));
+  ASSERT_EQ(::mkfifo(qPrintable(fifo), 0600), 0);
+  for (const QString& path : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {
+    bytes = "stale";
+    EXPECT_FALSE(ReadInputFile(path, 1000, &bytes, &why)) << path.toStdString();
+    EXPECT_TRUE(why.contains(QStringLiteral("regular file"))) << why.toStdString();
+    EXPECT_TRUE(bytes.isEmpty());
+  }
+  EXPECT_FALSE(ReadInputFile(dir.filePath(QStringLiteral("missing")), 10, &bytes, &why));
 }
 
 } // namespace

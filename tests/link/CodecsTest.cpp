@@ -39,6 +39,17 @@ TEST(Codecs, Float24KnownBytes) {
   EXPECT_DOUBLE_EQ(DecodeFloat24(0, 0, 0), std::ldexp(1.0, -127));
 }
 
+TEST(Codecs, Float24RefusesWhatWouldBeStoredAsZeroOrInfinity) {
+  // 2^-126, the smallest normal number: sign/exponent 0, M1 bit 7 set.
+  EXPECT_EQ(TryEncodeFloat24(std::ldexp(1.0, -126)), (Float24Bytes{0, 128, 0}));
+  EXPECT_EQ(TryEncodeFloat24(0.0), (Float24Bytes{0, 0, 0}));
+  // Smaller than that, the bytes would be zero's: refused, not written as 0.
+  EXPECT_FALSE(TryEncodeFloat24(1e-40));
+  EXPECT_FALSE(TryEncodeFloat24(-std::ldexp(1.0, -127)));
+  EXPECT_FALSE(TryEncodeFloat24(3.5e38));  // exponent 255: Inf / NaN
+  EXPECT_FALSE(TryEncodeFloat24(std::nan("")));
+}
+
 TEST(Codecs, Float24RoundTripKeepsFifteenBits) {
   std::mt19937 rng(42);
   std::uniform_real_distribution<double> mant(1.0, 2.0);

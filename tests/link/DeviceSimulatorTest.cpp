@@ -2,6 +2,8 @@
 // streaming.
 #include "SimRig.h"
 
+#include "config/FactoryCells.h"
+#include "config/Fingerprint.h"
 #include "kernel/Catalogue.h"
 #include "link/Codecs.h"
 #include "measure/ChannelDerivation.h"
@@ -64,6 +66,32 @@ TEST(SimulatorModes, CellsOnlyInProgrammingMode) {
 
 TEST(SimulatorModes, EscapedTranscriptIsOneReadableLine) {
   EXPECT_EQ(sim::EscapeBytes(QByteArray("$R\0\x01\\\r", 6)), QByteArray("$R\\x00\\x01\\\\\\r"));
+}
+
+TEST(SimulatorUnits, EachSerialIsAUnitOfItsOwnWithTheSameConfiguration) {
+  for (const char* id : {"KRV2212A", "KRV2210", "KRV2220", "KRV2312D"}) {
+    const ModelRow& model = *FindModel(QString::fromLatin1(id));
+    sim::DeviceSimulator unit;
+    unit.setModel(QString::fromLatin1(id));
+    const sim::Bank factory = unit.bank(0);
+    const std::vector<int> own = FingerprintCells(model, unit.identity());
+    auto digest = [&](const sim::Bank& b) {
+      std::map<int, uint8_t> cells;
+      for (int a = 0; a < 256; ++a) cells[a] = b[static_cast<size_t>(a)];
+      return FingerprintOf(&model, unit.identity(), cells);
+    };
+    const sim::Bank a = sim::WithOwnCalibration(factory, model, unit.identity(), 1);
+    const sim::Bank b = sim::WithOwnCalibration(factory, model, unit.identity(), 2);
+    EXPECT_EQ(sim::WithOwnCalibration(factory, model, unit.identity(), 1), a) << id;  // the same every time
+    EXPECT_EQ(sim::WithOwnCalibration(factory, model, unit.identity(), 0), factory) << id;
+    EXPECT_NE(digest(a).digest, digest(b).digest) << id;
+    EXPECT_NE(digest(a).digest, digest(factory).digest) << id;
+    // Only the fingerprint cells differ: the configuration is the model's.
+    for (int addr = 0; addr < 256; ++addr)
+      if (std::find(own.begin(), own.end(), addr) == own.end()) EXPECT_EQ(a[static_cast<size_t>(addr)], factory[static_cast<size_t>(addr)]) << id << " " << addr;
+    EXPECT_TRUE(digest(sim::WithBlankCalibration(factory, model, unit.identity())).blank) << id;
+    EXPECT_FALSE(digest(a).blank) << id;
+  }
 }
 
 // --------------------------------------------------------- model defaults

@@ -7,10 +7,12 @@
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  // Every write saves the unit's cells first: never into the user's own folders.
+  // Every write saves the unit's cells first: never into the user's own
+  // record store, and no old history of the user's is imported.
   QStandardPaths::setTestModeEnabled(true);
-  QTemporaryDir history;
-  qputenv("PLANOVIX_HISTORY_DIR", history.path().toLocal8Bit());
+  QTemporaryDir records;
+  qputenv("PLANOVIX_RECORDS", records.filePath(QStringLiteral("records.sqlite")).toLocal8Bit());
+  qputenv("PLANOVIX_HISTORY_DIR", records.filePath(QStringLiteral("old-history")).toLocal8Bit());
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

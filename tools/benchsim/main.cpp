@@ -309,7 +309,9 @@ int main(int argc, char** argv) {
     if (!QDir().mkpath(dir)) Fail(QStringLiteral("cannot create %1").arg(dir));
     auto open = [&](const QString& name) {
       const QString path = QDir(dir).filePath(name + QStringLiteral(".log"));
-      FILE* f = std::fopen(QFile::encodeName(path).constData(), "a");
+      // Appended to, never through a link planted in its place.
+      const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
+      FILE* f = fd < 0 ? nullptr : fdopen(fd, "a");
       if (!f) Fail(QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
       return f;
     };

@@ -1,31 +1,29 @@
 #include "BatchCli.h"
 #include "CliCore.h"
 
+#include "app/TerminationSignals.h"
 #include "config/ConfigFile.h"
+#include "kernel/AtomicFile.h"
 #include "kernel/Catalogue.h"
 #include "link/Clock.h"
 #include "link/SerialPort.h"
 
 #include <QDateTime>
-#include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
-#include <csignal>
 #include <limits>
+#include <memory>
 #include <utility>
 
 namespace pv {
 
 namespace {
 
-volatile std::sig_atomic_t gStop = 0;
-
-void OnInterrupt(int) {
-  gStop = 1;
-  // A second Ctrl+C ends the tool at once.
-  std::signal(SIGINT, SIG_DFL);
-}
+// Set by a signal (through the tool's TerminationSignals) or by
+// RequestBatchStop: the batch ends after the unit in hand.
+bool gStop = false;
 
 // Between two looks at the port while waiting for a unit to come or go.
 constexpr qint64 kPollMs = 500;
@@ -66,6 +64,13 @@ struct Options {
   QString file, log, model;
   bool yes = false;
   qint64 count = 1;
+  CliGlobals globals;
+  // --retries and --label again, for each command the batch runs.
+  QStringList passed() const {
+    QStringList a{QStringLiteral("--retries"), QString::number(globals.retries)};
+    if (!globals.label.isEmpty()) a << QStringLiteral("--label") << globals.label;
+    return a;
+  }
 };
 
 enum class Outcome { Ok, Refused, Failed };
@@ -110,9 +115,10 @@ QString Messages(const QString& err) {
   return lines.join(QStringLiteral("; "));
 }
 
-int RunCaptured(const QStringList& args, SerialPort& port, Clock& clock, QString* out, QString* err) {
+int RunCaptured(const QStringList& args, SerialPort& port, Clock& clock, QString* out, QString* err,
+                TerminationSignals* stops) {
   QTextStream o(out), e(err);
-  const int code = RunCli(args, port, clock, o, e);
+  const int code = RunCli(args, port, clock, o, e, stops);
   o.flush();
   e.flush();
   return code;
@@ -121,9 +127,11 @@ int RunCaptured(const QStringList& args, SerialPort& port, Clock& clock, QString
 Probe Identify(const Options& opt, SerialPort& port, Clock& clock) {
   Probe p;
   QString out, err;
-  const int code = RunCaptured({QStringLiteral("--port"), opt.port, QStringLiteral("--json"),
-                                QStringLiteral("identify")},
-                               port, clock, &out, &err);
+  // One quick look for a unit, not yet work on one: no retries (an empty
+  // cable is the usual answer) and no signal turns it into a failure.
+  const int code = RunCaptured({QStringLiteral("--retries"), QStringLiteral("0"), QStringLiteral("--port"), opt.port,
+                                QStringLiteral("--json"), QStringLiteral("identify"), QStringLiteral("--no-fingerprint")},
+                               port, clock, &out, &err, nullptr);
   if (code != kExitOk) {
     p.portMissing = err.contains(QLatin1String("cannot open port"));
     if (p.portMissing) p.portError = Messages(err);
@@ -142,16 +150,20 @@ Probe Identify(const Options& opt, SerialPort& port, Clock& clock) {
 
 // write-config as the technician would run it by hand, on the unit in hand.
 UnitResult Write(const Options& opt, CountingPort& port, Clock& clock) {
-  QStringList args{QStringLiteral("--port"), opt.port};
+  QStringList args = opt.passed() + QStringList{QStringLiteral("--port"), opt.port};
   if (opt.yes) args << QStringLiteral("--yes");
   args << QStringLiteral("write-config") << opt.file;
   QString out, err;
   port.cellWrites = 0;
-  const int code = RunCaptured(args, port, clock, &out, &err);
+  const int code = RunCaptured(args, port, clock, &out, &err, opt.globals.stops);
   UnitResult r;
   r.cells = port.cellWrites;
   r.reason = Messages(err);
-  switch (code) {
+  // A signal that came while the unit was written let the write finish and
+  // be read back: the unit is judged by that, the batch ends after it.
+  int judged = code;
+  if (code > 128 && err.contains(QLatin1String("it had done all its work"))) judged = kExitOk;
+  switch (judged) {
   case kExitOk: r.outcome = Outcome::Ok; break;
   // A check said no (a question without --yes, "Device Changed", a value
   // the cells cannot hold): the unit is skipped.
@@ -162,20 +174,25 @@ UnitResult Write(const Options& opt, CountingPort& port, Clock& clock) {
   return r;
 }
 
+// The log is opened without following a link planted in its place, and
+// every line is checked on its way to the disk.
+
 class CsvLog {
 public:
   bool open(const QString& path, QString* why) {
     if (path.isEmpty()) return true;
-    file_.setFileName(path);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-      *why = file_.errorString();
+    const bool fresh = !QFileInfo(path).exists() || QFileInfo(path).size() == 0;
+    file_ = std::make_unique<NoFollowFile>(path);
+    if (!file_->open(QIODevice::WriteOnly | QIODevice::Append)) {
+      *why = file_->errorString();
+      file_.reset();
       return false;
     }
-    if (file_.size() == 0) return line("time,model,identity,result,reason,cells_written\n", why);
+    if (fresh) return line("time,model,identity,result,reason,cells_written\n", why);
     return true;
   }
   bool append(const QString& model, const QString& identity, const UnitResult& r, QString* why) {
-    if (!file_.isOpen()) return true;
+    if (!file_) return true;
     const QDateTime now = QDateTime::currentDateTime();
     const QString time = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);
     return line(QStringList{time, CsvField(model), identity, QLatin1String(OutcomeName(r.outcome)),
@@ -188,13 +205,13 @@ private:
   // Each line reaches the disk before the next unit is touched.
   bool line(const QString& text, QString* why) {
     const QByteArray bytes = text.toUtf8();
-    if (file_.write(bytes) != bytes.size() || !file_.flush()) {
-      *why = file_.errorString();
+    if (file_->write(bytes) != bytes.size() || !file_->sync()) {
+      *why = file_->errorString();
       return false;
     }
     return true;
   }
-  QFile file_;
+  std::unique_ptr<NoFollowFile> file_;
 };
 
 } // namespace
@@ -209,8 +226,11 @@ QString BatchHelpText() {
       "      three times: refused or failed) and appends a CSV line: time, model,\n"
       "      identity (device code/variant/hardware revision/spare), result (ok,\n"
       "      refused, failed), reason, cells written. With --repeat it then waits\n"
-      "      for the unit to be unplugged and for the next one, until Ctrl+C (the\n"
-      "      unit in hand is finished first) or N units (--count). Every unit must\n"
+      "      for the unit to be unplugged and for the next one, until Ctrl+C,\n"
+      "      SIGTERM or SIGHUP (the unit in hand is finished and read back first; the\n"
+      "      same signal again stops its write at the next cell) or N units\n"
+      "      (--count); a signal is the batch's normal end, so the exit code is the\n"
+      "      summary's. Every unit must\n"
       "      be of one model: --model M, else the model of the first unit written;\n"
       "      a unit of another model is skipped unless --yes. Exit code 0 when\n"
       "      every unit was written, 1 when one failed, 3 when none failed but one\n"
@@ -230,15 +250,16 @@ bool IsBatchInvocation(const QStringList& args) {
   return false;
 }
 
-void RequestBatchStop() { gStop = 1; }
+void RequestBatchStop() { gStop = true; }
 
-int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out,
-                QTextStream& err) {
+int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out, QTextStream& err,
+                const CliGlobals& globals) {
   auto usage = [&](const QString& text) {
     err << "planovix-cli: " << text << " (see --help)\n";
     return kExitUsage;
   };
   Options opt;
+  opt.globals = globals;
   bool repeat = false, counted = false, seenCommand = false;
   for (int i = 0; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -286,15 +307,8 @@ int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextSt
 
   // Everything that can be wrong before a unit is touched is checked here.
   {
-    QFile f(opt.file);
-    if (!f.open(QIODevice::ReadOnly)) {
-      err << "planovix-cli: cannot open " << opt.file << ": " << f.errorString() << "\n";
-      return kExitUsage;
-    }
-    if (const QString why = ValidateRecord(f.read(kRecordSize)); !why.isEmpty()) {
-      err << "planovix-cli: " << opt.file << " is not a valid configuration file: " << why << "\n";
-      return kExitUsage;
-    }
+    QByteArray record;
+    if (!ReadConfigurationFile(opt.file, &record, err)) return kExitUsage;
   }
   if (!opt.model.isEmpty()) {
     const QStringList ids = ModelIds();
@@ -312,8 +326,19 @@ int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextSt
     return kExitUsage;
   }
 
-  gStop = 0;
-  auto* previous = std::signal(SIGINT, OnInterrupt);
+  gStop = globals.stops && globals.stops->count() > 0;
+  int stoppedBy = 0;
+  QMetaObject::Connection onSignal;
+  if (globals.stops)
+    onSignal = QObject::connect(globals.stops, &TerminationSignals::received, [&](int signal, int count) {
+      gStop = true;
+      stoppedBy = signal;
+      err << "planovix-cli: " << TerminationSignals::Name(signal) << ": "
+          << (count == 1 ? "the batch ends after the unit in hand (again: that unit's write stops too)"
+                         : "stopping the unit in hand now")
+          << "\n";
+      err.flush();
+    });
   CountingPort counting(port);
   QString batchModel = opt.model;
   qint64 units = 0;
@@ -382,9 +407,11 @@ int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextSt
       misses = Identify(opt, counting, clock).answered ? 0 : misses + 1;
     }
   }
-  std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+  QObject::disconnect(onSignal);
 
-  out << "batch ended" << (gStop ? " (Ctrl+C)" : "") << ": " << units << (units == 1 ? " unit" : " units")
+  out << "batch ended"
+      << (gStop ? " (" + (stoppedBy ? TerminationSignals::Name(stoppedBy) : QStringLiteral("Ctrl+C")) + ")" : QString())
+      << ": " << units << (units == 1 ? " unit" : " units")
       << ", " << ok << " ok, " << refused << " refused, " << failed << " failed\n";
   out.flush();
   if (code != kExitOk) return code;

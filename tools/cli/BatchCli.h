@@ -16,12 +16,16 @@ namespace pv {
 
 class SerialPort;
 class Clock;
+struct CliGlobals;
 
 // True when the command word of args is "program".
 bool IsBatchInvocation(const QStringList& args);
 
-int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out,
-                QTextStream& err);
+// globals: --retries and --label for each unit's commands, and the signals
+// that end the batch (the first after the unit in hand, the second that
+// unit's write too).
+int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out, QTextStream& err,
+                const CliGlobals& globals);
 
 // Asks a running batch to end after the unit in hand, as Ctrl+C does.
 void RequestBatchStop();

@@ -361,7 +361,7 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
   // The linearity tests: "linear.dat" (or --file) from scratch, a line a
   // point, until --points lines or an interrupt.
   const QString file = values["--file"];
-  QFile log(file);
+  NoFollowFile log(file);
   if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
     err << "planovix-cli: cannot write " << file << ": " << log.errorString() << "\n";
     return kError;
@@ -504,10 +504,13 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
   CalibrationGrid resumeGrid;
   const bool resume = values.count("--resume") > 0;
   if (resume) {
-    QFile f(values["--resume"]);
-    if (!f.open(QIODevice::ReadOnly)) return usage("cannot read " + values["--resume"] + ": " + f.errorString());
+    // A pipe or a device in its place is refused, not waited on.
+    QByteArray bytes;
+    QString why;
+    if (!ReadInputFile(values["--resume"], 1 << 20, &bytes, &why))
+      return usage("cannot read " + values["--resume"] + ": " + why);
     QJsonParseError pe;
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &pe);
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &pe);
     if (!doc.isObject()) return usage(values["--resume"] + " is not a saved calibration grid: " + pe.errorString());
     if (const QString why = GridFromJson(doc.object(), resumeGrid); !why.isEmpty())
       return usage(values["--resume"] + " is not a saved calibration grid: " + why);

@@ -13,6 +13,10 @@
 #include "text/Texts.h"
 #include "config/ConfigDevice.h"
 #include "config/ConfigFile.h"
+#include "config/Fingerprint.h"
+#include "kernel/AtomicFile.h"
+#include "records/RecordStore.h"
+#include "app/TerminationSignals.h"
 #include "link/DeviceCommands.h"
 #include "link/DeviceLink.h"
 #include "link/ModelFamily.h"
@@ -27,6 +31,7 @@
 #include "text/StringTable.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -36,7 +41,7 @@ namespace pv {
 
 QString CliHelpText() {
   return QStringLiteral(
-      "Usage: planovix-cli [--port PORT] [--yes] [--json] COMMAND [ARGS]\n"
+      "Usage: planovix-cli [--port PORT] [--yes] [--json] [--retries N] [--label TEXT] COMMAND [ARGS]\n"
       "\n"
       "Configures a PLANOVIX signal conditioner over its programming cable.\n"
       "\n"
@@ -49,11 +54,26 @@ QString CliHelpText() {
       "  --json        results as JSON on standard output\n"
       "  --changed-only  write-config sends only the cells of the fields that\n"
       "                differ from the unit (the rest are not rewritten)\n"
+      "  --retries N   how many times a communication failure is tried again\n"
+      "                (default 2, 0..100). Reading cells, the link first tries\n"
+      "                three times by itself; when it then gives up (and at once\n"
+      "                for the identity \"$V\", switches and measurement frames)\n"
+      "                it asks Retry/Cancel, and the tool answers Retry N times\n"
+      "                in a row, then Cancel. Every retry is said on standard\n"
+      "                error. A routine that succeeds starts the count afresh.\n"
+      "  --label TEXT  the unit's label (the serial number on its sticker), kept\n"
+      "                with the record store's entries of this run; needed to tell\n"
+      "                apart units whose factory cells are blank\n"
       "  --help        this text\n"
       "\n"
       "Commands:\n"
-      "  identify               identity and model; JSON keys device_code, variant,\n"
-      "                         hardware_revision, spare, model, caption\n"
+      "  identify               identity, model and fingerprint; JSON keys device_code,\n"
+      "                         variant, hardware_revision, spare, model, caption,\n"
+      "                         fingerprint (16 hex digits: a digest of the identity\n"
+      "                         and the factory cells that tell one unit of a model\n"
+      "                         from another), fingerprint_blank (true when those\n"
+      "                         cells are blank: every such unit shares the\n"
+      "                         fingerprint), label (the one the record store keeps)\n"
       "  read-config OUT.DST    read the device as the program's Read does, save the .DST\n"
       "  write-config IN.DST    read the device first, open the file with its questions,\n"
       "                         run the editor checks, write to the device, read it back\n"
@@ -89,10 +109,17 @@ QString CliHelpText() {
       "  2  usage error or bad input (bad or short file, a value that does not fit\n"
       "     its cell)\n"
       "  3  a check refused: an OK/Cancel question without --yes, \"Device Changed\",\n"
-      "     an unsupported unit, a wrong thermocouple pairing\n"
+      "     an unsupported unit, a wrong thermocouple pairing, an entry of another\n"
+      "     unit, no backup possible (the record store cannot take the entry)\n"
+      "  129, 130, 143  ended by SIGHUP, Ctrl+C (SIGINT) or SIGTERM (128 + the\n"
+      "     signal's number), after the unit was left out of programming mode\n"
       "\n"
-      "Communication failures are retried silently by the link, then given up\n"
-      "(Retry/Cancel is answered Cancel). Messages go to standard error in English.\n"
+      "Signals: Ctrl+C, SIGTERM and SIGHUP end a command the same way. A read\n"
+      "stops at once; a cell write in hand finishes and is read back (send the\n"
+      "signal again to stop it at the next cell); no new write starts. The unit is\n"
+      "taken out of programming mode (\"$FPxx\") and a measurement is stopped\n"
+      "(\"SM\"); the tool says what was done and what was not.\n"
+      "Messages go to standard error in English.\n"
       "\n") + SheetHelpText() + DiffHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText() + VerifyHelpText() + BatchHelpText();
 }
 
@@ -101,36 +128,50 @@ namespace {
 // Answers questions from the flags; tells the user on standard error.
 class CliPrompter final : public Prompter {
 public:
-  CliPrompter(bool yes, QTextStream& err) : yes_(yes), err_(err) {}
-  // How many messages went to standard error: a failure nobody explained
-  // gets a line of its own at the end.
+  CliPrompter(bool yes, int retries, QTextStream& err) : yes_(yes), retries_(retries), err_(err) {}
+  // How many failures were reported on standard error: a failure nobody
+  // explained gets a line of its own at the end. Questions answered by the
+  // flags do not count.
   int said = 0;
-  Answer ask(const QString&, const QString& text, Buttons buttons, Icon) override {
-    ++said;
+  // A routine ended (or a frame arrived): the next failure is a new one.
+  void settled() { streak_ = 0; }
+  Answer ask(const QString&, const QString& text, Buttons buttons, Icon icon) override {
     switch (buttons) {
     case Buttons::RetryCancel:
-      err_ << "planovix-cli: " << text << " (giving up)\n";
+      if (streak_ < retries_) {
+        ++streak_;
+        err_ << "planovix-cli: " << text << " (retry " << streak_ << " of " << retries_ << ")\n";
+        return Answer::Retry;
+      }
+      ++said;
+      err_ << "planovix-cli: " << text << " (giving up"
+           << (retries_ > 0 ? QStringLiteral(" after %1 retries").arg(retries_) : QString()) << ")\n";
       return Answer::Cancel;
     case Buttons::OkCancel:
       if (yes_) {
         err_ << "planovix-cli: " << text << " (accepted: --yes)\n";
         return Answer::Ok;
       }
+      ++said;
       err_ << "planovix-cli: " << text << " (refused: use --yes to accept)\n";
       return Answer::Cancel;
     case Buttons::YesNo:
       err_ << "planovix-cli: " << text << (yes_ ? " (yes)\n" : " (no)\n");
       return yes_ ? Answer::Yes : Answer::No;
     case Buttons::AbortRetryIgnore:
+      ++said;
       err_ << "planovix-cli: " << text << " (abort)\n";
       return Answer::Abort;
     case Buttons::Ok:
       break;
     }
+    if (icon == Icon::Critical || icon == Icon::Warning) ++said;
     err_ << "planovix-cli: " << text << "\n";
     return Answer::Ok;
   }
-  std::optional<QString> askText(const QString&, const QString&, const QString& def) override {
+  // The only text the core asks for is the unit's label: --label gives it.
+  std::optional<QString> askText(const QString&, const QString& prompt, const QString& def) override {
+    if (def.isEmpty()) err_ << "planovix-cli: " << prompt << " (none given: use --label)\n";
     return def;
   }
   QString openFileName(const QString&, const QString&, const QStringList&) override { return {}; }
@@ -138,21 +179,35 @@ public:
 
 private:
   bool yes_;
+  int retries_;
+  int streak_ = 0;
   QTextStream& err_;
+};
+
+// The end of each routine (the busy lamp going green) ends a failure streak.
+class CliFeedback final : public Feedback {
+public:
+  explicit CliFeedback(CliPrompter& prompter) : prompter_(prompter) {}
+  void setBusy(bool busy) override {
+    if (!busy) prompter_.settled();
+  }
+
+private:
+  CliPrompter& prompter_;
 };
 
 struct Session {
   AppState state;
   RangeTables tables;
-  Feedback feedback;
   CliPrompter prompter;
+  CliFeedback feedback;
   // One exchange at a time here too: each command runs as one on the link.
   DeviceLink link;
   Transport transport;
   DeviceCommands commands;
   EditorModel model;
-  Session(bool yes, SerialPort& port, Clock& clock, QTextStream& err)
-      : prompter(yes, err), link(clock, prompter), transport(port, link.clock()),
+  Session(bool yes, int retries, SerialPort& port, Clock& clock, QTextStream& err)
+      : prompter(yes, retries, err), feedback(prompter), link(clock, prompter), transport(port, link.clock()),
         commands(state, transport, link.prompter(), feedback), model(state, tables) {
     state.languageIndex = 1;  // English
     state.languageOffset = ComputeLanguageOffset(1);
@@ -172,12 +227,7 @@ int ExitFor(ConfigResult r) {
   return kExitDevice;
 }
 
-std::optional<int> ParseInt(const QString& s, int lo, int hi) {
-  bool ok = false;
-  const int v = s.toInt(&ok, 10);
-  if (!ok || v < lo || v > hi) return std::nullopt;
-  return v;
-}
+std::optional<int> ParseInt(const QString& s, int lo, int hi) { return ParseCliInt(s, lo, hi); }
 
 // A configuration as the editor shows it: numbers as their fields read.
 QJsonObject ConfigJson(const ConfigRecord& r, const DeviceIdentity& id, const RangeTables& T) {
@@ -278,6 +328,7 @@ int Measure(Session& s, int frames, QTextStream& out, bool json) {
   QJsonArray shown;
   int count = 0;
   QObject::connect(&run, &MeasurementRun::frameShown, [&](const DisplayFrame& f) {
+    s.prompter.settled();
     ++count;
     const RunSetup& setup = run.setup();
     QJsonArray channels;
@@ -366,20 +417,145 @@ OpenUnitPort::~OpenUnitPort() {
   if (opened_) port_.close();
 }
 
-int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out,
-           QTextStream& err) {
+std::optional<int> ParseCliInt(const QString& text, int lo, int hi) {
+  // Digits only (a sign for negative ranges): "1e3", "0x10", " 7", "+7" and
+  // numbers past the range are refused, never wrapped or clipped.
+  const QString t = text;
+  if (t.isEmpty() || t.size() > 11) return std::nullopt;
+  int start = 0;
+  if (t[0] == QLatin1Char('-')) {
+    if (lo >= 0 || t.size() == 1) return std::nullopt;
+    start = 1;
+  }
+  for (int i = start; i < t.size(); ++i)
+    if (t[i] < QLatin1Char('0') || t[i] > QLatin1Char('9')) return std::nullopt;
+  bool ok = false;
+  const qlonglong v = t.toLongLong(&ok, 10);
+  if (!ok || v < lo || v > hi) return std::nullopt;
+  return static_cast<int>(v);
+}
+
+bool ReadConfigurationFile(const QString& path, QByteArray* bytes, QTextStream& err) {
+  QString why;
+  if (!ReadInputFile(path, kRecordSize + 1, bytes, &why)) {
+    err << "planovix-cli: cannot open " << path << ": " << why << "\n";
+    return false;
+  }
+  if (const QString bad = ValidateRecord(*bytes); !bad.isEmpty()) {
+    err << "planovix-cli: " << path << " is not a valid configuration file: " << bad << "\n";
+    return false;
+  }
+  bytes->truncate(kRecordSize);
+  return true;
+}
+
+StopOnSignals::StopOnSignals(TerminationSignals* stops, AppState& state, QTextStream& err, QString command)
+    : stops_(stops), state_(state), err_(err), command_(std::move(command)) {
+  if (!stops_) return;
+  // A run started after a signal (the next unit of a batch) starts stopped.
+  state_.stopRequests = stops_->count();
+  connection_ = QObject::connect(stops_, &TerminationSignals::received, [this](int signal, int count) {
+    state_.stopRequests = count;
+    state_.measureRunning = false;
+    err_ << "planovix-cli: " << TerminationSignals::Name(signal) << ": "
+         << (count == 1 ? "stopping (a write in hand is finished; send it again to stop that too)"
+                        : "stopping now")
+         << "\n";
+    err_.flush();
+  });
+}
+
+StopOnSignals::~StopOnSignals() { QObject::disconnect(connection_); }
+
+int StopOnSignals::finish(DeviceCommands& commands, bool succeeded) {
+  if (!stops_) return 0;
+  stops_->poll();
+  if (stops_->count() == 0) return 0;
+  const DeviceCommands::WriteReport& w = commands.lastWrite();
+  QString done;
+  if (!w.sent.empty() && w.unsent.empty()) done = QStringLiteral("the %1 cells of the last write were all sent").arg(w.sent.size());
+  else if (!w.sent.empty()) done = QStringLiteral("%1 cells were sent and %2 were not").arg(w.sent.size()).arg(w.unsent.size());
+  else done = QStringLiteral("nothing was written to the unit");
+  const QString idle = commands.mayBeProgramming() ? QStringLiteral("the unit may still be in programming mode")
+                       : commands.mayBeStreaming() ? QStringLiteral("the unit may still be measuring")
+                                                   : QStringLiteral("the unit was left out of programming mode and not measuring");
+  err_ << "planovix-cli: " << command_ << " ended by " << TerminationSignals::Name(stops_->last()) << ": "
+       << (succeeded ? QStringLiteral("it had done all its work; ") : QStringLiteral("not finished; ")) << done << "; "
+       << idle << "\n";
+  err_.flush();
+  return 128 + stops_->last();
+}
+
+namespace {
+
+// --retries and --label may stand anywhere; they are taken out before the
+// command is chosen. False (with the reason) for a bad value.
+bool TakeGlobalOptions(QStringList& args, CliGlobals& g, QString* why) {
+  for (int i = 0; i < args.size();) {
+    const QString key = args[i].section('=', 0, 0);
+    if (key != QLatin1String("--retries") && key != QLatin1String("--label")) {
+      ++i;
+      continue;
+    }
+    QString value;
+    if (args[i].contains('=')) {
+      value = args[i].section('=', 1);
+      args.removeAt(i);
+    } else {
+      if (i + 1 >= args.size()) {
+        *why = key + QStringLiteral(" needs a value");
+        return false;
+      }
+      value = args[i + 1];
+      args.remove(i, 2);
+    }
+    if (key == QLatin1String("--label")) {
+      g.label = value;
+      continue;
+    }
+    const std::optional<int> n = ParseCliInt(value, 0, 100);
+    if (!n) {
+      *why = QStringLiteral("--retries takes a whole number from 0 to 100, not \"%1\"").arg(value.left(24));
+      return false;
+    }
+    g.retries = *n;
+  }
+  return true;
+}
+
+} // namespace
+
+int RunCli(const QStringList& rawArgs, SerialPort& port, Clock& clock, QTextStream& out, QTextStream& err,
+           TerminationSignals* stops) {
+  CliGlobals globals;
+  globals.stops = stops;
+  QStringList args = rawArgs;
+  const int given = static_cast<int>(args.size());
+  QString why;
+  if (!TakeGlobalOptions(args, globals, &why)) {
+    err << "planovix-cli: " << why << " (see --help)\n";
+    return kExitUsage;
+  }
+  const bool tookGlobals = static_cast<int>(args.size()) != given;
+  auto unitOnly = [&](const char* what) {
+    err << "planovix-cli: --retries and --label apply to the unit's commands, not to " << what << " (see --help)\n";
+    return kExitUsage;
+  };
   if (IsCalibrateInvocation(args)) {
+    if (tookGlobals) return unitOnly("calibrate");
     InstrumentIo io = RealInstrumentIo(clock);
     QTextStream in(stdin);
     return RunCalibrateCli(args, port, io, clock, in, out, err);
   }
   if (IsVerifyInvocation(args)) {
+    if (tookGlobals) return unitOnly("verify-calibration");
     InstrumentIo io = RealInstrumentIo(clock);
     QTextStream in(stdin);
     return RunVerifyCli(args, io, clock, in, out, err);
   }
-  if (IsBatchInvocation(args)) return RunBatchCli(args, port, clock, out, err);
+  if (IsBatchInvocation(args)) return RunBatchCli(args, port, clock, out, err, globals);
   if (IsInstrumentInvocation(args)) {
+    if (tookGlobals) return unitOnly("the instrument commands");
     InstrumentIo io = RealInstrumentIo(clock);
     QTextStream in(stdin);
     return RunInstrumentCli(args, io, clock, in, out, err);
@@ -415,6 +591,10 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
       rest << a;
     }
   }
+  if (portName.trimmed().isEmpty()) {
+    err << "planovix-cli: --port needs a port: \"COM 1\"..\"COM 8\" or a device path (see --help)\n";
+    return kExitUsage;
+  }
   if (rest.isEmpty()) {
     err << "planovix-cli: no command given (see --help)\n";
     return kExitUsage;
@@ -431,6 +611,7 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
 
   // Arguments first: a usage error never touches the unit.
   std::optional<int> bank, first, count, frames;
+  bool noFingerprint = false;
   QByteArray fileBytes;
   std::optional<EepromJob> eeprom;
   std::optional<DiffJob> diff;
@@ -442,22 +623,15 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     int code = kExitUsage;
     eeprom = PrepareEepromCommand(cmd, rest, err, &code);
     if (!eeprom) return code;
+  } else if (cmd == "identify" && rest == QStringList{QStringLiteral("--no-fingerprint")}) {
+    noFingerprint = true;
   } else if (cmd == "identify" || cmd == "switches") {
     if (!rest.isEmpty()) return usage("this command takes no arguments");
   } else if (cmd == "read-config") {
     if (rest.size() != 1) return usage("read-config takes one file name");
   } else if (cmd == "write-config" || (cmd == "show-config" && !rest.isEmpty())) {
     if (rest.size() != 1) return usage("give one .DST file");
-    QFile f(rest[0]);
-    if (!f.open(QIODevice::ReadOnly)) {
-      err << "planovix-cli: cannot open " << rest[0] << ": " << f.errorString() << "\n";
-      return kExitUsage;
-    }
-    fileBytes = f.read(kRecordSize);
-    if (const QString why = ValidateRecord(fileBytes); !why.isEmpty()) {
-      err << "planovix-cli: " << rest[0] << " is not a valid configuration file: " << why << "\n";
-      return kExitUsage;
-    }
+    if (!ReadConfigurationFile(rest[0], &fileBytes, err)) return kExitUsage;
   } else if (cmd == "cells") {
     if (rest.size() != 3) return usage("cells takes BANK FIRST COUNT");
     bank = ParseInt(rest[0], 0, 255);
@@ -471,17 +645,27 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     if (!frames) return usage("N is a whole number from 1");
   }
 
-  Session s(yes, port, clock, err);
+  Session s(yes, globals.retries, port, clock, err);
+  s.state.recordCommand = IsEepromCommand(cmd) && !rest.isEmpty() && cmd == QLatin1String("eeprom")
+                              ? cmd + ' ' + rest[0]
+                              : cmd;
+  s.state.unitLabel = globals.label;
   if (diff && !diff->needsDevice()) return RunDiffCommand(*diff, s.model, s.commands, json, out, err);
   if (cmd == "show-config" && !fileBytes.isEmpty()) {
     // A file alone: the identity it was made for, no questions.
     s.state.identity = RecordIdentity(fileBytes);
+    // What the editor cannot show is said, not silently replaced.
+    for (const QString& unknown : UnknownRecordValues(s.state, s.tables, fileBytes))
+      err << "planovix-cli: " << rest[0] << ": " << unknown << " (not shown)\n";
     Emit(out, ConfigJson(OpenedRecord(fileBytes, BlankRecord(), s.state, s.tables), s.state.identity, s.tables), json);
     return kExitOk;
   }
 
   const OpenUnitPort opened(port, portName, err);
   if (!opened) return kExitDevice;
+  // A signal (Ctrl+C, SIGTERM, SIGHUP) stops the command the way the
+  // routines define: a read at once, a write in hand after its read-back.
+  StopOnSignals stop(stops, s.state, err, cmd);
   int code = kExitDevice;
   s.link.run(Exchange::Command, [&] { code = [&]() -> int {
 
@@ -496,13 +680,35 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
       if (!found.answered) return kExitDevice;
       const QString model = found.modelId;
       const int index = CatalogueIndex(model);
+      if (noFingerprint) {
+        Emit(out,
+             QJsonObject{{"device_code", d.deviceCode},
+                         {"variant", d.variant},
+                         {"hardware_revision", d.hardwareRevision},
+                         {"spare", d.spare},
+                         {"model", index >= 0 ? model : QString()},
+                         {"caption", index >= 0 ? ModelCaption(s.state, index) : QString()}},
+             json);
+        return kExitOk;
+      }
+      const std::optional<UnitFingerprint> fp = ReadFingerprint(s.commands, index >= 0 ? model : QString());
+      if (!fp) return kExitDevice;
+      // The label the record store keeps for this unit, when there is a store
+      // (a look at the unit creates none).
+      QString label = s.state.unitLabel;
+      const QString location = RecordStore::DefaultLocation();
+      if (label.isEmpty() && !fp->blank && QFileInfo::exists(location))
+        if (const std::unique_ptr<RecordStore> store = RecordStore::Open(location)) label = store->unitLabel(fp->digest);
       Emit(out,
            QJsonObject{{"device_code", d.deviceCode},
                        {"variant", d.variant},
                        {"hardware_revision", d.hardwareRevision},
                        {"spare", d.spare},
                        {"model", index >= 0 ? model : QString()},
-                       {"caption", index >= 0 ? ModelCaption(s.state, index) : QString()}},
+                       {"caption", index >= 0 ? ModelCaption(s.state, index) : QString()},
+                       {"fingerprint", fp->digest},
+                       {"fingerprint_blank", fp->blank},
+                       {"label", label}},
            json);
       return kExitOk;
     }
@@ -551,11 +757,6 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
       options.baseIsFresh = true;
       options.changedOnly = changedOnly;
       const ConfigResult w = WriteEprom(s.model, s.commands, options);
-      if (w == ConfigResult::CommFailure && s.commands.lastWrite().complete() &&
-          !s.commands.lastWrite().sent.empty() && s.prompter.said == 0) {
-        err << "planovix-cli: write-config: " << s.commands.lastWrite().sent.size()
-            << " cells were written, but the unit could not be read back to check them\n";
-      }
       if (w == ConfigResult::Ok && json)
         out << QJsonDocument(QJsonObject{{"written", static_cast<int>(s.state.writeList.queued())}})
                    .toJson(QJsonDocument::Compact)
@@ -607,6 +808,11 @@ int RunCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream&
     }
     return kExitOk;
   }(); });
+  // Every way out leaves the unit idle: out of programming mode, not streaming.
+  s.link.run(Exchange::Command, [&] { s.commands.LeaveIdle(); });
+  if (s.commands.mayBeProgramming() && !s.commands.programmingReported())
+    err << "planovix-cli: " << Tr(s.state, 141) << "\n";
+  if (const int interrupted = stop.finish(s.commands, code == kExitOk)) return interrupted;
   // A diff that found differences, or a restore with no entry, has said so.
   if (code != kExitOk && s.prompter.said == 0 && !(diff && (code == kExitDiffer || code == kExitUsage))) {
     err << "planovix-cli: " << cmd << " failed: "

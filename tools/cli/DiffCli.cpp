@@ -7,6 +7,9 @@
 #include "config/EditorModel.h"
 #include "kernel/Catalogue.h"
 #include "link/DeviceCommands.h"
+#include "kernel/AtomicFile.h"
+#include "records/JsonHistory.h"
+#include "records/RecordStore.h"
 #include "text/Texts.h"
 
 #include <QDir>
@@ -94,33 +97,124 @@ int Diff(const DiffJob& job, EditorModel& m, DeviceCommands* commands, bool json
   return diffs.empty() ? kExitOk : kExitDiffer;
 }
 
+QJsonObject EntryJson(const RecordStore::Entry& e) {
+  if (!e.record) return QJsonObject{{"id", e.id}, {"damaged", e.damage}};
+  const WriteRecord& r = *e.record;
+  QJsonArray cells;
+  for (const StoredCell& c : r.cells) cells.append(QJsonArray{c.bank, c.address, c.value});
+  return QJsonObject{{"id", r.id},
+                     {"time", r.time.toString(Qt::ISODateWithMs)},
+                     {"command", r.command},
+                     {"model", r.model},
+                     {"identity", QJsonObject{{"device_code", r.identity.deviceCode},
+                                              {"variant", r.identity.variant},
+                                              {"hardware_revision", r.identity.hardwareRevision},
+                                              {"spare", r.identity.spare}}},
+                     {"fingerprint", r.fingerprint},
+                     {"fingerprint_after", r.fingerprintAfter},
+                     {"blank", r.blank},
+                     {"label", r.label},
+                     {"cells", cells}};
+}
+
+QString Banks(const WriteRecord& r) {
+  QStringList banks;
+  for (const StoredCell& c : r.cells)
+    if (!banks.contains(QString::number(c.bank))) banks << QString::number(c.bank);
+  return (banks.size() == 1 ? QStringLiteral("bank ") : QStringLiteral("banks ")) + banks.join(',');
+}
+
+QString EntryLine(const RecordStore::Entry& e) {
+  if (!e.record) return QStringLiteral("#%1  DAMAGED: %2").arg(e.id).arg(e.damage);
+  const WriteRecord& r = *e.record;
+  QString line = QStringLiteral("#%1  %2  %3  %4  %5/%6/%7/%8  fingerprint %9")
+                     .arg(r.id)
+                     .arg(r.time.toString(Qt::ISODate), r.command, r.model.isEmpty() ? QStringLiteral("?") : r.model)
+                     .arg(r.identity.deviceCode)
+                     .arg(r.identity.variant)
+                     .arg(r.identity.hardwareRevision)
+                     .arg(r.identity.spare)
+                     .arg(r.fingerprint.isEmpty() ? QStringLiteral("(none: old history)") : r.fingerprint);
+  if (r.blank) line += QStringLiteral(" (blank factory cells)");
+  if (!r.fingerprintAfter.isEmpty()) line += QStringLiteral(" -> ") + r.fingerprintAfter;
+  line += QStringLiteral("  label \"%1\"  %2 cells (%3)").arg(r.label).arg(r.cells.size()).arg(Banks(r));
+  return line;
+}
+
 int Restore(const DiffJob& job, EditorModel& m, DeviceCommands& commands, bool json, QTextStream& out,
             QTextStream& err) {
   AppState& s = m.state();
-  std::optional<HistoryEntry> entry = job.entry;
-  if (!entry) {
-    // "last": the connected unit's newest entry, found by its identity and model.
-    ConfigResult found = ConfigResult::Ok;
-    entry = NewestEntryFor(commands, nullptr, &found);
-    if (found != ConfigResult::Ok) return ExitOf(found);
-    if (!entry) {
-      err << "planovix-cli: " << Tr(s, 134) << " (" << WriteHistory::DefaultRoot() << ")\n";
+  QString error;
+  std::unique_ptr<RecordStore> store = RecordStore::Open(RecordStore::DefaultLocation(), &error);
+  std::optional<WriteRecord> entry = job.entry;
+  ConnectedUnit unit;
+  bool chosenByLabel = false;
+  if (job.entryId > 0) {
+    if (!store) {
+      err << "planovix-cli: " << error << "\n";
+      return kExitDevice;
+    }
+    const std::optional<RecordStore::Entry> e = store->entry(job.entryId, &error);
+    if (!e) {
+      err << "planovix-cli: the record store has no entry #" << job.entryId
+          << (error.isEmpty() ? QString() : " (" + error + ")") << " (see planovix-cli history)\n";
       return kExitUsage;
     }
+    if (!e->record) {
+      err << "planovix-cli: entry #" << job.entryId << " is damaged: " << e->damage << "; nothing was written\n";
+      return kExitUsage;
+    }
+    entry = e->record;
+  } else if (!entry) {
+    // "last": the connected unit's newest entry, found by its fingerprint.
+    ConfigResult found = ConfigResult::Ok;
+    entry = NewestEntryFor(commands, store.get(), &found, &unit);
+    if (found != ConfigResult::Ok) return ExitOf(found);
+    if (!entry) {
+      err << "planovix-cli: " << Tr(s, 134) << " (fingerprint " << unit.fingerprint.digest
+          << (unit.fingerprint.blank ? QStringLiteral(", blank factory cells, label \"%1\"").arg(unit.label) : QString())
+          << "; " << (store ? store->location() : RecordStore::DefaultLocation()) << ")\n";
+      return kExitUsage;
+    }
+    chosenByLabel = unit.fingerprint.blank;
   }
-  int written = 0;
-  const ConfigResult r = RestoreCells(*entry, commands, nullptr, &written);
+  int written = 0, skipped = 0;
+  qint64 backup = 0;
+  RestoreOptions options;
+  options.includeCalibration = job.includeCalibration;
+  options.backup.store = store.get();
+  options.backup.savedId = &backup;
+  options.written = &written;
+  options.skipped = &skipped;
+  const ConfigResult r = RestoreCells(*entry, commands, options);
   if (r != ConfigResult::Ok) return ExitOf(r);
+  const int restored = static_cast<int>(entry->cells.size()) - skipped;
+  const QString name = entry->id > 0 ? QStringLiteral("entry #%1").arg(entry->id) : job.names.value(0);
   if (json) {
-    out << QJsonDocument(QJsonObject{{"restored", entry->path},
-                                     {"cells", static_cast<int>(entry->cells.size())},
-                                     {"written", written}})
+    out << QJsonDocument(QJsonObject{{"restored", entry->id > 0 ? QJsonValue(entry->id) : QJsonValue(job.names.value(0))},
+                                     {"time", entry->time.toString(Qt::ISODateWithMs)},
+                                     {"fingerprint", entry->fingerprint},
+                                     {"label", entry->label},
+                                     {"blank", entry->blank},
+                                     {"cells", restored},
+                                     {"written", written},
+                                     {"skipped", skipped},
+                                     {"backup", backup}})
                .toJson(QJsonDocument::Compact)
         << "\n";
   } else {
-    out << "restored " << entry->path << ": " << entry->cells.size() << " cells saved, " << written
-        << " written, all read back as saved\n";
+    out << "restored " << name << " (" << entry->time.toString(Qt::ISODate) << ", " << entry->command << "): "
+        << restored << " cells, " << written << " written, all read back as saved";
+    if (skipped > 0)
+      out << "; " << skipped << " cells left as they are (factory cells or other banks: --include-calibration puts them back)";
+    out << "\n";
+    if (backup > 0) out << "what the unit held before is entry #" << backup << "\n";
   }
+  // The fingerprint of a blank unit is every blank unit's: say so.
+  if (chosenByLabel || entry->blank)
+    err << "planovix-cli: note: fingerprint " << (entry->fingerprint.isEmpty() ? unit.fingerprint.digest : entry->fingerprint)
+        << " names a unit whose factory cells are blank: every such unit of the model shares it, and the entry "
+        << (chosenByLabel ? "was chosen by its label" : "carries the label") << " \"" << entry->label << "\"\n";
   return kExitOk;
 }
 
@@ -139,15 +233,27 @@ QString DiffHelpText() {
       "                         read now). Prints field, both values and the unit;\n"
       "                         JSON {a, b, equal, fields [{key, field, a, b, unit}]}.\n"
       "                         Exits 0 when equal, 4 when they differ.\n"
-      "  restore FILE           puts back the cells a write-history entry saved\n"
-      "                         (every write saves the unit's cells first, see the\n"
-      "                         README), then reads them all back and compares.\n"
-      "                         FILE \"last\": the connected unit's newest entry. An\n"
-      "                         entry of another unit is refused (exit 3) without\n"
-      "                         --yes.\n"
-      "  history                the saved entries, newest first per unit, with the\n"
-      "                         folder they are in; JSON {root, units [{unit,\n"
-      "                         entries [{path, time, cells}]}]}. No port is opened.\n"
+      "  restore last|ID|FILE [--include-calibration]\n"
+      "                         puts back the cells a record store entry saved (every\n"
+      "                         write saves the cells it replaces first, see the\n"
+      "                         README), then reads them all back and compares. last:\n"
+      "                         the connected unit's newest entry, found by its\n"
+      "                         fingerprint (and by --label when its factory cells are\n"
+      "                         blank); a damaged newest entry is an error naming it,\n"
+      "                         never skipped. ID: entry number ID (see history).\n"
+      "                         FILE: an entry file of the old JSON history. An entry\n"
+      "                         of another unit is refused (exit 3) without --yes.\n"
+      "                         Only the configuration cells of bank 0 are put back;\n"
+      "                         --include-calibration puts back the factory cells and\n"
+      "                         other banks too. What the unit held before becomes a\n"
+      "                         new entry, so a restore can be undone.\n"
+      "  history [FINGERPRINT]  the record store's entries, newest first: number,\n"
+      "                         time, command, model, identity, fingerprint, label and\n"
+      "                         cells; a damaged entry says DAMAGED and why. JSON\n"
+      "                         {store, import, entries [{id, time, command, model,\n"
+      "                         identity, fingerprint, fingerprint_after, blank, label,\n"
+      "                         cells [[bank, address, value]...]} or {id, damaged}]}.\n"
+      "                         No port is opened.\n"
       "\n");
 }
 
@@ -169,36 +275,37 @@ std::optional<DiffJob> PrepareDiffCommand(const QString& command, const QStringL
     }
     for (int i = 0; i < 2; ++i) {
       if (args[i] == kDevice) continue;
-      QFile f(args[i]);
-      if (!f.open(QIODevice::ReadOnly)) {
-        err << "planovix-cli: cannot open " << args[i] << ": " << f.errorString() << "\n";
-        return std::nullopt;
-      }
-      job.files[i] = f.read(kRecordSize + 1);
-      if (const QString why = ValidateRecord(job.files[i]); !why.isEmpty()) {
-        err << "planovix-cli: " << args[i] << " is not a valid configuration file: " << why << "\n";
-        return std::nullopt;
-      }
-      job.files[i].truncate(kRecordSize);
+      if (!ReadConfigurationFile(args[i], &job.files[i], err)) return std::nullopt;
     }
     return job;
   }
   if (command == QLatin1String("history")) {
-    if (!args.isEmpty()) {
-      err << "planovix-cli: history takes no arguments (see --help)\n";
+    if (args.size() > 1 || (args.size() == 1 && !IsFingerprintText(args[0]))) {
+      err << "planovix-cli: history takes nothing, or a fingerprint of 16 hex digits (see --help)\n";
       return std::nullopt;
     }
+    if (!args.isEmpty()) job.fingerprint = args[0];
     return job;
   }
-  if (args.size() != 1) {
-    err << "planovix-cli: restore takes one history file, or last (see --help)\n";
+  QStringList words = args;
+  job.includeCalibration = words.removeAll(QStringLiteral("--include-calibration")) > 0;
+  job.names = words;
+  if (words.size() != 1) {
+    err << "planovix-cli: restore takes last, an entry number or an old history file, and optionally "
+           "--include-calibration (see --help)\n";
     return std::nullopt;
   }
-  if (args[0] == QLatin1String("last")) return job;
+  if (words[0] == QLatin1String("last")) return job;
+  if (const std::optional<int> id = ParseCliInt(words[0], 1, 2000000000)) {
+    job.entryId = *id;
+    return job;
+  }
+  QByteArray bytes;
   QString why;
-  job.entry = LoadHistoryEntry(args[0], &why);
+  if (ReadInputFile(words[0], 1 << 20, &bytes, &why)) job.entry = ParseJsonHistoryEntry(bytes, &why);
   if (!job.entry) {
-    err << "planovix-cli: " << args[0] << " is not a write history entry: " << why << "\n";
+    err << "planovix-cli: " << words[0] << " is neither last, an entry number nor a history entry file: " << why
+        << "\n";
     return std::nullopt;
   }
   return job;
@@ -206,31 +313,33 @@ std::optional<DiffJob> PrepareDiffCommand(const QString& command, const QStringL
 
 namespace {
 
-int ListHistory(bool json, QTextStream& out) {
-  const WriteHistory history;
-  const QDir root(history.root());
-  QJsonArray units;
-  if (!json) out << history.root() << "\n";
-  for (const QString& unit : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-    QDir dir(root.filePath(unit));
-    QStringList names = dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
-    std::reverse(names.begin(), names.end());
-    QJsonArray entries;
-    if (!json) out << unit << "\n";
-    for (const QString& name : names) {
-      const QString path = dir.filePath(name);
-      QString why;
-      const std::optional<HistoryEntry> e = LoadHistoryEntry(path, &why);
-      const QString time = e ? e->time.toString(Qt::ISODate) : QString();
-      const int cells = e ? static_cast<int>(e->cells.size()) : 0;
-      entries.append(QJsonObject{{"path", path}, {"time", time}, {"cells", cells}});
-      if (!json) out << "  " << path << "  " << (e ? time + QStringLiteral("  %1 cells").arg(cells) : why) << "\n";
-    }
-    units.append(QJsonObject{{"unit", unit}, {"entries", entries}});
+int ListHistory(const DiffJob& job, bool json, QTextStream& out, QTextStream& err) {
+  QString error;
+  const std::unique_ptr<RecordStore> store = RecordStore::Open(RecordStore::DefaultLocation(), &error);
+  if (!store) {
+    err << "planovix-cli: " << error << "\n";
+    return kExitDevice;
   }
-  if (json)
-    out << QJsonDocument(QJsonObject{{"root", history.root()}, {"units", units}}).toJson(QJsonDocument::Compact)
+  const std::vector<RecordStore::Entry> entries =
+      store->entries(job.fingerprint.isEmpty() ? std::nullopt : std::optional<QString>(job.fingerprint), std::nullopt,
+                     &error);
+  if (!error.isEmpty()) {
+    err << "planovix-cli: record store " << store->location() << ": " << error << "\n";
+    return kExitDevice;
+  }
+  if (json) {
+    QJsonArray list;
+    for (const RecordStore::Entry& e : entries) list.append(EntryJson(e));
+    out << QJsonDocument(QJsonObject{{"store", store->location()}, {"import", store->importNote()}, {"entries", list}})
+               .toJson(QJsonDocument::Compact)
         << "\n";
+    return kExitOk;
+  }
+  out << "record store: " << store->location() << "\n";
+  if (const QString note = store->importNote(); !note.isEmpty() && !note.startsWith(QLatin1String("0 entries")))
+    out << "old history: " << note << "\n";
+  for (const RecordStore::Entry& e : entries) out << EntryLine(e) << "\n";
+  if (entries.empty()) out << "no entries\n";
   return kExitOk;
 }
 
@@ -238,7 +347,7 @@ int ListHistory(bool json, QTextStream& out) {
 
 int RunDiffCommand(const DiffJob& job, EditorModel& model, DeviceCommands& commands, bool json, QTextStream& out,
                    QTextStream& err) {
-  if (job.command == QLatin1String("history")) return ListHistory(json, out);
+  if (job.command == QLatin1String("history")) return ListHistory(job, json, out, err);
   if (job.command == QLatin1String("diff")) return Diff(job, model, job.needsDevice() ? &commands : nullptr, json, out);
   return Restore(job, model, commands, json, out, err);
 }

@@ -1,13 +1,15 @@
 #pragma once
 // planovix-cli's compare and undo commands:
 //   diff A B        A and B are each a ".DST" file or the word "device"
-//   restore FILE    puts back the cells a write-history entry saved;
-//                   "restore last" takes the connected unit's newest entry
-//   history         lists the saved entries
+//   restore last|ID|FILE [--include-calibration]
+//                   puts back the cells a record store entry saved: the
+//                   connected unit's newest, entry number ID, or an entry
+//                   file of the old JSON history
+//   history [FINGERPRINT]  lists the record store's entries
 // Files are read and checked before the port is opened; a diff of two
 // files never opens it. "diff" exits 4 when the two differ.
 #include "config/ConfigDiff.h"
-#include "config/WriteHistory.h"
+#include "records/WriteRecord.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,7 +29,10 @@ struct DiffJob {
   QString command;              // "diff", "restore" or "history"
   QStringList names;            // the arguments as given
   std::array<QByteArray, 2> files;  // diff: a side's record, empty for "device"
-  std::optional<HistoryEntry> entry;  // restore FILE
+  std::optional<WriteRecord> entry;  // restore FILE (an entry of the old history)
+  qint64 entryId = 0;           // restore ID
+  bool includeCalibration = false;
+  QString fingerprint;          // history FINGERPRINT
   bool needsDevice() const;
 };
 

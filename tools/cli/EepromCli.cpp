@@ -1,5 +1,6 @@
 #include "EepromCli.h"
 
+#include "kernel/AtomicFile.h"
 #include "link/DeviceLink.h"
 #include "text/Texts.h"
 
@@ -95,12 +96,13 @@ std::optional<EepromJob> PrepareEepromCommand(const QString& command, const QStr
     if (job.sub == QLatin1String("read")) return job;
     if (job.sub != QLatin1String("write") && job.sub != QLatin1String("verify"))
       return usage(QStringLiteral("eeprom takes read, write or verify, not ") + job.sub);
-    QFile f(job.path);
-    if (!f.open(QIODevice::ReadOnly)) {
-      err << "planovix-cli: cannot open " << job.path << ": " << f.errorString() << "\n";
+    QByteArray bytes;
+    QString why;
+    if (!ReadInputFile(job.path, 1 << 20, &bytes, &why)) {
+      err << "planovix-cli: cannot open " << job.path << ": " << why << "\n";
       return std::nullopt;
     }
-    const MemoryParse parsed = ParseMemoryFile(en, f.read(1 << 20));
+    const MemoryParse parsed = ParseMemoryFile(en, bytes);
     if (!parsed.image) {
       err << "planovix-cli: " << job.path << " is not a memory file: " << parsed.error
           << " Nothing was sent to the unit.\n";

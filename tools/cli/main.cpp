@@ -1,6 +1,7 @@
 // planovix-cli entry point: a real serial port and the steady clock.
 #include "CliCore.h"
 #include "SheetCli.h"
+#include "app/TerminationSignals.h"
 #include "link/Clock.h"
 #include "link/QtSerialPort.h"
 
@@ -26,7 +27,9 @@ int main(int argc, char** argv) {
   pv::QtSerialPort port;
   pv::SteadyClock clock;
   QTextStream out(stdout), err(stderr);
-  const int code = pv::RunCli(args, port, clock, out, err);
+  // Ctrl+C, SIGTERM and SIGHUP all end a run the same careful way.
+  pv::TerminationSignals stops;
+  const int code = pv::RunCli(args, port, clock, out, err, &stops);
   out.flush();
   err.flush();
   return code;

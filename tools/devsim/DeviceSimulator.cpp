@@ -1,6 +1,7 @@
 #include "DeviceSimulator.h"
 
 #include "config/CellMap.h"
+#include "config/FactoryCells.h"
 #include "config/RangeTables.h"
 #include "link/Codecs.h"
 #include "measure/ChannelDerivation.h"
@@ -144,6 +145,58 @@ Bank DefaultMemory(const ModelRow& model, const DeviceIdentity& identity) {
     m[at + 2] = z.lo;
     m[at + 3] = z.hi;
   }
+  return m;
+}
+
+namespace {
+
+// A small spread from the serial number and the cell: -1..1, the same every time.
+double Spread(quint32 serial, int cell) {
+  quint32 h = serial * 2654435761u ^ static_cast<quint32>(cell) * 40503u;
+  h ^= h >> 15;
+  h *= 2246822519u;
+  h ^= h >> 13;
+  return (static_cast<int>(h % 2001) - 1000) / 1000.0;
+}
+
+double Point(const Bank& m, int at) { return DecodeFloat24(m[at + 1], m[at + 2], m[at]); }
+
+} // namespace
+
+Bank WithOwnCalibration(const Bank& factory, const ModelRow& model, const DeviceIdentity& id, quint32 serial) {
+  Bank m = factory;
+  if (serial == 0) return m;
+  for (const FactoryCell& c : FactoryCellsOf(model)) {
+    switch (c.kind) {
+    case FactoryCellKind::Gain:
+      // The 2 kohm gain's cells also carry the PTC word; the gain wins here.
+      PutPoint(m, c.first, 1.0 + 0.02 * Spread(serial, c.first));
+      break;
+    case FactoryCellKind::ZeroTrim:
+      m[c.first] = static_cast<uint8_t>(8 + std::lround(7 * Spread(serial, c.first)));
+      break;
+    case FactoryCellKind::OutputPair:
+      // A few thousandths off the nominal point, as a real output is.
+      PutPoint(m, c.first, Point(m, c.first) + 0.005 * Spread(serial, c.first));
+      PutPoint(m, c.first + 3, Point(m, c.first + 3) * (1.0 + 0.002 * Spread(serial, c.first + 3)));
+      break;
+    case FactoryCellKind::PtcWord:
+    case FactoryCellKind::ColdJunction:
+    case FactoryCellKind::PhysicalScale:
+      break;  // the PTC word shares the gain's cells; the others are the user's too
+    }
+  }
+  // Only the cells that are the unit's alone change: a gain row that shares
+  // cells with a configuration field (channel B's first gains lie on
+  // channel A's trip thresholds) leaves them to the configuration.
+  Bank own = factory;
+  for (int a : FingerprintCells(model, id)) own[static_cast<size_t>(a)] = m[static_cast<size_t>(a)];
+  return own;
+}
+
+Bank WithBlankCalibration(const Bank& factory, const ModelRow& model, const DeviceIdentity& id) {
+  Bank m = factory;
+  for (int a : FingerprintCells(model, id)) m[static_cast<size_t>(a)] = 0;
   return m;
 }
 

@@ -159,6 +159,14 @@ double SweepFraction(qint64 nowMs, int channel);
 // setup for that model's inputs and outputs.
 Bank DefaultMemory(const ModelRow& model, const DeviceIdentity& identity);
 
+// The memory of one particular unit of the model: the factory memory with
+// this unit's own calibration (gains, zero trims and output points a little
+// off nominal, the same for the same serial number). Serial 0 is the factory
+// memory itself, as every unit of the model would read.
+Bank WithOwnCalibration(const Bank& factory, const ModelRow& model, const DeviceIdentity& identity, quint32 serial);
+// A unit never calibrated: every cell of its fingerprint blank (0).
+Bank WithBlankCalibration(const Bank& factory, const ModelRow& model, const DeviceIdentity& identity);
+
 // Printable form of a command for transcripts: printable ASCII as is,
 // backslash doubled, CR as \r, LF as \n, other bytes as \xHH.
 QByteArray EscapeBytes(const QByteArray& bytes);

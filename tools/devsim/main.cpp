@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QStringList>
 #include <QTextStream>
 
@@ -132,11 +133,19 @@ int main(int argc, char** argv) {
   const QCommandLineOption baud(QStringLiteral("baud-timing"),
       QStringLiteral("Send at 9600-baud pace (about 1.04 ms per byte) instead of at once."));
   const QCommandLineOption transcript(QStringLiteral("transcript"),
-      QStringLiteral("Append every command received to FILE, one per line; CR as \\r, "
-                     "other non-printable bytes as \\xHH."),
+      QStringLiteral("Append every command received to FILE, one per line: printable bytes as "
+                     "they are, a backslash as \\\\, CR as \\r, LF as \\n, other bytes as \\xHH."),
       QStringLiteral("FILE"));
+  const QCommandLineOption serial(QStringLiteral("serial"),
+      QStringLiteral("Which unit of the model this is: its own calibration cells (gains, zero "
+                     "trims, output points), so that two simulators of one model are two units "
+                     "with two fingerprints. N 1..4294967295 gives the same unit every time; 0 the "
+                     "model's factory memory, alike on every unit; \"blank\" a unit never "
+                     "calibrated (its fingerprint cells 0). Default: a new unit each start (the "
+                     "serial is printed)."),
+      QStringLiteral("N|blank"));
   parser.addOptions({model, deviceCode, hwRevision, spare, memory, switches, link, dropAnswers,
-                     garbage, badPr, hangup, baud, transcript});
+                     garbage, badPr, hangup, baud, transcript, serial});
   parser.process(app);
   if (!parser.positionalArguments().isEmpty())
     Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
@@ -151,6 +160,24 @@ int main(int argc, char** argv) {
   if (parser.isSet(spare)) id.spare = static_cast<uint8_t>(ParseNumber(parser.value(spare), "--spare", 0, 255));
   unit.setIdentity(id);
   unit.resetMemory();  // the defaults follow the identity (response time, trips)
+  // This unit's own calibration, unless it is a blank one.
+  QString serialText = parser.value(serial).trimmed();
+  if (serialText.compare(QStringLiteral("blank"), Qt::CaseInsensitive) == 0) {
+    const Bank b = WithBlankCalibration(unit.bank(0), unit.model(), unit.identity());
+    for (int a = 0; a < 256; ++a) unit.setCell(0, a, b[static_cast<size_t>(a)]);
+  } else {
+    quint32 number = 0;
+    if (parser.isSet(serial)) {
+      bool ok = false;
+      number = serialText.toUInt(&ok, 10);
+      if (!ok) Fail(QStringLiteral("--serial takes a whole number 0..4294967295 or \"blank\", not \"%1\"").arg(serialText));
+    } else {
+      number = QRandomGenerator::system()->bounded(1u, 1000000u);
+      serialText = QString::number(number);
+    }
+    const Bank b = WithOwnCalibration(unit.bank(0), unit.model(), unit.identity(), number);
+    for (int a = 0; a < 256; ++a) unit.setCell(0, a, b[static_cast<size_t>(a)]);
+  }
   if (parser.isSet(memory)) LoadMemory(unit, parser.value(memory));
   if (parser.isSet(switches)) {
     std::array<uint8_t, 4> s{};
@@ -175,7 +202,10 @@ int main(int argc, char** argv) {
 
   FILE* log = nullptr;
   if (parser.isSet(transcript)) {
-    log = std::fopen(QFile::encodeName(parser.value(transcript)).constData(), "a");
+    // Appended to, never through a link planted in its place.
+    const int fd = ::open(QFile::encodeName(parser.value(transcript)).constData(),
+                          O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
+    log = fd < 0 ? nullptr : fdopen(fd, "a");
     if (!log) Fail(QStringLiteral("cannot write %1: %2").arg(parser.value(transcript), QString::fromLocal8Bit(std::strerror(errno))));
   }
 
@@ -225,8 +255,8 @@ int main(int argc, char** argv) {
   std::printf("%s\n", slavePath.constData());
   std::fflush(stdout);
   const auto sw = unit.switches();
-  std::fprintf(stderr, "planovix-devsim: %s (ID=%d/%d, switches %d,%d,%d) on %s\n", unit.model().id,
-               unit.identity().deviceCode, unit.identity().variant, sw[0], sw[1], sw[2],
+  std::fprintf(stderr, "planovix-devsim: %s (ID=%d/%d, serial %s, switches %d,%d,%d) on %s\n", unit.model().id,
+               unit.identity().deviceCode, unit.identity().variant, qPrintable(serialText), sw[0], sw[1], sw[2],
                slavePath.constData());
 
   QByteArray out;

@@ -177,6 +177,7 @@ void CommWindow::applyMenuCaptions() {
   cmdWrite_->setToolTip(Tr(s, 47));
   cmdStart_->setToolTip(Tr(s, 91));
   cmdLang_->setToolTip(Tr(s, 90));
+  setFingerprint(fingerprint_);
 }
 
 QString CommWindow::aboutCaption() const { return actions_.about->text(); }
@@ -188,6 +189,12 @@ void CommWindow::applyToggleCaption() {
 void CommWindow::setDeviceLabels(const QString& modelCaption, const QString& idText) {
   if (!modelCaption.isNull()) lblDevice_[0]->setText(modelCaption);
   lblDevice_[1]->setText(idText);
+}
+
+void CommWindow::setFingerprint(const QString& digest) {
+  fingerprint_ = digest;
+  const QString tip = digest.isEmpty() ? QString() : Tr(state_, 199).arg(digest);
+  for (QLabel* label : lblDevice_) label->setToolTip(tip);
 }
 
 void CommWindow::setMeasureRunning(bool running) {

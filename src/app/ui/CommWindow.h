@@ -47,6 +47,8 @@ public:
   // the selector show it (without asking for it again); the selector is
   // locked while the port is open.
   void showPort(bool open, int number);
+  // The unit's fingerprint as the identity label's tool tip; empty: none known.
+  void setFingerprint(const QString& digest);
   void setPortToggleEnabled(bool on);
   // Each port entry tells which device it resolves to and whether it is there.
   void refreshPortTips();
@@ -86,6 +88,7 @@ private:
   QToolButton* cmdRead_ = nullptr;
   QToolButton* cmdLang_ = nullptr;
   int hourglassDepth_ = 0;
+  QString fingerprint_;
 };
 
 } // namespace pv

@@ -148,6 +148,11 @@ Program::Program(Parts parts) {
     // The progress fill shows a transfer in progress, not the last one.
     if (comm_) comm_->setProgress(0, 0);
     NameUnitAgain();
+    // The session keeps the fingerprint an exchange computed for this unit.
+    // A read clears it: another unit of the model may be on the line now.
+    const bool known = !state_.unitFingerprint.isEmpty() && state_.unitFingerprintFor == state_.identity;
+    const std::optional<QString> now = known ? std::optional<QString>(state_.unitFingerprint) : std::nullopt;
+    if (session_->isOpen() && session_->fingerprint() != now) session_->setFingerprint(now);
   });
   ConnectActions();
 }
@@ -179,7 +184,10 @@ void Program::ShowIdentityNow() {
 
 void Program::SessionChanged() {
   const bool open = session_->isOpen();
-  if (comm_) comm_->showPort(open, session_->portNumber());
+  if (comm_) {
+    comm_->showPort(open, session_->portNumber());
+    comm_->setFingerprint(session_->fingerprint().value_or(QString()));
+  }
   if (open != portWasOpen_) {
     portWasOpen_ = open;
     emit portStateChanged(open);
@@ -561,6 +569,9 @@ void Program::TogglePort(bool pressed, int number) {
 
 void Program::Read() {
   link_->request(Exchange::Read, [this] {
+    // Another unit may be on the line now; its fingerprint is known again at
+    // the next exchange that reads it (a write's backup, an undo).
+    state_.unitFingerprint.clear();
     const ConfigResult r = ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
     if (r == ConfigResult::Ok) {
       sheetFile_.clear();
@@ -580,6 +591,7 @@ ConfigResult Program::WriteConfiguration(bool changedOnly) {
   WriteOptions options;
   options.captions = [this] { ApplyCaptions(); };
   options.changedOnly = changedOnly;
+  options.backup.command = changedOnly ? QStringLiteral("Write (changed fields)") : QStringLiteral("Write");
   return WriteEprom(*editor_, *commands_, options);
 }
 
@@ -587,7 +599,9 @@ void Program::UndoLastWrite() {
   link_->request(Exchange::Write, [this] {
     Prompter& ask = commands_->prompter();
     ConfigResult found = ConfigResult::Ok;
-    const std::optional<HistoryEntry> entry = NewestEntryFor(*commands_, nullptr, &found);
+    ConnectedUnit unit;
+    const std::optional<WriteRecord> entry = NewestEntryFor(*commands_, nullptr, &found, &unit);
+    // A silent unit, an unreadable store or a damaged entry: the user has been told.
     if (found != ConfigResult::Ok) return;
     if (!entry) {
       ask.ask(MessageTitle(), Tr(state_, 134), Buttons::Ok, Icon::Information);
@@ -595,10 +609,13 @@ void Program::UndoLastWrite() {
     }
     const QString when = QLocale(state_.languageOffset == 0 ? QLocale::Italian : QLocale::English)
                              .toString(entry->time.toLocalTime(), QLocale::ShortFormat);
-    if (ask.ask(MessageTitle(), Tr(state_, 135).arg(entry->cells.size()).arg(when), Buttons::OkCancel,
-                Icon::Question) != Answer::Ok)
-      return;
-    if (RestoreCells(*entry, *commands_) != ConfigResult::Ok) return;
+    const size_t cells = CellsToRestore(*entry, state_.identity, unit.fingerprint, false).size();
+    QString question = Tr(state_, 135).arg(cells).arg(when);
+    if (unit.fingerprint.blank) question += QStringLiteral("\n\n") + Tr(state_, 163).arg(entry->label);
+    if (ask.ask(MessageTitle(), question, Buttons::OkCancel, Icon::Question) != Answer::Ok) return;
+    RestoreOptions options;
+    options.backup.command = QStringLiteral("Undo last write");
+    if (RestoreCells(*entry, *commands_, options) != ConfigResult::Ok) return;
     // The editor shows what the unit now holds.
     ReadEprom(*editor_, *commands_, [this] { ApplyCaptions(); });
   });

@@ -1,4 +1,6 @@
 // PLANOVIX: configuration program for the signal conditioners.
+#include "app/TerminationSignals.h"
+#include "app/ui/ExitOnSignals.h"
 #include "app/ui/Program.h"
 #include "link/UnitSession.h"
 
@@ -37,6 +39,9 @@ int main(int argc, char** argv) {
   pv::Program program;
   program.Startup();
   program.session().choosePort(options.value(port).toInt());
+  // A session logout, a closed terminal or Ctrl+C does what Exit does.
+  pv::TerminationSignals stops;
+  pv::ExitOnSignals(stops, program);
   if (options.isSet(productionTest)) program.ShowProductionTest();
   if (options.isSet(verification)) program.ShowVerification();
   return app.exec();

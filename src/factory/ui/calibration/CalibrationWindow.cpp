@@ -6,6 +6,7 @@
 #include "factory/CalibrationTables.h"
 #include "factory/InstrumentPort.h"
 #include "kernel/AppState.h"
+#include "kernel/AtomicFile.h"
 #include "kernel/Prompter.h"
 #include "link/DeviceCommands.h"
 #include "link/DeviceLink.h"
@@ -23,7 +24,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -509,7 +509,7 @@ void CalibrationWindow::outputLinearity() {
   applySelectors();
   if (!unitPortReady()) return;
   setSequence(Sequence::Linearity);
-  QSaveFile log(logPath_);
+  SafeSaveFile log(logPath_);
   if (linearityMeter(0, 8)) {
     if (!log.open(QIODevice::WriteOnly)) {
       tell(Tr(state_, kCannotWrite).arg(logPath_, log.errorString()));
@@ -536,7 +536,7 @@ void CalibrationWindow::twoChannelLinearity() {
   applySelectors();
   if (!unitPortReady()) return;
   setSequence(Sequence::Linearity);
-  QSaveFile log(logPath_);
+  SafeSaveFile log(logPath_);
   // The calibrator steps the inputs: it may not have been opened by a run.
   Calibrator& cal = bench_.calibrator();
   if (linearityMeter(0, 1) && linearityMeter(1, 2) && (cal.isManual() || cal.open())) {
