@@ -212,6 +212,13 @@ TEST(EditorChecks, OrderAndTripAdditions) {
   e.set(Field::TripLowA, "-300");
   EXPECT_EQ(e.questions(), (QStringList{"Channel B: output value (MAX) exceeds limits",
                                         "Channel A: Trips (Hi> 1300) (Lo<-200) exceeds limits"}));
+  // The row's own limits, and a difference of exactly its span, are allowed.
+  e.set(Field::OutputMaxB, "20");
+  e.set(Field::TripHighA, "1300");
+  e.set(Field::TripLowA, "-200");
+  EXPECT_TRUE(e.questions().isEmpty());
+  e.set(Field::TripHighA, "-199");
+  EXPECT_TRUE(e.questions().isEmpty());
 }
 
 TEST(EditorChecks, PairingAndFieldsWithoutANumberAreFatal) {
