@@ -86,6 +86,7 @@ TEST(DstBytes, TheHandWrittenBytesAreReadOverTheEditorsRecord) {
   base.ch[0].relay = 1;
   base.ch[1].tripHigh = 3;
   base.tripDelay = 7;
+  base.ch[1].cjc = 1;  // the file's first button wins over it
   const ConfigRecord r = DecodeDst(Golden(), base, Tables(), CellLayoutFor(kHeader.identity));
   // Written again it gives the same bytes: every field the file holds was
   // read (the writer is pinned to the bytes above).
