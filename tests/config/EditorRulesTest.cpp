@@ -66,6 +66,16 @@ TEST(EditorModel, TypedTextsGiveTheRecordTheirNumbersAndTheTextReadItsValue) {
   EXPECT_EQ(e.model.text(Field::InputMaxA), "12abc");
   e.set(Field::Filter, "1e30");  // no whole number: no cell takes it
   EXPECT_EQ(e.model.record().filter, -1);
+
+  // Variant 0 keeps a "20 mA" threshold x 1000: its text is judged so.
+  Editor zero(0);
+  ConfigRecord milliamps = BlankRecord();
+  milliamps.ch[0].inputRow = rows::mA20;
+  milliamps.ch[0].tripHigh = DecodeFloat24(0xCC, 0xCC, 0x3D) / 1000;  // 0.1 kept
+  milliamps.ch[0].offset = -1;
+  zero.model.load(milliamps);
+  EXPECT_EQ(zero.model.text(Field::TripHighA), "0.0001");
+  EXPECT_EQ(zero.model.text(Field::OffsetA), "-1.0");
 }
 
 TEST(EditorRules, InputAndOutputChangesWriteCaptionsAndFields) {
