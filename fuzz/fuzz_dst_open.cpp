@@ -16,6 +16,7 @@
 
 #include "DeviceSimulator.h"
 #include "config/ConfigFile.h"
+#include "config/EditorModel.h"
 #include "kernel/Catalogue.h"
 #include "kernel/Prompter.h"
 
