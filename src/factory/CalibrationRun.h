@@ -33,6 +33,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace pv {
@@ -64,6 +65,11 @@ struct CalibrationOptions {
   double settleSeconds = 4;
   // Where the model file is looked for, in order.
   QStringList modelDirs;
+  // For the run's record: who runs it, the room's temperature (degrees C),
+  // the unit's label.
+  QString operatorName;
+  std::optional<double> ambient;
+  QString label;
 };
 
 // What a model button sets: its rows, channels and options.
@@ -98,6 +104,7 @@ ModelFile LoadModelFile(const QString& modelId, const QStringList& dirs);
 QStringList DefaultModelDirs();
 
 class CalibrationSteps;
+class CalibrationRecord;
 
 class CalibrationRun {
 public:
@@ -129,6 +136,8 @@ public:
   bool resumeRefused() const { return resumeRefused_; }
   // The output coefficient pair read before the channel's steps.
   std::array<double, 2> outputPair() const { return outputPair_; }
+  // The run's record in the record store (written as the run goes).
+  CalibrationRecord& record() { return *record_; }
 
 private:
   enum class State { Prepare, PowerUp, Consumption, Backup, LoadDefault, Identity, Switches, ChannelA,
@@ -171,6 +180,10 @@ private:
   bool stopRequested_ = false;
   std::function<bool()> stopPoll_;
   std::unique_ptr<CalibrationSteps> steps_;
+  std::unique_ptr<CalibrationRecord> record_;
+  // Starts the run's record (continuing the grid's on a resume the unit
+  // matched); the grid keeps its uid when it is the grid's run.
+  void beginRecord(bool continueGrid, bool gridsRun);
 };
 
 } // namespace pv

@@ -32,6 +32,8 @@ inline constexpr char kOutcomePass[] = "pass";
 inline constexpr char kOutcomeFail[] = "fail";
 inline constexpr char kOutcomeStopped[] = "stopped";
 inline constexpr char kOutcomeError[] = "error";
+// Completed, with nothing to judge against (a verification reads values).
+inline constexpr char kOutcomeDone[] = "done";
 
 struct FactoryRow {
   int seq = 0;          // the row's place in the event
