@@ -869,6 +869,22 @@ TEST(CalibrationRecord, TheRecordHoldsEveryCellTheGridShowedAndWhatWasWritten) {
   EXPECT_FALSE(written.contains(QStringLiteral("7")));  // channel A's offset is never rewritten
 }
 
+// A station whose shared server cannot be reached still calibrates: the
+// backups and the run's record go to its outbox.
+TEST(CalibrationRecord, WithTheServerAwayTheRunGoesToTheOutbox) {
+  TempRecords records;
+  qputenv("PLANOVIX_RECORDS", QByteArray("postgresql://planovix@/factory?host=") +
+                                  records.dir.filePath(QStringLiteral("no-server")).toLocal8Bit());
+  Rig rig("KRV2211A");
+  ASSERT_EQ(rig.run.start(rig.options("KRV2211A"), false), RunEnd::Normal) << rig.run.message().toStdString();
+  const std::unique_ptr<RecordStore> outbox = RecordStore::Open(records.dir.filePath(QStringLiteral("outbox.sqlite")));
+  ASSERT_TRUE(outbox);
+  EXPECT_EQ(outbox->entries().size(), 2u);  // the backup and the save before the final programming
+  const std::vector<FactoryRecord> runs = outbox->records();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].outcome, QLatin1String(kOutcomePass));
+}
+
 // A run stopped after row 1 and resumed: one record, continued, with the
 // rows of both runs and the resumed run's end.
 TEST(CalibrationRecord, AResumedRunContinuesTheRecordOfTheRunItResumes) {
