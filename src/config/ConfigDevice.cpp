@@ -46,14 +46,22 @@ enum : int {
 };
 
 // The default store, opened for one save or look-up, unless the caller
-// holds one.
+// holds one. A shared server that cannot be reached leaves the station
+// working on its own outbox: the backup is kept there, never skipped.
 struct StoreHandle {
   std::unique_ptr<RecordStore> owned;
   RecordStore* store = nullptr;
   QString error;
   explicit StoreHandle(RecordStore* given) : store(given) {
     if (!store) {
-      owned = RecordStore::Open(RecordStore::DefaultLocation(), &error);
+      const QString location = RecordStore::DefaultLocation();
+      owned = RecordStore::Open(location, &error);
+      if (!owned && RecordStore::IsServerUrl(location)) {
+        QString why;
+        owned = RecordStore::Open(RecordStore::OutboxLocation(), &why);
+        if (owned) error.clear();
+        else error += QStringLiteral("; ") + why;
+      }
       store = owned.get();
     }
   }

@@ -63,7 +63,9 @@ QJsonObject GridToJson(const CalibrationGrid& grid) {
                             {"box", ColourName(s.box)},
                             {"cells", cells}});
   }
-  return QJsonObject{{"model", grid.model}, {"unit", grid.unit}, {"rows", rows}};
+  QJsonObject o{{"model", grid.model}, {"unit", grid.unit}, {"rows", rows}};
+  if (!grid.record.isEmpty()) o.insert(QStringLiteral("record"), grid.record);
+  return o;
 }
 
 QString GridFromJson(const QJsonObject& o, CalibrationGrid& grid) {
@@ -90,6 +92,8 @@ QString GridFromJson(const QJsonObject& o, CalibrationGrid& grid) {
   // A grid saved without them names no unit: a resume refuses it.
   g.model = o.value("model").toString();
   g.unit = o.value("unit").toString();
+  // The record a resumed run continues (none in grids of older versions).
+  g.record = o.value("record").toString();
   grid = g;
   return {};
 }

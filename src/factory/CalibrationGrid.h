@@ -31,6 +31,7 @@ struct CalibrationGrid {
   std::array<GridRowState, 22> rows;
   QString model;  // "KRV2212A"
   QString unit;   // the unit's fingerprint as the rows left it
+  QString record; // the uid of the run's record in the record store
   void clear() { *this = {}; }
   // Rows whose check box is red.
   int failedRows() const;

@@ -1,4 +1,7 @@
 #include "factory/CalibrationRun.h"
+#include "factory/RunRecord.h"
+
+#include <QJsonArray>
 
 #include "config/CellLayout.h"
 #include "config/ConfigDevice.h"
@@ -105,7 +108,31 @@ QStringList DefaultModelDirs() {
 
 CalibrationRun::CalibrationRun(DeviceCommands& unit, CalibrationInstruments instruments, Clock& clock,
                                Prompter& prompter, CalibrationUi* ui)
-    : unit_(unit), bench_(instruments), clock_(clock), prompter_(prompter), ui_(ui) {}
+    : unit_(unit), bench_(instruments), clock_(clock), prompter_(prompter), ui_(ui),
+      record_(std::make_unique<CalibrationRecord>()) {}
+
+void CalibrationRun::beginRecord(bool continueGrid, bool gridsRun) {
+  QJsonObject o;
+  QJsonArray rows;
+  for (int r = 0; r < kGridRows; ++r)
+    if (options_.rows[static_cast<size_t>(r)]) rows.append(r);
+  o.insert(QStringLiteral("rows"), rows);
+  o.insert(QStringLiteral("channels"), QJsonArray{options_.channels[0], options_.channels[1]});
+  o.insert(QStringLiteral("consumption"), options_.consumption);
+  o.insert(QStringLiteral("load_default"), options_.loadDefault);
+  o.insert(QStringLiteral("switch_check"), options_.switchCheck);
+  o.insert(QStringLiteral("verify"), options_.verify);
+  o.insert(QStringLiteral("final_program"), options_.finalProgram);
+  o.insert(QStringLiteral("settle_seconds"), options_.settleSeconds);
+  o.insert(QStringLiteral("resume"), resume_);
+  if (options_.ambient) o.insert(QStringLiteral("ambient"), *options_.ambient);
+  if (!options_.operatorName.isEmpty()) o.insert(QStringLiteral("operator"), options_.operatorName);
+  if (!options_.label.isEmpty()) o.insert(QStringLiteral("label"), options_.label);
+  const QString uid = record_->begin(*options_.model, o,
+                                     {&bench_.supply, &bench_.calibrator, &bench_.meter, &bench_.switches},
+                                     continueGrid ? grid_.record : QString());
+  if (gridsRun) grid_.record = uid;
+}
 
 CalibrationRun::~CalibrationRun() = default;
 
@@ -176,6 +203,7 @@ CalibrationRun::State CalibrationRun::prepare(bool resume) {
     grid_.model = QLatin1String(options_.model->modelId);
     if (ui_)
       for (int r = 0; r < kGridRows; ++r) ui_->rowChanged(r, grid_.rows[static_cast<size_t>(r)]);
+    beginRecord(false, true);
   }
   // The model file is read before anything reaches the unit: a missing or
   // short file ends the run here. A file of an earlier run never stands in.
@@ -189,6 +217,8 @@ CalibrationRun::State CalibrationRun::prepare(bool resume) {
       prompter_.ask(QStringLiteral("KRV 2210"), QStringLiteral("Errore: ") + file_.error, Buttons::Ok,
                     Icon::Critical);
       if (ui_) ui_->label(QStringLiteral("COLLAUDO TERMINATO"), CellColour::Red);
+      if (!record_->active()) beginRecord(false, false);
+      record_->end(QString::fromLatin1(kOutcomeError), message_, {});
       return State::Done;
     }
   }
@@ -240,6 +270,9 @@ CalibrationRun::State CalibrationRun::backup() {
       (grid_.model != QLatin1String(options_.model->modelId) || saved.isEmpty() || saved != grid_.unit)) {
     grid_.unit = saved;
     resumeRefused_ = true;
+    // Its own record: the grid's run stays as it was.
+    beginRecord(false, false);
+    record_->unit(factoryCells_.key());
     message_ = Tr(unit_.state(), kForeignGrid);
     end_ = RunEnd::Error;
     if (ui_) ui_->label(QStringLiteral("ERRORE"), CellColour::Red);
@@ -261,6 +294,8 @@ CalibrationRun::State CalibrationRun::backup() {
   default: return fail(Tr(unit_.state(), 656));
   }
   backedUp_ = true;
+  if (resume_) beginRecord(true, true);
+  record_->unit(grid_.unit);
   if (resume_) return State::ChannelA;
   return identityDone_ ? State::Switches : State::LoadDefault;
 }
@@ -381,6 +416,7 @@ CalibrationRun::State CalibrationRun::channel(int c) {
 
   auto after = [&](int row, bool ok) -> std::optional<State> {
     grid_.unit = factoryCells_.key();
+    record_->row(*options_.model, row, grid_.rows[static_cast<size_t>(row)]);
     if (ui_) ui_->stepDone(row, grid_);
     if (!ok) return fail(Tr(unit_.state(), 651)
                              .arg(row)
@@ -437,6 +473,9 @@ CalibrationRun::State CalibrationRun::finish() {
     backup.command = QStringLiteral("calibration: final programming");
     if (SaveCellsBeforeWrite(unit_, Bank0Cells(replaced), backup) != ConfigResult::Ok) return fail(Tr(unit_.state(), 663));
     unit_.WriteCells(0, s.writeList.queued());
+    std::map<int, uint8_t> written;
+    for (const int a : unit_.lastWrite().sent) written[a] = file_.cells[static_cast<size_t>(a)];
+    record_->written(written);
     if (s.commError || !unit_.lastWrite().complete()) return fail(Tr(unit_.state(), 664));
   }
   return State::End;
@@ -458,6 +497,13 @@ void CalibrationRun::end() {
   if (failed == 1) text += QStringLiteral(" - ") + Tr(unit_.state(), kOneRowFailed);
   else if (failed > 1) text += QStringLiteral(" - ") + Tr(unit_.state(), kRowsFailed).arg(failed);
   if (ui_) ui_->label(text, end_ == RunEnd::Error || failed > 0 ? CellColour::Red : CellColour::Green);
+  const char* outcome = end_ == RunEnd::Error ? kOutcomeError
+                        : end_ == RunEnd::Stopped ? kOutcomeStopped
+                        : failed > 0 ? kOutcomeFail
+                                     : kOutcomePass;
+  // A resume that ended before the unit was matched gets a record of its own.
+  if (!record_->active()) beginRecord(false, false);
+  record_->end(QString::fromLatin1(outcome), message_, resumeRefused_ ? QString() : factoryCells_.key());
   bench_.meter.MultimeterBeep();
   powerOff();
   resume_ = false;

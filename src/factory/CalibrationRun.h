@@ -34,6 +34,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace pv {
@@ -63,6 +64,7 @@ ModelFile LoadModelFile(const QString& modelId, const QStringList& dirs);
 QStringList DefaultModelDirs();
 
 class CalibrationSteps;
+class CalibrationRecord;
 
 class CalibrationRun {
 public:
@@ -91,6 +93,8 @@ public:
   QString message() const { return message_; }
   // The last "Riprendi" was refused: its grid is another unit's or model's.
   bool resumeRefused() const { return resumeRefused_; }
+  // The run's record in the record store (written as the run goes).
+  CalibrationRecord& record() { return *record_; }
 
 private:
   enum class State { Prepare, PowerUp, Consumption, Backup, LoadDefault, Identity, Switches, ChannelA,
@@ -130,6 +134,10 @@ private:
   bool stopRequested_ = false;
   std::function<bool()> stopPoll_;
   std::unique_ptr<CalibrationSteps> steps_;
+  std::unique_ptr<CalibrationRecord> record_;
+  // Starts the run's record (continuing the grid's on a resume the unit
+  // matched); the grid keeps its uid when it is the grid's run.
+  void beginRecord(bool continueGrid, bool gridsRun);
 };
 
 } // namespace pv

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <optional>
 
 namespace pv {
 
@@ -35,6 +36,11 @@ struct CalibrationOptions {
   double settleSeconds = 4;
   // Where the model file is looked for, in order.
   QStringList modelDirs;
+  // For the run's record: who runs it, the room's temperature (degrees C),
+  // the unit's label.
+  QString operatorName;
+  std::optional<double> ambient;
+  QString label;
 };
 
 // What a window (or the command-line station) shows; the run only reports.

@@ -1,5 +1,9 @@
 #include "factory/Verification.h"
 
+#include "records/Recorder.h"
+
+#include <QJsonArray>
+
 #include "kernel/AtomicFile.h"
 #include "factory/CalibrationTables.h"
 #include "kernel/AppState.h"
@@ -123,6 +127,8 @@ Verification::Verification(const AppState& state, VerificationInstruments instru
                            Prompter& prompter, QObject* parent)
     : QObject(parent), state_(state), bench_(instruments), clock_(clock), prompter_(prompter) {}
 
+Verification::~Verification() = default;
+
 QString Verification::tr(int id) const { return LoadText(id + state_.languageOffset); }
 
 VerifyResult Verification::refuse(int id) {
@@ -202,6 +208,7 @@ VerifyResult Verification::setSwitches(const QString& device, int channel, const
   if (running_) return refuse(verify_text::kBusy);
   const CalibrationModel* model = device.isEmpty() ? nullptr : FindCalibrationModel(device);
   if (!model) return refuse(verify_text::kNoDevice);
+  device_ = QLatin1String(model->modelId);
   if (channel == 1 && !model->channelB) return refuse(verify_text::kNoSecondOutput);
   if (!bench_.switches.open()) return VerifyResult::Failed;
   if (!bench_.switches.SetSwitches(ChannelPattern(model->olderFixture, channel))) return VerifyResult::Failed;
@@ -220,6 +227,27 @@ VerifyResult Verification::run(const VerifyRun& s) {
   running_ = true;
   stopRequested_ = false;
   emit runningChanged(true);
+  // Each run is a record of its own: the points as they are read, then the
+  // run's report lines.
+  const qsizetype reportFrom = report_.size();
+  recorder_ = std::make_unique<Recorder>();
+  {
+    FactoryRecord head;
+    head.kind = QString::fromLatin1(kEventVerification);
+    head.model = device_;
+    if (state_.unitFingerprintFor == state_.identity) head.fingerprint = state_.unitFingerprint;
+    head.details = QJsonObject{{"input", QLatin1String(s.input->name)},
+                               {"range", QJsonArray{s.min, s.half, s.max}},
+                               {"range_unit", QLatin1String(s.input->unit)},
+                               {"output", s.output == VerifyOutput::Curr ? "mA" : "V"},
+                               {"count", count_},
+                               {"instruments", QJsonArray{QJsonObject{{"name", bench_.calibrator.name()},
+                                                                      {"selector", bench_.calibrator.selector()}},
+                                                          QJsonObject{{"name", bench_.meter.name()},
+                                                                      {"selector", bench_.meter.selector()}}}}};
+    recorder_->begin(head);
+  }
+  int seq = 0;
   const VerifyResult result = [&] {
     const VerificationInput& in = *s.input;
     const MeterFunction f = s.output == VerifyOutput::Curr ? MeterFunction::Curr : MeterFunction::Volt;
@@ -254,6 +282,15 @@ VerifyResult Verification::run(const VerifyRun& s) {
       if (!reading) return VerifyResult::Failed;
       lastReading_ = *reading;
       addLine(QLatin1String(p.label) + ReportReading(*reading, s.output) + QLatin1Char(' ') + unit);
+      FactoryRow row;
+      row.seq = seq++;
+      row.step = QStringLiteral("%1 %2 %3").arg(QLatin1String(in.name)).arg(Shown(p.point)).arg(QLatin1String(in.unit));
+      row.item = QString::fromLatin1(p.label).section(QLatin1Char(':'), 0, 0);
+      // As the report shows it, in its unit.
+      row.text = ReportReading(*reading, s.output);
+      row.value = row.text.toDouble();
+      row.unit = unit;
+      recorder_->put({row});
     }
     if (!meter.MultimeterBeep()) return VerifyResult::Failed;
     addLine(kDone1 + QString::number(count_) + kDone2);
@@ -262,6 +299,12 @@ VerifyResult Verification::run(const VerifyRun& s) {
     return VerifyResult::Done;
   }();
   if (result == VerifyResult::Stopped) addLine(tr(verify_text::kStopped));
+  recorder_->head().details.insert(QStringLiteral("report"), report_.mid(reportFrom).trimmed());
+  // A verification reads; it does not judge: a run that completed is "done".
+  recorder_->finish(QString::fromLatin1(result == VerifyResult::Done      ? kOutcomeDone
+                                        : result == VerifyResult::Stopped ? kOutcomeStopped
+                                                                          : kOutcomeError));
+  recorder_.reset();
   running_ = false;
   emit runningChanged(false);
   return result;

@@ -30,9 +30,12 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace pv {
+
+class Recorder;
 
 struct AppState;
 class Clock;
@@ -150,6 +153,7 @@ public:
 
   Verification(const AppState& state, VerificationInstruments instruments, Clock& clock,
                Prompter& prompter, QObject* parent = nullptr);
+  ~Verification() override;
 
   // The host's write routine for "Prog. dispositivo".
   void setDownload(std::function<DownloadOutcome()> download) { download_ = std::move(download); }
@@ -210,6 +214,8 @@ private:
   bool running_ = false;
   bool downloading_ = false;
   bool stopRequested_ = false;
+  QString device_;                     // the model the switches were set for
+  std::unique_ptr<Recorder> recorder_;  // each run's record, opened at the run
 };
 
 } // namespace pv

@@ -13,6 +13,8 @@
 #include "support/ScriptedPrompter.h"
 #include "support/TempRecords.h"
 
+#include <QJsonArray>
+
 #include <QBuffer>
 #include <QDir>
 #include <QTemporaryDir>
@@ -728,6 +730,140 @@ TEST(CalibrationRun, TheUnitsCellsAreSavedBeforeTheRunWritesOne) {
     ASSERT_EQ(o.loadDefault, QByteArray(model) == "KRV2312D");
     if (o.loadDefault) EXPECT_EQ(saved.size(), 256u) << model;
   }
+}
+
+
+// The run's record holds what the grid showed, row by row, with the limits
+// each cell was judged by, what the final programming wrote (as the unit
+// received it), the bench and how the run ended.
+TEST(CalibrationRecord, TheRecordHoldsEveryCellTheGridShowedAndWhatWasWritten) {
+  TempRecords records;
+  bench::BenchFaults faults;
+  ASSERT_TRUE(bench::ApplyFault(faults, QStringLiteral("wrong-gain=200mV")).isEmpty());
+  Rig rig("KRV2211A", faults);
+  CalibrationOptions o = rig.options("KRV2211A");
+  o.ambient = 22.5;
+  o.operatorName = QStringLiteral("Bianchi");
+  ASSERT_EQ(rig.run.start(o, false), RunEnd::Normal);
+  const std::vector<FactoryRecord> all = records.factoryRecords();
+  ASSERT_EQ(all.size(), 1u);
+  const FactoryRecord& r = all[0];
+  EXPECT_EQ(r.kind, QLatin1String(kEventCalibration));
+  EXPECT_EQ(r.model, QStringLiteral("KRV2211A"));
+  EXPECT_EQ(r.operatorName, QStringLiteral("Bianchi"));
+  EXPECT_EQ(r.details.value(QStringLiteral("ambient")).toDouble(), 22.5);
+  EXPECT_EQ(r.outcome, QLatin1String(kOutcomeFail));
+  EXPECT_TRUE(r.ended.isValid());
+  EXPECT_EQ(rig.run.grid().record, r.uid);
+  // Before: the fingerprint the backup was saved under; after: the unit's now.
+  const std::vector<RecordStore::Entry> backups = records.entries();
+  ASSERT_FALSE(backups.empty());
+  EXPECT_EQ(r.fingerprint, backups.back().record->fingerprint);
+  EXPECT_EQ(r.fingerprintAfter, rig.run.grid().unit);
+  EXPECT_NE(r.fingerprintAfter, r.fingerprint);
+  QStringList selectors;
+  for (const QJsonValue& i : r.details.value(QStringLiteral("instruments")).toArray())
+    selectors << i.toObject().value(QStringLiteral("selector")).toString();
+  EXPECT_EQ(selectors, QStringList({"Com4", "Com6", "Com3", "Com5"}));
+
+  // Every filled cell of every row, as shown.
+  size_t cells = 0;
+  for (int row = 0; row < kGridRows; ++row)
+    for (int c = 0; c < kCellCount; ++c) {
+      const GridCell& cell = rig.row(row).cells[static_cast<size_t>(c)];
+      if (cell.text.isEmpty() && cell.colour == CellColour::NotRun) continue;
+      ++cells;
+      const auto it = std::find_if(r.rows.begin(), r.rows.end(), [&](const FactoryRow& x) { return x.seq == row * kCellCount + c; });
+      ASSERT_NE(it, r.rows.end()) << row << " " << c;
+      EXPECT_EQ(it->text, cell.text);
+      EXPECT_EQ(it->pass, cell.colour != CellColour::Red);
+    }
+  EXPECT_EQ(r.rows.size(), cells);
+  // The 200 mV gain (row 1) failed against 2 % around its expected k1;
+  // the 90 mV row's Max passed within its 0.09 uV band.
+  const auto find = [&](const QString& step, const QString& item) {
+    return *std::find_if(r.rows.begin(), r.rows.end(), [&](const FactoryRow& x) { return x.step == step && x.item == item; });
+  };
+  const FactoryRow k1 = find(QStringLiteral("1 200 mV A"), QStringLiteral("k1"));
+  EXPECT_FALSE(k1.pass);
+  ASSERT_TRUE(k1.low && k1.high && k1.value);
+  EXPECT_TRUE(*k1.value < *k1.low || *k1.value > *k1.high);
+  const FactoryRow max = find(QStringLiteral("0 90 mV A"), QStringLiteral("Max"));
+  EXPECT_TRUE(max.pass);
+  EXPECT_EQ(max.unit, QStringLiteral("mV"));
+  ASSERT_TRUE(max.low && max.high && max.value);
+  EXPECT_NEAR(*max.low, 89.91, 1e-9);
+  EXPECT_NEAR(*max.high, 90.09, 1e-9);
+  EXPECT_TRUE(*max.value >= *max.low && *max.value <= *max.high);
+  // What the final programming wrote is what the unit received last.
+  const QJsonObject written = r.details.value(QStringLiteral("written")).toObject();
+  ASSERT_FALSE(written.isEmpty());
+  std::map<int, std::vector<int>> w = rig.writes();
+  for (auto it = written.begin(); it != written.end(); ++it)
+    EXPECT_EQ(it.value().toInt(), w[it.key().toInt()].back()) << it.key().toStdString();
+  EXPECT_FALSE(written.contains(QStringLiteral("7")));  // channel A's offset is never rewritten
+}
+
+// A station whose shared server cannot be reached still calibrates: the
+// backups and the run's record go to its outbox.
+TEST(CalibrationRecord, WithTheServerAwayTheRunGoesToTheOutbox) {
+  TempRecords records;
+  qputenv("PLANOVIX_RECORDS", QByteArray("postgresql://planovix@/factory?host=") +
+                                  records.dir.filePath(QStringLiteral("no-server")).toLocal8Bit());
+  Rig rig("KRV2211A");
+  ASSERT_EQ(rig.run.start(rig.options("KRV2211A"), false), RunEnd::Normal) << rig.run.message().toStdString();
+  const std::unique_ptr<RecordStore> outbox = RecordStore::Open(records.dir.filePath(QStringLiteral("outbox.sqlite")));
+  ASSERT_TRUE(outbox);
+  EXPECT_EQ(outbox->entries().size(), 2u);  // the backup and the save before the final programming
+  const std::vector<FactoryRecord> runs = outbox->records();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].outcome, QLatin1String(kOutcomePass));
+}
+
+// A run stopped after row 1 and resumed: one record, continued, with the
+// rows of both runs and the resumed run's end.
+TEST(CalibrationRecord, AResumedRunContinuesTheRecordOfTheRunItResumes) {
+  TempRecords records;
+  Rig rig("KRV2211A");
+  CalibrationOptions o = rig.options("KRV2211A");
+  struct Stopper : CalibrationUi {
+    CalibrationRun* run = nullptr;
+    void stepDone(int row, const CalibrationGrid&) override {
+      if (row == 1) run->requestStop();
+    }
+  } ui;
+  CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter, &ui);
+  ui.run = &run;
+  ASSERT_EQ(run.start(o, false), RunEnd::Stopped);
+  ASSERT_EQ(records.factoryRecords().size(), 1u);
+  EXPECT_EQ(records.factoryRecords()[0].outcome, QLatin1String(kOutcomeStopped));
+  const size_t firstRows = records.factoryRecords()[0].rows.size();
+
+  CalibrationGrid restored;
+  ASSERT_TRUE(GridFromJson(GridToJson(run.grid()), restored).isEmpty());
+  CalibrationRun again(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter);
+  again.grid() = restored;
+  ASSERT_EQ(again.start(o, true), RunEnd::Normal) << again.message().toStdString();
+  const std::vector<FactoryRecord> all = records.factoryRecords();
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0].uid, run.grid().record);
+  EXPECT_EQ(all[0].outcome, QLatin1String(kOutcomePass));
+  EXPECT_EQ(all[0].details.value(QStringLiteral("resumed")).toInt(), 1);
+  EXPECT_GT(all[0].rows.size(), firstRows);
+
+  // A grid of another unit is refused: its record stays as it was, and the
+  // refused start gets a record of its own.
+  Rig other("KRV2211A", {}, 99);
+  CalibrationRun foreign(other.commands, {other.supply, other.calibrator, other.meter, other.switches}, other.clock,
+                         other.prompter);
+  foreign.grid() = again.grid();
+  EXPECT_EQ(foreign.start(o, true), RunEnd::Error);
+  EXPECT_TRUE(foreign.resumeRefused());
+  const std::vector<FactoryRecord> after = records.factoryRecords();
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[1].uid, all[0].uid);
+  EXPECT_EQ(after[1].outcome, QLatin1String(kOutcomePass));
+  EXPECT_EQ(after[0].outcome, QLatin1String(kOutcomeError));
 }
 
 } // namespace

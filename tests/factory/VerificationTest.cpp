@@ -6,6 +6,7 @@
 #include "link/Clock.h"
 #include "link/MemorySerialPort.h"
 #include "support/ScriptedPrompter.h"
+#include "support/TempRecords.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -238,6 +239,32 @@ TEST(VerificationRun, StopEndsTheRunAtItsNextPoint) {
   EXPECT_EQ(r.supplyWrites, (std::vector<QByteArray>{"SV 24.00\r", "KOD\r"}));
   EXPECT_EQ(r.calWire.size(), 3 * 7);  // function, output 0, zero point; nothing after
   EXPECT_FALSE(r.v.running());
+}
+
+// Each run is a record: the three readings as read and the run's report;
+// a stopped run keeps the point it read.
+TEST(VerificationRun, EachRunIsRecordedWithItsReadingsAndReport) {
+  TempRecords records;
+  Rig r;
+  r.readings = {"+4.00000E-03\r\n", "+5.00210E+00\r\n", "+9.99870E+00\r\n", "1\r\n", "2\r\n"};
+  ASSERT_EQ(r.v.setSwitches("KRV2212A", 0, FindVerificationInput("V")), VerifyResult::Done);
+  ASSERT_EQ(r.v.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Done);
+  r.clock.schedule(r.clock.nowMs() + 9500, [&] { r.v.stop("24"); });
+  EXPECT_EQ(r.v.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Stopped);
+  const std::vector<FactoryRecord> all = records.factoryRecords();
+  ASSERT_EQ(all.size(), 2u);
+  const FactoryRecord& done = all[1];
+  EXPECT_EQ(done.kind, QLatin1String(kEventVerification));
+  EXPECT_EQ(done.model, QStringLiteral("KRV2212A"));
+  EXPECT_EQ(done.outcome, QLatin1String(kOutcomeDone));
+  ASSERT_EQ(done.rows.size(), 3u);
+  EXPECT_EQ(done.rows[0].item, QStringLiteral("Valore di zero"));
+  EXPECT_EQ(done.rows[1].value, std::optional<double>(5.002));
+  EXPECT_EQ(done.rows[2].text, QStringLiteral("09.999"));
+  EXPECT_EQ(done.rows[2].unit, QStringLiteral("V"));
+  EXPECT_TRUE(done.details.value(QStringLiteral("report")).toString().contains(QStringLiteral("Valore di span: 09.999 V\n")));
+  EXPECT_EQ(all[0].outcome, QLatin1String(kOutcomeStopped));
+  EXPECT_EQ(all[0].rows.size(), 1u);
 }
 
 TEST(VerificationRun, ASilentMeterFailsTheRunWithItsReportSoFar) {

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   QTemporaryDir records;
   qputenv("PLANOVIX_RECORDS", records.filePath(QStringLiteral("records.sqlite")).toLocal8Bit());
   qputenv("PLANOVIX_HISTORY_DIR", records.filePath(QStringLiteral("old-history")).toLocal8Bit());
+  qputenv("PLANOVIX_RECORDS_OUTBOX", records.filePath(QStringLiteral("outbox.sqlite")).toLocal8Bit());
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

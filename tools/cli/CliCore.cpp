@@ -4,6 +4,7 @@
 #include "DiffCli.h"
 #include "EepromCli.h"
 #include "InstrumentCli.h"
+#include "RecordsCli.h"
 #include "SheetCli.h"
 #include "VerifyCli.h"
 
@@ -120,7 +121,7 @@ QString CliHelpText() {
       "taken out of programming mode (\"$FPxx\") and a measurement is stopped\n"
       "(\"SM\"); the tool says what was done and what was not.\n"
       "Messages go to standard error in English.\n"
-      "\n") + SheetHelpText() + DiffHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText() + VerifyHelpText() + BatchHelpText();
+      "\n") + SheetHelpText() + DiffHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText() + VerifyHelpText() + BatchHelpText() + RecordsHelpText();
 }
 
 namespace {
@@ -606,6 +607,7 @@ int RunCli(const QStringList& rawArgs, SerialPort& port, Clock& clock, QTextStre
   };
   static const QStringList known = {"identify", "read-config", "write-config", "show-config",
                                     "cells", "switches", "measure"};
+  if (IsRecordsCommand(cmd)) return RunRecordsCli(rest, json, out, err);
   if (IsSheetCommand(cmd)) return RunSheetCli(rest, port, clock, UnitPortPath(portName), yes, json, out, err);
   if (!known.contains(cmd) && !IsEepromCommand(cmd) && !IsDiffCommand(cmd)) return usage(qPrintable("unknown command " + cmd));
 

@@ -21,6 +21,7 @@
 #include "measure/ui/MeasureWindow.h"
 #include "factory/EepromEditor.h"
 #include "factory/ui/EepromWindow.h"
+#include "factory/ui/records/RecordsWindow.h"
 
 #include "factory/FunctionGenerator.h"
 #include "factory/ProductionTest.h"
@@ -219,6 +220,7 @@ void Program::ConnectActions() {
   connect(a.exit, &QAction::triggered, this, [this] { Exit(); });
   connect(a.eeprom, &QAction::triggered, this, [this] { ShowEeprom(); });
   connect(a.taratura, &QAction::triggered, this, [this] { ShowCalibration(); });
+  connect(a.records, &QAction::triggered, this, [this] { ShowRecords(); });
 }
 
 void Program::RefreshDeviceActions() {
@@ -297,6 +299,16 @@ ProductionWindow* Program::productionWindow() {
 }
 
 void Program::ShowProductionTest() { ShowHosted(productionWindow(), false); }
+
+RecordsWindow* Program::recordsWindow() {
+  if (!recordsWindow_) {
+    recordsWindow_ = new RecordsWindow(state_, *prompter_);
+    frame_->host(recordsWindow_, recordsWindow_->objectName());
+  }
+  return recordsWindow_;
+}
+
+void Program::ShowRecords() { ShowHosted(recordsWindow(), false); }
 
 CalibrationWindow* Program::calibrationWindow() {
   if (!calibrationWindow_) {
@@ -746,7 +758,7 @@ void Program::CloseAllWindows() {
   // Communication, configuration, About, language, options: in this order.
   for (QWidget* w : std::initializer_list<QWidget*>{comm_, editorWindow_, aboutWindow_, languageWindow_,
                                                     optionsWindow_, measureWindow_, switchWindow_,
-                                                    eepromWindow_, productionWindow_, calibrationWindow_}) {
+                                                    eepromWindow_, productionWindow_, calibrationWindow_, recordsWindow_}) {
     if (auto* host = qobject_cast<QMdiSubWindow*>(HostOf(w))) host->close();
   }
   if (session_->isOpen()) session_->closeByUser();
@@ -780,6 +792,7 @@ void Program::ApplyCaptions() {
   if (editorWindow_) editorWindow_->applyCaptions(state_);
   if (measureWindow_) measureWindow_->applyCaptions(state_);
   if (eepromWindow_) eepromWindow_->applyCaptions(state_);
+  if (recordsWindow_) recordsWindow_->applyCaptions(state_);
   if (compareWindow_) compareWindow_->applyCaptions(state_);
 
   // The family of variants 2..6 is in cell 4; a unit that does not answer

@@ -40,6 +40,7 @@ class EepromEditor;
 class EepromWindow;
 class ProductionTest;
 class ProductionWindow;
+class RecordsWindow;
 class CalibrationWindow;
 class CalibrationBench;
 class InstrumentSession;
@@ -100,6 +101,9 @@ public:
   ProductionWindow* productionWindow();
   ProductionTest& productionTest();
   void ShowProductionTest();
+  // The factory's records (Collaudo > Records).
+  RecordsWindow* recordsWindow();
+  void ShowRecords();
   // The calibration window (Collaudo > Taratura) and its bench.
   CalibrationWindow* calibrationWindow();
   void ShowCalibration();
@@ -196,6 +200,7 @@ private:
   struct Production;
   std::unique_ptr<Production> production_;
   ProductionWindow* productionWindow_ = nullptr;
+  RecordsWindow* recordsWindow_ = nullptr;
   std::function<std::unique_ptr<SerialPort>(InstrumentKind, int)> instrumentPorts_;
   std::function<std::unique_ptr<InstrumentSession>(const QString&)> sessions_;
   std::unique_ptr<CalibrationBench> calibrationBench_;

@@ -38,7 +38,8 @@ ProgramActions::ProgramActions(QObject* parent)
       exit(Make(this, "mnu_Exit")),
       eeprom(Make(this, "mnu_Collaudo_EEprom")),
       taratura(Make(this, "mnu_Collaudo_Taratura")),
-      test(Make(this, "mnu_test")) {
+      test(Make(this, "mnu_test")),
+      records(Make(this, "mnu_Collaudo_Records")) {
 }
 
 void ProgramActions::applyCaptions(const AppState& s) {
@@ -61,6 +62,7 @@ void ProgramActions::applyCaptions(const AppState& s) {
   eeprom->setText(Tr(s, 107));
   taratura->setText(Tr(s, 104));
   test->setText(Tr(s, 240));
+  records->setText(Tr(s, 686) + QStringLiteral("..."));
 }
 
 void ProgramActions::setDeviceActionsEnabled(bool on) {

@@ -34,6 +34,7 @@ public:
   QAction* eeprom;
   QAction* taratura;
   QAction* test;
+  QAction* records;  // Collaudo > Records
 
   // Captions in the current language.
   void applyCaptions(const AppState& s);
