@@ -110,7 +110,7 @@ Run RunGang(const QString& dir, const QString& file, int ports, int perPort) {
   o.repeat = true;
   o.store = here.filePath(QStringLiteral("records.sqlite"));
   GangProgrammer gang(list, o);
-  std::vector<int> done(static_cast<size_t>(ports), 0);
+  std::vector<int> done(static_cast<size_t>(ports), 0), plugged(static_cast<size_t>(ports), 0);
   Run r;
   QEventLoop loop;
   QObject::connect(&gang, &GangProgrammer::finished, &loop, &QEventLoop::quit);
@@ -118,14 +118,20 @@ Run RunGang(const QString& dir, const QString& file, int ports, int perPort) {
     const GangUnit& u = gang.units()[static_cast<size_t>(index)];
     r.failed += u.outcome != GangOutcome::Ok;
     Sim& s = *sims[static_cast<size_t>(u.slot)];
-    s.signal(SIGUSR1);  // pulled
-    if (++done[static_cast<size_t>(u.slot)] < perPort) {
-      s.signal(SIGUSR2);  // the next one plugged
-    }
+    s.signal(SIGUSR1);  // pulled; the next one goes in once the port is seen empty
+    ++done[static_cast<size_t>(u.slot)];
     if (static_cast<int>(gang.units().size()) == ports * perPort) {
       r.wall = WallNow() - r.wall;
       r.cpu = CpuNow() - r.cpu;
       gang.requestStop();
+    }
+  });
+  QObject::connect(&gang, &GangProgrammer::slotChanged, [&](int slot) {
+    const size_t i = static_cast<size_t>(slot);
+    if (gang.slotViews()[i].state == GangState::Waiting && done[i] > 0 && done[i] < perPort &&
+        plugged[i] + 1 == done[i]) {
+      ++plugged[i];
+      sims[i]->signal(SIGUSR2);
     }
   });
   r.wall = WallNow();
