@@ -389,7 +389,7 @@ private:
       r.reason = Text(o.language, port_->hasError() || !port_->isOpen() ? 173 : 174);
     if (r.outcome == GangOutcome::Failed && gang_.stops_.load() > 1)
       r.reason = Text(o.language, 177) + QStringLiteral("; ") + r.reason;
-    if (u.commands.mayBeProgramming()) r.reason += QStringLiteral("; ") + Text(o.language, 176);
+    if (u.commands.mayBeProgramming() && !r.reason.contains(Text(o.language, 141))) r.reason += QStringLiteral("; ") + Text(o.language, 176);
     if (saved > 0 && store_) {
       if (const auto e = store_->entry(saved); e && e->record) {
         r.fingerprint = e->record->fingerprint;
