@@ -167,8 +167,7 @@ public:
     std::unique_ptr<SerialPort> port =
         o.makePort ? o.makePort(gang_.ports_[static_cast<size_t>(index_)]) : std::make_unique<QtSerialPort>();
     port_ = port.get();
-    QString why;
-    store_ = RecordStore::Open(o.store.isEmpty() ? RecordStore::DefaultLocation() : o.store, &why);
+    store_ = RecordStore::Open(o.store.isEmpty() ? RecordStore::DefaultLocation() : o.store, &storeError_);
     bool first = true;
     std::optional<Probe> next;
     while (!stopped()) {
@@ -338,6 +337,12 @@ private:
   // written and read back.
   void write(GangUnit& r) {
     const GangOptions& o = gang_.options_;
+    if (!store_) {
+      // No unit is written without its backup.
+      r.outcome = GangOutcome::Failed;
+      r.reason = storeError_;
+      return;
+    }
     UnitStack u(*port_, clock_, o.yes, o.retries, gang_.options_.language);
     clock_.state = &u.state;
     ConfigResult result = ConfigResult::CommFailure;
@@ -404,6 +409,7 @@ private:
   SlotClock clock_;
   SerialPort* port_ = nullptr;
   std::unique_ptr<RecordStore> store_;
+  QString storeError_;
 };
 
 GangProgrammer::GangProgrammer(std::vector<GangPort> ports, GangOptions options, QObject* parent)
