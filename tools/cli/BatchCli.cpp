@@ -1,5 +1,6 @@
 #include "BatchCli.h"
 #include "CliCore.h"
+#include "GangCli.h"
 
 #include "app/TerminationSignals.h"
 #include "config/ConfigFile.h"
@@ -234,7 +235,14 @@ QString BatchHelpText() {
       "      be of one model: --model M, else the model of the first unit written;\n"
       "      a unit of another model is skipped unless --yes. Exit code 0 when\n"
       "      every unit was written, 1 when one failed, 3 when none failed but one\n"
-      "      was refused.\n");
+      "      was refused.\n"
+      "  program IN.DST --ports \"COM 1,COM 2,...\" [--repeat] [--log FILE.csv] [--model M]\n"
+      "      gang programming: every port served at once, each unit as above (a\n"
+      "      unit whose device code, variant or model differs from the file's or\n"
+      "      the batch's is refused); a failed or pulled unit does not stop the\n"
+      "      others; Ctrl+C finishes every unit in hand. One line per unit with\n"
+      "      its port, a summary, and a CSV line per unit: time, port, model,\n"
+      "      identity, fingerprint, label, result, reason, cells written.\n");
 }
 
 bool IsBatchInvocation(const QStringList& args) {
@@ -254,6 +262,7 @@ void RequestBatchStop() { gStop = true; }
 
 int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out, QTextStream& err,
                 const CliGlobals& globals) {
+  if (IsGangInvocation(args)) return RunGangCli(args, out, err, globals);
   auto usage = [&](const QString& text) {
     err << "planovix-cli: " << text << " (see --help)\n";
     return kExitUsage;

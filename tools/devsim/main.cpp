@@ -3,6 +3,12 @@
 // Prints the terminal's path as the first line of standard output, then
 // serves the program until SIGINT or SIGTERM (or until the hang-up fault
 // cuts the line). POSIX only.
+//
+// Several run side by side for a gang bench, one per port. Each can have
+// its unit pulled and another plugged while it runs: SIGUSR1 pulls the
+// unit (the terminal goes away, as a USB cable pulled with its unit),
+// SIGUSR2 plugs the next unit of the model (a new terminal, its path
+// printed as a new line; --link follows it).
 #include "DeviceSimulator.h"
 #include "MemoryFile.h"
 #include "switches/SwitchTables.h"
@@ -31,7 +37,11 @@ using namespace pv::sim;
 namespace {
 
 volatile sig_atomic_t gStop = 0;
+volatile sig_atomic_t gPull = 0;
+volatile sig_atomic_t gPlug = 0;
 void OnSignal(int) { gStop = 1; }
+void OnPull(int) { gPull = 1; }
+void OnPlug(int) { gPlug = 1; }
 
 // One byte at 9600 baud, 8N1: ten bits.
 constexpr double kByteMs = 10.0 * 1000.0 / 9600.0;
@@ -80,6 +90,60 @@ void WriteAll(int fd, QByteArray& queue) {
       return;  // the terminal's buffer is full: try again on the next turn
     }
   }
+}
+
+// The pseudo-terminal pair a unit is plugged on. The slave stays open here
+// too, so the master never sees a hang-up while the program closes and
+// reopens its side.
+struct Terminal {
+  int master = -1;
+  int slave = -1;
+  QByteArray path;
+  bool open() const { return master >= 0; }
+};
+
+Terminal OpenTerminal() {
+  Terminal t;
+  t.master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (t.master < 0 || grantpt(t.master) != 0 || unlockpt(t.master) != 0)
+    Fail(QStringLiteral("no pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+  const char* name = ptsname(t.master);
+  if (!name) Fail(QStringLiteral("no pseudo-terminal name"));
+  t.path = QByteArray(name);
+  t.slave = ::open(t.path.constData(), O_RDWR | O_NOCTTY);
+  if (t.slave < 0) Fail(QStringLiteral("cannot open %1").arg(QString::fromLocal8Bit(t.path)));
+  termios tio{};
+  if (tcgetattr(t.slave, &tio) == 0) {
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, B9600);
+    cfsetospeed(&tio, B9600);
+    tcsetattr(t.slave, TCSANOW, &tio);
+  }
+  fcntl(t.master, F_SETFL, fcntl(t.master, F_GETFL) | O_NONBLOCK);
+  return t;
+}
+
+void CloseTerminal(Terminal& t) {
+  if (t.master >= 0) ::close(t.master);
+  if (t.slave >= 0) ::close(t.slave);
+  t = Terminal{};
+}
+
+// Points the link at the terminal (replacing an older link of ours).
+void Relink(const QByteArray& linkPath, const QByteArray& target) {
+  if (linkPath.isEmpty()) return;
+  ::unlink(linkPath.constData());
+  if (::symlink(target.constData(), linkPath.constData()) != 0)
+    Fail(QStringLiteral("cannot create link %1: %2")
+             .arg(QString::fromLocal8Bit(linkPath), QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+// Removes the link when it still points at our terminal.
+void Unlink(const QByteArray& linkPath, const QByteArray& target) {
+  if (linkPath.isEmpty()) return;
+  char buffer[4096];
+  const ssize_t n = ::readlink(linkPath.constData(), buffer, sizeof buffer - 1);
+  if (n > 0 && QByteArray(buffer, n) == target) ::unlink(linkPath.constData());
 }
 
 } // namespace
@@ -144,60 +208,76 @@ int main(int argc, char** argv) {
                      "calibrated (its fingerprint cells 0). Default: a new unit each start (the "
                      "serial is printed)."),
       QStringLiteral("N|blank"));
+  const QCommandLineOption unplugged(QStringLiteral("unplugged"),
+      QStringLiteral("Start with no unit plugged (no terminal) until SIGUSR2 plugs one."));
+  const QCommandLineOption pullAfterWrites(QStringLiteral("pull-after-writes"),
+      QStringLiteral("Pull the first unit after it has received N \"$W\" cell writes (a cable "
+                     "pulled mid-write); SIGUSR2 plugs the next one as usual."),
+      QStringLiteral("N"));
   parser.addOptions({model, deviceCode, hwRevision, spare, memory, switches, link, dropAnswers,
-                     garbage, badPr, hangup, baud, transcript, serial});
+                     garbage, badPr, hangup, baud, transcript, serial, unplugged, pullAfterWrites});
   parser.process(app);
   if (!parser.positionalArguments().isEmpty())
     Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
 
-  DeviceSimulator unit;
-  if (!unit.setModel(parser.value(model)))
-    Fail(QStringLiteral("unknown model \"%1\"; one of: %2")
-             .arg(parser.value(model), ModelIds().join(QStringLiteral(", "))));
-  DeviceIdentity id = unit.identity();
-  if (parser.isSet(deviceCode)) id.deviceCode = static_cast<uint8_t>(ParseNumber(parser.value(deviceCode), "--device-code", 0, 255));
-  if (parser.isSet(hwRevision)) id.hardwareRevision = static_cast<uint8_t>(ParseNumber(parser.value(hwRevision), "--hw-revision", 0, 255));
-  if (parser.isSet(spare)) id.spare = static_cast<uint8_t>(ParseNumber(parser.value(spare), "--spare", 0, 255));
-  unit.setIdentity(id);
-  unit.resetMemory();  // the defaults follow the identity (response time, trips)
-  // This unit's own calibration, unless it is a blank one.
+  // Each unit plugged is set up from the options; the n-th one (from 0) with
+  // a serial n past the one given, so every unit is a unit of its own.
   QString serialText = parser.value(serial).trimmed();
-  if (serialText.compare(QStringLiteral("blank"), Qt::CaseInsensitive) == 0) {
-    const Bank b = WithBlankCalibration(unit.bank(0), unit.model(), unit.identity());
-    for (int a = 0; a < 256; ++a) unit.setCell(0, a, b[static_cast<size_t>(a)]);
-  } else {
-    quint32 number = 0;
-    if (parser.isSet(serial)) {
-      bool ok = false;
-      number = serialText.toUInt(&ok, 10);
-      if (!ok) Fail(QStringLiteral("--serial takes a whole number 0..4294967295 or \"blank\", not \"%1\"").arg(serialText));
+  const bool blank = serialText.compare(QStringLiteral("blank"), Qt::CaseInsensitive) == 0;
+  quint32 firstSerial = 0;
+  if (!blank && parser.isSet(serial)) {
+    bool ok = false;
+    firstSerial = serialText.toUInt(&ok, 10);
+    if (!ok) Fail(QStringLiteral("--serial takes a whole number 0..4294967295 or \"blank\", not \"%1\"").arg(serialText));
+  }
+  const int pullAfter = parser.isSet(pullAfterWrites)
+                            ? ParseNumber(parser.value(pullAfterWrites), "--pull-after-writes", 1, 100000)
+                            : 0;
+  auto setUp = [&](DeviceSimulator& unit, int plugged) {
+    if (!unit.setModel(parser.value(model)))
+      Fail(QStringLiteral("unknown model \"%1\"; one of: %2")
+               .arg(parser.value(model), ModelIds().join(QStringLiteral(", "))));
+    DeviceIdentity id = unit.identity();
+    if (parser.isSet(deviceCode)) id.deviceCode = static_cast<uint8_t>(ParseNumber(parser.value(deviceCode), "--device-code", 0, 255));
+    if (parser.isSet(hwRevision)) id.hardwareRevision = static_cast<uint8_t>(ParseNumber(parser.value(hwRevision), "--hw-revision", 0, 255));
+    if (parser.isSet(spare)) id.spare = static_cast<uint8_t>(ParseNumber(parser.value(spare), "--spare", 0, 255));
+    unit.setIdentity(id);
+    unit.resetMemory();  // the defaults follow the identity (response time, trips)
+    // This unit's own calibration, unless it is a blank one.
+    if (blank) {
+      const Bank b = WithBlankCalibration(unit.bank(0), unit.model(), unit.identity());
+      for (int a = 0; a < 256; ++a) unit.setCell(0, a, b[static_cast<size_t>(a)]);
     } else {
-      number = QRandomGenerator::system()->bounded(1u, 1000000u);
+      quint32 number = 0;
+      if (parser.isSet(serial)) number = firstSerial == 0 ? 0 : firstSerial + static_cast<quint32>(plugged);
+      else number = QRandomGenerator::system()->bounded(1u, 1000000u);
       serialText = QString::number(number);
+      const Bank b = WithOwnCalibration(unit.bank(0), unit.model(), unit.identity(), number);
+      for (int a = 0; a < 256; ++a) unit.setCell(0, a, b[static_cast<size_t>(a)]);
     }
-    const Bank b = WithOwnCalibration(unit.bank(0), unit.model(), unit.identity(), number);
-    for (int a = 0; a < 256; ++a) unit.setCell(0, a, b[static_cast<size_t>(a)]);
-  }
-  if (parser.isSet(memory)) LoadMemory(unit, parser.value(memory));
-  if (parser.isSet(switches)) {
-    std::array<uint8_t, 4> s{};
-    if (parser.value(switches).trimmed().compare(QStringLiteral("factory"), Qt::CaseInsensitive) == 0) {
-      const auto f = FactorySwitchBytes(unit.identity());
-      std::copy(f.begin(), f.end(), s.begin());
-    } else {
-      const QStringList parts = parser.value(switches).split(QLatin1Char(','));
-      if (parts.size() > 4) Fail(QStringLiteral("--switches takes \"factory\" or up to four bytes A,B,C"));
-      for (int k = 0; k < parts.size(); ++k)
-        s[k] = static_cast<uint8_t>(ParseNumber(parts[k], "a switch byte", 0, 255));
+    if (parser.isSet(memory)) LoadMemory(unit, parser.value(memory));
+    if (parser.isSet(switches)) {
+      std::array<uint8_t, 4> s{};
+      if (parser.value(switches).trimmed().compare(QStringLiteral("factory"), Qt::CaseInsensitive) == 0) {
+        const auto f = FactorySwitchBytes(unit.identity());
+        std::copy(f.begin(), f.end(), s.begin());
+      } else {
+        const QStringList parts = parser.value(switches).split(QLatin1Char(','));
+        if (parts.size() > 4) Fail(QStringLiteral("--switches takes \"factory\" or up to four bytes A,B,C"));
+        for (int k = 0; k < parts.size(); ++k)
+          s[k] = static_cast<uint8_t>(ParseNumber(parts[k], "a switch byte", 0, 255));
+      }
+      unit.setSwitches(s);
+      if (!parser.isSet(memory)) unit.fitTripsToRanges();
     }
-    unit.setSwitches(s);
-    if (!parser.isSet(memory)) unit.fitTripsToRanges();
-  }
-  Faults& faults = unit.faults();
-  if (parser.isSet(dropAnswers)) faults.dropAnswers = ParseNumber(parser.value(dropAnswers), "--drop-answers", 0, 1000000);
-  faults.garbagePrefix = parser.isSet(garbage);
-  if (parser.isSet(badPr)) faults.badProgramming = -1;
-  if (parser.isSet(hangup)) faults.hangUpAfter = ParseNumber(parser.value(hangup), "--hangup-after", 0, 100000000);
+    Faults& faults = unit.faults();
+    if (parser.isSet(dropAnswers)) faults.dropAnswers = ParseNumber(parser.value(dropAnswers), "--drop-answers", 0, 1000000);
+    faults.garbagePrefix = parser.isSet(garbage);
+    if (parser.isSet(badPr)) faults.badProgramming = -1;
+    if (parser.isSet(hangup)) faults.hangUpAfter = ParseNumber(parser.value(hangup), "--hangup-after", 0, 100000000);
+  };
+  DeviceSimulator unit;
+  setUp(unit, 0);
   const bool paced = parser.isSet(baud);
 
   FILE* log = nullptr;
@@ -209,31 +289,14 @@ int main(int argc, char** argv) {
     if (!log) Fail(QStringLiteral("cannot write %1: %2").arg(parser.value(transcript), QString::fromLocal8Bit(std::strerror(errno))));
   }
 
-  // The terminal pair. The slave stays open here too, so the master never
-  // sees a hang-up while the program closes and reopens its side.
-  int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-    Fail(QStringLiteral("no pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-  const char* name = ptsname(master);
-  if (!name) Fail(QStringLiteral("no pseudo-terminal name"));
-  const QByteArray slavePath(name);
-  int slave = ::open(slavePath.constData(), O_RDWR | O_NOCTTY);
-  if (slave < 0) Fail(QStringLiteral("cannot open %1").arg(QString::fromLocal8Bit(slavePath)));
-  termios tio{};
-  if (tcgetattr(slave, &tio) == 0) {
-    cfmakeraw(&tio);
-    cfsetispeed(&tio, B9600);
-    cfsetospeed(&tio, B9600);
-    tcsetattr(slave, TCSANOW, &tio);
-  }
-  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-
   QByteArray linkPath;
-  if (parser.isSet(link)) {
-    linkPath = QFile::encodeName(parser.value(link));
-    ::unlink(linkPath.constData());  // a stale link from an earlier run
-    if (::symlink(slavePath.constData(), linkPath.constData()) != 0)
-      Fail(QStringLiteral("cannot create link %1: %2").arg(parser.value(link), QString::fromLocal8Bit(std::strerror(errno))));
+  if (parser.isSet(link)) linkPath = QFile::encodeName(parser.value(link));
+  Terminal term;
+  if (!parser.isSet(unplugged)) {
+    term = OpenTerminal();
+    Relink(linkPath, term.path);
+  } else if (!linkPath.isEmpty()) {
+    ::unlink(linkPath.constData());  // a stale link from an earlier run: no unit is there
   }
 
   // Signals are blocked except inside ppoll, so a stop request is never lost
@@ -243,33 +306,76 @@ int main(int argc, char** argv) {
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  sa.sa_handler = OnPull;
+  sigaction(SIGUSR1, &sa, nullptr);
+  sa.sa_handler = OnPlug;
+  sigaction(SIGUSR2, &sa, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
   sigset_t blocked, waitMask;
   sigemptyset(&blocked);
-  sigaddset(&blocked, SIGINT);
-  sigaddset(&blocked, SIGTERM);
+  for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) sigaddset(&blocked, sig);
   sigprocmask(SIG_BLOCK, &blocked, &waitMask);
-  sigdelset(&waitMask, SIGINT);
-  sigdelset(&waitMask, SIGTERM);
-
-  std::printf("%s\n", slavePath.constData());
-  std::fflush(stdout);
-  const auto sw = unit.switches();
-  std::fprintf(stderr, "planovix-devsim: %s (ID=%d/%d, serial %s, switches %d,%d,%d) on %s\n", unit.model().id,
-               unit.identity().deviceCode, unit.identity().variant, qPrintable(serialText), sw[0], sw[1], sw[2],
-               slavePath.constData());
+  for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) sigdelset(&waitMask, sig);
 
   QByteArray out;
   bool hungUp = false;
-  unit.setSink([&](const QByteArray& bytes) { out += bytes; });
-  unit.setHangUp([&] { hungUp = true; });
+  int plugs = 0;
+  int cellWrites = 0;
+  bool cutDone = false;
+  qsizetype logged = 0;
+  auto announce = [&] {
+    std::printf("%s\n", term.open() ? term.path.constData() : "");
+    std::fflush(stdout);
+    const auto sw = unit.switches();
+    std::fprintf(stderr, "planovix-devsim: %s (ID=%d/%d, serial %s, switches %d,%d,%d) on %s\n", unit.model().id,
+                 unit.identity().deviceCode, unit.identity().variant, qPrintable(serialText), sw[0], sw[1], sw[2],
+                 term.open() ? term.path.constData() : "no terminal (unplugged)");
+  };
+  auto wire = [&] {
+    unit.setSink([&](const QByteArray& bytes) { out += bytes; });
+    unit.setHangUp([&] { hungUp = true; });
+    cellWrites = 0;
+    logged = 0;
+    unit.setCommandObserver([&](const QByteArray& command) {
+      // Once only: the unit plugged after the cut one is whole.
+      if (command.startsWith("$W") && ++cellWrites == pullAfter && !cutDone) {
+        cutDone = true;
+        gPull = 1;
+      }
+    });
+  };
+  wire();
+  announce();
 
   const double start = NowMs();
   double nextFrame = -1;   // when streaming: time of the next frame
   double nextByte = 0;     // with --baud-timing: when the next byte may leave
-  qsizetype logged = 0;
 
   while (!gStop) {
+    if (gPull) {
+      gPull = 0;
+      if (term.open()) {
+        Unlink(linkPath, term.path);
+        CloseTerminal(term);
+        out.clear();
+        std::fprintf(stderr, "planovix-devsim: unit pulled after %d cell writes\n", cellWrites);
+      }
+    }
+    if (gPlug) {
+      gPlug = 0;
+      if (!term.open()) {
+        unit = DeviceSimulator();
+        setUp(unit, ++plugs);
+        wire();
+        term = OpenTerminal();
+        Relink(linkPath, term.path);
+        announce();
+      }
+    }
+    if (!term.open()) {
+      ppoll(nullptr, 0, nullptr, &waitMask);  // nothing plugged: wait for a signal
+      continue;
+    }
     const double now = NowMs();
     if (unit.streaming()) {
       if (nextFrame < 0) nextFrame = now + kFramePeriodMs;
@@ -285,13 +391,13 @@ int main(int argc, char** argv) {
       if (nextByte < now - kByteMs) nextByte = now;  // the line was idle
       while (!out.isEmpty() && now >= nextByte) {
         QByteArray one = out.left(1);
-        WriteAll(master, one);
+        WriteAll(term.master, one);
         if (!one.isEmpty()) break;
         out.remove(0, 1);
         nextByte += kByteMs;
       }
     } else {
-      WriteAll(master, out);
+      WriteAll(term.master, out);
     }
     if (out.size() > kMaxBacklog) out.remove(0, out.size() - kMaxBacklog);
 
@@ -316,7 +422,7 @@ int main(int argc, char** argv) {
       ts.tv_nsec = (us % 1000000) * 1000;
       timeout = &ts;
     }
-    pollfd pfd{master, POLLIN, 0};
+    pollfd pfd{term.master, POLLIN, 0};
     const int ready = ppoll(&pfd, 1, timeout, &waitMask);
     if (ready < 0) {
       if (errno == EINTR) continue;
@@ -325,7 +431,7 @@ int main(int argc, char** argv) {
     if (ready == 0) continue;
     if (pfd.revents & POLLIN) {
       char buffer[4096];
-      const ssize_t n = ::read(master, buffer, sizeof buffer);
+      const ssize_t n = ::read(term.master, buffer, sizeof buffer);
       if (n > 0) {
         unit.receive(QByteArray(buffer, static_cast<qsizetype>(n)));
         if (log) {
@@ -344,13 +450,8 @@ int main(int argc, char** argv) {
 
   if (hungUp)
     std::fprintf(stderr, "planovix-devsim: line cut after %d commands\n", unit.faults().hangUpAfter);
-  ::close(master);
-  ::close(slave);
-  if (!linkPath.isEmpty()) {
-    char target[4096];
-    const ssize_t n = ::readlink(linkPath.constData(), target, sizeof target - 1);
-    if (n > 0 && QByteArray(target, n) == slavePath) ::unlink(linkPath.constData());
-  }
+  if (term.open()) Unlink(linkPath, term.path);
+  CloseTerminal(term);
   if (log) std::fclose(log);
   return 0;
 }

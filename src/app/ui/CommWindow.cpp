@@ -158,7 +158,7 @@ void CommWindow::buildMenus() {
 
   collaudo_ = menuBar_->addMenu(QStringLiteral("&Collaudo"));
   collaudo_->setObjectName(QStringLiteral("mnu_Collaudo"));
-  collaudo_->addActions({actions_.eeprom, actions_.taratura, actions_.test, actions_.records});
+  collaudo_->addActions({actions_.eeprom, actions_.taratura, actions_.station, actions_.test, actions_.records});
 
   QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("mnu_Help"));

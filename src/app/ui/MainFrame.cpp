@@ -210,7 +210,7 @@ void MainFrame::buildMenus() {
 
   collaudo_ = bar->addMenu(QStringLiteral("&Collaudo"));
   collaudo_->setObjectName(QStringLiteral("mnu_collaudo"));
-  collaudo_->addActions({actions_.eeprom, actions_.taratura, actions_.records});
+  collaudo_->addActions({actions_.eeprom, actions_.taratura, actions_.station, actions_.records});
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("mnu_help"));

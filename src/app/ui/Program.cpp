@@ -20,6 +20,7 @@
 #include "measure/MeasurementRun.h"
 #include "measure/ui/MeasureWindow.h"
 #include "factory/EepromEditor.h"
+#include "config/ui/StationWindow.h"
 #include "factory/ui/EepromWindow.h"
 #include "factory/ui/records/RecordsWindow.h"
 
@@ -221,6 +222,7 @@ void Program::ConnectActions() {
   connect(a.eeprom, &QAction::triggered, this, [this] { ShowEeprom(); });
   connect(a.taratura, &QAction::triggered, this, [this] { ShowCalibration(); });
   connect(a.records, &QAction::triggered, this, [this] { ShowRecords(); });
+  connect(a.station, &QAction::triggered, this, [this] { ShowStation(); });
 }
 
 void Program::RefreshDeviceActions() {
@@ -327,6 +329,16 @@ CalibrationWindow* Program::calibrationWindow() {
 }
 
 void Program::ShowCalibration() { ShowHosted(calibrationWindow(), false); }
+
+StationWindow* Program::stationWindow() {
+  if (!stationWindow_) stationWindow_ = new StationWindow(state_, *prompter_);
+  return stationWindow_;
+}
+
+void Program::ShowStation(const QString& file) {
+  if (!file.isEmpty()) stationWindow()->setFile(file);
+  ShowHosted(stationWindow(), false);
+}
 
 struct Program::Verifying {
   // The calibration window's instruments and port selectors: one bench, so
@@ -733,6 +745,18 @@ void Program::Exit() {
   // the production test's loops end at their next turn.
   if (calibrationWindow_) calibrationWindow_->stopAll();
   if (production_) production_->test.stopAll();
+  // The gang finishes its units in hand first; exit follows its end.
+  if (stationWindow_ && stationWindow_->running()) {
+    stationWindow_->stopAll();
+    connect(
+        stationWindow_, &StationWindow::runningChanged, this,
+        [this] {
+          exitQueued_ = false;
+          Exit();
+        },
+        Qt::SingleShotConnection);
+    return;
+  }
   link_->whenFree([this] {
     state_.exitFlag = true;
     state_.measureRunning = false;
@@ -744,7 +768,7 @@ void Program::Exit() {
 bool Program::CloseRequested() {
   // Closing the frame while the unit is being talked to waits for the end
   // of the exchange (a measurement is stopped first).
-  if (link_->busy()) {
+  if (link_->busy() || (stationWindow_ && stationWindow_->running())) {
     Exit();
     return false;
   }
@@ -758,7 +782,8 @@ void Program::CloseAllWindows() {
   // Communication, configuration, About, language, options: in this order.
   for (QWidget* w : std::initializer_list<QWidget*>{comm_, editorWindow_, aboutWindow_, languageWindow_,
                                                     optionsWindow_, measureWindow_, switchWindow_,
-                                                    eepromWindow_, productionWindow_, calibrationWindow_, recordsWindow_}) {
+                                                    eepromWindow_, productionWindow_, calibrationWindow_, recordsWindow_,
+                                                    stationWindow_}) {
     if (auto* host = qobject_cast<QMdiSubWindow*>(HostOf(w))) host->close();
   }
   if (session_->isOpen()) session_->closeByUser();
@@ -817,6 +842,7 @@ void Program::CaptionsBody(bool askUnit) {
   if (productionWindow_) productionWindow_->applyCaptions(state_);
   if (verificationWindow_) verificationWindow_->applyCaptions(state_);
   if (calibrationWindow_) calibrationWindow_->applyCaptions(state_);
+  if (stationWindow_) stationWindow_->applyCaptions();
 
   if (CatalogueIndex(modelId) >= 0) session_->setModelShown(modelId);
   if (const ModelRow* row = FindModel(currentModel()); row && measureWindow_)

@@ -42,6 +42,7 @@ class ProductionTest;
 class ProductionWindow;
 class RecordsWindow;
 class CalibrationWindow;
+class StationWindow;
 class CalibrationBench;
 class InstrumentSession;
 enum class InstrumentKind;
@@ -107,6 +108,9 @@ public:
   // The calibration window (Collaudo > Taratura) and its bench.
   CalibrationWindow* calibrationWindow();
   void ShowCalibration();
+  // The gang programming station (Collaudo menu, or --station FILE).
+  StationWindow* stationWindow();
+  void ShowStation(const QString& file = {});
   // Calibration verification: the calibration window's "Prog" (and, until
   // that window exists, the start option --verification) opens it afresh.
   Verification& verification();
@@ -205,6 +209,7 @@ private:
   std::function<std::unique_ptr<InstrumentSession>(const QString&)> sessions_;
   std::unique_ptr<CalibrationBench> calibrationBench_;
   CalibrationWindow* calibrationWindow_ = nullptr;
+  StationWindow* stationWindow_ = nullptr;
   // The verification's instruments and core, made on first use.
   struct Verifying;
   std::unique_ptr<Verifying> verifying_;

@@ -38,6 +38,7 @@ ProgramActions::ProgramActions(QObject* parent)
       exit(Make(this, "mnu_Exit")),
       eeprom(Make(this, "mnu_Collaudo_EEprom")),
       taratura(Make(this, "mnu_Collaudo_Taratura")),
+      station(Make(this, "mnu_Collaudo_Station")),
       test(Make(this, "mnu_test")),
       records(Make(this, "mnu_Collaudo_Records")) {
 }
@@ -61,6 +62,7 @@ void ProgramActions::applyCaptions(const AppState& s) {
   exit->setText(Tr(s, 52));
   eeprom->setText(Tr(s, 107));
   taratura->setText(Tr(s, 104));
+  station->setText(Tr(s, 195));
   test->setText(Tr(s, 240));
   records->setText(Tr(s, 686) + QStringLiteral("..."));
 }

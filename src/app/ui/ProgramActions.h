@@ -33,6 +33,7 @@ public:
   QAction* exit;
   QAction* eeprom;
   QAction* taratura;
+  QAction* station;
   QAction* test;
   QAction* records;  // Collaudo > Records
 

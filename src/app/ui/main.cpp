@@ -35,6 +35,11 @@ int main(int argc, char** argv) {
                                 QStringLiteral("The unit's port at start: COM <n>, 1 to 8 (default 1)."),
                                 QStringLiteral("n"), QStringLiteral("1"));
   options.addOption(port);
+  // A production line opens the gang station straight away.
+  const QCommandLineOption station(QStringLiteral("station"),
+                                   QStringLiteral("Open the gang programming station with FILE (.DST) to write."),
+                                   QStringLiteral("FILE"));
+  options.addOption(station);
   options.process(app);
   pv::Program program;
   program.Startup();
@@ -44,5 +49,6 @@ int main(int argc, char** argv) {
   pv::ExitOnSignals(stops, program);
   if (options.isSet(productionTest)) program.ShowProductionTest();
   if (options.isSet(verification)) program.ShowVerification();
+  if (options.isSet(station)) program.ShowStation(options.value(station));
   return app.exec();
 }
