@@ -82,6 +82,14 @@ if(pv_man_pages)
   install(FILES ${pv_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
+# docs/commands.md carries planovix-cli --help; this writes it again.
+if(TARGET planovix-cli)
+  add_custom_target(command-reference
+    COMMAND ${CMAKE_COMMAND} -DCLI=$<TARGET_FILE:planovix-cli> -DDOC=${PROJECT_SOURCE_DIR}/docs/commands.md
+            -DMODE=write -P ${PROJECT_SOURCE_DIR}/cmake/CommandReference.cmake
+    DEPENDS planovix-cli VERBATIM)
+endif()
+
 # Completion of planovix-cli's commands, options, ports, models and files,
 # where bash-completion looks for it by the command's name.
 install(FILES ${PV_PACKAGING}/planovix-cli.bash-completion
