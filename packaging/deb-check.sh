@@ -44,12 +44,14 @@ echo "== planovix-cli --help"
 planovix-cli --help >/tmp/help.txt
 head -n 3 /tmp/help.txt
 echo "== LANG=it_IT.UTF-8 planovix-cli --help"
-LANG=it_IT.UTF-8 planovix-cli --help | head -n 3 | tee /tmp/help-it.txt
+LANG=it_IT.UTF-8 planovix-cli --help >/tmp/help-it.txt
+head -n 3 /tmp/help-it.txt
 grep -q '^Uso: planovix-cli' /tmp/help-it.txt
 echo "== --version"
 for p in planovix planovix-cli planovix-devsim planovix-benchsim; do "$p" --version; done
 echo "== man planovix-cli"
-MANWIDTH=80 man --warnings planovix-cli 2>/tmp/man-warnings.txt | head -n 12
+MANWIDTH=80 man --warnings planovix-cli >/tmp/man.txt 2>/tmp/man-warnings.txt
+head -n 12 /tmp/man.txt
 [ ! -s /tmp/man-warnings.txt ] || { cat /tmp/man-warnings.txt; exit 1; }
 echo "== bash completion of \"planovix-cli wr\""
 bash -c 'source /usr/share/bash-completion/completions/planovix-cli
