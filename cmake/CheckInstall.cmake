@@ -2,7 +2,8 @@
 #   cmake -DBUILD_DIR=build -DSOURCE_DIR=. -DPREFIX=/tmp/p -P cmake/CheckInstall.cmake
 # Every file must be where desktops, the program and the user expect it, and
 # nothing else may be installed (no libraries, headers or test programs).
-foreach(v BUILD_DIR SOURCE_DIR PREFIX)
+cmake_policy(VERSION 3.25)
+foreach(v BUILD_DIR SOURCE_DIR PREFIX VERSION)
   if(NOT DEFINED ${v})
     message(FATAL_ERROR "CheckInstall: -D${v}=... is missing")
   endif()
@@ -25,7 +26,22 @@ set(expected
   share/icons/hicolor/128x128/apps/${id}.png
   share/icons/hicolor/256x256/apps/${id}.png
   share/doc/planovix/README.md
-  share/doc/planovix/architecture.md)
+  share/doc/planovix/copyright
+  share/doc/planovix/changelog.gz
+  share/bash-completion/completions/planovix-cli
+  share/man/man1/planovix.1.gz
+  share/man/man1/planovix-cli.1.gz
+  share/man/man1/planovix-devsim.1.gz
+  share/man/man1/planovix-benchsim.1.gz)
+file(GLOB guides RELATIVE "${SOURCE_DIR}/docs" "${SOURCE_DIR}/docs/*.md")
+foreach(g IN LISTS guides)
+  list(APPEND expected share/doc/planovix/docs/${g})
+endforeach()
+foreach(g architecture.md field-guide.md factory-guide.md commands.md compatibility.md developer-guide.md)
+  if(NOT g IN_LIST guides)
+    message(FATAL_ERROR "docs/${g} is missing")
+  endif()
+endforeach()
 file(GLOB models RELATIVE "${SOURCE_DIR}/data/models" "${SOURCE_DIR}/data/models/*.dat")
 list(LENGTH models model_count)
 if(model_count LESS 1)
@@ -52,11 +68,19 @@ if(missing OR extra)
   message(FATAL_ERROR "installed files differ\nmissing:\n  ${missing}\nunexpected:\n  ${extra}")
 endif()
 
-# The programs run from where they were installed.
-foreach(tool planovix-cli planovix-devsim planovix-benchsim)
+# The programs run from where they were installed, and each names the
+# project's version. The program answers without a display.
+set(ENV{QT_QPA_PLATFORM} "")
+unset(ENV{DISPLAY})
+unset(ENV{WAYLAND_DISPLAY})
+foreach(tool planovix planovix-cli planovix-devsim planovix-benchsim)
   execute_process(COMMAND "${PREFIX}/bin/${tool}" --help RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0 OR out STREQUAL "")
     message(FATAL_ERROR "${tool} --help from the prefix: exit ${rc}\n${out}${err}")
+  endif()
+  execute_process(COMMAND "${PREFIX}/bin/${tool}" --version RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT out STREQUAL "${tool} ${VERSION}\n")
+    message(FATAL_ERROR "${tool} --version from the prefix: exit ${rc}, \"${out}\" (want ${VERSION})\n${err}")
   endif()
 endforeach()
 
@@ -70,20 +94,21 @@ file(READ "${PREFIX}/share/metainfo/${id}.metainfo.xml" meta)
 if(NOT meta MATCHES "<launchable type=\"desktop-id\">${id}.desktop</launchable>")
   message(FATAL_ERROR "the metainfo does not launch ${id}.desktop")
 endif()
+# Both validators are installed by ./setup: a missing one is a failure, not
+# a skipped check. Any complaint fails, warnings too.
 find_program(APPSTREAMCLI appstreamcli)
-if(APPSTREAMCLI)
-  execute_process(COMMAND ${APPSTREAMCLI} validate --no-net "${PREFIX}/share/metainfo/${id}.metainfo.xml"
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "appstreamcli validate:\n${out}")
-  endif()
-endif()
 find_program(DESKTOP_VALIDATE desktop-file-validate)
-if(DESKTOP_VALIDATE)
-  execute_process(COMMAND ${DESKTOP_VALIDATE} "${PREFIX}/share/applications/${id}.desktop"
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "desktop-file-validate:\n${out}")
-  endif()
+if(NOT APPSTREAMCLI OR NOT DESKTOP_VALIDATE)
+  message(FATAL_ERROR "appstreamcli or desktop-file-validate is missing: run ./setup")
+endif()
+execute_process(COMMAND ${APPSTREAMCLI} validate --no-net --pedantic "${PREFIX}/share/metainfo/${id}.metainfo.xml"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0 OR out MATCHES "(^|\n)[IWE]: ")
+  message(FATAL_ERROR "appstreamcli validate:\n${out}")
+endif()
+execute_process(COMMAND ${DESKTOP_VALIDATE} "${PREFIX}/share/applications/${id}.desktop"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "")
+  message(FATAL_ERROR "desktop-file-validate:\n${out}")
 endif()
 message(STATUS "installed ${PREFIX}: ${model_count} model files, every file in its place")

@@ -11,10 +11,15 @@ src=$PWD
 apt-get install -y -qq --no-install-recommends xvfb xauth >/dev/null
 cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLANOVIX_TESTS=OFF \
   -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
-ninja -C build-deb -j"${JOBS:-2}" planovix planovix-cli planovix-devsim planovix-benchsim
+ninja -C build-deb -j"${JOBS:-2}" planovix planovix-cli planovix-devsim planovix-benchsim manpages
 (cd build-deb && cpack -G DEB)
 deb=$(ls "$src"/build-deb/planovix_*.deb)
 echo "== $(basename "$deb"): Depends: $(dpkg-deb --field "$deb" Depends)"
+
+# Debian's own checks: no error and no warning (information and pedantic
+# notes are shown, not counted).
+echo "== lintian"
+lintian --fail-on error,warning --display-info "$deb"
 cp "$deb" tools/e2e/batch.sh /tmp/
 
 # What the build brought in goes again, so the package has to bring back
@@ -31,9 +36,27 @@ cd /tmp
 
 echo "== installed files"
 dpkg -L planovix | grep -v '/screenshots/' | grep -E '/bin/|/share/(applications|metainfo|icons|planovix/models/KRV2212A)|README'
+echo "== the desktop entry and the AppStream file as installed"
+desktop-file-validate /usr/share/applications/io.planovix.Planovix.desktop
+appstreamcli validate --no-net /usr/share/metainfo/io.planovix.Planovix.metainfo.xml
+
 echo "== planovix-cli --help"
 planovix-cli --help >/tmp/help.txt
 head -n 3 /tmp/help.txt
+echo "== LANG=it_IT.UTF-8 planovix-cli --help"
+LANG=it_IT.UTF-8 planovix-cli --help >/tmp/help-it.txt
+head -n 3 /tmp/help-it.txt
+grep -q '^Uso: planovix-cli' /tmp/help-it.txt
+echo "== --version"
+for p in planovix planovix-cli planovix-devsim planovix-benchsim; do "$p" --version; done
+echo "== man planovix-cli"
+MANWIDTH=80 man --warnings planovix-cli >/tmp/man.txt 2>/tmp/man-warnings.txt
+head -n 12 /tmp/man.txt
+[ ! -s /tmp/man-warnings.txt ] || { cat /tmp/man-warnings.txt; exit 1; }
+echo "== bash completion of \"planovix-cli wr\""
+bash -c 'source /usr/share/bash-completion/completions/planovix-cli
+  COMP_WORDS=(planovix-cli wr); COMP_CWORD=1; _planovix_cli; echo "${COMPREPLY[@]}"' | tee /tmp/compl.txt
+grep -qx 'write-config' /tmp/compl.txt
 echo "== the model files are found from /usr/bin"
 ls /usr/bin/../share/planovix/models | wc -l
 

@@ -1,5 +1,6 @@
 #include "StringTable.h"
 #include "Numbers.h"
+#include "kernel/Version.h"
 
 #include <QLoggingCategory>
 #include <algorithm>
@@ -758,7 +759,7 @@ constexpr Entry kTable[] = {
     {1001, "www.vantrel.example"},
     {1002, "Planovix_Manuale_IT.pdf"},
     {1003, "Planovix_User_Guide_EN.pdf"},
-    {1004, "PLANOVIX v.2.6"},
+    {1004, "PLANOVIX v." PLANOVIX_VERSION_SHORT},
     {1010, "KRV 2210"},
     {1011, "KRV 2211 A"},
     {1012, "KRV 2211 B"},
@@ -782,7 +783,7 @@ constexpr Entry kTable[] = {
     {1101, "www.orvane-instruments.example"},
     {1102, "Orvane_Manuale_IT.pdf"},
     {1103, "Orvane_User_Guide_EN.pdf"},
-    {1104, "ORVANE SETUP v.2.6"},
+    {1104, "ORVANE SETUP v." PLANOVIX_VERSION_SHORT},
     {1110, "OI-10"},
     {1111, "OI-11 A"},
     {1112, "OI-11 B"},
@@ -806,7 +807,7 @@ constexpr Entry kTable[] = {
     {1201, "www.ferrosa-automazione.example"},
     {1202, "Ferrosa_Configuratore_IT.pdf"},
     {1203, "Ferrosa_Configurator_EN.pdf"},
-    {1204, "FERROSA CONFIG v.2.6"},
+    {1204, "FERROSA CONFIG v." PLANOVIX_VERSION_SHORT},
     {1210, "FA 210"},
     {1211, "FA 211 A"},
     {1212, "FA 211 B"},
@@ -830,7 +831,7 @@ constexpr Entry kTable[] = {
     {1301, "www.lumetra.example"},
     {1302, "Lumetra_Manuale_IT.pdf"},
     {1303, "Lumetra_Handbuch_EN.pdf"},
-    {1304, "LUMETRA CONF v.2.6"},
+    {1304, "LUMETRA CONF v." PLANOVIX_VERSION_SHORT},
     {1310, "LM 10"},
     {1311, "LM 11 A"},
     {1312, "LM 11 B"},
@@ -844,6 +845,212 @@ constexpr Entry kTable[] = {
     {1320, "LM 31 B"},
     {1321, "LM 31 C"},
     {1322, "LM 31 D"},
+    // planovix-cli: its help, messages and progress (English at 2300..)
+    {2000,
+      "Uso: planovix-cli [--port PORTA] [--yes] [--json] [--retries N] [--label TESTO] COMANDO [ARGOMENTI]\n"
+      "\n"
+      "Configura un condizionatore di segnale PLANOVIX tramite il suo cavo di\n"
+      "programmazione.\n"
+      "\n"
+      "Opzioni:\n"
+      "  --port PORTA  \"COM 1\"..\"COM 8\" (risolta come fa il programma:\n"
+      "                PLANOVIX_COM<n>, altrimenti /dev/ttyUSB<n-1>, /dev/ttyACM<n-1>,\n"
+      "                /dev/ttyS<n-1>) o il percorso di un dispositivo. Predefinita\n"
+      "                \"COM 1\".\n"
+      "  --yes         risponde OK a ogni domanda OK/Annulla (valori fuori campo,\n"
+      "                un file di un'altra versione o di un'altra unità)\n"
+      "  --json        i risultati in JSON sullo standard output\n"
+      "  --changed-only\n"
+      "                write-config invia solo le celle dei campi diversi\n"
+      "                dall'unità (le altre non sono riscritte)\n"
+      "  --retries N   quante volte si riprova dopo un errore di comunicazione\n"
+      "                (predefinito 2, 0..100). Nella lettura delle celle il\n"
+      "                collegamento riprova prima tre volte da solo; quando poi\n"
+      "                rinuncia (e subito per l'identità \"$V\", i dip-switch e i\n"
+      "                pacchetti di misura) chiede Riprova/Annulla, e lo strumento\n"
+      "                risponde Riprova N volte di seguito, poi Annulla. Ogni nuovo\n"
+      "                tentativo è detto sullo standard error. Una routine che riesce\n"
+      "                fa ripartire il conto.\n"
+      "  --label TESTO l'etichetta dell'unità (il numero di serie sull'adesivo),\n"
+      "                tenuta con le voci di questa esecuzione nell'archivio delle\n"
+      "                copie; serve a distinguere le unità con le celle di fabbrica\n"
+      "                vuote\n"
+      "  --help        questo testo\n"
+      "  --version     la versione\n"
+      "\n"
+      "Comandi:\n"
+      "  identify               identità, modello e impronta; chiavi JSON device_code,\n"
+      "                         variant, hardware_revision, spare, model, caption,\n"
+      "                         fingerprint (16 cifre esadecimali: un riassunto\n"
+      "                         dell'identità e delle celle di fabbrica che distinguono\n"
+      "                         un'unità da un'altra dello stesso modello),\n"
+      "                         fingerprint_blank (true quando quelle celle sono vuote:\n"
+      "                         tutte queste unità hanno la stessa impronta), label\n"
+      "                         (quella tenuta nell'archivio delle copie)\n"
+      "  read-config OUT.DST    legge il dispositivo come fa Leggi nel programma e\n"
+      "                         salva il .DST\n"
+      "  write-config IN.DST    legge prima il dispositivo, apre il file con le sue\n"
+      "                         domande, fa i controlli dell'editor, scrive nel\n"
+      "                         dispositivo, lo rilegge e confronta le celle scritte\n"
+      "  show-config [IN.DST]   la configurazione del dispositivo, o di un file\n"
+      "  cells BANK FIRST COUNT i valori delle celle, sempre come\n"
+      "                         {\"bank\":B,\"first\":F,\"cells\":[...]}\n"
+      "  switches               i byte dei dip-switch e cosa impostano: disposizione,\n"
+      "                         ingresso, uscita e opzione per canale, span e zero con\n"
+      "                         valori e unità, il controllo del campo. Chiavi JSON:\n"
+      "                         switches (i byte come risposti, 2 o 4), bytes (i tre\n"
+      "                         banchi), layout, channels [{input, output,\n"
+      "                         optionCaption, option, software}] (software: i\n"
+      "                         dip-switch lasciano il canale alla configurazione\n"
+      "                         memorizzata, \"EEPROM\"), span e zero {index, value,\n"
+      "                         text} quando i dip-switch impostano un campo,\n"
+      "                         multiplier (unità di frequenza), unit, limits, check\n"
+      "                         (\"OK\", \"ERR\" o \"\")\n"
+      "  measure N              avvia la misura come la finestra di misura e stampa N\n"
+      "                         pacchetti decodificati: per canale uscita e ingresso\n"
+      "                         come mostrati, sotto/sopra campo, e le tre spie.\n"
+      "                         Testo: una riga per pacchetto. JSON: {\"channels\":[{\n"
+      "                         label, output_label, input_min, input_max,\n"
+      "                         output_min, output_max, input_unit, output_unit}],\n"
+      "                         \"frames\":[{time_ms, status, lamps {trip_a, trip_b,\n"
+      "                         alarm} come \"green\"/\"yellow\"/\"red\", channels [{\n"
+      "                         output, output_text, input (null quando non si può\n"
+      "                         calcolare), input_text, input_unit, under_range,\n"
+      "                         over_range}]}]}\n"
+      "\n"
+      "Codici di uscita:\n"
+      "  0  riuscito\n"
+      "  1  guasto del dispositivo o della comunicazione (nessuna risposta, porta\n"
+      "     assente, celle non scritte come inviate, una scrittura interrotta), o un\n"
+      "     file che non si può salvare\n"
+      "  2  errore d'uso o dati errati (file errato o corto, un valore che non sta\n"
+      "     nella sua cella)\n"
+      "  3  un controllo ha rifiutato: una domanda OK/Annulla senza --yes, \"Device\n"
+      "     Changed\", un'unità non supportata, un abbinamento di termocoppia errato,\n"
+      "     una voce di un'altra unità, nessuna copia possibile (l'archivio delle\n"
+      "     copie non accetta la voce)\n"
+      "  129, 130, 143  terminato da SIGHUP, Ctrl+C (SIGINT) o SIGTERM (128 + il\n"
+      "     numero del segnale), dopo aver tolto l'unità dal modo programmazione\n"
+      "\n"
+      "Segnali: Ctrl+C, SIGTERM e SIGHUP terminano un comando allo stesso modo. Una\n"
+      "lettura si ferma subito; la scrittura di una cella in corso finisce ed è\n"
+      "riletta (inviare di nuovo il segnale la ferma alla cella successiva); nessuna\n"
+      "nuova scrittura inizia. L'unità è tolta dal modo programmazione (\"$FPxx\") e\n"
+      "una misura è fermata (\"SM\"); lo strumento dice cosa è stato fatto e cosa no.\n"
+      "Messaggi e aiuto seguono LC_ALL, LC_MESSAGES o LANG (it*: italiano); le chiavi\n"
+      "--json e i codici di uscita sono gli stessi nelle due lingue. Lo stato dei\n"
+      "comandi lunghi va sullo standard error quando è un terminale.\n"
+      "\n"},
+    {2001, "vedi --help"},
+    {2002, "nessun comando"},
+    {2003, "comando sconosciuto %1"},
+    {2004, "opzione sconosciuta %1"},
+    {2005, "--port vuole un valore"},
+    {2006, "celle %1 di %2"},
+    {2007, "riga %1 di %2"},
+    {2008, "unità %1"},
+    {2009, "punto %1 di %2"},
+    {2010, "--port vuole una porta: \"COM 1\"..\"COM 8\" o il percorso di un dispositivo"},
+    {2011, "--retries e --label valgono per i comandi dell'unità, non per %1"},
+    {2012, "punto %1"},
+    // planovix-cli
+    {2300,
+      "Usage: planovix-cli [--port PORT] [--yes] [--json] [--retries N] [--label TEXT] COMMAND [ARGS]\n"
+      "\n"
+      "Configures a PLANOVIX signal conditioner over its programming cable.\n"
+      "\n"
+      "Options:\n"
+      "  --port PORT   \"COM 1\"..\"COM 8\" (resolved as the program does: PLANOVIX_COM<n>,\n"
+      "                else /dev/ttyUSB<n-1>, /dev/ttyACM<n-1>, /dev/ttyS<n-1>) or a\n"
+      "                device path. Default \"COM 1\".\n"
+      "  --yes         answer OK to every OK/Cancel question (out-of-range values,\n"
+      "                a file from another version or for another unit)\n"
+      "  --json        results as JSON on standard output\n"
+      "  --changed-only\n"
+      "                write-config sends only the cells of the fields that differ\n"
+      "                from the unit (the rest are not rewritten)\n"
+      "  --retries N   how many times a communication failure is tried again\n"
+      "                (default 2, 0..100). Reading cells, the link first tries\n"
+      "                three times by itself; when it then gives up (and at once\n"
+      "                for the identity \"$V\", switches and measurement frames)\n"
+      "                it asks Retry/Cancel, and the tool answers Retry N times\n"
+      "                in a row, then Cancel. Every retry is said on standard\n"
+      "                error. A routine that succeeds starts the count afresh.\n"
+      "  --label TEXT  the unit's label (the serial number on its sticker), kept\n"
+      "                with the record store's entries of this run; needed to tell\n"
+      "                apart units whose factory cells are blank\n"
+      "  --help        this text\n"
+      "  --version     the version\n"
+      "\n"
+      "Commands:\n"
+      "  identify               identity, model and fingerprint; JSON keys device_code,\n"
+      "                         variant, hardware_revision, spare, model, caption,\n"
+      "                         fingerprint (16 hex digits: a digest of the identity\n"
+      "                         and the factory cells that tell one unit of a model\n"
+      "                         from another), fingerprint_blank (true when those\n"
+      "                         cells are blank: every such unit shares the\n"
+      "                         fingerprint), label (the one the record store keeps)\n"
+      "  read-config OUT.DST    read the device as the program's Read does, save the .DST\n"
+      "  write-config IN.DST    read the device first, open the file with its questions,\n"
+      "                         run the editor checks, write to the device, read it back\n"
+      "                         and compare the written cells\n"
+      "  show-config [IN.DST]   the configuration of the device, or of a file\n"
+      "  cells BANK FIRST COUNT cell values, always as {\"bank\":B,\"first\":F,\"cells\":[...]}\n"
+      "  switches               the switch bytes and what they set: layout, input,\n"
+      "                         output and option per channel, span and zero with\n"
+      "                         their values and unit, the range check. JSON keys:\n"
+      "                         switches (the bytes as answered, 2 or 4), bytes (the\n"
+      "                         three banks), layout, channels [{input, output,\n"
+      "                         optionCaption, option, software}] (software: the\n"
+      "                         switches leave the channel to the stored\n"
+      "                         configuration, \"EEPROM\"), span and zero {index,\n"
+      "                         value, text} when the switches set a range,\n"
+      "                         multiplier (frequency units), unit,\n"
+      "                         limits, check (\"OK\", \"ERR\" or \"\")\n"
+      "  measure N              starts measuring as the measurement window does and\n"
+      "                         prints N frames decoded: per channel the output and\n"
+      "                         input as shown, under/over-range, and the three lamps.\n"
+      "                         Text: one line per frame. JSON: {\"channels\":[{label,\n"
+      "                         output_label, input_min, input_max, output_min,\n"
+      "                         output_max, input_unit, output_unit}], \"frames\":[{\n"
+      "                         time_ms, status, lamps {trip_a, trip_b, alarm} as\n"
+      "                         \"green\"/\"yellow\"/\"red\", channels [{output,\n"
+      "                         output_text, input (null when it cannot be computed),\n"
+      "                         input_text, input_unit, under_range, over_range}]}]}\n"
+      "\n"
+      "Exit codes:\n"
+      "  0  success\n"
+      "  1  device or communication failure (no answer, port missing, cells not\n"
+      "     written as sent, a write cut short), or a file that cannot be saved\n"
+      "  2  usage error or bad input (bad or short file, a value that does not fit\n"
+      "     its cell)\n"
+      "  3  a check refused: an OK/Cancel question without --yes, \"Device Changed\",\n"
+      "     an unsupported unit, a wrong thermocouple pairing, an entry of another\n"
+      "     unit, no backup possible (the record store cannot take the entry)\n"
+      "  129, 130, 143  ended by SIGHUP, Ctrl+C (SIGINT) or SIGTERM (128 + the\n"
+      "     signal's number), after the unit was left out of programming mode\n"
+      "\n"
+      "Signals: Ctrl+C, SIGTERM and SIGHUP end a command the same way. A read\n"
+      "stops at once; a cell write in hand finishes and is read back (send the\n"
+      "signal again to stop it at the next cell); no new write starts. The unit is\n"
+      "taken out of programming mode (\"$FPxx\") and a measurement is stopped\n"
+      "(\"SM\"); the tool says what was done and what was not.\n"
+      "Messages and this help follow LC_ALL, LC_MESSAGES or LANG (it*: Italian); the\n"
+      "--json keys and exit codes are the same in either language. Long commands show\n"
+      "where they are on standard error when it is a terminal.\n"
+      "\n"},
+    {2301, "see --help"},
+    {2302, "no command given"},
+    {2303, "unknown command %1"},
+    {2304, "unknown option %1"},
+    {2305, "--port needs a value"},
+    {2306, "cells %1 of %2"},
+    {2307, "row %1 of %2"},
+    {2308, "unit %1"},
+    {2309, "point %1 of %2"},
+    {2310, "--port needs a port: \"COM 1\"..\"COM 8\" or a device path"},
+    {2311, "--retries and --label apply to the unit's commands, not to %1"},
+    {2312, "point %1"},
 };
 
 constexpr bool IsSorted() {

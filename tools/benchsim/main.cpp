@@ -7,6 +7,7 @@
 //   generator=TCPIP::127.0.0.1::PORT::SOCKET usb-meter=TCPIP::127.0.0.1::PORT::SOCKET
 // and with --env the same as the program's variables (PLANOVIX_COM2=...).
 #include "Bench.h"
+#include "kernel/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -167,6 +168,7 @@ void SaveState(const QString& path, const SimulatedBench& bench, const QJsonObje
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("planovix-benchsim"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(PLANOVIX_VERSION));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral(
@@ -179,6 +181,7 @@ int main(int argc, char** argv) {
       "Wiring: unit COM 2, meter Com3, supply Com4, switch Com5, calibrator Com6,\n"
       "second meter Com7, generator Usb1 (the program's \"UsbDevice1\"), USB meter Usb2."));
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption model(QStringLiteral("model"),
       QStringLiteral("Model of the unit (default KRV2212A): %1.").arg(ModelIds().join(QStringLiteral(", "))),
       QStringLiteral("M"), QStringLiteral("KRV2212A"));

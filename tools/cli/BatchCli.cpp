@@ -1,4 +1,5 @@
 #include "BatchCli.h"
+#include "CliProgress.h"
 #include "CliCore.h"
 #include "GangCli.h"
 
@@ -358,6 +359,7 @@ int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextSt
   out << "program: " << opt.file << " onto units on " << opt.port
       << (batchModel.isEmpty() ? QString() : " (model " + batchModel + ")")
       << (opt.count > 1 ? "; Ctrl+C ends" : "") << "\n";
+  CliProgress progress(err, ShowsProgress(false));
   while (!gStop && units < opt.count) {
     out << "waiting for a unit on " << opt.port << "...\n";
     out.flush();
@@ -377,6 +379,7 @@ int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextSt
     }
     if (code != kExitOk || gStop) break;
     ++units;
+    progress.step(progress::Unit, units, 0);
 
     UnitResult r;
     const QString shownModel = p.model.isEmpty() ? QStringLiteral("unknown unit") : p.model;
@@ -396,6 +399,7 @@ int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextSt
     case Outcome::Refused: ++refused; break;
     case Outcome::Failed: ++failed; break;
     }
+    progress.clear();
     out << "#" << units << " " << shownModel << " (ID " << p.identity << "): " << OutcomeName(r.outcome);
     if (r.outcome == Outcome::Ok) out << ", " << r.cells << " cells written and verified";
     else if (r.cells > 0) out << " after " << r.cells << " cells written";

@@ -1,4 +1,5 @@
 #include "CalibrateCli.h"
+#include "CliProgress.h"
 #include "CliCore.h"
 #include "InstrumentCli.h"
 
@@ -128,12 +129,20 @@ QJsonObject RowJson(const CalibrationGrid& grid, int r, bool verify) {
 // Saves the grid after every step.
 class StationUi final : public CalibrationUi {
 public:
-  StationUi(QString path, QTextStream& err) : path_(std::move(path)), err_(err) {}
+  StationUi(QString path, QTextStream& err, CliProgress& progress, std::vector<int> order)
+      : path_(std::move(path)), err_(err), progress_(progress), order_(std::move(order)) {}
   void stepDone(int, const CalibrationGrid& grid) override { save(grid); }
+  // "row n of m": n counts the rows of this run, not the grid's numbers.
+  void rowChanged(int row, const GridRowState&) override {
+    const auto at = std::find(order_.begin(), order_.end(), row);
+    if (at != order_.end())
+      progress_.step(progress::Row, at - order_.begin() + 1, static_cast<qint64>(order_.size()));
+  }
   bool save(const CalibrationGrid& grid) {
     if (path_.isEmpty()) return true;
     QString why;
     if (SaveAtomically(path_, QJsonDocument(GridToJson(grid)).toJson(), &why)) return true;
+    progress_.clear();
     if (!warned_) err_ << "planovix-cli: cannot save the state to " << path_ << ": " << why << "\n";
     warned_ = true;
     return false;
@@ -142,6 +151,8 @@ public:
 private:
   QString path_;
   QTextStream& err_;
+  CliProgress& progress_;
+  std::vector<int> order_;
   bool warned_ = false;
 };
 
@@ -381,7 +392,14 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
   } sink(log);
   long long asked = 0;
   gInterrupted = 0;
-  auto keepGoing = [&] { return gInterrupted == 0 && (points < 0 || asked++ < points); };
+  CliProgress progress(err, ShowsProgress(json));
+  auto keepGoing = [&] {
+    if (gInterrupted != 0 || (points >= 0 && asked >= points)) return false;
+    ++asked;
+    if (points >= 0) progress.step(progress::Point, asked, points);
+    else progress.step(progress::PointOpen, asked, 0);
+    return true;
+  };
   auto previous = std::signal(SIGINT, OnInterrupt);
   bool ok = false;
   long long header = 0;
@@ -400,6 +418,7 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
     if (!ok && meterB.lastError().size()) err << "planovix-cli: " << meterB.lastError() << "\n";
   }
   std::signal(SIGINT, previous);
+  progress.clear();
   log.close();
   // The calibrator is let go at the end of either test.
   calibrator.close();
@@ -544,7 +563,11 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
   const OpenUnitPort opened(unitPort, values["--port"], err);
   if (!opened) return kError;
 
-  StationUi ui(values.count("--state") ? values["--state"] : QString(), err);
+  std::vector<int> order;  // the rows this run goes through, in their order
+  for (const int r : model->rows)
+    if (o.rows[static_cast<size_t>(r)] && o.channels[static_cast<size_t>(GridRow(r).channel)]) order.push_back(r);
+  CliProgress progress(err, ShowsProgress(json));
+  StationUi ui(values.count("--state") ? values["--state"] : QString(), err, progress, order);
   CalibrationRun run(commands, {supply, calibrator, meter, switches}, link.clock(), link.prompter(), &ui);
   if (resume) run.grid() = resumeGrid;
   gInterrupted = 0;
@@ -553,6 +576,7 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
   RunEnd end = RunEnd::Error;
   link.run(Exchange::Command, [&] { end = run.start(o, resume); });
   std::signal(SIGINT, previous);
+  progress.clear();
   ui.save(run.grid());
 
   bool red = false;

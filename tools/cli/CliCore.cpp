@@ -1,4 +1,6 @@
 #include "CliCore.h"
+#include "CliLanguage.h"
+#include "CliProgress.h"
 #include "BatchCli.h"
 #include "CalibrateCli.h"
 #include "DiffCli.h"
@@ -30,6 +32,7 @@
 #include "switches/SwitchUnit.h"
 #include "text/Numbers.h"
 #include "text/StringTable.h"
+#include "kernel/Version.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -41,87 +44,7 @@
 namespace pv {
 
 QString CliHelpText() {
-  return QStringLiteral(
-      "Usage: planovix-cli [--port PORT] [--yes] [--json] [--retries N] [--label TEXT] COMMAND [ARGS]\n"
-      "\n"
-      "Configures a PLANOVIX signal conditioner over its programming cable.\n"
-      "\n"
-      "Options:\n"
-      "  --port PORT   \"COM 1\"..\"COM 8\" (resolved as the program does: PLANOVIX_COM<n>,\n"
-      "                else /dev/ttyUSB<n-1>, /dev/ttyACM<n-1>, /dev/ttyS<n-1>) or a\n"
-      "                device path. Default \"COM 1\".\n"
-      "  --yes         answer OK to every OK/Cancel question (out-of-range values,\n"
-      "                a file from another version or for another unit)\n"
-      "  --json        results as JSON on standard output\n"
-      "  --changed-only  write-config sends only the cells of the fields that\n"
-      "                differ from the unit (the rest are not rewritten)\n"
-      "  --retries N   how many times a communication failure is tried again\n"
-      "                (default 2, 0..100). Reading cells, the link first tries\n"
-      "                three times by itself; when it then gives up (and at once\n"
-      "                for the identity \"$V\", switches and measurement frames)\n"
-      "                it asks Retry/Cancel, and the tool answers Retry N times\n"
-      "                in a row, then Cancel. Every retry is said on standard\n"
-      "                error. A routine that succeeds starts the count afresh.\n"
-      "  --label TEXT  the unit's label (the serial number on its sticker), kept\n"
-      "                with the record store's entries of this run; needed to tell\n"
-      "                apart units whose factory cells are blank\n"
-      "  --help        this text\n"
-      "\n"
-      "Commands:\n"
-      "  identify               identity, model and fingerprint; JSON keys device_code,\n"
-      "                         variant, hardware_revision, spare, model, caption,\n"
-      "                         fingerprint (16 hex digits: a digest of the identity\n"
-      "                         and the factory cells that tell one unit of a model\n"
-      "                         from another), fingerprint_blank (true when those\n"
-      "                         cells are blank: every such unit shares the\n"
-      "                         fingerprint), label (the one the record store keeps)\n"
-      "  read-config OUT.DST    read the device as the program's Read does, save the .DST\n"
-      "  write-config IN.DST    read the device first, open the file with its questions,\n"
-      "                         run the editor checks, write to the device, read it back\n"
-      "                         and compare the written cells\n"
-      "  show-config [IN.DST]   the configuration of the device, or of a file\n"
-      "  cells BANK FIRST COUNT cell values, always as {\"bank\":B,\"first\":F,\"cells\":[...]}\n"
-      "  switches               the switch bytes and what they set: layout, input,\n"
-      "                         output and option per channel, span and zero with\n"
-      "                         their values and unit, the range check. JSON keys:\n"
-      "                         switches (the bytes as answered, 2 or 4), bytes (the\n"
-      "                         three banks), layout, channels [{input, output,\n"
-      "                         optionCaption, option, software}] (software: the\n"
-      "                         switches leave the channel to the stored\n"
-      "                         configuration, \"EEPROM\"), span and zero {index,\n"
-      "                         value, text} when the switches set a range,\n"
-      "                         multiplier (frequency units), unit,\n"
-      "                         limits, check (\"OK\", \"ERR\" or \"\")\n"
-      "  measure N              starts measuring as the measurement window does and\n"
-      "                         prints N frames decoded: per channel the output and\n"
-      "                         input as shown, under/over-range, and the three lamps.\n"
-      "                         Text: one line per frame. JSON: {\"channels\":[{label,\n"
-      "                         output_label, input_min, input_max, output_min,\n"
-      "                         output_max, input_unit, output_unit}], \"frames\":[{\n"
-      "                         time_ms, status, lamps {trip_a, trip_b, alarm} as\n"
-      "                         \"green\"/\"yellow\"/\"red\", channels [{output,\n"
-      "                         output_text, input (null when it cannot be computed),\n"
-      "                         input_text, input_unit, under_range, over_range}]}]}\n"
-      "\n"
-      "Exit codes:\n"
-      "  0  success\n"
-      "  1  device or communication failure (no answer, port missing, cells not\n"
-      "     written as sent, a write cut short), or a file that cannot be saved\n"
-      "  2  usage error or bad input (bad or short file, a value that does not fit\n"
-      "     its cell)\n"
-      "  3  a check refused: an OK/Cancel question without --yes, \"Device Changed\",\n"
-      "     an unsupported unit, a wrong thermocouple pairing, an entry of another\n"
-      "     unit, no backup possible (the record store cannot take the entry)\n"
-      "  129, 130, 143  ended by SIGHUP, Ctrl+C (SIGINT) or SIGTERM (128 + the\n"
-      "     signal's number), after the unit was left out of programming mode\n"
-      "\n"
-      "Signals: Ctrl+C, SIGTERM and SIGHUP end a command the same way. A read\n"
-      "stops at once; a cell write in hand finishes and is read back (send the\n"
-      "signal again to stop it at the next cell); no new write starts. The unit is\n"
-      "taken out of programming mode (\"$FPxx\") and a measurement is stopped\n"
-      "(\"SM\"); the tool says what was done and what was not.\n"
-      "Messages go to standard error in English.\n"
-      "\n") + SheetHelpText() + DiffHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText() + VerifyHelpText() + BatchHelpText() + RecordsHelpText();
+  return CliText(clitext::Help) + SheetHelpText() + DiffHelpText() + EepromHelpText() + InstrumentHelpText() + CalibrateHelpText() + VerifyHelpText() + BatchHelpText() + RecordsHelpText();
 }
 
 namespace {
@@ -129,7 +52,8 @@ namespace {
 // Answers questions from the flags; tells the user on standard error.
 class CliPrompter final : public Prompter {
 public:
-  CliPrompter(bool yes, int retries, QTextStream& err) : yes_(yes), retries_(retries), err_(err) {}
+  CliPrompter(bool yes, int retries, QTextStream& err, CliProgress& progress)
+      : yes_(yes), retries_(retries), err_(err), progress_(progress) {}
   // How many failures were reported on standard error: a failure nobody
   // explained gets a line of its own at the end. Questions answered by the
   // flags do not count.
@@ -137,6 +61,7 @@ public:
   // A routine ended (or a frame arrived): the next failure is a new one.
   void settled() { streak_ = 0; }
   Answer ask(const QString&, const QString& text, Buttons buttons, Icon icon) override {
+    progress_.clear();  // a message starts on a line of its own
     switch (buttons) {
     case Buttons::RetryCancel:
       if (streak_ < retries_) {
@@ -183,23 +108,36 @@ private:
   int retries_;
   int streak_ = 0;
   QTextStream& err_;
+  CliProgress& progress_;
 };
 
 // The end of each routine (the busy lamp going green) ends a failure streak.
 class CliFeedback final : public Feedback {
 public:
-  explicit CliFeedback(CliPrompter& prompter) : prompter_(prompter) {}
+  CliFeedback(CliPrompter& prompter, CliProgress& progress) : prompter_(prompter), progress_(progress) {}
   void setBusy(bool busy) override {
-    if (!busy) prompter_.settled();
+    if (busy) return;
+    prompter_.settled();
+    progress_.clear();
+  }
+  // The link counts the cells of a read or a write; 0 of 0 ends it.
+  void setProgress(int done, int total) override {
+    if (total <= 0) {
+      progress_.clear();
+      return;
+    }
+    progress_.step(progress::Cells, done, total);
   }
 
 private:
   CliPrompter& prompter_;
+  CliProgress& progress_;
 };
 
 struct Session {
   AppState state;
   RangeTables tables;
+  CliProgress progress;
   CliPrompter prompter;
   CliFeedback feedback;
   // One exchange at a time here too: each command runs as one on the link.
@@ -207,8 +145,8 @@ struct Session {
   Transport transport;
   DeviceCommands commands;
   EditorModel model;
-  Session(bool yes, int retries, SerialPort& port, Clock& clock, QTextStream& err)
-      : prompter(yes, retries, err), feedback(prompter), link(clock, prompter), transport(port, link.clock()),
+  Session(bool yes, bool json, int retries, SerialPort& port, Clock& clock, QTextStream& err)
+      : progress(err, ShowsProgress(json)), prompter(yes, retries, err, progress), feedback(prompter, progress), link(clock, prompter), transport(port, link.clock()),
         commands(state, transport, link.prompter(), feedback), model(state, tables) {
     state.languageIndex = 1;  // English
     state.languageOffset = ComputeLanguageOffset(1);
@@ -534,12 +472,13 @@ int RunCli(const QStringList& rawArgs, SerialPort& port, Clock& clock, QTextStre
   const int given = static_cast<int>(args.size());
   QString why;
   if (!TakeGlobalOptions(args, globals, &why)) {
-    err << "planovix-cli: " << why << " (see --help)\n";
+    err << "planovix-cli: " << why << " (" << CliText(clitext::SeeHelp) << ")\n";
     return kExitUsage;
   }
   const bool tookGlobals = static_cast<int>(args.size()) != given;
   auto unitOnly = [&](const char* what) {
-    err << "planovix-cli: --retries and --label apply to the unit's commands, not to " << what << " (see --help)\n";
+    err << "planovix-cli: " << CliText(clitext::UnitOnlyOptions).arg(QLatin1String(what)) << " ("
+        << CliText(clitext::SeeHelp) << ")\n";
     return kExitUsage;
   };
   if (IsCalibrateInvocation(args)) {
@@ -571,6 +510,9 @@ int RunCli(const QStringList& rawArgs, SerialPort& port, Clock& clock, QTextStre
     } else if (a == "--help" || a == "-h") {
       out << CliHelpText();
       return kExitOk;
+    } else if (a == "--version") {
+      out << "planovix-cli " << PLANOVIX_VERSION << "\n";
+      return kExitOk;
     } else if (a == "--yes") {
       yes = true;
     } else if (a == "--json") {
@@ -579,37 +521,37 @@ int RunCli(const QStringList& rawArgs, SerialPort& port, Clock& clock, QTextStre
       changedOnly = true;
     } else if (a == "--port") {
       if (++i >= args.size()) {
-        err << "planovix-cli: --port needs a value (see --help)\n";
+        err << "planovix-cli: " << CliText(clitext::PortNeedsValue) << " (" << CliText(clitext::SeeHelp) << ")\n";
         return kExitUsage;
       }
       portName = args[i];
     } else if (a.startsWith("--port=")) {
       portName = a.mid(7);
     } else if (a.startsWith('-') && a.size() > 1 && !a[1].isDigit()) {
-      err << "planovix-cli: unknown option " << a << " (see --help)\n";
+      err << "planovix-cli: " << CliText(clitext::UnknownOption).arg(a) << " (" << CliText(clitext::SeeHelp) << ")\n";
       return kExitUsage;
     } else {
       rest << a;
     }
   }
   if (portName.trimmed().isEmpty()) {
-    err << "planovix-cli: --port needs a port: \"COM 1\"..\"COM 8\" or a device path (see --help)\n";
+    err << "planovix-cli: " << CliText(clitext::PortNeedsPort) << " (" << CliText(clitext::SeeHelp) << ")\n";
     return kExitUsage;
   }
   if (rest.isEmpty()) {
-    err << "planovix-cli: no command given (see --help)\n";
+    err << "planovix-cli: " << CliText(clitext::NoCommand) << " (" << CliText(clitext::SeeHelp) << ")\n";
     return kExitUsage;
   }
   const QString cmd = rest.takeFirst();
-  auto usage = [&](const char* text) {
-    err << "planovix-cli: " << text << " (see --help)\n";
+  auto usage = [&](const QString& text) {
+    err << "planovix-cli: " << text << " (" << CliText(clitext::SeeHelp) << ")\n";
     return kExitUsage;
   };
   static const QStringList known = {"identify", "read-config", "write-config", "show-config",
                                     "cells", "switches", "measure"};
   if (IsRecordsCommand(cmd)) return RunRecordsCli(rest, json, out, err);
   if (IsSheetCommand(cmd)) return RunSheetCli(rest, port, clock, UnitPortPath(portName), yes, json, out, err);
-  if (!known.contains(cmd) && !IsEepromCommand(cmd) && !IsDiffCommand(cmd)) return usage(qPrintable("unknown command " + cmd));
+  if (!known.contains(cmd) && !IsEepromCommand(cmd) && !IsDiffCommand(cmd)) return usage(CliText(clitext::UnknownCommand).arg(cmd));
 
   // Arguments first: a usage error never touches the unit.
   std::optional<int> bank, first, count, frames;
@@ -647,7 +589,7 @@ int RunCli(const QStringList& rawArgs, SerialPort& port, Clock& clock, QTextStre
     if (!frames) return usage("N is a whole number from 1");
   }
 
-  Session s(yes, globals.retries, port, clock, err);
+  Session s(yes, json, globals.retries, port, clock, err);
   s.state.recordCommand = IsEepromCommand(cmd) && !rest.isEmpty() && cmd == QLatin1String("eeprom")
                               ? cmd + ' ' + rest[0]
                               : cmd;

@@ -1,4 +1,5 @@
 #include "VerifyCli.h"
+#include "CliProgress.h"
 #include "InstrumentCli.h"
 
 #include "factory/CalibrationTables.h"
@@ -183,7 +184,15 @@ int RunVerifyCli(const QStringList& args, InstrumentIo& io, Clock& clock, QTextS
 
   Verification verification(state, {supply, calibrator, meter, switches}, clock, prompter);
   verification.open();
+  // The run measures three points, each a "Valore di" line of the report
+  // once read: the one after the last line is the one being measured.
+  CliProgress progress(err, ShowsProgress(false));
+  QObject::connect(&verification, &Verification::reportChanged, [&](const QString& report) {
+    const qsizetype read = report.count(QLatin1String("Valore di "));
+    if (verification.running() && read < 3) progress.step(progress::Point, read + 1, 3);
+  });
   auto end = [&](VerifyResult r) {
+    progress.clear();
     // A run that did not complete leaves no unit powered by the bench: the
     // supply this command switched on goes off again.
     if (r != VerifyResult::Done && !supplyText.isEmpty()) verification.stop(supplyText);

@@ -12,6 +12,7 @@
 #include "DeviceSimulator.h"
 #include "MemoryFile.h"
 #include "switches/SwitchTables.h"
+#include "kernel/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -151,6 +152,7 @@ void Unlink(const QByteArray& linkPath, const QByteArray& target) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("planovix-devsim"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(PLANOVIX_VERSION));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral(
@@ -162,6 +164,7 @@ int main(int argc, char** argv) {
       "a quarter of a minute behind, so trips and under/over-range show.\n"
       "Span/zero tables (\"$S\") hold the switch wizard's demonstration values."));
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption model(QStringLiteral("model"),
       QStringLiteral("Model to simulate (default KRV2212A): %1.").arg(ModelIds().join(QStringLiteral(", "))),
       QStringLiteral("M"), QStringLiteral("KRV2212A"));

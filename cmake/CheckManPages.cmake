@@ -1,0 +1,47 @@
+# The manual pages made at build time: man reads each without a warning
+# (groff's every kind: w),
+# and each says what its program's --help and --version say.
+#   cmake -DMAN_DIR=build/man -DVERSION=2.6.0 -P cmake/CheckManPages.cmake
+foreach(v MAN_DIR VERSION)
+  if(NOT DEFINED ${v})
+    message(FATAL_ERROR "CheckManPages: -D${v}=... is missing")
+  endif()
+endforeach()
+find_program(MAN man)
+if(NOT MAN)
+  message(FATAL_ERROR "man is missing: run ./setup")
+endif()
+set(ENV{LC_ALL} C.UTF-8)
+string(ASCII 8 bs)
+set(ENV{MANWIDTH} 80)
+foreach(tool planovix planovix-cli planovix-devsim planovix-benchsim)
+  set(page ${MAN_DIR}/${tool}.1.gz)
+  if(NOT EXISTS ${page})
+    message(FATAL_ERROR "no manual page ${page}")
+  endif()
+  execute_process(COMMAND ${MAN} --warnings=w -E UTF-8 -l ${page}
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE warnings)
+  if(NOT rc EQUAL 0 OR NOT warnings STREQUAL "")
+    message(FATAL_ERROR "man --warnings ${tool}: exit ${rc}\n${warnings}")
+  endif()
+  # Bold and underline come as overstrikes when not on a terminal.
+  string(REGEX REPLACE ".${bs}" "" text "${text}")
+  # Justified text: any run of blanks counts as one.
+  string(REGEX REPLACE "[ \t\n]+" " " text "${text}")
+  foreach(want "NAME" "${tool} - " "SYNOPSIS" "DESCRIPTION" "SEE ALSO" "--help" "--version" "${VERSION}")
+    string(FIND "${text}" "${want}" at)
+    if(at LESS 0)
+      message(FATAL_ERROR "man ${tool} does not say \"${want}\":\n${text}")
+    endif()
+  endforeach()
+endforeach()
+# The command-line tool's page carries its commands.
+foreach(want "write-config IN.DST" "eeprom write IN.dat" "Exit codes")
+  execute_process(COMMAND ${MAN} -l ${MAN_DIR}/planovix-cli.1.gz OUTPUT_VARIABLE text ERROR_QUIET)
+  string(REGEX REPLACE ".${bs}" "" text "${text}")
+  string(FIND "${text}" "${want}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "man planovix-cli does not say \"${want}\"")
+  endif()
+endforeach()
+message(STATUS "four manual pages, read by man without a warning")
