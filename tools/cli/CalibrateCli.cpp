@@ -1,6 +1,5 @@
 #include "CalibrateCli.h"
-#include "CliCore.h"
-#include "InstrumentCli.h"
+#include "CliBench.h"
 
 #include "factory/CalibrationRun.h"
 #include "factory/CalibrationSteps.h"
@@ -33,16 +32,7 @@ namespace pv {
 
 namespace {
 
-enum Exit { kOk = 0, kError = 1, kUsage = 2, kStopped = 3, kRed = 4 };
-
-const QStringList kValueOptions = {"--port",     "--supply", "--calibrator", "--meter",   "--meter-b",
-                                   "--switch",   "--generator", "--rows",     "--channels", "--settle",
-                                   "--model-dir", "--state",  "--resume",     "--on-question",
-                                   "--time-scale", "--points", "--file"};
-// The calibration window's buttons other than START and "Riprendi".
-const QStringList kButtonCommands = {"calibrate-power", "tara-canale", "linearity-output", "linearity-2ch"};
-const QStringList kFlags = {"--json", "--yes", "--no-consumption", "--no-switch-check", "--no-verify",
-                            "--no-final-program", "--load-default"};
+enum Exit { kOk = kExitOk, kError = kExitDevice, kUsage = kExitUsage, kStopped = kExitRefused, kRed = kExitDiffer };
 
 volatile std::sig_atomic_t gInterrupted = 0;
 extern "C" void OnInterrupt(int) { gInterrupted = 1; }
@@ -157,66 +147,6 @@ void ScaledClock::wait(qint64 ms, SerialPort* port) {
   inner_.wait(real, port);
 }
 
-QString CalibrateHelpText() {
-  return QStringLiteral(
-      "Factory calibration:\n"
-      "  planovix-cli [--port P] [--supply P] [--calibrator P] [--meter P] [--meter-b P]\n"
-      "               [--switch P] [--json] calibrate MODEL [--rows LIST] [--channels A,B]\n"
-      "               [--no-consumption] [--no-switch-check] [--no-verify]\n"
-      "               [--no-final-program] [--load-default] [--settle SECONDS]\n"
-      "               [--model-dir DIR] [--state FILE] [--resume FILE]\n"
-      "               [--on-question abort|retry|ignore] [--time-scale F]\n"
-      "  MODEL is a model code (KRV2211A); rows, channels and options default to\n"
-      "  what the model's button ticks; settle time 4 s. --rows takes grid rows\n"
-      "  0..21 separated by commas. The model file MODEL.dat is looked for in\n"
-      "  --model-dir, the working directory, ../share/planovix/models beside the\n"
-      "  program, then the source tree's data/models. --state saves the grid\n"
-      "  after every row, with the model and the unit it belongs to; --resume\n"
-      "  runs \"Riprendi\" on a saved grid (rows all green are skipped), only\n"
-      "  on the unit and model it was saved from (else exit 2, nothing written).\n"
-      "  Abort/Retry/Ignore questions are answered by\n"
-      "  --on-question (default abort; the same question is retried at most 5\n"
-      "  times). An interrupt (Ctrl-C) stops the run after the row that runs.\n"
-      "  Exit: 0 every run cell green, 4 a red cell, 3 stopped, 1 error end,\n"
-      "  2 usage or bad input.\n"
-      "  --time-scale F runs every wait and time-out at F (0.05..1) times its\n"
-      "  length (an answer is still awaited up to 0.3 s, a pause of 0.1 s or\n"
-      "  more lasts 40 ms at least): for a simulated bench only, a real unit\n"
-      "  needs the full pauses.\n"
-      "The calibration window's other buttons (same port options):\n"
-      "  planovix-cli calibrate-power on|off      ON / OFF: the supply at 24.00 V, or\n"
-      "                                           off (\"Manuale\": a reminder)\n"
-      "  planovix-cli tara-canale A|B [V2000 V1000]\n"
-      "      \"Tara Canale A/B\": the unit's readings with the 2000 and 1000 ohm\n"
-      "      references (default 15225 10324) give Veq, written to cells 65, 66\n"
-      "      (A) or 44, 45 (B); prints Veq and Req x 10; readings that give no\n"
-      "      resistance (Req 0 or less) are refused (exit 2)\n"
-      "  planovix-cli linearity-output [--points N] [--file F]\n"
-      "      \"lett mult\": channel A's output forced from code 801 up to 4040 and\n"
-      "      round again, the meter (--meter, default Com8) read each time;\n"
-      "      code TAB volts lines to F (default linear.dat) until N lines or Ctrl-C\n"
-      "  planovix-cli linearity-2ch [--points N] [--file F]\n"
-      "      \"2 ch compl.\": both channels on 800 mV, the calibrator stepped by\n"
-      "      0.01 mV from 0; meters --meter (default Com1, channel A) and\n"
-      "      --meter-b (default Com2, channel B); the input cells it changes are\n"
-      "      saved to the write history first and put back at the end\n"
-      "  Exit: 0 done, 1 device or instrument failure, 2 usage or bad input.\n");
-}
-
-bool IsCalibrateInvocation(const QStringList& args) {
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    const QString key = a.section('=', 0, 0);
-    if (kValueOptions.contains(key) && !a.contains('=')) {
-      ++i;
-      continue;
-    }
-    if (a.startsWith('-') && a.size() > 1) continue;
-    return a == QLatin1String("calibrate") || kButtonCommands.contains(a);
-  }
-  return false;
-}
-
 namespace {
 
 // ON/OFF, "Tara Canale A/B" and the two linearity tests: the same drivers
@@ -224,20 +154,8 @@ namespace {
 int RunButton(const QStringList& words, std::map<QString, QString>& values, std::map<QString, bool>& flags,
               double timeScale, SerialPort& unitPort, InstrumentIo& io, Clock& clock, QTextStream& in,
               QTextStream& out, QTextStream& err) {
-  auto usage = [&](const QString& text) {
-    err << "planovix-cli: " << text << " (see --help)\n";
-    return kUsage;
-  };
+  auto usage = [&](const QString& text) { return CliUsage(err, text); };
   const QString command = words[0];
-  for (const char* option : {"--rows", "--channels", "--settle", "--model-dir", "--state", "--resume",
-                             "--on-question"})
-    if (values.count(option)) return usage(QStringLiteral("%1 belongs to calibrate").arg(QLatin1String(option)));
-  for (const char* flag : {"--no-consumption", "--no-switch-check", "--no-verify", "--no-final-program",
-                           "--load-default"})
-    if (flags[flag]) return usage(QStringLiteral("%1 belongs to calibrate").arg(QLatin1String(flag)));
-  const bool linearity = command.startsWith(QLatin1String("linearity"));
-  if (!linearity && (values.count("--points") || values.count("--file")))
-    return usage("--points and --file belong to the linearity tests");
   const bool json = flags["--json"];
 
   // Arguments.
@@ -293,8 +211,7 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
                        .arg(QLatin1String(option), values[option]));
 
   AppState state;
-  state.languageIndex = 1;
-  state.languageOffset = ComputeLanguageOffset(1);
+  SetEnglish(state);
   StationPrompter prompter(Answer::Abort, in, err);
   ScaledClock scaled(clock, timeScale);
   DeviceLink link(timeScale == 1 ? clock : scaled, prompter);
@@ -408,47 +325,40 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
                 QStringLiteral("%1: %2 points\n").arg(file).arg(lines));
 }
 
-} // namespace
-
-int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo& io, Clock& clock,
-                    QTextStream& in, QTextStream& out, QTextStream& err) {
+// The options as the station's steps read them: the bench's ports with
+// their defaults, the flags by name.
+struct StationArgs {
   std::map<QString, QString> values = {{"--port", "COM 1"}, {"--supply", "Com4"}, {"--calibrator", "Com6"},
                                        {"--meter", "Com3"},  {"--switch", "Com5"}};
   std::map<QString, bool> flags;
   QStringList words;
-  auto usage = [&](const QString& text) {
-    err << "planovix-cli: " << text << " (see --help)\n";
-    return kUsage;
-  };
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    const QString key = a.section('=', 0, 0);
-    if (kValueOptions.contains(key)) {
-      QString value;
-      if (a.contains('=')) value = a.section('=', 1);
-      else if (++i < args.size()) value = args[i];
-      else return usage(a + " needs a value");
-      if (value.isEmpty()) return usage(key + " needs a value");
-      values[key] = value;
-    } else if (kFlags.contains(a)) {
-      flags[a] = true;
-    } else if (a.startsWith('-') && a.size() > 1) {
-      return usage("unknown option " + a);
-    } else {
-      words << a;
-    }
+  explicit StationArgs(const CliArgs& args) : words(QStringList{args.command} + args.words) {
+    for (const auto& [option, value] : args.values) values[option] = value;
+    for (const QString& flag : args.flags) flags[flag] = true;
   }
+};
+
+int RunStation(CliRun& cli) {
+  StationArgs station(cli.args);
+  std::map<QString, QString>& values = station.values;
+  std::map<QString, bool>& flags = station.flags;
+  const QStringList& words = station.words;
+  SerialPort& unitPort = cli.io.unitPort;
+  InstrumentIo& io = cli.instruments();
+  Clock& clock = cli.io.clock;
+  QTextStream& in = cli.io.in;
+  QTextStream& out = cli.io.out;
+  QTextStream& err = cli.io.err;
+  auto usage = [&](const QString& text) { return CliUsage(err, text); };
   double timeScale = 1;
   if (values.count("--time-scale")) {
     const auto f = ParseReplyNumber(values["--time-scale"].toUtf8());
     if (!f || *f < 0.05 || *f > 1) return usage("--time-scale takes a factor from 0.05 to 1");
     timeScale = *f;
   }
-  if (!words.isEmpty() && kButtonCommands.contains(words[0]))
+  if (words[0] != QLatin1String("calibrate"))
     return RunButton(words, values, flags, timeScale, unitPort, io, clock, in, out, err);
-  if (words.size() != 2 || words[0] != QLatin1String("calibrate")) return usage("calibrate takes one MODEL");
-  for (const char* option : {"--points", "--file"})
-    if (values.count(option)) return usage(QStringLiteral("%1 belongs to the linearity tests").arg(QLatin1String(option)));
+  if (words.size() != 2) return usage("calibrate takes one MODEL");
   const CalibrationModel* model = FindCalibrationModel(words[1]);
   if (!model) {
     QStringList ids;
@@ -526,8 +436,7 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
   const bool json = flags["--json"];
 
   AppState state;
-  state.languageIndex = 1;
-  state.languageOffset = ComputeLanguageOffset(1);
+  SetEnglish(state);
   StationPrompter prompter(onQuestion, in, err);
   ScaledClock scaled(clock, timeScale);
   DeviceLink link(timeScale == 1 ? clock : scaled, prompter);
@@ -605,5 +514,10 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
   }
   return code;
 }
+
+} // namespace
+
+int CalibrateCommand(CliRun& cli) { return RunStation(cli); }
+int CalibrationButtonCommand(CliRun& cli) { return RunStation(cli); }
 
 } // namespace pv

@@ -8,11 +8,7 @@
 // end with a red cell, 3 stopped (an Abort answer or an interrupt), 1 error
 // end, 2 usage error or bad input. The buttons: 0 done, 1 a device or
 // instrument failure, 2 usage error or bad input.
-#include "InstrumentCli.h"
-
-#include <QString>
-#include <QStringList>
-#include <QTextStream>
+#include "CliBase.h"
 
 #include "link/Clock.h"
 
@@ -37,14 +33,10 @@ private:
   double factor_;
 };
 
-// True when the command word of args is "calibrate" or one of the buttons'.
-bool IsCalibrateInvocation(const QStringList& args);
-
-// args excludes the program name; unitPort is the unit's (still closed)
-// port; in answers manual instruments.
-int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo& io, Clock& clock,
-                    QTextStream& in, QTextStream& out, QTextStream& err);
-
-QString CalibrateHelpText();
+// calibrate MODEL: the calibration run.
+int CalibrateCommand(CliRun& run);
+// calibrate-power, tara-canale, linearity-output, linearity-2ch: the
+// window's other buttons, one a call.
+int CalibrationButtonCommand(CliRun& run);
 
 } // namespace pv

@@ -1,4 +1,5 @@
 #include "InstrumentCli.h"
+#include "CliBench.h"
 
 #include "factory/Calibrator.h"
 #include "factory/FunctionGenerator.h"
@@ -9,7 +10,7 @@
 #include "kernel/AppState.h"
 #include "kernel/Prompter.h"
 #include "link/Clock.h"
-#include "link/QtSerialPort.h"
+#include "link/SerialPort.h"
 #include "text/StringTable.h"
 
 #include <QJsonArray>
@@ -22,14 +23,7 @@ namespace pv {
 
 namespace {
 
-enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
-
-const QStringList kCommands = {"supply",          "supply-current", "calibrator-function",
-                               "calibrator-set",  "ambient",        "meter-setup",
-                               "meter-read",      "meter-beep",     "route",
-                               "generator-send",  "generator"};
-const QStringList kPortOptions = {"--supply", "--calibrator", "--meter",
-                                  "--meter-b", "--switch",    "--generator"};
+enum Exit { kOk = kExitOk, kFailed = kExitDevice, kUsage = kExitUsage };
 
 // The operator at a terminal: instructions and questions on standard error,
 // readings typed on standard input. A silent instrument is given up
@@ -84,137 +78,19 @@ QString Shown(double v) { return QString::number(v, 'g', 12); }
 
 } // namespace
 
-QString InstrumentHelpText() {
-  return QStringLiteral(
-      "Bench instruments:\n"
-      "  planovix-cli [--supply P] [--calibrator P] [--meter P] [--meter-b P]\n"
-      "               [--switch P] [--generator P] [--json] COMMAND\n"
-      "  supply on|off VOLTS        set the supply (\"SV VOLTS\" with two decimals,\n"
-      "                             0 to 30 V, then KOE / KOD)\n"
-      "  supply-current             supply current in mA (exit 1 when the supply\n"
-      "                             gives no full answer within one second)\n"
-      "  calibrator-function F [SENSOR]  output function F = 0..5, or 8 / 9 with a\n"
-      "                             sensor code 0..255\n"
-      "  calibrator-set VALUE       output value, a whole number in the calibrator's\n"
-      "                             units (90 mV is 90000)\n"
-      "  ambient                    ambient temperature measured by the calibrator\n"
-      "  meter-setup INDEX REM|LOC VOLT|CURR   set multimeter 0 or 1\n"
-      "  meter-read INDEX           reading of multimeter 0 or 1, x 1000 (mV or mA)\n"
-      "  meter-beep                 beep multimeter 0\n"
-      "  route PATTERN              switching unit: groups of a three-digit channel\n"
-      "                             and A (open) or C (close), e.g. 101A102C\n"
-      "  generator on|off           generator output on or off\n"
-      "  generator freq F           set the generator frequency to F Hz\n"
-      "                             (0.000001 to 20000000)\n"
-      "  generator ttl|tacho|bounce [F]  the production test waveforms (reset,\n"
-      "                             frequency F, default 1000, then the waveform\n"
-      "                             and output on); bounce sends 4000 points\n"
-      "  generator-send TEXT...     one command to the function generator (the\n"
-      "                             words joined by blanks, sent with end-of-message)\n"
-      "  P: \"Com1\"..\"Com8\", \"Usb1\"..\"Usb4\", \"Manuale\", a device path or a\n"
-      "     resource (TCPIP::host::port::SOCKET). ComN resolves as --port does;\n"
-      "     UsbN (multimeter and generator only; elsewhere serial port N) and\n"
-      "     UsbDevice1 resolve to $PLANOVIX_USB<N>, else /dev/usbtmc<N-1>.\n"
-      "     Defaults: supply Com4, calibrator Com6, meter Com3, switch Com5,\n"
-      "     generator UsbDevice1; --meter-b defaults to --meter.\n"
-      "  Manuale: nothing is sent; the instruction goes to standard error and a\n"
-      "     reading is read from standard input.\n"
-      "  A silent instrument is given up after 3 s (1 s for the supply current).\n");
-}
-
-std::unique_ptr<CalibrationBench> OpenCliBench(const AppState& state, Clock& clock, Prompter& prompter,
-                                               InstrumentIo& io, const std::map<QString, QString>& selectors,
-                                               QTextStream& err) {
-  std::array<std::unique_ptr<SerialPort>, 5> made;
-  for (auto& port : made) {
-    port = io.makePort();
-    if (!port) {
-      err << "planovix-cli: no serial ports on this system\n";
-      return nullptr;
-    }
-  }
-  auto take = [&made](InstrumentKind kind, int element) {
-    switch (kind) {
-    case InstrumentKind::PowerSupply: return std::move(made[0]);
-    case InstrumentKind::Calibrator: return std::move(made[1]);
-    case InstrumentKind::SwitchingUnit: return std::move(made[3]);
-    default: return std::move(made[element == 0 ? 2 : 4]);
-    }
-  };
-  auto bench = std::make_unique<CalibrationBench>(state, clock, prompter, take, io.sessions);
-  auto selector = [&selectors](const char* option) {
-    const auto it = selectors.find(QString::fromLatin1(option));
-    return it == selectors.end() ? QString() : it->second;
-  };
-  bench->supply().setSelector(selector("--supply"));
-  bench->calibrator().setSelector(selector("--calibrator"));
-  bench->meter(0).setSelector(selector("--meter"));
-  bench->switches().setSelector(selector("--switch"));
-  if (selectors.count(QStringLiteral("--meter-b"))) bench->meter(1).setSelector(selector("--meter-b"));
-  return bench;
-}
-
-InstrumentIo RealInstrumentIo(Clock& clock) {
-  return {[] { return std::make_unique<QtSerialPort>(); }, RealSessions(clock)};
-}
-
-bool IsInstrumentInvocation(const QStringList& args) {
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    const QString key = a.section('=', 0, 0);
-    if (kPortOptions.contains(key)) return true;
-    if (a == "--port") {
-      ++i;
-      continue;
-    }
-    if (a.startsWith('-') && a.size() > 1) continue;
-    return kCommands.contains(a);
-  }
-  return false;
-}
-
-int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QTextStream& in,
-                     QTextStream& out, QTextStream& err) {
+int InstrumentCommand(CliRun& run) {
+  QTextStream& out = run.io.out;
+  QTextStream& err = run.io.err;
+  Clock& clock = run.io.clock;
+  InstrumentIo& io = run.instruments();
   std::map<QString, QString> ports = {{"--supply", "Com4"},  {"--calibrator", "Com6"},
                                       {"--meter", "Com3"},   {"--switch", "Com5"},
                                       {"--generator", "UsbDevice1"}};
-  bool json = false;
-  QStringList rest;
-  auto usage = [&](const QString& text) {
-    err << "planovix-cli: " << text << " (see --help)\n";
-    return kUsage;
-  };
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (!rest.isEmpty()) {
-      rest << a;
-      continue;
-    }
-    const QString key = a.section('=', 0, 0);
-    if (kPortOptions.contains(key)) {
-      QString value;
-      if (a.contains('=')) {
-        value = a.section('=', 1);
-      } else if (++i < args.size()) {
-        value = args[i];
-      } else {
-        return usage(a + " needs a value");
-      }
-      if (value.isEmpty()) return usage(a + " needs a value");
-      ports[key] = value;
-    } else if (a == "--json") {
-      json = true;
-    } else if (a == "--yes") {
-      // Accepted for symmetry with the unit commands; nothing asks OK/Cancel.
-    } else if (a.startsWith('-') && a.size() > 1 && !a[1].isDigit()) {
-      return usage("unknown option " + a);
-    } else {
-      rest << a;
-    }
-  }
-  if (rest.isEmpty()) return usage("no command given");
-  const QString cmd = rest.takeFirst();
-  if (!kCommands.contains(cmd)) return usage("unknown command " + cmd);
+  for (const auto& [option, value] : run.args.values) ports[option] = value;
+  const bool json = run.json();
+  const QStringList& rest = run.args.words;
+  const QString& cmd = run.args.command;
+  auto usage = [&](const QString& text) { return CliUsage(err, text); };
   if (!ports.count("--meter-b")) ports["--meter-b"] = ports["--meter"];
 
   // Arguments and selectors are checked before any instrument is touched.
@@ -333,9 +209,8 @@ int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QT
                      .arg(selector));
 
   AppState state;
-  state.languageIndex = 1;  // messages in English
-  state.languageOffset = ComputeLanguageOffset(1);
-  OperatorPrompter prompter(in, err);
+  SetEnglish(state);
+  OperatorPrompter prompter(run.io.in, err);
   Bench bench{state, clock, prompter};
   std::unique_ptr<SerialPort> port = io.makePort ? io.makePort() : nullptr;
   if (!port && QByteArray(option) != "--generator") {
