@@ -137,6 +137,32 @@ private:
 
 } // namespace
 
+namespace {
+
+// The unit and the bench as the calibration window drives them, every wait
+// at the --time-scale.
+struct Station {
+  AppState state;
+  StationPrompter prompter;
+  ScaledClock scaled;
+  DeviceLink link;
+  Transport transport;
+  Feedback feedback;
+  DeviceCommands commands;
+  std::unique_ptr<CalibrationBench> bench;
+  Station(Answer onQuestion, double timeScale, SerialPort& unitPort, Clock& clock, QTextStream& in, QTextStream& err)
+      : prompter(onQuestion, in, err), scaled(clock, timeScale), link(timeScale == 1 ? clock : scaled, prompter),
+        transport(unitPort, link.clock()), commands(state, transport, link.prompter(), feedback) {
+    SetEnglish(state);
+  }
+  bool openBench(InstrumentIo& io, const std::map<QString, QString>& values, QTextStream& err) {
+    bench = OpenCliBench(state, link.clock(), link.prompter(), io, values, err);
+    return bench != nullptr;
+  }
+};
+
+} // namespace
+
 qint64 ScaledClock::nowMs() { return static_cast<qint64>(std::llround(inner_.nowMs() / factor_)); }
 
 void ScaledClock::wait(qint64 ms, SerialPort* port) {
@@ -201,29 +227,15 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
   if (command == QLatin1String("linearity-2ch")) defaults["--meter"] = "Com1";
   for (const auto& [k, v] : defaults)
     if (!values.count(k)) values[k] = v;
-  for (const char* option : {"--supply", "--calibrator", "--switch"})
-    if (ParseSerialInstrumentPort(values[option]).kind == PortKind::Invalid)
-      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale or a device path, not \"%2\"")
-                       .arg(QLatin1String(option), values[option]));
-  for (const char* option : {"--meter", "--meter-b"})
-    if (ParseMultimeterPort(values[option]).kind == PortKind::Invalid)
-      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale, a device path or a resource, not \"%2\"")
-                       .arg(QLatin1String(option), values[option]));
+  if (!BenchSelectorsValid(values, {"--supply", "--calibrator", "--switch", "--meter", "--meter-b"}, err))
+    return kUsage;
 
-  AppState state;
-  SetEnglish(state);
-  StationPrompter prompter(Answer::Abort, in, err);
-  ScaledClock scaled(clock, timeScale);
-  DeviceLink link(timeScale == 1 ? clock : scaled, prompter);
-  Transport transport(unitPort, link.clock());
-  Feedback feedback;
-  DeviceCommands commands(state, transport, link.prompter(), feedback);
-  const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, link.clock(), link.prompter(), io, values, err);
-  if (!bench) return kError;
-  PowerSupply& supply = bench->supply();
-  Calibrator& calibrator = bench->calibrator();
-  Multimeter& meter = bench->meter(0);
-  SwitchingUnit& switches = bench->switches();
+  Station station(Answer::Abort, timeScale, unitPort, clock, in, err);
+  if (!station.openBench(io, values, err)) return kError;
+  const AppState& state = station.state;
+  DeviceLink& link = station.link;
+  DeviceCommands& commands = station.commands;
+  auto [supply, calibrator, meter, switches] = station.bench->instruments();
   CalibrationRun run(commands, {supply, calibrator, meter, switches}, link.clock(), link.prompter());
 
   auto report = [&](bool ok, const QJsonObject& o, const QString& text) {
@@ -308,7 +320,7 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
     });
   } else {
     header = 1;
-    Multimeter& meterB = bench->meter(1);
+    Multimeter& meterB = station.bench->meter(1);
     link.run(Exchange::Command, [&] {
       ok = (meter.isManual() || meter.open()) &&
            (meterB.isManual() || meterB.open()) &&
@@ -339,10 +351,10 @@ struct StationArgs {
 };
 
 int RunStation(CliRun& cli) {
-  StationArgs station(cli.args);
-  std::map<QString, QString>& values = station.values;
-  std::map<QString, bool>& flags = station.flags;
-  const QStringList& words = station.words;
+  StationArgs parsed(cli.args);
+  std::map<QString, QString>& values = parsed.values;
+  std::map<QString, bool>& flags = parsed.flags;
+  const QStringList& words = parsed.words;
   SerialPort& unitPort = cli.io.unitPort;
   InstrumentIo& io = cli.instruments();
   Clock& clock = cli.io.clock;
@@ -403,14 +415,8 @@ int RunStation(CliRun& cli) {
     else if (q == "ignore") onQuestion = Answer::Ignore;
     else return usage("--on-question takes abort, retry or ignore");
   }
-  for (const char* option : {"--supply", "--calibrator", "--switch"})
-    if (ParseSerialInstrumentPort(values[option]).kind == PortKind::Invalid)
-      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale or a device path, not \"%2\"")
-                       .arg(QLatin1String(option), values[option]));
-  for (const char* option : {"--meter", "--meter-b"})
-    if (values.count(option) && ParseMultimeterPort(values[option]).kind == PortKind::Invalid)
-      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale, a device path or a resource, not \"%2\"")
-                       .arg(QLatin1String(option), values[option]));
+  if (!BenchSelectorsValid(values, {"--supply", "--calibrator", "--switch", "--meter", "--meter-b"}, err))
+    return kUsage;
   CalibrationGrid resumeGrid;
   const bool resume = values.count("--resume") > 0;
   if (resume) {
@@ -435,20 +441,11 @@ int RunStation(CliRun& cli) {
   }
   const bool json = flags["--json"];
 
-  AppState state;
-  SetEnglish(state);
-  StationPrompter prompter(onQuestion, in, err);
-  ScaledClock scaled(clock, timeScale);
-  DeviceLink link(timeScale == 1 ? clock : scaled, prompter);
-  Transport transport(unitPort, link.clock());
-  Feedback feedback;
-  DeviceCommands commands(state, transport, link.prompter(), feedback);
-  const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, link.clock(), link.prompter(), io, values, err);
-  if (!bench) return kError;
-  PowerSupply& supply = bench->supply();
-  Calibrator& calibrator = bench->calibrator();
-  Multimeter& meter = bench->meter(0);
-  SwitchingUnit& switches = bench->switches();
+  Station station(onQuestion, timeScale, unitPort, clock, in, err);
+  if (!station.openBench(io, values, err)) return kError;
+  DeviceLink& link = station.link;
+  DeviceCommands& commands = station.commands;
+  auto [supply, calibrator, meter, switches] = station.bench->instruments();
 
   const OpenUnitPort opened(unitPort, values["--port"], err);
   if (!opened) return kError;

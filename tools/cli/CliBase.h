@@ -51,14 +51,14 @@ struct CliArgs {
 };
 
 // Options may stand before or after the command word, as "--key value" or
-// "--key=value". known: every option the run may take, a flag where arg is
-// null; "-h" is "--help". "-5" is a word (a negative number), not an option.
-// Nothing, with the reason in *why (without the tool's prefix), for an
-// option known nowhere in known (notKnown) or one missing its value.
+// "--key=value"; "-h" is "--help", and "-5" is a word (a negative number),
+// not an option. known: every option the run may take (a flag where arg is
+// null). Nothing, with the reason in *error, for an option not in known or
+// one missing its value.
 struct CliParseError {
-  QString why;
-  QString option;  // the option at fault
-  bool unknown = false;
+  QString why;      // without the tool's prefix
+  QString option;   // the option at fault
+  bool unknown = false;  // not in known (rather than badly given)
 };
 std::optional<CliArgs> ParseCliArgs(const QStringList& args, const std::vector<CliOption>& known,
                                     CliParseError* error);

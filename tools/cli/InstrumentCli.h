@@ -10,9 +10,18 @@
 
 namespace pv {
 
-// supply, supply-current, calibrator-function, calibrator-set, ambient,
-// meter-setup, meter-read, meter-beep, route, generator, generator-send:
-// the selectors and arguments are checked before any instrument is touched.
-int InstrumentCommand(CliRun& run);
+// Each checks its arguments, then its instrument's selector, before any
+// instrument is touched.
+int SupplyCommand(CliRun& run);
+int SupplyCurrentCommand(CliRun& run);
+int CalibratorFunctionCommand(CliRun& run);
+int CalibratorSetCommand(CliRun& run);
+int AmbientCommand(CliRun& run);
+int MeterSetupCommand(CliRun& run);
+int MeterReadCommand(CliRun& run);
+int MeterBeepCommand(CliRun& run);
+int RouteCommand(CliRun& run);
+int GeneratorCommand(CliRun& run);
+int GeneratorSendCommand(CliRun& run);
 
 } // namespace pv

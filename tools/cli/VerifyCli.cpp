@@ -17,36 +17,6 @@ namespace {
 
 enum Exit { kOk = kExitOk, kFailed = kExitDevice, kUsage = kExitUsage };
 
-// Messages and instructions on standard error, manual readings from
-// standard input; a silent instrument is given up so a script never hangs.
-class VerifyPrompter final : public Prompter {
-public:
-  VerifyPrompter(QTextStream& in, QTextStream& err) : in_(in), err_(err) {}
-  Answer ask(const QString&, const QString& text, Buttons buttons, Icon) override {
-    const bool giveUp = buttons == Buttons::RetryCancel || buttons == Buttons::OkCancel;
-    err_ << "planovix-cli: " << text << (giveUp ? " (giving up)" : "") << "\n";
-    err_.flush();
-    if (buttons == Buttons::YesNo) return Answer::No;
-    return giveUp ? Answer::Cancel : Answer::Ok;
-  }
-  std::optional<QString> askText(const QString&, const QString& prompt, const QString&) override {
-    err_ << "planovix-cli: " << prompt << "?\n";
-    err_.flush();
-    const QString line = in_.readLine();
-    if (line.isNull()) {
-      err_ << "planovix-cli: no reading on standard input\n";
-      return std::nullopt;
-    }
-    return line.trimmed();
-  }
-  QString openFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-  QString saveFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-
-private:
-  QTextStream& in_;
-  QTextStream& err_;
-};
-
 QString InputList() {
   QStringList names;
   for (const VerificationInput& i : VerificationInputs()) names << QLatin1Char('"') + QLatin1String(i.name) + QLatin1Char('"');
@@ -112,15 +82,9 @@ int VerifyCommand(CliRun& cli) {
     if (check.refusal) return refused(check.refusal);
     supplyText = values["--supply-volts"];
   }
-  for (const char* option : {"--supply", "--calibrator", "--switch"})
-    if (ParseSerialInstrumentPort(values[option]).kind == PortKind::Invalid)
-      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale or a device path, not \"%2\"")
-                       .arg(QLatin1String(option), values[option]));
-  if (ParseMultimeterPort(values["--meter"]).kind == PortKind::Invalid)
-    return usage(QStringLiteral("--meter takes Com1..Com8, Usb1..Usb4, Manuale, a device path or a resource, not \"%1\"")
-                     .arg(values["--meter"]));
+  if (!BenchSelectorsValid(values, {"--supply", "--calibrator", "--switch", "--meter"}, err)) return kUsage;
 
-  VerifyPrompter prompter(cli.io.in, err);
+  BenchPrompter prompter(cli.io.in, err, true);
   const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, clock, prompter, cli.instruments(), values, err);
   if (!bench) return kFailed;
   PowerSupply& supply = bench->supply();
