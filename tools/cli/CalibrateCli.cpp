@@ -175,121 +175,92 @@ void ScaledClock::wait(qint64 ms, SerialPort* port) {
 
 namespace {
 
-// ON/OFF, "Tara Canale A/B" and the two linearity tests: the same drivers
-// and steps as the window's buttons, one button a call.
-int RunButton(const QStringList& words, std::map<QString, QString>& values, std::map<QString, bool>& flags,
-              double timeScale, SerialPort& unitPort, InstrumentIo& io, Clock& clock, QTextStream& in,
-              QTextStream& out, QTextStream& err) {
-  auto usage = [&](const QString& text) { return CliUsage(err, text); };
-  const QString command = words[0];
-  const bool json = flags["--json"];
+// --time-scale, 1 without it; nothing (a usage error said) when out of range.
+std::optional<double> TimeScale(const CliRun& cli) {
+  if (!cli.args.values.count(QStringLiteral("--time-scale"))) return 1.0;
+  const auto f = ParseReplyNumber(cli.args.value("--time-scale").toUtf8());
+  if (f && *f >= 0.05 && *f <= 1) return *f;
+  CliUsage(cli.io.err, QStringLiteral("--time-scale takes a factor from 0.05 to 1"));
+  return std::nullopt;
+}
 
-  // Arguments.
-  bool powerOn = false;
-  int channel = 0;
-  double v2000 = 15225, v1000 = 10324;
-  std::optional<PtcResult> ptc;
-  long long points = -1;
-  if (command == QLatin1String("calibrate-power")) {
-    if (words.size() != 2 || (words[1] != QLatin1String("on") && words[1] != QLatin1String("off")))
-      return usage("calibrate-power takes on or off");
-    powerOn = words[1] == QLatin1String("on");
-  } else if (command == QLatin1String("tara-canale")) {
-    if (words.size() != 2 && words.size() != 4) return usage("tara-canale takes A or B, then V2000 and V1000 or none");
-    const QString c = words[1].toUpper();
-    if (c != QLatin1String("A") && c != QLatin1String("B")) return usage("tara-canale takes channel A or B");
-    channel = c == QLatin1String("A") ? 0 : 1;
-    if (words.size() == 4) {
-      const auto a = ParseReplyNumber(words[2].toUtf8()), b = ParseReplyNumber(words[3].toUtf8());
-      if (!a || !b) return usage("V2000 and V1000 are the unit's readings, numbers");
-      v2000 = *a;
-      v1000 = *b;
-    }
-    // Readings that give no resistance are refused before the unit is touched.
-    ptc = ComputePtc(v2000, v1000);
-    if (!ptc || ptc->veqWord < 0 || ptc->veqWord > 65535)
-      return usage(QStringLiteral("readings %1 and %2 give no equivalent resistance").arg(v2000).arg(v1000));
-  } else {
-    if (words.size() != 1) return usage(command + " takes no arguments");
-    if (values.count("--points")) {
-      bool ok = false;
-      points = values["--points"].toLongLong(&ok);
-      if (!ok || points < 1) return usage("--points takes a whole number from 1");
-    }
+// What the window's other buttons share: the station on the bench's ports
+// (the window's port rules), and how a button's end is said. The buttons
+// check their own arguments first.
+class ButtonRun {
+public:
+  // meter: the window's port for --meter on this button.
+  ButtonRun(CliRun& cli, const char* meter) : cli_(cli) {
+    values_ = {{"--port", "COM 1"}, {"--supply", "Com4"},   {"--calibrator", "Com6"}, {"--meter", meter},
+               {"--switch", "Com5"}, {"--meter-b", "Com2"}, {"--file", "linear.dat"}};
+    for (const auto& [option, value] : cli.args.values) values_[option] = value;
   }
-
-  // The window's port rules: the output linearity test reads the meter on
-  // port 8, the two-channel one channel A's meter on port 1 and B's on 2.
-  std::map<QString, QString> defaults = {{"--port", "COM 1"}, {"--supply", "Com4"}, {"--calibrator", "Com6"},
-                                         {"--meter", "Com3"},  {"--switch", "Com5"}, {"--meter-b", "Com2"},
-                                         {"--file", "linear.dat"}};
-  if (command == QLatin1String("linearity-output")) defaults["--meter"] = "Com8";
-  if (command == QLatin1String("linearity-2ch")) defaults["--meter"] = "Com1";
-  for (const auto& [k, v] : defaults)
-    if (!values.count(k)) values[k] = v;
-  if (!BenchSelectorsValid(values, {"--supply", "--calibrator", "--switch", "--meter", "--meter-b"}, err))
-    return kUsage;
-
-  Station station(Answer::Abort, timeScale, unitPort, clock, in, err);
-  if (!station.openBench(io, values, err)) return kError;
-  const AppState& state = station.state;
-  DeviceLink& link = station.link;
-  DeviceCommands& commands = station.commands;
-  auto [supply, calibrator, meter, switches] = station.bench->instruments();
-  CalibrationRun run(commands, {supply, calibrator, meter, switches}, link.clock(), link.prompter());
-
-  auto report = [&](bool ok, const QJsonObject& o, const QString& text) {
+  // The time scale and the selectors checked and the bench made: nothing,
+  // else the exit code.
+  std::optional<int> open() {
+    const std::optional<double> scale = TimeScale(cli_);
+    if (!scale) return kUsage;
+    if (!BenchSelectorsValid(values_, {"--supply", "--calibrator", "--switch", "--meter", "--meter-b"}, cli_.io.err))
+      return kUsage;
+    station.emplace(Answer::Abort, *scale, cli_.io.unitPort, cli_.io.clock, cli_.io.in, cli_.io.err);
+    if (!station->openBench(cli_.instruments(), values_, cli_.io.err)) return kError;
+    return std::nullopt;
+  }
+  QString value(const char* option) const { return values_.at(QString::fromLatin1(option)); }
+  CalibrationInstruments instruments() { return station->bench->instruments(); }
+  // The button's steps, on a grid of its own.
+  CalibrationSteps& steps() {
+    if (!steps_)
+      steps_ = std::make_unique<CalibrationSteps>(station->commands, instruments(), station->link.clock(), options_,
+                                                  grid_, nullptr, noResume_, noPair_);
+    return *steps_;
+  }
+  // The end said: a failure's reason on standard error, the result as JSON
+  // or as text.
+  int report(bool ok, const QJsonObject& o, const QString& text) {
     if (!ok) {
       QString why;
-      for (Instrument* i : std::initializer_list<Instrument*>{&supply, &calibrator, &meter, &switches})
-        if (why.isEmpty()) why = i->lastError();
-      if (why.isEmpty() && state.commError) why = QStringLiteral("the unit did not answer");
-      err << "planovix-cli: " << command << " failed" << (why.isEmpty() ? QString() : ": " + why) << "\n";
+      const CalibrationInstruments i = instruments();
+      for (Instrument* each : std::initializer_list<Instrument*>{&i.supply, &i.calibrator, &i.meter, &i.switches})
+        if (why.isEmpty()) why = each->lastError();
+      if (why.isEmpty() && station->state.commError) why = QStringLiteral("the unit did not answer");
+      cli_.io.err << "planovix-cli: " << cli_.args.command << " failed" << (why.isEmpty() ? QString() : ": " + why)
+                  << "\n";
     }
-    if (json) out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
-    else if (ok) out << text;
+    if (cli_.json()) cli_.io.out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+    else if (ok) cli_.io.out << text;
     return ok ? kOk : kError;
-  };
+  }
+  std::optional<Station> station;
 
-  if (command == QLatin1String("calibrate-power")) {
+private:
+  CliRun& cli_;
+  std::map<QString, QString> values_;
+  CalibrationOptions options_;
+  CalibrationGrid grid_;
+  const bool noResume_ = false;
+  const std::array<double, 2> noPair_{};
+  std::unique_ptr<CalibrationSteps> steps_;
+};
+
+// The linearity tests: "linear.dat" (or --file) from scratch, a line a
+// point, until --points lines or an interrupt. The output test reads the
+// meter on port 8; the two-channel one channel A's meter on port 1 and
+// B's on 2.
+int Linearity(CliRun& cli, bool twoChannels) {
+  QTextStream& err = cli.io.err;
+  if (!cli.args.words.isEmpty()) return CliUsage(err, cli.args.command + QStringLiteral(" takes no arguments"));
+  long long points = -1;
+  if (cli.args.values.count(QStringLiteral("--points"))) {
     bool ok = false;
-    link.run(Exchange::Command, [&] { ok = powerOn ? run.powerOn() : run.powerOff(); });
-    return report(ok, QJsonObject{{"supply", powerOn ? "on" : "off"}, {"ok", ok}},
-                  QStringLiteral("supply %1\n").arg(powerOn ? "on" : "off"));
+    points = cli.args.value("--points").toLongLong(&ok);
+    if (!ok || points < 1) return CliUsage(err, QStringLiteral("--points takes a whole number from 1"));
   }
-
-  const OpenUnitPort opened(unitPort, values["--port"], err);
+  ButtonRun button(cli, twoChannels ? "Com1" : "Com8");
+  if (const std::optional<int> code = button.open()) return *code;
+  const OpenUnitPort opened(cli.io.unitPort, button.value("--port"), err);
   if (!opened) return kError;
-
-  CalibrationOptions options;
-  CalibrationGrid grid;
-  const bool noResume = false;
-  const std::array<double, 2> noPair{};
-  CalibrationSteps steps(commands, {supply, calibrator, meter, switches}, link.clock(), options, grid, nullptr,
-                         noResume, noPair);
-
-  if (command == QLatin1String("tara-canale")) {
-    std::optional<PtcResult> written;
-    link.run(Exchange::Command, [&] { written = steps.manualPtc(channel, v2000, v1000); });
-    const int cell = FindFactoryCell(CalibrationLayout::Current, FactoryCellKind::PtcWord, channel, 25)->first;
-    const QJsonObject o{{"channel", channel == 0 ? "A" : "B"},
-                        {"v2000", v2000},
-                        {"v1000", v1000},
-                        {"veq", ptc->veqWord},
-                        {"req", ptc->reqTenths},
-                        {"cells", QJsonArray{cell, cell + 1}},
-                        {"written", written.has_value()}};
-    return report(written.has_value(), o,
-                  QStringLiteral("Veq %1\nReq %2\ncells %3, %4 written\n")
-                      .arg(ptc->veqWord)
-                      .arg(ptc->reqTenths)
-                      .arg(cell)
-                      .arg(cell + 1));
-  }
-
-  // The linearity tests: "linear.dat" (or --file) from scratch, a line a
-  // point, until --points lines or an interrupt.
-  const QString file = values["--file"];
+  const QString file = button.value("--file");
   NoFollowFile log(file);
   if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
     err << "planovix-cli: cannot write " << file << ": " << log.errorString() << "\n";
@@ -313,17 +284,17 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
   auto keepGoing = [&] { return gInterrupted == 0 && (points < 0 || asked++ < points); };
   auto previous = std::signal(SIGINT, OnInterrupt);
   bool ok = false;
-  long long header = 0;
-  if (command == QLatin1String("linearity-output")) {
-    link.run(Exchange::Command, [&] {
-      ok = (meter.isManual() || meter.open()) && steps.outputLinearity(sink, keepGoing);
-    });
+  const CalibrationInstruments i = button.instruments();
+  Multimeter& meter = i.meter;
+  Calibrator& calibrator = i.calibrator;
+  CalibrationSteps& steps = button.steps();
+  DeviceLink& link = button.station->link;
+  if (!twoChannels) {
+    link.run(Exchange::Command, [&] { ok = (meter.isManual() || meter.open()) && steps.outputLinearity(sink, keepGoing); });
   } else {
-    header = 1;
-    Multimeter& meterB = station.bench->meter(1);
+    Multimeter& meterB = button.station->bench->meter(1);
     link.run(Exchange::Command, [&] {
-      ok = (meter.isManual() || meter.open()) &&
-           (meterB.isManual() || meterB.open()) &&
+      ok = (meter.isManual() || meter.open()) && (meterB.isManual() || meterB.open()) &&
            (calibrator.isManual() || calibrator.open()) && steps.twoChannelLinearity(sink, meter, meterB, keepGoing);
     });
     if (!ok && meterB.lastError().size()) err << "planovix-cli: " << meterB.lastError() << "\n";
@@ -332,9 +303,10 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
   log.close();
   // The calibrator is let go at the end of either test.
   calibrator.close();
-  const long long lines = std::max(0LL, sink.lines - header);
-  return report(ok, QJsonObject{{"file", file}, {"points", lines}, {"ok", ok}},
-                QStringLiteral("%1: %2 points\n").arg(file).arg(lines));
+  // The two-channel test's file starts with a header line.
+  const long long lines = std::max(0LL, sink.lines - (twoChannels ? 1 : 0));
+  return button.report(ok, QJsonObject{{"file", file}, {"points", lines}, {"ok", ok}},
+                       QStringLiteral("%1: %2 points\n").arg(file).arg(lines));
 }
 
 // The options as the station's steps read them: the bench's ports with
@@ -362,14 +334,9 @@ int RunStation(CliRun& cli) {
   QTextStream& out = cli.io.out;
   QTextStream& err = cli.io.err;
   auto usage = [&](const QString& text) { return CliUsage(err, text); };
-  double timeScale = 1;
-  if (values.count("--time-scale")) {
-    const auto f = ParseReplyNumber(values["--time-scale"].toUtf8());
-    if (!f || *f < 0.05 || *f > 1) return usage("--time-scale takes a factor from 0.05 to 1");
-    timeScale = *f;
-  }
-  if (words[0] != QLatin1String("calibrate"))
-    return RunButton(words, values, flags, timeScale, unitPort, io, clock, in, out, err);
+  const std::optional<double> scale = TimeScale(cli);
+  if (!scale) return kUsage;
+  const double timeScale = *scale;
   if (words.size() != 2) return usage("calibrate takes one MODEL");
   const CalibrationModel* model = FindCalibrationModel(words[1]);
   if (!model) {
@@ -515,6 +482,64 @@ int RunStation(CliRun& cli) {
 } // namespace
 
 int CalibrateCommand(CliRun& cli) { return RunStation(cli); }
-int CalibrationButtonCommand(CliRun& cli) { return RunStation(cli); }
+
+int CalibratePowerCommand(CliRun& cli) {
+  const QStringList& w = cli.args.words;
+  if (w.size() != 1 || (w[0] != QLatin1String("on") && w[0] != QLatin1String("off")))
+    return CliUsage(cli.io.err, QStringLiteral("calibrate-power takes on or off"));
+  const bool on = w[0] == QLatin1String("on");
+  ButtonRun button(cli, "Com3");
+  if (const std::optional<int> code = button.open()) return *code;
+  Station& s = *button.station;
+  CalibrationRun run(s.commands, button.instruments(), s.link.clock(), s.link.prompter());
+  bool ok = false;
+  s.link.run(Exchange::Command, [&] { ok = on ? run.powerOn() : run.powerOff(); });
+  return button.report(ok, QJsonObject{{"supply", on ? "on" : "off"}, {"ok", ok}},
+                       QStringLiteral("supply %1\n").arg(on ? "on" : "off"));
+}
+
+int TaraCanaleCommand(CliRun& cli) {
+  const QStringList& w = cli.args.words;
+  auto usage = [&](const QString& text) { return CliUsage(cli.io.err, text); };
+  if (w.size() != 1 && w.size() != 3) return usage(QStringLiteral("tara-canale takes A or B, then V2000 and V1000 or none"));
+  const QString c = w[0].toUpper();
+  if (c != QLatin1String("A") && c != QLatin1String("B")) return usage(QStringLiteral("tara-canale takes channel A or B"));
+  const int channel = c == QLatin1String("A") ? 0 : 1;
+  double v2000 = 15225, v1000 = 10324;
+  if (w.size() == 3) {
+    const auto a = ParseReplyNumber(w[1].toUtf8()), b = ParseReplyNumber(w[2].toUtf8());
+    if (!a || !b) return usage(QStringLiteral("V2000 and V1000 are the unit's readings, numbers"));
+    v2000 = *a;
+    v1000 = *b;
+  }
+  // Readings that give no resistance are refused before the unit is touched.
+  const std::optional<PtcResult> ptc = ComputePtc(v2000, v1000);
+  if (!ptc || ptc->veqWord < 0 || ptc->veqWord > 65535)
+    return usage(QStringLiteral("readings %1 and %2 give no equivalent resistance").arg(v2000).arg(v1000));
+  ButtonRun button(cli, "Com3");
+  if (const std::optional<int> code = button.open()) return *code;
+  const OpenUnitPort opened(cli.io.unitPort, button.value("--port"), cli.io.err);
+  if (!opened) return kError;
+  std::optional<PtcResult> written;
+  CalibrationSteps& steps = button.steps();
+  button.station->link.run(Exchange::Command, [&] { written = steps.manualPtc(channel, v2000, v1000); });
+  const int cell = FindFactoryCell(CalibrationLayout::Current, FactoryCellKind::PtcWord, channel, 25)->first;
+  const QJsonObject o{{"channel", channel == 0 ? "A" : "B"},
+                      {"v2000", v2000},
+                      {"v1000", v1000},
+                      {"veq", ptc->veqWord},
+                      {"req", ptc->reqTenths},
+                      {"cells", QJsonArray{cell, cell + 1}},
+                      {"written", written.has_value()}};
+  return button.report(written.has_value(), o,
+                       QStringLiteral("Veq %1\nReq %2\ncells %3, %4 written\n")
+                           .arg(ptc->veqWord)
+                           .arg(ptc->reqTenths)
+                           .arg(cell)
+                           .arg(cell + 1));
+}
+
+int LinearityOutputCommand(CliRun& cli) { return Linearity(cli, false); }
+int LinearityTwoChannelsCommand(CliRun& cli) { return Linearity(cli, true); }
 
 } // namespace pv

@@ -35,8 +35,11 @@ private:
 
 // calibrate MODEL: the calibration run.
 int CalibrateCommand(CliRun& run);
-// calibrate-power, tara-canale, linearity-output, linearity-2ch: the
-// window's other buttons, one a call.
-int CalibrationButtonCommand(CliRun& run);
+// The window's other buttons, one a call: ON / OFF, "Tara Canale A/B",
+// "lett mult" and "2 ch compl.".
+int CalibratePowerCommand(CliRun& run);
+int TaraCanaleCommand(CliRun& run);
+int LinearityOutputCommand(CliRun& run);
+int LinearityTwoChannelsCommand(CliRun& run);
 
 } // namespace pv

@@ -238,13 +238,13 @@ std::vector<CliCommand> MakeTable() {
        "The supply at 24.00 V, or off (\"Manuale\": a reminder).\nExit: 0 done, 1 device or instrument failure, 2 "
        "usage or bad input.",
        bench, Station({{"--time-scale", "F", "waits at F times their length (simulated bench)"}}),
-       CalibrationButtonCommand},
+       CalibratePowerCommand},
       {"tara-canale", kCalibrationSection, "tara-canale A|B [V2000 V1000]", "\"Tara Canale A/B\"",
        "The unit's readings with the 2000 and 1000 ohm references (default 15225 10324) give Veq, written to cells "
        "65, 66 (A) or 44, 45 (B); prints Veq and Req x 10; readings that give no resistance (Req 0 or less) are "
        "refused (exit 2).",
        unit | bench, Station({{"--time-scale", "F", "waits at F times their length (simulated bench)"}}),
-       CalibrationButtonCommand},
+       TaraCanaleCommand},
       {"linearity-output", kCalibrationSection, "linearity-output [--points N] [--file F]",
        "\"lett mult\": the output's linearity",
        "Channel A's output forced from code 801 up to 4040 and round again, the meter (--meter, default Com8) read "
@@ -253,7 +253,7 @@ std::vector<CliCommand> MakeTable() {
        Station({kLinearityPoints,
                 {"--file", "FILE", "the lines' file (default linear.dat)"},
                 {"--time-scale", "F", "waits at F times their length (simulated bench)"}}),
-       CalibrationButtonCommand},
+       LinearityOutputCommand},
       {"linearity-2ch", kCalibrationSection, "linearity-2ch [--points N] [--file F]",
        "\"2 ch compl.\": both channels' linearity",
        "Both channels on 800 mV, the calibrator stepped by 0.01 mV from 0; meters --meter (default Com1, channel "
@@ -263,7 +263,7 @@ std::vector<CliCommand> MakeTable() {
        Station({kLinearityPoints,
                 {"--file", "FILE", "the lines' file (default linear.dat)"},
                 {"--time-scale", "F", "waits at F times their length (simulated bench)"}}),
-       CalibrationButtonCommand},
+       LinearityTwoChannelsCommand},
 
       {"verify-calibration", kVerifySection,
        "verify-calibration MODEL --input NAME --min X [--half Y] --max Z --output V|mA [--channel 0|1] "
