@@ -203,7 +203,7 @@ public:
     if (!BenchSelectorsValid(values_, {"--supply", "--calibrator", "--switch", "--meter", "--meter-b"}, cli_.io.err))
       return kUsage;
     station.emplace(Answer::Abort, *scale, cli_.io.unitPort, cli_.io.clock, cli_.io.in, cli_.io.err);
-    if (!station->openBench(cli_.instruments(), values_, cli_.io.err)) return kError;
+    if (!station->openBench(BenchIo(cli_), values_, cli_.io.err)) return kError;
     return std::nullopt;
   }
   QString value(const char* option) const { return values_.at(QString::fromLatin1(option)); }
@@ -328,7 +328,7 @@ int RunStation(CliRun& cli) {
   std::map<QString, bool>& flags = parsed.flags;
   const QStringList& words = parsed.words;
   SerialPort& unitPort = cli.io.unitPort;
-  InstrumentIo& io = cli.instruments();
+  InstrumentIo& io = BenchIo(cli);
   Clock& clock = cli.io.clock;
   QTextStream& in = cli.io.in;
   QTextStream& out = cli.io.out;

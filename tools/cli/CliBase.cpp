@@ -1,5 +1,4 @@
 #include "CliBase.h"
-#include "CliBench.h"
 
 #include "app/TerminationSignals.h"
 #include "config/ConfigFile.h"
@@ -108,12 +107,6 @@ bool ReadConfigurationFile(const QString& path, QByteArray* bytes, QTextStream& 
 void SetEnglish(AppState& state) {
   state.languageIndex = 1;
   state.languageOffset = ComputeLanguageOffset(1);
-}
-
-InstrumentIo& CliRun::instruments() {
-  if (io.instruments) return *io.instruments;
-  if (!realInstruments) realInstruments = std::make_shared<InstrumentIo>(RealInstrumentIo(io.clock));
-  return *realInstruments;
 }
 
 StopOnSignals::StopOnSignals(TerminationSignals* stops, AppState& state, QTextStream& err, QString command)

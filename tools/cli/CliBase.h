@@ -96,18 +96,18 @@ using CliRunner = std::function<int(const QStringList& args, SerialPort& port, Q
 
 // One command's run: its parsed arguments and the world it reaches.
 struct CliRun {
+  CliRun(CliArgs parsed, CliIo& world) : args(std::move(parsed)), io(world) {}
   CliArgs args;
   CliIo& io;
   CliRunner runAgain;  // the whole tool, for commands made of commands
   int retries = 2;     // --retries: Retry answers to Retry/Cancel before Cancel
   QString label;       // --label: the unit's label for the record store
+  // The real bench's ports and sessions once a command asked for them (see
+  // BenchIo), when io hands in none.
+  std::shared_ptr<InstrumentIo> realInstruments;
   bool json() const { return args.has("--json"); }
   bool yes() const { return args.has("--yes"); }
   QString port() const { return args.value("--port", QStringLiteral("COM 1")); }
-  // The bench's ports and sessions: the ones handed in, else the real ones,
-  // made on first use.
-  InstrumentIo& instruments();
-  std::shared_ptr<InstrumentIo> realInstruments;
 };
 
 // While alive, the signals stop the session's exchanges (AppState::

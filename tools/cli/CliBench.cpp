@@ -13,6 +13,12 @@ InstrumentIo RealInstrumentIo(Clock& clock) {
   return {[] { return std::make_unique<QtSerialPort>(); }, RealSessions(clock)};
 }
 
+InstrumentIo& BenchIo(CliRun& run) {
+  if (run.io.instruments) return *run.io.instruments;
+  if (!run.realInstruments) run.realInstruments = std::make_shared<InstrumentIo>(RealInstrumentIo(run.io.clock));
+  return *run.realInstruments;
+}
+
 std::unique_ptr<CalibrationBench> OpenCliBench(const AppState& state, Clock& clock, Prompter& prompter,
                                                InstrumentIo& io, const std::map<QString, QString>& selectors,
                                                QTextStream& err) {

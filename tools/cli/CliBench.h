@@ -16,6 +16,7 @@ namespace pv {
 
 class Clock;
 class SerialPort;
+struct CliRun;
 
 // How the commands reach the instruments: a fresh serial port per
 // instrument, and the session kinds. Tests hand in simulated ones.
@@ -26,6 +27,10 @@ struct InstrumentIo {
 
 // Real serial ports and sessions.
 InstrumentIo RealInstrumentIo(Clock& clock);
+
+// The bench's ports and sessions for a run: the ones its io hands in, else
+// the real ones, made on first use.
+InstrumentIo& BenchIo(CliRun& run);
 
 // The calibration bench on the ports the options name ("--supply",
 // "--calibrator", "--meter", "--switch", "--meter-b"). The ports are made in

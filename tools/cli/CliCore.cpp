@@ -46,7 +46,7 @@ int RunCli(const QStringList& args, CliIo& io) {
       return CliUsage(err, QStringLiteral("%1 needs a value").arg(option));
   }
 
-  CliRun run{*parsed, io, {}};
+  CliRun run(*parsed, io);
   if (parsed->values.count(QStringLiteral("--retries"))) {
     const QString text = parsed->value("--retries");
     const std::optional<int> n = ParseCliInt(text, 0, 100);

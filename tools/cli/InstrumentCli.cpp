@@ -69,7 +69,7 @@ int OnInstrument(CliRun& run, const char* option, QJsonObject result, const std:
   SetEnglish(state);
   BenchPrompter prompter(run.io.in, run.io.err, false);
   Bench bench{state, run.io.clock, prompter};
-  InstrumentIo& io = run.instruments();
+  InstrumentIo& io = BenchIo(run);
   std::unique_ptr<SerialPort> port = io.makePort ? io.makePort() : nullptr;
   if (!port && name != QLatin1String("--generator")) {
     run.io.err << "planovix-cli: no serial ports on this system\n";

@@ -85,7 +85,7 @@ int VerifyCommand(CliRun& cli) {
   if (!BenchSelectorsValid(values, {"--supply", "--calibrator", "--switch", "--meter"}, err)) return kUsage;
 
   BenchPrompter prompter(cli.io.in, err, true);
-  const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, clock, prompter, cli.instruments(), values, err);
+  const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, clock, prompter, BenchIo(cli), values, err);
   if (!bench) return kFailed;
   PowerSupply& supply = bench->supply();
   Calibrator& calibrator = bench->calibrator();
