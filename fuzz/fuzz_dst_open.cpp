@@ -16,6 +16,7 @@
 
 #include "DeviceSimulator.h"
 #include "config/ConfigFile.h"
+#include "config/EditorModel.h"
 #include "kernel/Catalogue.h"
 #include "kernel/Prompter.h"
 
@@ -53,23 +54,18 @@ int U8(const QByteArray& r, int at) { return static_cast<uint8_t>(r[at]); }
 
 // Everything the window shows from the editor, as text.
 QStringList Dump(const EditorModel& m) {
-  const EditorFields& f = m.f;
-  QStringList out;
-  auto add = [&](const auto& array) {
-    for (const auto& s : array) out << s;
-  };
-  add(f.txtInputMax), add(f.txtInputMin), add(f.txtOutputMax), add(f.txtOutputMin);
-  for (int c = 0; c < 2; ++c)
-    out << f.cmbProgIn[c].text << f.cmbProgOut[c].text << f.cmbOverRange[c].text;
-  out << f.cmbFreqType.text;
-  add(f.txtOffset), add(f.txtSogliaH), add(f.txtSogliaL), add(f.txtFisicoMax), add(f.txtFisicoMin);
-  add(f.txtFisicoOutMax), add(f.txtFisicoOutMin), add(f.cmdOperatore);
-  out << f.txtSogliaDelay << f.txtDelay << f.txtFilter << f.txtAuxFreq << f.txtTrig;
-  for (int c = 0; c < 2; ++c)
+  const EditorView& v = m.view();
+  const ConfigRecord& r = m.record();
+  QStringList out(m.texts().begin(), m.texts().end());
+  for (int c = 0; c < 2; ++c) {
+    const ChannelConfig& ch = r.ch[c];
+    out << v.cmbProgIn[c].text << v.cmbProgOut[c].text << v.cmbOverRange[c].text << v.cmdOperatore[c];
     out << QStringLiteral("cjc %1 wires %2 break %3 function %4 trip %5 relay %6 op %7 value %8")
-               .arg(f.optCJC[c]).arg(f.optFili[c]).arg(f.optBreak[c]).arg(f.optFunz[c]).arg(f.optTrip[c])
-               .arg(f.optRele[c]).arg(m.state().channels[c].operatorOption).arg(m.state().channels[c].optionValue);
-  out << QStringLiteral("doubler %1 hs %2 50hz %3").arg(f.chkDoubler).arg(f.chkHS).arg(f.chk50hz);
+               .arg(ch.cjc).arg(ch.wires).arg(ch.burnOut).arg(ch.function).arg(ch.tripDirection)
+               .arg(ch.relay).arg(m.state().channels[c].operatorOption).arg(m.state().channels[c].optionValue);
+  }
+  out << v.cmbFreqType.text;
+  out << QStringLiteral("doubler %1 hs %2 50hz %3").arg(r.doubler).arg(r.highSpeed).arg(r.filter50Hz);
   return out;
 }
 
@@ -118,7 +114,7 @@ void CheckSavedBack(const EditorModel& m, const QByteArray& was, const QByteArra
   const RangeTables& T = m.tables();
   for (int c = 0; c < 2; ++c) {
     if (U8(was, 12 + c) < static_cast<int>(T.input.size())) {
-      if (c == 1 && m.f.chkDoubler)
+      if (c == 1 && m.record().doubler)
         PV_FUZZ_CHECK(U8(now, 13) == U8(now, 12), QStringLiteral("the doubler's channel B input is not channel A's"));
       else
         SameBytes(was, now, 12 + c, 1);

@@ -5,30 +5,19 @@
 // or busy shows.
 //
 //   build/bench/benchsim/bench-benchsim [exchanges]
+#include "support/RawTerminal.h"
+#include "support/SimulatorProcess.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMap>
-#include <QProcess>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
-
-int OpenRaw(const QString& path) {
-  const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY);
-  if (fd < 0) return fd;
-  termios tio{};
-  tcgetattr(fd, &tio);
-  cfmakeraw(&tio);
-  tcsetattr(fd, TCSANOW, &tio);
-  return fd;
-}
 
 // Sends, then reads until `count` bytes arrived (at most 2 s).
 bool Exchange(int fd, const QByteArray& out, int count) {
@@ -58,24 +47,16 @@ double CpuSeconds(qint64 pid) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 500;
-  QProcess bench;
-  bench.start(QStringLiteral(PLANOVIX_BENCHSIM), {QStringLiteral("--seed"), QStringLiteral("0")});
-  QMap<QString, QString> ends;
-  while (bench.waitForReadyRead(5000) || bench.canReadLine()) {
-    while (bench.canReadLine()) {
-      const QString line = QString::fromLocal8Bit(bench.readLine()).trimmed();
-      ends[line.section(QLatin1Char('='), 0, 0)] = line.section(QLatin1Char('='), 1);
-    }
-    if (ends.contains(QStringLiteral("ready"))) break;
-  }
-  const int calibrator = OpenRaw(ends.value(QStringLiteral("calibrator")));
-  const int meter = OpenRaw(ends.value(QStringLiteral("meter-a")));
-  const int unit = OpenRaw(ends.value(QStringLiteral("unit")));
-  if (calibrator < 0 || meter < 0 || unit < 0) {
+  pv::test::SimulatorProcess bench(QStringLiteral(PLANOVIX_BENCHSIM), {QStringLiteral("--seed"), QStringLiteral("0")});
+  auto open = [&](const char* end) { return pv::test::OpenRawTerminal(bench.value(QLatin1String(end)), false); };
+  const int calibrator = open("calibrator");
+  const int meter = open("meter-a");
+  const int unit = open("unit");
+  if (!bench.ready() || calibrator < 0 || meter < 0 || unit < 0) {
     std::fprintf(stderr, "bench-benchsim: the bench did not start\n");
     return 1;
   }
-  const double cpuBefore = CpuSeconds(bench.processId());
+  const double cpuBefore = CpuSeconds(bench.process().processId());
   QElapsedTimer timer;
 
   const char frame[7] = {1, char(0x81), 0, 1, 0x5F, char(0x90), 0x70};
@@ -96,7 +77,7 @@ int main(int argc, char** argv) {
     if (!Exchange(unit, identity, 7)) return 1;
   const double unitUs = timer.nsecsElapsed() / 1e3 / rounds;
 
-  const double cpu = CpuSeconds(bench.processId()) - cpuBefore;
+  const double cpu = CpuSeconds(bench.process().processId()) - cpuBefore;
   std::printf("%d exchanges each\n", rounds);
   std::printf("calibrator frame, byte by byte: %8.1f us\n", frameUs);
   std::printf("meter :READ?                  : %8.1f us\n", meterUs);
@@ -105,7 +86,5 @@ int main(int argc, char** argv) {
   ::close(calibrator);
   ::close(meter);
   ::close(unit);
-  bench.terminate();
-  bench.waitForFinished(3000);
   return 0;
 }

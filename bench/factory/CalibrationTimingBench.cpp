@@ -8,22 +8,11 @@
 // ratio.
 //
 //   build/bench/factory/bench-calibration-timing [settle-seconds]
-#include "Bench.h"
-#include "InstrumentLink.h"
-#include "SimulatorLink.h"
 #include "factory/CalibrationRun.h"
 #include "factory/CalibrationUnit.h"
-#include "factory/Calibrator.h"
-#include "factory/Multimeter.h"
-#include "factory/PowerSupply.h"
-#include "factory/SwitchingUnit.h"
-#include "kernel/AppState.h"
-#include "kernel/Feedback.h"
 #include "kernel/Prompter.h"
 #include "link/Clock.h"
-#include "link/DeviceCommands.h"
-#include "link/MemorySerialPort.h"
-#include "link/Transport.h"
+#include "support/BenchStation.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -60,39 +49,17 @@ public:
 // A "$R" (6 bytes) and its answer (8 bytes) at 9600 baud, 10 bits a byte.
 constexpr int kAnswerMs = 15;
 
-struct Station {
-  AppState state;
-  CountingClock clock;
-  MemorySerialPort unitPort, supplyPort, meterPort, calibratorPort, switchPort;
-  bench::SimulatedBench sim;
-  sim::SimulatorLink link;
-  bench::InstrumentLink supplyLink, meterLink, calibratorLink, switchLink;
-  Transport transport{unitPort, clock};
-  Answers prompter;
-  Feedback feedback;
-  DeviceCommands commands{state, transport, prompter, feedback};
-  Bench bench{state, clock, prompter};
-  PowerSupply supply{bench, supplyPort};
-  Calibrator calibrator{bench, calibratorPort};
-  Multimeter meter{bench, meterPort, {}};
-  SwitchingUnit switches{bench, switchPort};
+FakeClock* SimulatedTime(CountingClock& clock) { return &clock.inner; }
 
+// The station of the calibration tests, its unit answering at line speed.
+struct Station : test::BenchStation<CountingClock, Answers> {
   explicit Station(const ModelRow& model)
-      : sim(model, bench::NominalTruth(model, 0), [] {
+      : BenchStation(model, bench::NominalTruth(model, 0), [] {
           bench::BenchFaults f;
           f.dipOperator = true;
           return f;
-        }()),
-        link(sim.unit(), unitPort, &clock.inner), supplyLink(sim.supply(), supplyPort),
-        meterLink(sim.meter(0), meterPort), calibratorLink(sim.calibrator(), calibratorPort),
-        switchLink(sim.switches(), switchPort) {
+        }()) {
     link.setAnswerDelayMs(kAnswerMs);
-    unitPort.open(QStringLiteral("sim"));
-    state.identity = sim.unit().identity();
-    supply.setSelector("Com4");
-    calibrator.setSelector("Com6");
-    meter.setSelector("Com3");
-    switches.setSelector("Com5");
   }
 };
 
@@ -106,7 +73,7 @@ int main(int argc, char** argv) {
   const ModelRow& model = *FindModel(u"KRV2212A");
 
   Station s(model);
-  CalibrationRun run(s.commands, {s.supply, s.calibrator, s.meter, s.switches}, s.clock, s.prompter);
+  CalibrationRun run(s.commands, s.instruments(), s.clock, s.prompter);
   CalibrationOptions o = OptionsForModel(*FindCalibrationModel(QStringLiteral("KRV2212A")));
   o.settleSeconds = settle;
   const RunEnd end = run.start(o, false);

@@ -3,7 +3,7 @@
 // against the rate at which a unit can stream them at 9600 baud.
 #include "measure/FrameDisplay.h"
 #include "measure/SampleHistory.h"
-#include "measure/SimulatedFrame.h"
+#include "SimulatedFrame.h"
 
 #include <QCoreApplication>
 #include <chrono>

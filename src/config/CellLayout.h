@@ -22,4 +22,12 @@ struct CellLayout {
 };
 CellLayout CellLayoutFor(const DeviceIdentity& id);
 
+// Where cell 4 names the family (variants 2..6), its bit 5 is no doubler and
+// channel A's direction bit no trip direction; the frequency input has no
+// doubler, and channel B a trip only where both channels carry one.
+inline bool DoublerOwned(const CellLayout& L) { return !L.frequencyInput && !L.familyInCell4; }
+inline bool TripDirectionOwned(const CellLayout& L, int c) {
+  return c < L.tripChannels && !(c == 0 && L.familyInCell4);
+}
+
 } // namespace pv

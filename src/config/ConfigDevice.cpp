@@ -7,6 +7,7 @@
 #include "link/Transport.h"
 #include "kernel/Catalogue.h"
 #include "config/ConfigDiff.h"
+#include "config/WriteChecks.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -209,7 +210,10 @@ ConfigResult WriteEprom(EditorModel& m, DeviceCommands& commands, const WriteOpt
   if (!WriteAcceptance(commands))
     return s.commError ? ConfigResult::CommFailure : ConfigResult::Refused;
 
-  for (const CheckMessage& q : RunChecks(m)) {
+  const WriteCheckResult checks = RunWriteChecks(s, m.tables(), m.shown(), m.texts());
+  if (checks.inputOfBFromA) m.repeatInputOfA();
+  if (checks.widenFrequencyRow) WidenFrequencyRow(m.tables());
+  for (const CheckFinding& q : checks.findings) {
     if (q.fatal) {
       ask.ask(title, q.text, Buttons::Ok, Icon::Critical);
       return ConfigResult::Refused;

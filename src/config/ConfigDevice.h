@@ -16,7 +16,7 @@
 // the caller asks for the factory cells too. A damaged entry is never
 // skipped for an older one: it is an error that names it.
 #include "config/CellMap.h"
-#include "config/ConfigCodec.h"
+#include "config/EditorModel.h"
 #include "config/Fingerprint.h"
 #include "records/RecordStore.h"
 

@@ -1,7 +1,7 @@
 #include "config/ConfigDiff.h"
 
 #include "config/ConfigFile.h"
-#include "config/EditorModel.h"
+#include "config/EditorState.h"
 #include "kernel/Catalogue.h"
 #include "text/Numbers.h"
 #include "text/Texts.h"
@@ -46,9 +46,10 @@ std::vector<FieldValue> ConfigFields(const AppState& s, const RangeTables& T, co
     const bool in = c == 0 || twoInputs;
     // Channel B's input repeats channel A's on these layouts: not a field of its own.
     const bool ownInput = in && !(c == 1 && (L.inputCopyInCell1 || L.frequencyInput));
-    const QString inUnit = ch.inputRow >= 0 && ch.inputRow < static_cast<int>(T.input.size())
-                               ? T.input[static_cast<size_t>(ch.inputRow)].unit
-                               : QString();
+    // A frequency input is always the "Freq" row, whatever a file says.
+    const int inRow = L.frequencyInput ? rows::Freq : ch.inputRow;
+    const QString inUnit =
+        inRow >= 0 && inRow < static_cast<int>(T.input.size()) ? T.input[static_cast<size_t>(inRow)].unit : QString();
     if (ownInput) {
       if (!L.frequencyInput)
         add(k + "input_type", channel + input + ' ' + type, RowName(T.input, ch.inputRow), {}, {N("cmb_Prog_In", c)});
@@ -194,24 +195,18 @@ std::optional<QByteArray> ReadRecordFile(const QString& path, QString* why) {
 
 ConfigSnapshot SnapshotFromFile(const AppState& s, const RangeTables& tables, const QByteArray& bytes,
                                 const ConfigSnapshot* base) {
-  // A scratch editor of its own: the window's editor and state stay as they are.
-  AppState scratch = s;
-  scratch.identity = {static_cast<uint8_t>(bytes[9]), static_cast<uint8_t>(bytes[10]),
-                      static_cast<uint8_t>(bytes[11]), static_cast<uint8_t>(bytes[8])};
-  RangeTables t = tables;
-  EditorModel m(scratch, t);
-  m.fillLists();
   ConfigSnapshot out;
-  out.identity = scratch.identity;
+  out.identity = RecordIdentity(bytes);
+  ConfigRecord start;
   // What the file does not hold stays as the unit holds it, as when the
   // file is opened in the editor.
-  if (base && base->identity == scratch.identity) {
-    scratch.familyCell = base->familyCell;
-    m.load(base->record);
+  if (base && base->identity == out.identity) {
+    start = base->record;
     out.familyCell = base->familyCell;
   }
-  ApplyRecord(m, bytes);
-  out.record = m.record();
+  AppState unit = s;
+  unit.identity = out.identity;
+  out.record = OpenedRecord(bytes, start, unit, tables);
   return out;
 }
 

@@ -61,10 +61,9 @@ struct ConfigSnapshot {
   uint8_t familyCell = 0;
   ConfigRecord record;
 };
-// A ".DST" record (already validated) as the editor would load it, without
-// touching the editor. s supplies the language of the list names. Fields
-// the file does not hold (relay, trip delay...) are taken from base when it
-// is for the same identity, as opening the file in the editor would.
+// A ".DST" record (already validated) as opening it in the editor would
+// give it, without an editor. Fields the file does not hold (relay, trip
+// delay...) are taken from base when it is for the same identity.
 ConfigSnapshot SnapshotFromFile(const AppState& s, const RangeTables& tables, const QByteArray& record,
                                 const ConfigSnapshot* base = nullptr);
 

@@ -1,5 +1,7 @@
 #include "config/ConfigFile.h"
 
+#include "config/EditorModel.h"
+#include "config/EditorRules.h"
 #include "kernel/AtomicFile.h"
 #include "kernel/Prompter.h"
 #include "text/Texts.h"
@@ -8,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -23,8 +26,7 @@ constexpr int OutputMax = 48, OutputMin = 64, Cjc0 = 80, Cjc1 = 84, Offset = 88;
 constexpr int Fili0 = 104, Fili1 = 108, Fili2 = 112, Funz0 = 116, Funz1 = 120, Funz2 = 124;
 constexpr int Break0 = 128, Break1 = 132, OverRange = 136, TripHigh = 152, TripLow = 168;
 constexpr int Trip0 = 184, Trip1 = 188, Reserved = 192;
-constexpr int FisicoMaxA = 208, FisicoMinA = 216, FisicoMaxB = 224, FisicoMinB = 232;
-constexpr int OutMaxA = 240, OutMinA = 248, OutMaxB = 256, OutMinB = 264;
+constexpr int Physical = 208;  // eight doubles in the record's order
 constexpr int Operation = 272, OptionA = 274, OptionB = 282, HighSpeed = 290, Doubler = 291;
 } // namespace off
 
@@ -34,8 +36,8 @@ constexpr int kDoubles[] = {off::Version, off::InputMax, off::InputMax + 8, off:
                             off::OutputMin, off::OutputMin + 8, off::Offset, off::Offset + 8,
                             off::OverRange, off::OverRange + 8, off::TripHigh, off::TripHigh + 8,
                             off::TripLow, off::TripLow + 8, off::Reserved, off::Reserved + 8,
-                            off::FisicoMaxA, off::FisicoMinA, off::FisicoMaxB, off::FisicoMinB,
-                            off::OutMaxA, off::OutMinA, off::OutMaxB, off::OutMinB,
+                            off::Physical, off::Physical + 8, off::Physical + 16, off::Physical + 24,
+                            off::Physical + 32, off::Physical + 40, off::Physical + 48, off::Physical + 56,
                             off::OptionA, off::OptionB};
 constexpr int kBooleans[] = {off::Cjc0, off::Cjc1, off::Fili0, off::Fili1, off::Fili2,
                              off::Funz0, off::Funz1, off::Funz2, off::Break0, off::Break1,
@@ -58,8 +60,6 @@ void SetB(QByteArray& r, int at, bool v) { qToLittleEndian<qint16>(v ? -1 : 0, r
 uint8_t GetU8(const QByteArray& r, int at) { return static_cast<uint8_t>(r[at]); }
 void SetU8(QByteArray& r, int at, int v) { r[at] = static_cast<char>(v); }
 
-double Num(const QString& t) { return ParseLeadingNumber(t); }
-
 // An option group of n buttons per channel: the Boolean of button k of
 // channel c is at first[k] + 2c.
 void SetGroup(QByteArray& r, std::initializer_list<int> first, int c, int chosen) {
@@ -81,60 +81,112 @@ enum : int { kShortRecord = 94, kNotFinite, kNotAnOption, kNotABox, kBadOperatio
 constexpr int kCannotRead = 238;
 constexpr int kCannotSave = 239;
 
+// The number fields a file holds: opened, they show its numbers exactly.
+const std::vector<Field> kFileFields = {
+    Field::InputMaxA,    Field::InputMaxB,    Field::InputMinA,       Field::InputMinB,       Field::OutputMaxA,
+    Field::OutputMaxB,   Field::OutputMinA,   Field::OutputMinB,      Field::OffsetA,         Field::OffsetB,
+    Field::TripHighA,    Field::TripLowA,     Field::PhysicalMaxA,    Field::PhysicalMinA,    Field::PhysicalMaxB,
+    Field::PhysicalMinB, Field::PhysicalOutMaxA, Field::PhysicalOutMinA, Field::PhysicalOutMaxB,
+    Field::PhysicalOutMinB};
+
 } // namespace
 
-QByteArray BuildRecord(const EditorModel& m, const QByteArray& held) {
-  const AppState& s = m.state();
-  const EditorFields& f = m.f;
-  const RangeTables& T = m.tables();
-  QByteArray r = held.size() == kRecordSize ? held : QByteArray(kRecordSize, '\0');
-
-  SetD(r, off::Version, kFileVersion);
-  SetU8(r, off::Spare, s.identity.spare);
-  SetU8(r, off::Code, s.identity.deviceCode);
-  SetU8(r, off::Variant, s.identity.variant);
-  SetU8(r, off::Revision, s.identity.hardwareRevision);
+QByteArray EncodeDst(const ConfigRecord& r, const DstHeader& h, const RangeTables& T, const QByteArray& held) {
+  QByteArray out = held.size() == kRecordSize ? held : QByteArray(kRecordSize, '\0');
+  SetD(out, off::Version, h.version);
+  SetU8(out, off::Spare, h.identity.spare);
+  SetU8(out, off::Code, h.identity.deviceCode);
+  SetU8(out, off::Variant, h.identity.variant);
+  SetU8(out, off::Revision, h.identity.hardwareRevision);
   for (int c = 0; c < 2; ++c) {
-    const int in = m.inputRow(c);  // the doubler text stands for channel A's row
-    if (in >= 0) SetU8(r, off::InputType + c, in);
-    SetD(r, off::InputMax + 8 * c, Num(f.txtInputMax[c]));
-    SetD(r, off::InputMin + 8 * c, Num(f.txtInputMin[c]));
-    const int out = m.outputRow(c);
-    if (out >= 0) SetU8(r, off::OutputType + c, out);
-    SetD(r, off::OutputMax + 8 * c, Num(f.txtOutputMax[c]));
-    SetD(r, off::OutputMin + 8 * c, Num(f.txtOutputMin[c]));
-    SetGroup(r, {off::Cjc0, off::Cjc1}, c, f.optCJC[c]);
-    SetD(r, off::Offset + 8 * c, Num(f.txtOffset[c]));
-    SetGroup(r, {off::Fili0, off::Fili1, off::Fili2}, c, f.optFili[c]);
-    SetGroup(r, {off::Funz0, off::Funz1, off::Funz2}, c, f.optFunz[c]);
-    SetGroup(r, {off::Break0, off::Break1}, c, f.optBreak[c]);
-    const double pct = T.OverRangePercentByName(f.cmbOverRange[c].text);
-    if (pct >= 0) SetD(r, off::OverRange + 8 * c, pct);
+    const ChannelConfig& ch = r.ch[c];
+    const int in = InputRowOf(r, c);  // with the doubler, channel A's row
+    if (in >= 0 && in < static_cast<int>(T.input.size())) SetU8(out, off::InputType + c, in);
+    SetD(out, off::InputMax + 8 * c, ch.inputMax);
+    SetD(out, off::InputMin + 8 * c, ch.inputMin);
+    if (ch.outputRow >= 0 && ch.outputRow < static_cast<int>(T.output.size()))
+      SetU8(out, off::OutputType + c, ch.outputRow);
+    SetD(out, off::OutputMax + 8 * c, ch.outputMax);
+    SetD(out, off::OutputMin + 8 * c, ch.outputMin);
+    SetGroup(out, {off::Cjc0, off::Cjc1}, c, ch.cjc);
+    SetD(out, off::Offset + 8 * c, ch.offset);
+    SetGroup(out, {off::Fili0, off::Fili1, off::Fili2}, c, ch.wires);
+    SetGroup(out, {off::Funz0, off::Funz1, off::Funz2}, c, ch.function);
+    SetGroup(out, {off::Break0, off::Break1}, c, ch.burnOut);
+    if (ch.overRange >= 0 && ch.overRange < static_cast<int>(T.overRange.size()))
+      SetD(out, off::OverRange + 8 * c, T.overRange[static_cast<size_t>(ch.overRange)].percent);
+    SetU8(out, off::Operation + c, ch.operation);
   }
   // Trips: channel A only; channel B's slots are written as zero.
-  SetD(r, off::TripHigh, Num(f.txtSogliaH[0]));
-  SetD(r, off::TripLow, Num(f.txtSogliaL[0]));
-  SetD(r, off::TripHigh + 8, 0);
-  SetD(r, off::TripLow + 8, 0);
-  SetGroup(r, {off::Trip0, off::Trip1}, 0, f.optTrip[0]);
-  SetB(r, off::Trip0 + 2, false);
-  SetB(r, off::Trip1 + 2, false);
-  SetD(r, off::Reserved + 8, 0);  // channel A's reserved value stays as held
-  SetD(r, off::FisicoMaxA, Num(f.txtFisicoMax[2]));
-  SetD(r, off::FisicoMinA, Num(f.txtFisicoMin[2]));
-  SetD(r, off::FisicoMaxB, Num(f.txtFisicoMax[3]));
-  SetD(r, off::FisicoMinB, Num(f.txtFisicoMin[3]));
-  SetD(r, off::OutMaxA, Num(f.txtFisicoOutMax[0]));
-  SetD(r, off::OutMinA, Num(f.txtFisicoOutMin[0]));
-  SetD(r, off::OutMaxB, Num(f.txtFisicoOutMax[1]));
-  SetD(r, off::OutMinB, Num(f.txtFisicoOutMin[1]));
-  SetU8(r, off::Operation, s.channels[0].operatorOption);
-  SetU8(r, off::Operation + 1, s.channels[1].operatorOption);
-  SetD(r, off::OptionA, s.channels[0].optionValue);
-  SetD(r, off::OptionB, s.channels[1].optionValue);
-  SetU8(r, off::HighSpeed, f.chkHS ? 1 : 0);
-  SetU8(r, off::Doubler, f.chkDoubler ? 1 : 0);
+  SetD(out, off::TripHigh, r.ch[0].tripHigh);
+  SetD(out, off::TripLow, r.ch[0].tripLow);
+  SetD(out, off::TripHigh + 8, 0);
+  SetD(out, off::TripLow + 8, 0);
+  SetGroup(out, {off::Trip0, off::Trip1}, 0, r.ch[0].tripDirection);
+  SetB(out, off::Trip0 + 2, false);
+  SetB(out, off::Trip1 + 2, false);
+  SetD(out, off::Reserved + 8, 0);  // channel A's reserved value stays as held
+  for (int k = 0; k < 8; ++k) SetD(out, off::Physical + 8 * k, r.physical[static_cast<size_t>(k)]);
+  SetD(out, off::OptionA, h.optionValue[0]);
+  SetD(out, off::OptionB, h.optionValue[1]);
+  SetU8(out, off::HighSpeed, r.highSpeed ? 1 : 0);
+  SetU8(out, off::Doubler, r.doubler ? 1 : 0);
+  return out;
+}
+
+ConfigRecord DecodeDst(const QByteArray& bytes, const ConfigRecord& base, const RangeTables& T, const CellLayout& L) {
+  ConfigRecord r = base;
+  auto choose = [&bytes](std::initializer_list<int> group, int c, int& field) {
+    if (const int k = GetGroup(bytes, group, c); k >= 0) field = k;
+  };
+  for (int c = 0; c < 2; ++c) {
+    ChannelConfig& ch = r.ch[c];
+    if (const int in = GetU8(bytes, off::InputType + c); in < static_cast<int>(T.input.size())) ch.inputRow = in;
+    ch.inputMax = GetD(bytes, off::InputMax + 8 * c);
+    ch.inputMin = GetD(bytes, off::InputMin + 8 * c);
+    if (const int out = GetU8(bytes, off::OutputType + c); out < static_cast<int>(T.output.size())) ch.outputRow = out;
+    ch.outputMax = GetD(bytes, off::OutputMax + 8 * c);
+    ch.outputMin = GetD(bytes, off::OutputMin + 8 * c);
+    choose({off::Cjc0, off::Cjc1}, c, ch.cjc);
+    ch.offset = GetD(bytes, off::Offset + 8 * c);
+    choose({off::Fili0, off::Fili1, off::Fili2}, c, ch.wires);
+    choose({off::Funz0, off::Funz1, off::Funz2}, c, ch.function);
+    choose({off::Break0, off::Break1}, c, ch.burnOut);
+    if (const int row = T.OverRangeRowByPercent(GetD(bytes, off::OverRange + 8 * c)); row >= 0) ch.overRange = row;
+    ch.operation = GetU8(bytes, off::Operation + c);
+  }
+  r.highSpeed = GetU8(bytes, off::HighSpeed) != 0;
+  if (DoublerOwned(L)) r.doubler = GetU8(bytes, off::Doubler) != 0;
+  r.ch[0].tripHigh = GetD(bytes, off::TripHigh);
+  r.ch[0].tripLow = GetD(bytes, off::TripLow);
+  if (TripDirectionOwned(L, 0)) choose({off::Trip0, off::Trip1}, 0, r.ch[0].tripDirection);
+  for (int k = 0; k < 8; ++k) r.physical[static_cast<size_t>(k)] = GetD(bytes, off::Physical + 8 * k);
   return r;
+}
+
+DstHeader DecodeDstHeader(const QByteArray& bytes) {
+  DstHeader h;
+  h.version = GetD(bytes, off::Version);
+  h.identity = {GetU8(bytes, off::Code), GetU8(bytes, off::Variant), GetU8(bytes, off::Revision),
+                GetU8(bytes, off::Spare)};
+  h.optionValue = {GetD(bytes, off::OptionA), GetD(bytes, off::OptionB)};
+  return h;
+}
+
+ConfigRecord OpenedRecord(const QByteArray& bytes, const ConfigRecord& base, const AppState& unit,
+                          const RangeTables& T) {
+  const CellLayout L = CellLayoutFor(unit.identity);
+  const ConfigRecord once = DecodeDst(bytes, base, T, L);
+  return DecodeDst(bytes, ClearedByInput(once, {unit, T}), T, L);
+}
+
+void ApplyRecord(EditorModel& m, const QByteArray& record) {
+  const DstHeader header = DecodeDstHeader(record);
+  // The unit keeps a whole number 0..255.
+  std::array<uint8_t, 2> optionValues{};
+  for (int c = 0; c < 2; ++c)
+    optionValues[c] = static_cast<uint8_t>(std::clamp(std::lround(header.optionValue[c]), 0L, 255L));
+  m.loadFile(OpenedRecord(record, m.record(), m.state(), m.tables()), kFileFields, optionValues);
 }
 
 QString ValidateRecord(const QByteArray& bytes, const AppState* language) {
@@ -171,67 +223,6 @@ QStringList UnknownRecordValues(const AppState& s, const RangeTables& T, const Q
   return out;
 }
 
-DeviceIdentity RecordIdentity(const QByteArray& r) {
-  return {GetU8(r, off::Code), GetU8(r, off::Variant), GetU8(r, off::Revision), GetU8(r, off::Spare)};
-}
-
-void ApplyRecord(EditorModel& m, const QByteArray& r) {
-  AppState& s = m.state();
-  EditorFields& f = m.f;
-  const RangeTables& T = m.tables();
-  // Both input types before any other field: a type's rule resets the
-  // compensation of every channel, and the file's own choice must win on
-  // both channels, as it does after a read from the unit.
-  for (int c = 0; c < 2; ++c) {
-    const int in = GetU8(r, off::InputType + c);
-    if (in < static_cast<int>(T.input.size())) m.setInputRow(c, in);
-  }
-  for (int c = 0; c < 2; ++c) {
-    f.txtInputMax[c] = NumToExactText(GetD(r, off::InputMax + 8 * c));
-    f.txtInputMin[c] = NumToExactText(GetD(r, off::InputMin + 8 * c));
-    // The type first: its rule writes the row's limits, which the file's
-    // own limits must then replace, not the other way round.
-    const int out = GetU8(r, off::OutputType + c);
-    if (out < static_cast<int>(T.output.size())) m.setOutputType(c, T.output[out].name);
-    f.txtOutputMax[c] = NumToExactText(GetD(r, off::OutputMax + 8 * c));
-    f.txtOutputMin[c] = NumToExactText(GetD(r, off::OutputMin + 8 * c));
-    if (int k = GetGroup(r, {off::Cjc0, off::Cjc1}, c); k >= 0) f.optCJC[c] = k;
-    f.txtOffset[c] = NumToExactText(GetD(r, off::Offset + 8 * c));
-    if (int k = GetGroup(r, {off::Fili0, off::Fili1, off::Fili2}, c); k >= 0) f.optFili[c] = k;
-    if (int k = GetGroup(r, {off::Funz0, off::Funz1, off::Funz2}, c); k >= 0) f.optFunz[c] = k;
-    if (int k = GetGroup(r, {off::Break0, off::Break1}, c); k >= 0) f.optBreak[c] = k;
-    const int ov = T.OverRangeRowByPercent(GetD(r, off::OverRange + 8 * c));
-    if (ov >= 0) f.cmbOverRange[c].text = T.overRange[ov].name;
-  }
-  f.chkHS = GetU8(r, off::HighSpeed) != 0;
-  // A box or button the unit cannot store stays as the unit holds it.
-  if (m.doublerOwned()) {
-    f.chkDoubler = GetU8(r, off::Doubler) != 0;
-    m.doublerClicked();
-  }
-  f.txtSogliaH[0] = NumToExactText(GetD(r, off::TripHigh));
-  f.txtSogliaL[0] = NumToExactText(GetD(r, off::TripLow));
-  if (int k = GetGroup(r, {off::Trip0, off::Trip1}, 0); k >= 0 && m.tripDirectionOwned(0)) f.optTrip[0] = k;
-  f.txtFisicoMax[2] = NumToExactText(GetD(r, off::FisicoMaxA));
-  f.txtFisicoMin[2] = NumToExactText(GetD(r, off::FisicoMinA));
-  f.txtFisicoMax[3] = NumToExactText(GetD(r, off::FisicoMaxB));
-  f.txtFisicoMin[3] = NumToExactText(GetD(r, off::FisicoMinB));
-  f.txtFisicoOutMax[0] = NumToExactText(GetD(r, off::OutMaxA));
-  f.txtFisicoOutMin[0] = NumToExactText(GetD(r, off::OutMinA));
-  f.txtFisicoOutMax[1] = NumToExactText(GetD(r, off::OutMaxB));
-  f.txtFisicoOutMin[1] = NumToExactText(GetD(r, off::OutMinB));
-  for (int c = 0; c < 2; ++c) {
-    ChannelSettings& ch = s.channels[c];
-    ch.operatorOption = GetU8(r, off::Operation + c);
-    const double value = GetD(r, c == 0 ? off::OptionA : off::OptionB);
-    ch.optionValue = static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
-    if (ch.operatorOption < kOperationCaptions.size())
-      f.cmdOperatore[c] = QString::fromLatin1(kOperationCaptions[ch.operatorOption]);
-  }
-  m.markLoaded();
-  m.notify();
-}
-
 ConfigFile::ConfigFile(EditorModel& model, Prompter& prompter)
     : model_(model), prompter_(prompter), held_(kRecordSize, '\0') {}
 
@@ -266,7 +257,8 @@ FileResult ConfigFile::open() {
 
 FileResult ConfigFile::saveTo(const QString& path) {
   const AppState& s = model_.state();
-  const QByteArray record = BuildRecord(model_, held_);
+  const DstHeader header{kFileVersion, s.identity, {double(s.channels[0].optionValue), double(s.channels[1].optionValue)}};
+  const QByteArray record = EncodeDst(model_.shown(), header, model_.tables(), held_);
   QString why;
   if (!SaveAtomically(path, record, &why)) return fail(FileResult::IoError, Tr(s, kCannotSave).arg(path, why));
   held_ = record;
@@ -285,11 +277,11 @@ FileResult ConfigFile::openFrom(const QString& path) {
   if (const QString why = ValidateRecord(bytes, &s); !why.isEmpty())
     return fail(FileResult::BadFile, Tr(s, kNotAConfiguration).arg(path, why));
   const QString title = ProductTitle(s);
-  if (GetD(bytes, off::Version) != kFileVersion &&
+  const DstHeader header = DecodeDstHeader(bytes);
+  if (header.version != kFileVersion &&
       prompter_.ask(title, Tr(s, 75), Buttons::OkCancel, Icon::Warning) != Answer::Ok)
     return FileResult::Cancelled;
-  if ((GetU8(bytes, off::Code) != s.identity.deviceCode ||
-       GetU8(bytes, off::Variant) != s.identity.variant) &&
+  if ((header.identity.deviceCode != s.identity.deviceCode || header.identity.variant != s.identity.variant) &&
       prompter_.ask(title, Tr(s, 61), Buttons::OkCancel, Icon::Warning) != Answer::Ok)
     return FileResult::Cancelled;
   // A value the editor has no place for is said, not silently dropped.

@@ -57,7 +57,9 @@ QString SheetModelText(const AppState& s, const DeviceIdentity& id, bool familyK
 
 SheetContent SheetFromEditor(const EditorModel& m, const SheetOrigin& origin) {
   const AppState& s = m.state();
-  const EditorFields& f = m.f;
+  const EditorView& f = m.view();
+  const ConfigRecord& rec = m.record();
+  auto text = [&m](Field field, int c = 0) { return m.text(Of(field, c)); };
   const DeviceIdentity id = origin.fileIdentity.value_or(s.identity);
   SheetContent c;
   c.productTitle = ProductTitle(s);
@@ -95,57 +97,57 @@ SheetContent SheetFromEditor(const EditorModel& m, const SheetOrigin& origin) {
     heading(Tr(s, 48));
     const std::array<bool, 2> in = f.frmInput;
     perChannel(Tr(s, 40), [&](int ch) { return f.cmbProgIn[ch].text; }, in);
-    perChannel(Tr(s, 110), [&](int ch) { return WithUnit(f.txtInputMax[ch], f.lblUMisIn[2 * ch]); }, in);
-    perChannel(Tr(s, 111), [&](int ch) { return WithUnit(f.txtInputMin[ch], f.lblUMisIn[2 * ch + 1]); }, in);
-    perChannel(Tr(s, 112), [&](int ch) { return WithUnit(f.txtOffset[ch], f.lblUMisIn[2 * ch]); }, in);
+    perChannel(Tr(s, 110), [&](int ch) { return WithUnit(text(Field::InputMaxA, ch), f.lblUMisIn[2 * ch]); }, in);
+    perChannel(Tr(s, 111), [&](int ch) { return WithUnit(text(Field::InputMinA, ch), f.lblUMisIn[2 * ch + 1]); }, in);
+    perChannel(Tr(s, 112), [&](int ch) { return WithUnit(text(Field::OffsetA, ch), f.lblUMisIn[2 * ch]); }, in);
     auto both = [&](const std::array<bool, 2>& frame) {
       return std::array<bool, 2>{in[0] && frame[0], in[1] && frame[1]};
     };
-    perChannel(QStringLiteral("CJC"), [&](int ch) { return ChoiceText(s, 42, 2, f.optCJC[ch]); }, both(f.frmCjc));
+    perChannel(QStringLiteral("CJC"), [&](int ch) { return ChoiceText(s, 42, 2, rec.ch[ch].cjc); }, both(f.frmCjc));
     static const char* wires[3] = {"2", "4", "3"};
     perChannel(Tr(s, 60), [&](int ch) {
-      const int k = f.optFili[ch];
+      const int k = rec.ch[ch].wires;
       return k >= 0 && k < 3 ? QString::fromLatin1(wires[k]) : QString::number(k);
     }, both(f.frmFili));
-    perChannel(QStringLiteral("Burn-out"), [&](int ch) { return ChoiceText(s, 44, 2, f.optBreak[ch]); },
+    perChannel(QStringLiteral("Burn-out"), [&](int ch) { return ChoiceText(s, 44, 2, rec.ch[ch].burnOut); },
                both(f.frmBreak));
   }
   if (f.frmOutput[0] || f.frmOutput[1]) {
     heading(Tr(s, 49));
     const std::array<bool, 2> out = f.frmOutput;
     perChannel(Tr(s, 40), [&](int ch) { return f.cmbProgOut[ch].text; }, out);
-    perChannel(Tr(s, 110), [&](int ch) { return WithUnit(f.txtOutputMax[ch], f.lblUMisOut[2 * ch]); }, out);
-    perChannel(Tr(s, 111), [&](int ch) { return WithUnit(f.txtOutputMin[ch], f.lblUMisOut[2 * ch + 1]); }, out);
+    perChannel(Tr(s, 110), [&](int ch) { return WithUnit(text(Field::OutputMaxA, ch), f.lblUMisOut[2 * ch]); }, out);
+    perChannel(Tr(s, 111), [&](int ch) { return WithUnit(text(Field::OutputMinA, ch), f.lblUMisOut[2 * ch + 1]); }, out);
   }
   if (f.frmOptions[0] || f.frmOptions[1]) {
     heading(Tr(s, 57));
     const std::array<bool, 2> opt = f.frmOptions;
-    perChannel(Tr(s, 41), [&](int ch) { return ChoiceText(s, 32, 3, f.optFunz[ch]); },
+    perChannel(Tr(s, 41), [&](int ch) { return ChoiceText(s, 32, 3, rec.ch[ch].function); },
                {opt[0] && f.frmFunz[0], opt[1] && f.frmFunz[1]});
     perChannel(Tr(s, 118), [&](int ch) { return f.cmbOverRange[ch].text; }, opt);
     perChannel(Tr(s, 153), [&](int ch) { return f.cmdOperatore[ch]; }, opt);
   }
   // Settings of the whole unit.
-  if (m.doublerOwned()) unitWide(Tr(s, 31), YesNo(s, f.chkDoubler));
-  unitWide(Tr(s, 154), YesNo(s, f.chkHS));
-  if (f.frmOpt) unitWide(Tr(s, 150), WithUnit(f.txtDelay, QStringLiteral("s")));
+  if (m.doublerOwned()) unitWide(Tr(s, 31), YesNo(s, rec.doubler));
+  unitWide(Tr(s, 154), YesNo(s, rec.highSpeed));
+  if (f.frmOpt) unitWide(Tr(s, 150), WithUnit(text(Field::ResponseTime), QStringLiteral("s")));
   if (f.frmFreq) {
     heading(Tr(s, 157));
     unitWide(Tr(s, 40), f.cmbFreqType.text);
-    unitWide(QStringLiteral("50 Hz"), YesNo(s, f.chk50hz));
-    unitWide(Tr(s, 82), f.txtFilter.trimmed());
+    unitWide(QStringLiteral("50 Hz"), YesNo(s, rec.filter50Hz));
+    unitWide(Tr(s, 82), text(Field::Filter).trimmed());
     if (f.auxVisible) {
-      unitWide(QStringLiteral("Aux"), WithUnit(f.txtAuxFreq, QStringLiteral("Hz")));
-      unitWide(Tr(s, 81), WithUnit(f.txtTrig, f.lblUMisTrig));
+      unitWide(QStringLiteral("Aux"), WithUnit(text(Field::AuxFrequency), QStringLiteral("Hz")));
+      unitWide(Tr(s, 81), WithUnit(text(Field::Trigger), f.lblUMisTrig));
     }
   }
   if (f.frmFisico) {
     heading(Tr(s, 152));
     const std::array<bool, 2> shown{true, true};
-    perChannel(QStringLiteral("In Max"), [&](int ch) { return f.txtFisicoMax[2 + ch].trimmed(); }, shown);
-    perChannel(QStringLiteral("In Min"), [&](int ch) { return f.txtFisicoMin[2 + ch].trimmed(); }, shown);
-    perChannel(QStringLiteral("Out Max"), [&](int ch) { return f.txtFisicoOutMax[ch].trimmed(); }, shown);
-    perChannel(QStringLiteral("Out Min"), [&](int ch) { return f.txtFisicoOutMin[ch].trimmed(); }, shown);
+    perChannel(QStringLiteral("In Max"), [&](int ch) { return m.text(PhysicalField(2 * ch)).trimmed(); }, shown);
+    perChannel(QStringLiteral("In Min"), [&](int ch) { return m.text(PhysicalField(2 * ch + 1)).trimmed(); }, shown);
+    perChannel(QStringLiteral("Out Max"), [&](int ch) { return m.text(PhysicalField(4 + 2 * ch)).trimmed(); }, shown);
+    perChannel(QStringLiteral("Out Min"), [&](int ch) { return m.text(PhysicalField(5 + 2 * ch)).trimmed(); }, shown);
   }
   c.tables << t;
 
@@ -160,12 +162,12 @@ SheetContent SheetFromEditor(const EditorModel& m, const SheetOrigin& origin) {
       for (int ch = 0; ch < tn; ++ch) r.values << value(ch);
       trips.rows << r;
     };
-    row(Tr(s, 113), [&](int ch) { return WithUnit(f.txtSogliaH[ch], f.lblUMisS[2 * ch]); });
-    row(Tr(s, 114), [&](int ch) { return WithUnit(f.txtSogliaL[ch], f.lblUMisS[2 * ch + 1]); });
+    row(Tr(s, 113), [&](int ch) { return WithUnit(text(Field::TripHighA, ch), f.lblUMisS[2 * ch]); });
+    row(Tr(s, 114), [&](int ch) { return WithUnit(text(Field::TripLowA, ch), f.lblUMisS[2 * ch + 1]); });
     row(Tr(s, 110) + QStringLiteral(" / ") + Tr(s, 111),
-        [&](int ch) { return ChoiceText(s, 110, 2, f.optTrip[ch]); });
-    row(Tr(s, 149), [&](int ch) { return f.optRele[ch] ? QStringLiteral("NO") : QStringLiteral("NC"); });
-    trips.rows << SheetRow{Tr(s, 115), {WithUnit(f.txtSogliaDelay, QStringLiteral("s"))}, false};
+        [&](int ch) { return ChoiceText(s, 110, 2, rec.ch[ch].tripDirection); });
+    row(Tr(s, 149), [&](int ch) { return rec.ch[ch].relay ? QStringLiteral("NO") : QStringLiteral("NC"); });
+    trips.rows << SheetRow{Tr(s, 115), {WithUnit(text(Field::TripDelay), QStringLiteral("s"))}, false};
     c.tables << trips;
   }
   c.signature = Tr(s, 159);

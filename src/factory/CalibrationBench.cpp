@@ -1,6 +1,6 @@
 #include "factory/CalibrationBench.h"
 
-#include "factory/CalibrationRun.h"
+#include "factory/CalibrationSetup.h"
 
 #include "link/QtSerialPort.h"
 

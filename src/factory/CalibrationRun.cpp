@@ -53,11 +53,8 @@ CalibrationOptions OptionsForModel(const CalibrationModel& model) {
 }
 
 const char* RunEndName(RunEnd e) {
-  switch (e) {
-  case RunEnd::Normal: return "normal";
-  case RunEnd::Stopped: return "stopped";
-  case RunEnd::Error: break;
-  }
+  if (e == RunEnd::Normal) return "normal";
+  if (e == RunEnd::Stopped) return "stopped";
   return "error";
 }
 

@@ -23,10 +23,11 @@
 // to ChannelA and skips the rows already green, only on a grid of this
 // model and of this unit as the grid's run left it; any other grid is
 // refused before a cell is written. STOP is honoured after the step that
-// runs. One run at a time: a second start while one runs is refused.
-#include "factory/CalibrationGrid.h"
-#include "factory/CalibrationTables.h"
+// runs. One run at a time: a second start while one runs is refused. It
+// ends Normal, Stopped or Error (RunEnd).
+#include "factory/CalibrationSetup.h"
 #include "factory/CalibrationUnit.h"
+#include "kernel/RunEnd.h"
 
 #include <QString>
 #include <QStringList>
@@ -37,51 +38,15 @@
 
 namespace pv {
 
-class Calibrator;
 class Clock;
 class DeviceCommands;
-class Multimeter;
-class PowerSupply;
 class Prompter;
-class SwitchingUnit;
-
-struct CalibrationInstruments {
-  PowerSupply& supply;
-  Calibrator& calibrator;
-  Multimeter& meter;
-  SwitchingUnit& switches;
-};
-
-struct CalibrationOptions {
-  const CalibrationModel* model = nullptr;
-  std::array<bool, kGridRows> rows{};
-  std::array<bool, 2> channels{};
-  bool consumption = true;     // "Prova Cons."
-  bool loadDefault = false;    // "Carica Default"
-  bool switchCheck = true;     // "Controllo switch"
-  bool verify = true;          // "Controllo misure"
-  bool finalProgram = true;    // "Progr. finale"
-  double settleSeconds = 4;
-  // Where the model file is looked for, in order.
-  QStringList modelDirs;
-};
 
 // What a model button sets: its rows, channels and options.
 CalibrationOptions OptionsForModel(const CalibrationModel& model);
 
-enum class RunEnd { Normal, Stopped, Error };
+// "normal", "stopped" or "error", as the command line reports the end.
 const char* RunEndName(RunEnd e);
-
-// What a window (or the command-line station) shows; the run only reports.
-class CalibrationUi {
-public:
-  virtual ~CalibrationUi() = default;
-  // "COLLAUDO IN CORSO" / "ERRORE" / "COLLAUDO TERMINATO" and its colour.
-  virtual void label(const QString& text, CellColour colour) { (void)text; (void)colour; }
-  virtual void rowChanged(int row, const GridRowState& state) { (void)row; (void)state; }
-  // After every step (ticked or not), with the grid as it stands.
-  virtual void stepDone(int row, const CalibrationGrid& grid) { (void)row; (void)grid; }
-};
 
 // The model file: one decimal cell value a line, line n + 1 for cell n.
 struct ModelFile {
@@ -111,7 +76,6 @@ public:
   void requestStop() { stopRequested_ = true; }
   // Polled with the stop request (the command line's interrupt).
   void setStopPoll(std::function<bool()> poll) { stopPoll_ = std::move(poll); }
-  bool running() const { return running_; }
   // Boxes changed while the run goes on: the rows not yet reached and the
   // options read later take the new values. The model stays; the options
   // that need the model file count only when the run has read it.
@@ -127,8 +91,6 @@ public:
   QString message() const { return message_; }
   // The last "Riprendi" was refused: its grid is another unit's or model's.
   bool resumeRefused() const { return resumeRefused_; }
-  // The output coefficient pair read before the channel's steps.
-  std::array<double, 2> outputPair() const { return outputPair_; }
 
 private:
   enum class State { Prepare, PowerUp, Consumption, Backup, LoadDefault, Identity, Switches, ChannelA,
@@ -146,9 +108,6 @@ private:
   void end();
   bool stopWanted() const;
   State fail(const QString& why);
-  // Abort/Retry/Ignore until the check holds; Ignore and a passing check
-  // continue, Abort stops.
-  enum class Check { Pass, Abort, Fail };
 
   DeviceCommands& unit_;
   CalibrationInstruments bench_;

@@ -10,16 +10,19 @@
 // programming mode, its outputs released and not streaming, however it
 // ends. Where each value goes is the factory cell map's (FactoryCells).
 #include "config/RangeTables.h"
-#include "factory/CalibrationGrid.h"
-#include "factory/CalibrationRun.h"
-#include "factory/CalibrationTables.h"
+#include "factory/CalibrationSetup.h"
 
 #include <QIODevice>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace pv {
+
+class Clock;
+class DeviceCommands;
 
 // The manual PTC calibration's arithmetic, from the device's readings with
 // the 2000 ohm (V2000) and 1000 ohm (V1000) references. Nothing when the
@@ -73,10 +76,9 @@ public:
   bool twoChannelLinearity(QIODevice& out, Multimeter& meterA, Multimeter& meterB,
                            const std::function<bool()>& keepGoing);
 
+private:
   // Which cells of a row the step fills with these options.
   std::vector<int> expectedCells(int row) const;
-
-private:
   bool rowStart(int row);
   void paint(int row);
   void setCell(int row, int cell, const QString& text, CellColour colour);

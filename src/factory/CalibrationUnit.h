@@ -29,7 +29,6 @@ public:
   void clear();
   // A cell the run has sent; cells outside the fingerprint are ignored.
   void written(int address, uint8_t value);
-  bool known() const { return known_; }
   // Empty until read.
   QString key() const;
   const std::map<int, uint8_t>& cells() const { return cells_; }

@@ -46,8 +46,8 @@ QString ShownReply(const QByteArray& bytes) {
   return out;
 }
 
-Instrument::Instrument(InstrumentKind kind, Bench& bench, SerialPort* port, qint32 baud)
-    : kind_(kind), bench_(bench), port_(port), baud_(baud) {}
+Instrument::Instrument(InstrumentKind kind, Bench& bench, SerialPort* port, qint32 baud, SelectorRules rules)
+    : kind_(kind), bench_(bench), port_(port), baud_(baud), rules_(rules), where_(rules({})) {}
 
 Instrument::Exchange::Exchange(Instrument& owner) : owner_(owner), held_(!owner.busy_) {
   if (held_)
@@ -64,12 +64,7 @@ QString Instrument::tr(int id) const { return Tr(bench_.state, id); }
 
 QString Instrument::name() const { return InstrumentName(bench_.state, kind_); }
 
-InstrumentPort Instrument::where() const { return ParseSerialInstrumentPort(selector_); }
-
-QString Instrument::place() const {
-  const InstrumentPort p = where();
-  return p.target.isEmpty() ? p.text : p.target;
-}
+QString Instrument::place() const { return where_.target.isEmpty() ? where_.text : where_.target; }
 
 bool Instrument::open() {
   if (busy_) {
@@ -80,7 +75,7 @@ bool Instrument::open() {
 }
 
 bool Instrument::openLink() {
-  const InstrumentPort p = where();
+  const InstrumentPort& p = where_;
   if (p.kind == PortKind::Manual) return true;
   if (p.kind != PortKind::Serial || !port_) return fail(tr(kBadPort).arg(name(), p.text));
   if (port_->isOpen() && !port_->hasError() && openPath_ == p.target) return true;
@@ -97,7 +92,10 @@ bool Instrument::openLink() {
 }
 
 void Instrument::close() {
-  if (busy_) return;
+  if (!busy_) closeLink();
+}
+
+void Instrument::closeLink() {
   if (port_) port_->close();
   openPath_.clear();
 }

@@ -62,26 +62,28 @@ std::optional<double> ParseReplyNumber(const QByteArray& text);
 // An answer as text for a message: control characters as \xNN.
 QString ShownReply(const QByteArray& bytes);
 
-// The link owner shared by the drivers. A serial instrument uses the port
-// given at construction; session instruments override what they need.
+// The link owner shared by the drivers. The instruments that speak bytes
+// of their own (supply, calibrator) use the serial port given at
+// construction through the helpers below; the SCPI ones reach theirs
+// through a session (ScpiInstrument).
 class Instrument {
 public:
-  Instrument(InstrumentKind kind, Bench& bench, SerialPort* port, qint32 baud);
+  // rules: how this instrument reads its selector.
+  Instrument(InstrumentKind kind, Bench& bench, SerialPort* port, qint32 baud,
+             SelectorRules rules = ParseSerialInstrumentPort);
   virtual ~Instrument() = default;
   Instrument(const Instrument&) = delete;
   Instrument& operator=(const Instrument&) = delete;
 
-  // The selector text; read afresh by every call, so a change takes effect
-  // at the next command.
-  void setSelector(const QString& text) { selector_ = text; }
-  QString selector() const { return selector_; }
-  virtual InstrumentPort where() const;
-  bool isManual() const { return where().kind == PortKind::Manual; }
+  // The selector, read once here: a change takes effect at the next command.
+  void setSelector(const QString& text) { where_ = rules_(text); }
+  const InstrumentPort& where() const { return where_; }
+  bool isManual() const { return where_.kind == PortKind::Manual; }
 
   // Opens the link the selector names, unless manual or already open on
   // it. Reports and returns false on failure; refused while an exchange runs.
   bool open();
-  // Closes the serial port; refused while an exchange runs.
+  // Closes the link; refused while an exchange runs.
   void close();
   bool busy() const { return busy_; }
   QString name() const;
@@ -100,8 +102,9 @@ protected:
     bool held_;
   };
 
-  // open() for the drivers, which hold the exchange already.
+  // open() and close() for the drivers, which hold the exchange already.
   virtual bool openLink();
+  virtual void closeLink();
   // Where the link is, for messages: the device path or resource.
   QString place() const;
   bool send(const QByteArray& bytes);
@@ -133,10 +136,11 @@ protected:
   InstrumentKind kind_;
   Bench& bench_;
   SerialPort* port_;
+  qint32 baud_;
 
 private:
-  qint32 baud_;
-  QString selector_;
+  SelectorRules rules_;
+  InstrumentPort where_;
   QString openPath_;
   QString lastError_;
   bool busy_ = false;

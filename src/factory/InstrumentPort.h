@@ -29,6 +29,9 @@ struct InstrumentPort {
   QString text;     // the selector text as given
 };
 
+// How an instrument reads its selector: one of the three rules below.
+using SelectorRules = InstrumentPort (*)(const QString& text);
+
 // The entries of every instrument selector, in order.
 QStringList InstrumentSelectorEntries();
 

@@ -1,13 +1,9 @@
 #include "factory/InstrumentSession.h"
 
-#include "factory/ScpiSocketSession.h"
-#include "factory/UsbTmcSession.h"
-
 #include "link/Clock.h"
 #include "link/SerialPort.h"
 
 #include <QLoggingCategory>
-#include <QStringList>
 
 Q_LOGGING_CATEGORY(lcInstr, "factory.instr", QtWarningMsg)
 
@@ -30,8 +26,9 @@ public:
   void poke() { emit readyRead(); }
 };
 
-InstrumentSession::InstrumentSession(Clock& clock, QObject* parent)
-    : QObject(parent), clock_(clock), relay_(std::make_unique<Relay>()) {}
+InstrumentSession::InstrumentSession(Clock& clock, QString resource, QByteArray lineEnds, QObject* parent)
+    : QObject(parent), clock_(clock), relay_(std::make_unique<Relay>()), resource_(std::move(resource)),
+      lineEnds_(std::move(lineEnds)) {}
 
 InstrumentSession::~InstrumentSession() = default;
 
@@ -39,52 +36,57 @@ void InstrumentSession::waitForNews(qint64 ms) { clock_.wait(ms, relay_.get()); 
 
 void InstrumentSession::wake() { relay_->poke(); }
 
-std::optional<QByteArray> InstrumentSession::awaitLine(
-    int timeoutMs, const std::function<std::optional<QByteArray>()>& take,
-    const std::function<QString()>& closedError) {
+QString InstrumentSession::closedError() const { return QStringLiteral("session not open"); }
+
+std::optional<QByteArray> InstrumentSession::takeLine() {
+  qsizetype end = -1;
+  for (qsizetype i = 0; i < buffer_.size() && end < 0; ++i)
+    if (lineEnds_.contains(buffer_[i])) end = i;
+  if (end < 0) return std::nullopt;
+  QByteArray line = buffer_.left(end);
+  buffer_.remove(0, end + 1);
+  if (line.endsWith('\r')) line.chop(1);
+  qCDebug(lcInstr) << resource_ << "in" << line;
+  return line;
+}
+
+std::optional<QByteArray> InstrumentSession::failTimeOut() {
+  partial_ = buffer_;
+  error_ = QStringLiteral("time-out");
+  fault_ = Fault::TimedOut;
+  return std::nullopt;
+}
+
+std::optional<QByteArray> InstrumentSession::failOverlong() {
+  partial_ = buffer_;
+  buffer_.clear();
+  close();
+  error_ = QStringLiteral("an answer longer than %1 bytes").arg(kMaxReplyBytes);
+  fault_ = Fault::Overlong;
+  return std::nullopt;
+}
+
+std::optional<QByteArray> InstrumentSession::readLine(int timeoutMs) {
   const qint64 start = clock_.nowMs();
+  partial_.clear();
+  fault_ = Fault::None;
   for (;;) {
-    if (std::optional<QByteArray> line = take()) return line;
+    fill(buffer_);
+    if (std::optional<QByteArray> line = takeLine()) return line;
+    if (buffer_.size() > kMaxReplyBytes) return failOverlong();
     if (!isOpen()) {
       setError(closedError());
       return std::nullopt;
     }
     const qint64 left = timeoutMs - (clock_.nowMs() - start);
-    if (left <= 0) {
-      setError(QStringLiteral("time-out"), true);
-      return std::nullopt;
-    }
+    if (left <= 0) return failTimeOut();
     waitForNews(left);
   }
 }
 
-bool ParseSocketResource(const QString& resource, QString* host, quint16* port) {
-  const QStringList parts = resource.trimmed().split(QStringLiteral("::"));
-  if (parts.size() < 3 || parts.size() > 4) return false;
-  if (!parts.front().startsWith(QLatin1String("TCPIP"), Qt::CaseInsensitive)) return false;
-  if (parts.back().compare(QLatin1String("SOCKET"), Qt::CaseInsensitive) != 0) return false;
-  if (parts[1].isEmpty()) return false;
-  quint16 p = 5025;  // the usual raw SCPI port
-  if (parts.size() == 4) {
-    bool ok = false;
-    const uint v = parts[2].toUInt(&ok, 10);
-    if (!ok || v == 0 || v > 65535) return false;
-    p = static_cast<quint16>(v);
-  }
-  if (host) *host = parts[1];
-  if (port) *port = p;
-  return true;
-}
-
-std::unique_ptr<InstrumentSession> MakeSession(const QString& resource, Clock& clock) {
-  if (ParseSocketResource(resource, nullptr, nullptr))
-    return std::make_unique<ScpiSocketSession>(clock);
-  if (resource.startsWith(QLatin1Char('/'))) return std::make_unique<UsbTmcSession>(clock);
-  return nullptr;
-}
-
-SessionFactory RealSessions(Clock& clock) {
-  return [&clock](const QString& resource) { return MakeSession(resource, clock); };
+void InstrumentSession::clearInput() {
+  fill(buffer_);
+  buffer_.clear();
 }
 
 } // namespace pv

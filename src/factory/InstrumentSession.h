@@ -1,14 +1,15 @@
 #pragma once
-// An instrument session: the message link to a USB or network instrument
-// (the multimeter's USB path and the function generator). Three operations:
-// open a resource within a time-out, write one message with end-of-message,
-// read one line. Every wait is bounded and keeps the user interface alive.
-//
-// Resources:
-//   TCPIP::host::port::SOCKET   raw SCPI over TCP (TCPIP::host::SOCKET uses
-//                               port 5025); TCPIP0:: and the like work too
-//   /dev/usbtmcN or any path    a USBTMC device file (Linux), or a terminal
-// UsbDevice1 and Usb1..Usb4 become one of these in ResolveUsbResource.
+// An instrument session: the line link an SCPI instrument is reached
+// through, whatever carries it. One kind a file:
+//   SerialLineSession   a serial port (the meters and the switching unit on
+//                       their COM ports)
+//   UsbTmcSession       a USBTMC device file, or a terminal standing in for one
+//   ScpiSocketSession   raw SCPI over TCP ("TCPIP::host::port::SOCKET")
+//   MemorySession       in memory, for the tests
+// A session is made for one resource (ScpiInstrument.h says which kind a
+// resource names), then opened within a time-out; it writes one message
+// with its end-of-message and reads one line. Every wait is bounded and
+// keeps the user interface alive.
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -28,25 +29,32 @@ inline constexpr qsizetype kMaxReplyBytes = 4096;
 class InstrumentSession : public QObject {
   Q_OBJECT
 public:
-  explicit InstrumentSession(Clock& clock, QObject* parent = nullptr);
+  // lineEnds: the characters that end an answer (a CR before an LF belongs
+  // to the ending).
+  InstrumentSession(Clock& clock, QString resource, QByteArray lineEnds = QByteArrayLiteral("\n"),
+                    QObject* parent = nullptr);
   ~InstrumentSession() override;
 
   // Opens the resource, giving up after timeoutMs. On failure errorString()
   // says why.
-  virtual bool open(const QString& resource, int timeoutMs) = 0;
+  virtual bool open(int timeoutMs) = 0;
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
-  // Writes message followed by the end-of-message (a newline).
+  // Writes message followed by the end-of-message.
   virtual bool write(const QByteArray& message) = 0;
-  // The next line without its ending; nothing when none came within
-  // timeoutMs (errorString() then says "time-out"), the link failed or the
-  // line ran past kMaxReplyBytes.
-  virtual std::optional<QByteArray> readLine(int timeoutMs) = 0;
+  // The next line without its ending. Nothing when none came within
+  // timeoutMs (timedOut(); partial() holds what came of it), when the link
+  // failed, or when the line ran past kMaxReplyBytes (overlong(); no answer
+  // is that long, so the session is given up and closed).
+  virtual std::optional<QByteArray> readLine(int timeoutMs);
+  // Drops what has arrived and not been read: a stale answer.
+  virtual void clearInput();
 
   QString resource() const { return resource_; }
   QString errorString() const { return error_; }
-  // True when the last readLine failed by time-out rather than by a fault.
-  bool timedOut() const { return timedOut_; }
+  bool timedOut() const { return fault_ == Fault::TimedOut; }
+  bool overlong() const { return fault_ == Fault::Overlong; }
+  QByteArray partial() const { return partial_; }
   // How long one write may take to leave completely (a long waveform
   // transfer needs more than the default).
   void setIoTimeoutMs(int ms) { ioTimeoutMs_ = ms; }
@@ -54,41 +62,41 @@ public:
 
 protected:
   Clock& clock() { return clock_; }
+  // Moves what has arrived into buffer, without waiting.
+  virtual void fill(QByteArray& buffer) = 0;
+  // Why a read fails once the session is no longer open.
+  virtual QString closedError() const;
   // Waits at most ms through the clock; returns early after wake().
   void waitForNews(qint64 ms);
   // Called by implementations when data, a connection or an error arrives.
   void wake();
-  // The read loop every session shares: take() gives a whole line when one
-  // has arrived; while none has, a closed session fails with closedError()
-  // and the time-out fails as a time-out; otherwise wait for news.
-  std::optional<QByteArray> awaitLine(int timeoutMs, const std::function<std::optional<QByteArray>()>& take,
-                                      const std::function<QString()>& closedError);
-  void setResource(const QString& r) { resource_ = r; }
-  void setError(const QString& e, bool timedOut = false) {
+  QByteArray& buffer() { return buffer_; }
+  // A whole line from the buffer, once one has arrived.
+  std::optional<QByteArray> takeLine();
+  // Ends a read: by time-out, or with a line too long to be an answer.
+  std::optional<QByteArray> failTimeOut();
+  std::optional<QByteArray> failOverlong();
+  void setError(const QString& e) {
     error_ = e;
-    timedOut_ = timedOut;
+    fault_ = Fault::Failed;
   }
 
 private:
+  enum class Fault { None, TimedOut, Overlong, Failed };
   class Relay;
   Clock& clock_;
   std::unique_ptr<Relay> relay_;
   QString resource_;
+  QByteArray lineEnds_;
+  QByteArray buffer_;
+  QByteArray partial_;
   QString error_;
-  bool timedOut_ = false;
+  Fault fault_ = Fault::None;
   int ioTimeoutMs_ = 2000;
 };
 
-// Makes the session kind a resource needs (not yet opened); used by the
-// drivers so tests and tools can hand in their own.
+// Makes the session a resource needs (not yet opened); the drivers take one
+// so that tests and tools can hand in their own.
 using SessionFactory = std::function<std::unique_ptr<InstrumentSession>(const QString& resource)>;
-
-// The real kinds: a raw SCPI socket for TCPIP resources, a device-file session
-// for paths; nothing for a resource kind this program cannot reach.
-std::unique_ptr<InstrumentSession> MakeSession(const QString& resource, Clock& clock);
-SessionFactory RealSessions(Clock& clock);
-
-// "TCPIP::host::port::SOCKET" -> host and port; false when not such a resource.
-bool ParseSocketResource(const QString& resource, QString* host, quint16* port);
 
 } // namespace pv

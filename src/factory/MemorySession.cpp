@@ -1,16 +1,13 @@
 #include "factory/MemorySession.h"
 
-#include "link/Clock.h"
-
 namespace pv {
 
 void MemorySession::deliverLine(const QByteArray& line) {
-  lines_.push_back(line);
+  arrived_ += line + '\n';
   wake();
 }
 
-bool MemorySession::open(const QString& resource, int timeoutMs) {
-  setResource(resource);
+bool MemorySession::open(int timeoutMs) {
   if (!openFailure_.isEmpty()) {
     // A missing instrument takes the whole open time-out to give up.
     waitForNews(timeoutMs);
@@ -19,7 +16,8 @@ bool MemorySession::open(const QString& resource, int timeoutMs) {
     return false;
   }
   open_ = true;
-  lines_.clear();
+  arrived_.clear();
+  buffer().clear();
   return true;
 }
 
@@ -33,16 +31,9 @@ bool MemorySession::write(const QByteArray& message) {
   return true;
 }
 
-std::optional<QByteArray> MemorySession::readLine(int timeoutMs) {
-  return awaitLine(
-      timeoutMs,
-      [this]() -> std::optional<QByteArray> {
-        if (lines_.empty()) return std::nullopt;
-        QByteArray line = lines_.front();
-        lines_.pop_front();
-        return line;
-      },
-      [] { return QStringLiteral("session not open"); });
+void MemorySession::fill(QByteArray& buffer) {
+  buffer += arrived_;
+  arrived_.clear();
 }
 
 } // namespace pv

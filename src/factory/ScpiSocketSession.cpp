@@ -3,14 +3,34 @@
 #include "link/Clock.h"
 
 #include <QLoggingCategory>
+#include <QStringList>
 #include <algorithm>
 
 Q_DECLARE_LOGGING_CATEGORY(lcInstr)
 
 namespace pv {
 
-ScpiSocketSession::ScpiSocketSession(Clock& clock, QObject* parent)
-    : InstrumentSession(clock, parent) {
+bool ParseSocketResource(const QString& resource, QString* host, quint16* port) {
+  const QStringList parts = resource.trimmed().split(QStringLiteral("::"));
+  if (parts.size() < 3 || parts.size() > 4) return false;
+  if (!parts.front().startsWith(QLatin1String("TCPIP"), Qt::CaseInsensitive)) return false;
+  if (parts.back().compare(QLatin1String("SOCKET"), Qt::CaseInsensitive) != 0) return false;
+  if (parts[1].isEmpty()) return false;
+  quint16 p = 5025;
+  if (parts.size() == 4) {
+    bool ok = false;
+    const uint v = parts[2].toUInt(&ok, 10);
+    if (!ok || v == 0 || v > 65535) return false;
+    p = static_cast<quint16>(v);
+  }
+  if (host) *host = parts[1];
+  if (port) *port = p;
+  return true;
+}
+
+ScpiSocketSession::ScpiSocketSession(Clock& clock, const QString& resource, QString host, quint16 port,
+                                     QObject* parent)
+    : InstrumentSession(clock, resource, QByteArrayLiteral("\n"), parent), host_(std::move(host)), port_(port) {
   // Qt stops reading from the network once this much waits: a peer that
   // streams without end cannot fill memory.
   socket_.setReadBufferSize(kMaxReplyBytes);
@@ -27,17 +47,9 @@ ScpiSocketSession::ScpiSocketSession(Clock& clock, QObject* parent)
   });
 }
 
-bool ScpiSocketSession::open(const QString& resource, int timeoutMs) {
+bool ScpiSocketSession::open(int timeoutMs) {
   close();
-  setResource(resource);
-  QString host;
-  quint16 port = 0;
-  if (!ParseSocketResource(resource, &host, &port)) {
-    setError(QStringLiteral("not a TCPIP::host::port::SOCKET resource"));
-    return false;
-  }
-  failed_ = false;
-  socket_.connectToHost(host, port);
+  socket_.connectToHost(host_, port_);
   const qint64 start = clock().nowMs();
   while (socket_.state() != QAbstractSocket::ConnectedState) {
     const qint64 left = timeoutMs - (clock().nowMs() - start);
@@ -47,7 +59,7 @@ bool ScpiSocketSession::open(const QString& resource, int timeoutMs) {
       return false;
     }
     if (left <= 0) {
-      setError(QStringLiteral("no connection within %1 ms").arg(timeoutMs), true);
+      setError(QStringLiteral("no connection within %1 ms").arg(timeoutMs));
       socket_.abort();
       return false;
     }
@@ -59,13 +71,8 @@ bool ScpiSocketSession::open(const QString& resource, int timeoutMs) {
 
 void ScpiSocketSession::close() {
   failed_ = false;
-  overlong_ = false;
-  pending_.clear();
+  buffer().clear();
   if (socket_.state() != QAbstractSocket::UnconnectedState) socket_.abort();
-}
-
-bool ScpiSocketSession::isOpen() const {
-  return socket_.state() == QAbstractSocket::ConnectedState && !failed_;
 }
 
 bool ScpiSocketSession::write(const QByteArray& message) {
@@ -90,7 +97,7 @@ bool ScpiSocketSession::write(const QByteArray& message) {
     }
     const qint64 left = ioTimeoutMs() - (clock().nowMs() - start);
     if (left <= 0) {
-      setError(QStringLiteral("message not sent within %1 ms").arg(ioTimeoutMs()), true);
+      setError(QStringLiteral("message not sent within %1 ms").arg(ioTimeoutMs()));
       return false;
     }
     waitForNews(left);
@@ -99,31 +106,13 @@ bool ScpiSocketSession::write(const QByteArray& message) {
   return true;
 }
 
-std::optional<QByteArray> ScpiSocketSession::readLine(int timeoutMs) {
-  return awaitLine(
-      timeoutMs,
-      [this]() -> std::optional<QByteArray> {
-        pending_ += socket_.read(kMaxReplyBytes + 1 - std::min(pending_.size(), kMaxReplyBytes));
-        const qsizetype end = pending_.indexOf('\n');
-        if (end < 0) {
-          if (pending_.size() > kMaxReplyBytes) {
-            // Not an answer: the session is given up.
-            overlong_ = failed_ = true;
-            pending_.clear();
-            socket_.abort();
-          }
-          return std::nullopt;
-        }
-        QByteArray line = pending_.left(end);
-        pending_.remove(0, end + 1);
-        if (line.endsWith('\r')) line.chop(1);
-        qCDebug(lcInstr) << resource() << "in" << line;
-        return line;
-      },
-      [this] {
-        if (overlong_) return QStringLiteral("an answer longer than %1 bytes").arg(kMaxReplyBytes);
-        return failed_ ? socket_.errorString() : QStringLiteral("session not open");
-      });
+void ScpiSocketSession::fill(QByteArray& buffer) {
+  // Never more than one answer's worth: what streams on past that is no answer.
+  buffer += socket_.read(kMaxReplyBytes + 1 - std::min(buffer.size(), kMaxReplyBytes));
+}
+
+QString ScpiSocketSession::closedError() const {
+  return failed_ ? socket_.errorString() : QStringLiteral("session not open");
 }
 
 } // namespace pv

@@ -14,7 +14,7 @@ QByteArrayList SwitchCommands(const QString& pattern) {
     // very start of a malformed pattern).
     const qsizetype from = std::max<qsizetype>(0, i - 3);
     const QByteArray channel = p.mid(from, i - from);
-    out << (c == 'A' ? "rout:open (@" : "rout:close (@") + channel + ")\r\n";
+    out << (c == 'A' ? "rout:open (@" : "rout:close (@") + channel + ")";
   }
   return out;
 }
@@ -33,7 +33,7 @@ bool SwitchingUnit::SetSwitches(const QString& pattern) {
   if (!ex) return false;
   if (!openLink()) return false;
   for (const QByteArray& command : SwitchCommands(pattern))
-    if (!send(command)) return false;
+    if (!sendLine(command)) return false;
   return true;
 }
 

@@ -19,7 +19,8 @@ Q_DECLARE_LOGGING_CATEGORY(lcInstr)
 
 namespace pv {
 
-UsbTmcSession::UsbTmcSession(Clock& clock, QObject* parent) : InstrumentSession(clock, parent) {}
+UsbTmcSession::UsbTmcSession(Clock& clock, const QString& path, QObject* parent)
+    : InstrumentSession(clock, path, QByteArrayLiteral("\n"), parent) {}
 
 UsbTmcSession::~UsbTmcSession() { close(); }
 
@@ -27,11 +28,10 @@ UsbTmcSession::~UsbTmcSession() { close(); }
 
 static QString Errno() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
-bool UsbTmcSession::open(const QString& resource, int /*timeoutMs*/) {
+bool UsbTmcSession::open(int /*timeoutMs*/) {
   // Opening a device file does not talk to the instrument, so it cannot hang.
   close();
-  setResource(resource);
-  const QByteArray path = resource.toLocal8Bit();
+  const QByteArray path = resource().toLocal8Bit();
   fd_ = ::open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd_ < 0) {
     setError(Errno());
@@ -56,7 +56,7 @@ void UsbTmcSession::close() {
   notifier_ = nullptr;
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  pending_.clear();
+  buffer().clear();
 }
 
 bool UsbTmcSession::write(const QByteArray& message) {
@@ -74,7 +74,7 @@ bool UsbTmcSession::write(const QByteArray& message) {
     if (n < 0 && errno == EAGAIN) {
       // A full buffer drains as the reader takes it, within the I/O time-out.
       if (clock().nowMs() - start >= ioTimeoutMs()) {
-        setError(QStringLiteral("message not sent within %1 ms").arg(ioTimeoutMs()), true);
+        setError(QStringLiteral("message not sent within %1 ms").arg(ioTimeoutMs()));
         return false;
       }
       waitForNews(10);
@@ -89,14 +89,10 @@ bool UsbTmcSession::write(const QByteArray& message) {
   return true;
 }
 
-std::optional<QByteArray> UsbTmcSession::takeLine() {
-  const qsizetype end = pending_.indexOf('\n');
-  if (end < 0) return std::nullopt;
-  QByteArray line = pending_.left(end);
-  pending_.remove(0, end + 1);
-  if (line.endsWith('\r')) line.chop(1);
-  qCDebug(lcInstr) << resource() << "in" << line;
-  return line;
+void UsbTmcSession::fill(QByteArray& buffer) {
+  char buf[512];
+  ssize_t n = 0;
+  while (terminal_ && buffer.size() <= kMaxReplyBytes && (n = ::read(fd_, buf, sizeof buf)) > 0) buffer.append(buf, n);
 }
 
 std::optional<QByteArray> UsbTmcSession::readLine(int timeoutMs) {
@@ -109,10 +105,7 @@ std::optional<QByteArray> UsbTmcSession::readLine(int timeoutMs) {
   for (;;) {
     if (auto line = takeLine()) return line;
     const qint64 left = timeoutMs - (clock().nowMs() - start);
-    if (left <= 0) {
-      setError(QStringLiteral("time-out"), true);
-      return std::nullopt;
-    }
+    if (left <= 0) return failTimeOut();
     if (!terminal_) {
       // The kernel ends the read after this long (ETIMEDOUT).
       const __u32 ms = static_cast<__u32>(left);
@@ -120,15 +113,11 @@ std::optional<QByteArray> UsbTmcSession::readLine(int timeoutMs) {
     }
     const ssize_t n = ::read(fd_, buf, sizeof buf);
     if (n > 0) {
-      pending_.append(buf, n);
-      if (!pending_.contains('\n') && pending_.size() > kMaxReplyBytes) {
-        pending_.clear();
-        setError(QStringLiteral("an answer longer than %1 bytes").arg(kMaxReplyBytes));
-        return std::nullopt;
-      }
+      buffer().append(buf, n);
+      if (!buffer().contains('\n') && buffer().size() > kMaxReplyBytes) return failOverlong();
       // USBTMC ends a message with its own end flag; a missing newline is
       // still one whole answer.
-      if (!terminal_ && !pending_.contains('\n')) pending_.append('\n');
+      if (!terminal_ && !buffer().contains('\n')) buffer().append('\n');
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -136,10 +125,7 @@ std::optional<QByteArray> UsbTmcSession::readLine(int timeoutMs) {
       waitForNews(left);
       continue;
     }
-    if (n < 0 && errno == ETIMEDOUT) {
-      setError(QStringLiteral("time-out"), true);
-      return std::nullopt;
-    }
+    if (n < 0 && errno == ETIMEDOUT) return failTimeOut();
     setError(n == 0 ? QStringLiteral("end of file") : Errno());
     return std::nullopt;
   }
@@ -147,14 +133,13 @@ std::optional<QByteArray> UsbTmcSession::readLine(int timeoutMs) {
 
 #else  // no USBTMC device files on this system
 
-bool UsbTmcSession::open(const QString& resource, int) {
-  setResource(resource);
+bool UsbTmcSession::open(int) {
   setError(QStringLiteral("USBTMC device files exist only on Linux"));
   return false;
 }
 void UsbTmcSession::close() {}
 bool UsbTmcSession::write(const QByteArray&) { return false; }
-std::optional<QByteArray> UsbTmcSession::takeLine() { return std::nullopt; }
+void UsbTmcSession::fill(QByteArray&) {}
 std::optional<QByteArray> UsbTmcSession::readLine(int) { return std::nullopt; }
 
 #endif

@@ -16,20 +16,24 @@ namespace pv {
 class UsbTmcSession final : public InstrumentSession {
   Q_OBJECT
 public:
-  explicit UsbTmcSession(Clock& clock, QObject* parent = nullptr);
+  // path: the device file.
+  UsbTmcSession(Clock& clock, const QString& path, QObject* parent = nullptr);
   ~UsbTmcSession() override;
-  bool open(const QString& resource, int timeoutMs) override;
+  bool open(int timeoutMs) override;
   void close() override;
   bool isOpen() const override { return fd_ >= 0; }
   bool write(const QByteArray& message) override;
   std::optional<QByteArray> readLine(int timeoutMs) override;
 
+protected:
+  // A terminal is drained; a USBTMC file is not read outside a query, as a
+  // read there asks the instrument for an answer.
+  void fill(QByteArray& buffer) override;
+
 private:
-  std::optional<QByteArray> takeLine();
   int fd_ = -1;
   bool terminal_ = false;
   QSocketNotifier* notifier_ = nullptr;
-  QByteArray pending_;
 };
 
 } // namespace pv

@@ -110,23 +110,23 @@ int TripChannels(const DeviceIdentity& id) {
   return row ? row->tripChannels : 1;
 }
 
-// id, channels, second count, flags 1..3, output labels, D model, doubler entry
+// id, output labels, doubler entry
 const std::array<DemoModel, 15> kDemoModels = {{
-    {"KRV2210", 1, 2, true, true, true, true, false, false},
-    {"KRV2211A", 1, 1, true, true, false, true, false, false},
-    {"KRV2211B", 1, 1, true, true, false, true, false, false},
-    {"KRV2211C", 1, 1, true, true, false, true, false, false},
-    {"KRV2211D", 1, 1, true, true, false, false, true, false},
-    {"KRV2212A", 2, 2, true, true, false, true, false, false},
-    {"KRV2212B", 2, 2, true, true, false, true, false, false},
-    {"KRV2212C", 2, 2, true, true, false, true, false, false},
-    {"KRV2212D", 2, 2, true, true, false, false, true, false},
-    {"KRV2311A", 1, 2, true, true, false, true, false, false},
-    {"KRV2311B", 1, 2, true, true, false, true, false, false},
-    {"KRV2311C", 1, 2, true, true, false, true, false, false},
-    {"KRV2311D", 1, 2, true, true, false, false, true, true},
-    {"KRV2312D", 2, 2, true, true, false, false, true, false},
-    {"KRV2220", 1, 1, true, true, false, true, false, false},
+    {"KRV2210", true, false},
+    {"KRV2211A", true, false},
+    {"KRV2211B", true, false},
+    {"KRV2211C", true, false},
+    {"KRV2211D", false, false},
+    {"KRV2212A", true, false},
+    {"KRV2212B", true, false},
+    {"KRV2212C", true, false},
+    {"KRV2212D", false, false},
+    {"KRV2311A", true, false},
+    {"KRV2311B", true, false},
+    {"KRV2311C", true, false},
+    {"KRV2311D", false, true},
+    {"KRV2312D", false, false},
+    {"KRV2220", true, false},
 }};
 
 QStringList DemoOutputLabels(const DemoModel& m) {

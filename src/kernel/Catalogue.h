@@ -84,11 +84,8 @@ int TripChannels(const DeviceIdentity& id);
 // Demonstration models listed by the switch wizard (15 slots used).
 struct DemoModel {
   const char* id;
-  uint8_t channels;
-  uint8_t secondCount;  // 2 or 1, see the switch wizard
-  bool flag1, flag2, flag3;
-  bool hasOutputLabels;  // "0-20 mA", "4-20 mA", "0-10 V", "0-5 V"
-  bool dModel;           // the D models: voltage / current inputs
+  bool hasOutputLabels;  // "0-20 mA", "4-20 mA", "0-10 V", "0-5 V"; not the
+                         // D models, whose inputs are voltages or currents
   bool doublerEntry;     // the input list ends with "DOUBLER" (KRV2311D)
 };
 extern const std::array<DemoModel, 15> kDemoModels;

@@ -1,5 +1,7 @@
 #include "link/Codecs.h"
 
+#include "text/Numbers.h"
+
 #include <cmath>
 
 namespace pv {
@@ -70,6 +72,19 @@ std::optional<Float24Bytes> TryEncodeFloat24(double v) {
   // Exponent 255 is the Inf / NaN pattern: S bits 0..6 all set and M1 bit 7.
   if ((b.s & 0x7F) == 0x7F && (b.m1 & 0x80) != 0) return std::nullopt;
   return b;
+}
+
+QString Float24Text(double value, double scale) {
+  const auto want = TryEncodeFloat24(value * scale);
+  if (!want) return QString::number(value, 'g', 17);
+  QString pattern = QStringLiteral("#0");
+  for (int k = 0; k <= 12; ++k) {
+    if (k == 1) pattern += '.';
+    if (k >= 1) pattern += '#';
+    const QString t = FormatNumber(value, pattern);
+    if (TryEncodeFloat24(ParseLeadingNumber(t) * scale) == want) return t;
+  }
+  return QString::number(value, 'g', 17);
 }
 
 double DecodeShortFloat(uint8_t h, uint8_t l, uint8_t e) {

@@ -34,6 +34,10 @@ Float24Bytes EncodeFloat24(double value);
 // but smaller than the smallest normal number, 2^-126 (it would be stored
 // as zero).
 std::optional<Float24Bytes> TryEncodeFloat24(double value);
+// The shortest "#0.###"-like text of a value that encodes to the same Float24
+// (after multiplying by scale) as the value itself: a threshold read as
+// 0.0999994 shows as "0.1" and is written back as the same three bytes.
+QString Float24Text(double value, double scale);
 
 double DecodeShortFloat(uint8_t h, uint8_t l, uint8_t e);
 

@@ -58,9 +58,6 @@ public:
   bool preemptible() const { return busy() && stop_ && queue_.empty(); }
   // A pre-emption or a deferred action waits for the running exchange.
   bool stopping() const { return !queue_.empty(); }
-  // True while the running exchange waits (or asks the user): whatever
-  // starts now is re-entry.
-  bool waiting() const { return depth_ > 0; }
   // Whether the windows' device actions (read, write, start/stop, the port
   // toggle) may be pressed: the link is free, or a measurement holds it and
   // may still be pre-empted or stopped.
@@ -79,17 +76,17 @@ public:
   // Exit and closing the port go this way. True when fn ran at once.
   bool whenFree(const std::function<void()>& fn);
 
-  // Lets the guards count a wait or a question (used by the clock and the
-  // prompter the link hands out).
-  void enterWait() { ++depth_; }
-  void leaveWait() { --depth_; }
-
 signals:
   void busyChanged(bool busy);
   // busy(), preemptible() or stopping() may have changed.
   void stateChanged();
 
 private:
+  friend class LinkWait;
+  // A wait or a question of the running exchange (counted by the clock and
+  // the prompter the link hands out): whatever starts meanwhile is re-entry.
+  void enterWait() { ++depth_; }
+  void leaveWait() { --depth_; }
   struct Pending {
     Exchange kind;  // None: an action that is not an exchange
     std::function<void()> fn;

@@ -1,7 +1,6 @@
 #include "measure/MeasurementRun.h"
 #include "kernel/Catalogue.h"
 
-#include "kernel/Catalogue.h"
 #include "kernel/Feedback.h"
 #include "measure/ChannelDerivation.h"
 #include "measure/MeasureDevice.h"
@@ -18,7 +17,6 @@ RunEnd MeasurementRun::run() {
   // A second Start while a run waits inside its loop would nest a run.
   if (active_ || state_.measureRunning || state_.measureLoopActive) return RunEnd::AlreadyRunning;
   active_ = true;
-  frames_ = 0;
   history_.clear();
   RunEnd why = start();
   if (why == RunEnd::Stopped) why = loop();
@@ -119,10 +117,9 @@ RunEnd MeasurementRun::loop() {
       device_.StopMeasure();
       return RunEnd::Cancelled;
     }
-    last_ = ComputeDisplay(setup_, DecodeFrame(setup_.identity, frame), device_.nowMs());
-    history_.add(last_);
-    ++frames_;
-    emit frameShown(last_);
+    const DisplayFrame shown = ComputeDisplay(setup_, DecodeFrame(setup_.identity, frame), device_.nowMs());
+    history_.add(shown);
+    emit frameShown(shown);
     device_.letEventsRun();
   }
 }

@@ -10,7 +10,10 @@
 // run() returns only when the run has ended; everything else (Stop, the
 // window's painting) happens from the event loop turns inside the waits.
 // The running flag in AppState is the only way to ask the loop to stop.
+// It ends Stopped, Cancelled, IdentityFailed, SwitchReadFailed, SetupFailed,
+// StoppedEarly or AlreadyRunning (RunEnd).
 #include "kernel/AppState.h"
+#include "kernel/RunEnd.h"
 #include "config/RangeTables.h"
 #include "measure/FrameDisplay.h"
 #include "measure/SampleHistory.h"
@@ -21,16 +24,6 @@ namespace pv {
 
 class MeasureDevice;
 class Feedback;
-
-enum class RunEnd {
-  Stopped,          // running flag cleared while streaming
-  Cancelled,        // the user cancelled the lost-frame retry
-  IdentityFailed,   // "$V" failed
-  SwitchReadFailed, // "$D" failed
-  SetupFailed,      // a cell or table read failed before streaming
-  StoppedEarly,     // running flag cleared before streaming began
-  AlreadyRunning,   // a run was already in progress: nothing done
-};
 
 class MeasurementRun : public QObject {
   Q_OBJECT
@@ -45,10 +38,8 @@ public:
   bool active() const { return active_; }
 
   const RunSetup& setup() const { return setup_; }
-  const DisplayFrame& lastFrame() const { return last_; }
   SampleHistory& history() { return history_; }
   const SampleHistory& history() const { return history_; }
-  int framesShown() const { return frames_; }
 
 signals:
   // Labels and ranges are known; streaming is about to begin.
@@ -69,11 +60,9 @@ private:
   MeasureDevice& device_;
   Feedback& feedback_;
   RunSetup setup_;
-  DisplayFrame last_;
   SampleHistory history_;
   bool active_ = false;
   bool lampRed_ = false;
-  int frames_ = 0;
 };
 
 } // namespace pv

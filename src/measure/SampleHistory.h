@@ -27,7 +27,6 @@ public:
   void add(const DisplayFrame& frame);
   void clear() { samples_.clear(); }
   void setSpanMs(qint64 spanMs);
-  qint64 spanMs() const { return spanMs_; }
   size_t size() const { return samples_.size(); }
   // Samples no older than the span before the newest one, oldest first.
   std::vector<Sample> visible() const;

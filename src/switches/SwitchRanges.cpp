@@ -26,14 +26,6 @@ int TableCode(int inputCode, const DeviceIdentity& id) {
   return inputCode;
 }
 
-int DisplayDecimals(const RangeTables& t, int code, const DeviceIdentity& id) {
-  if (id.variant == 7) return 3;
-  if (code == rows::mV90 || code == rows::mV200) return 1;
-  if (code == rows::Volt10 && id.variant <= 1) return 2;
-  if (code < 0 || code >= static_cast<int>(t.input.size())) return 0;
-  return t.input[code].decimals;
-}
-
 namespace {
 QString Shown(double v) { return FormatNumber(v, QStringLiteral("#0.###")); }
 } // namespace

@@ -46,8 +46,6 @@ TableSlice TableSliceFor(const DeviceIdentity& id, int spanPoints, int zeroPoint
 // Input type asked from the unit for an input code: "EEPROM" asks for code 1;
 // variant 6 keeps "Res300K" under code 18; variant 7 has one table, code 1.
 int TableCode(int inputCode, const DeviceIdentity& id);
-// Decimals a stored word is divided by (10^d) for a table code.
-int DisplayDecimals(const RangeTables& t, int tableCode, const DeviceIdentity& id);
 
 // Fills both lists from the words the unit answered. Returns false, leaving
 // the lists as they were, when the answer is too short for the tables.

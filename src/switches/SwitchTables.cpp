@@ -3,7 +3,6 @@
 #include "kernel/Catalogue.h"
 #include "config/RangeTables.h"
 #include "switches/SwitchLayouts.h"
-#include "switches/SwitchRanges.h"
 
 #include <cmath>
 
@@ -298,6 +297,14 @@ bool DemoIsTemperature(DemoGroup g, int p) {
   const int r = DemoInputRow(g, p);
   return rows::IsThermocouple(r) || (r >= rows::Pt100 && r <= rows::Ni1K) ||
          (r >= rows::KTY81 && r <= rows::Cost1K);
+}
+
+int DisplayDecimals(const RangeTables& t, int code, const DeviceIdentity& id) {
+  if (id.variant == 7) return 3;
+  if (code == rows::mV90 || code == rows::mV200) return 1;
+  if (code == rows::Volt10 && id.variant <= 1) return 2;
+  if (code < 0 || code >= static_cast<int>(t.input.size())) return 0;
+  return t.input[code].decimals;
 }
 
 QVector<int> CalibrationTableWords::toList() const {

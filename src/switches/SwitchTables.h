@@ -66,6 +66,9 @@ bool DemoIsTemperature(DemoGroup g, int inputPos);
 // Range-table row the position stands for (limits, check); -1 for none.
 int DemoInputRow(DemoGroup g, int inputPos);
 
+// Decimals a stored table word is divided by (10^d) for a table code.
+int DisplayDecimals(const RangeTables& t, int tableCode, const DeviceIdentity& id);
+
 // Calibration tables a unit of this kind answers for an input type, built
 // from the demonstration record of that input so that a simulated unit and
 // the demonstration mode show the same values. Words are value * 10^d with

@@ -126,12 +126,11 @@ public:
   void chooseDemoModel(int slot); // aiuto_modello
   void leaveDemo();               // "<- Back "
 
-  void rangeCheck();
-
 signals:
   void changed();
 
 private:
+  void rangeCheck();
   class Batch;  // emits changed() once per outermost operation
   void touch();
   // "Select:" ("Select" on the frequency unit) in the current language.

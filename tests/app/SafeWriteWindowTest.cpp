@@ -143,9 +143,9 @@ TEST_F(SafeWrite, CompareWindowListsUnitEditorAndFile) {
   // A file with channel A's trip high changed.
   QTemporaryDir dir;
   const QString path = dir.filePath("trip.DST");
-  program->editor().f.txtSogliaH[0] = QStringLiteral(" 321");
+  program->editor().setText(Field::TripHighA, QStringLiteral(" 321"));
   ASSERT_EQ(program->configFile().saveTo(path), FileResult::Done);
-  program->editor().f.txtSogliaH[0] = field("txt_soglia_H_0")->text();
+  program->editor().setText(Field::TripHighA, field("txt_soglia_H_0")->text());
   program->editor().notify();
 
   type("txt_Input_max_0", QStringLiteral(" 800"));

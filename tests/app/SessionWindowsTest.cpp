@@ -71,6 +71,11 @@ struct Session : test::SimulatedProgram {
     at(5, *check);
   }
   QString nothingLoadedText() const { return Tr(program->state(), 92); }
+  // The editor's configuration as a file would hold it.
+  QByteArray EditorRecord() {
+    const EditorModel& m = program->editor();
+    return EncodeDst(m.shown(), {kFileVersion, program->state().identity, {}}, m.tables(), {});
+  }
 };
 
 // ------------------------------------------------ nothing written that nobody loaded
@@ -158,7 +163,7 @@ TEST_F(Session, ACancelledOpenLeavesTheEditorTheTitleAndTheSaveTargetAlone) {
   // A file made for a KRV2210 (variant 0) while a KRV2220 is connected.
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("krv2210.DST"));
-  QByteArray record = BuildRecord(program->editor(), QByteArray(kRecordSize, '\0'));
+  QByteArray record = EditorRecord();
   record[10] = 0;
   record[14] = 0x40;  // input upper limit: a double the editor does not show
   {
@@ -292,7 +297,7 @@ TEST_F(Session, AnItalianFileMessageCarriesNoEnglishDetail) {
   EXPECT_TRUE(user.asked()[1].text.startsWith(QStringLiteral("Impossibile leggere il file"))) << user.asked()[1].text.toStdString();
   EXPECT_FALSE(user.asked()[1].text.contains(QStringLiteral("No such file"))) << user.asked()[1].text.toStdString();
   // A record with a broken option button: the reason in Italian.
-  QByteArray record = BuildRecord(program->editor(), QByteArray(kRecordSize, '\0'));
+  QByteArray record = EditorRecord();
   record[80] = 7;
   const QString bad = dir.filePath(QStringLiteral("bad.DST"));
   {

@@ -203,7 +203,7 @@ TEST_F(Bench, TankChoicesNeverVisibleOnVariantZero) {
   start("KRV2210");
   openPort();
   EditorModel& m = program->editor();
-  for (const QString& name : m.f.cmbProgIn[0].items) {
+  for (const QString& name : m.view().cmbProgIn[0].items) {
     m.setInputType(0, name);
     EXPECT_FALSE(find<QRadioButton>("opt_funz_1")->isVisibleTo(program->editorWindow())) << name.toStdString();
     EXPECT_FALSE(find<QRadioButton>("opt_funz_4")->isVisibleTo(program->editorWindow())) << name.toStdString();

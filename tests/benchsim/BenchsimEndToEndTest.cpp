@@ -6,55 +6,23 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/RawTerminal.h"
+#include "support/SimulatorProcess.h"
+
 #include <arpa/inet.h>
 #include <chrono>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace pv::test {
 namespace {
-
-class Benchsim {
-public:
-  explicit Benchsim(const QStringList& args) {
-    process_.setProgram(QStringLiteral(PLANOVIX_BENCHSIM));
-    process_.setArguments(args);
-    process_.start();
-    if (!process_.waitForStarted(5000)) return;
-    for (;;) {
-      while (!process_.canReadLine())
-        if (!process_.waitForReadyRead(5000)) return;
-      const QString line = QString::fromLocal8Bit(process_.readLine()).trimmed();
-      if (line == QLatin1String("ready")) break;
-      lines_ << line;
-      values_[line.section(QLatin1Char('='), 0, 0)] = line.section(QLatin1Char('='), 1);
-    }
-  }
-  ~Benchsim() { stop(); }
-  void stop() {
-    if (process_.state() != QProcess::NotRunning) {
-      process_.terminate();
-      if (!process_.waitForFinished(3000)) process_.kill();
-    }
-  }
-  QString value(const QString& key) const { return values_.value(key); }
-  const QStringList& lines() const { return lines_; }
-
-private:
-  QProcess process_;
-  QStringList lines_;
-  QMap<QString, QString> values_;
-};
 
 class Fd {
 public:
@@ -67,16 +35,6 @@ public:
 private:
   int fd_;
 };
-
-int OpenTerminal(const QString& path) {
-  const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return fd;
-  termios tio{};
-  tcgetattr(fd, &tio);
-  cfmakeraw(&tio);
-  tcsetattr(fd, TCSANOW, &tio);
-  return fd;
-}
 
 int Connect(const QString& resource) {
   // "TCPIP::127.0.0.1::PORT::SOCKET"
@@ -121,8 +79,8 @@ TEST(BenchsimEndToEnd, EveryInstrumentAnswersOnItsOwnEnd) {
   ASSERT_TRUE(dir.isValid());
   const QString state = dir.filePath(QStringLiteral("state.json"));
   const QString logs = dir.filePath(QStringLiteral("logs"));
-  Benchsim bench({QStringLiteral("--model"), QStringLiteral("KRV2212A"), QStringLiteral("--seed"), QStringLiteral("0"),
-                  QStringLiteral("--env"), QStringLiteral("--state"), state, QStringLiteral("--transcripts"), logs});
+  SimulatorProcess bench(QStringLiteral(PLANOVIX_BENCHSIM),
+                         {"--model", "KRV2212A", "--seed", "0", "--env", "--state", state, "--transcripts", logs});
   ASSERT_FALSE(bench.value(QStringLiteral("unit")).isEmpty()) << bench.lines().join(QLatin1Char('\n')).toStdString();
   EXPECT_EQ(bench.value(QStringLiteral("PLANOVIX_COM2")), bench.value(QStringLiteral("unit")));
   EXPECT_EQ(bench.value(QStringLiteral("PLANOVIX_COM4")), bench.value(QStringLiteral("supply")));
@@ -132,11 +90,11 @@ TEST(BenchsimEndToEnd, EveryInstrumentAnswersOnItsOwnEnd) {
   EXPECT_EQ(bench.value(QStringLiteral("PLANOVIX_USB1")), bench.value(QStringLiteral("generator")));
   EXPECT_EQ(bench.value(QStringLiteral("PLANOVIX_USB2")), bench.value(QStringLiteral("usb-meter")));
 
-  Fd unit(OpenTerminal(bench.value(QStringLiteral("unit"))));
-  Fd supply(OpenTerminal(bench.value(QStringLiteral("supply"))));
-  Fd calibrator(OpenTerminal(bench.value(QStringLiteral("calibrator"))));
-  Fd meter(OpenTerminal(bench.value(QStringLiteral("meter-a"))));
-  Fd sw(OpenTerminal(bench.value(QStringLiteral("switch"))));
+  Fd unit(OpenRawTerminal(bench.value(QStringLiteral("unit")), true));
+  Fd supply(OpenRawTerminal(bench.value(QStringLiteral("supply")), true));
+  Fd calibrator(OpenRawTerminal(bench.value(QStringLiteral("calibrator")), true));
+  Fd meter(OpenRawTerminal(bench.value(QStringLiteral("meter-a")), true));
+  Fd sw(OpenRawTerminal(bench.value(QStringLiteral("switch")), true));
   Fd usbMeter(Connect(bench.value(QStringLiteral("usb-meter"))));
   Fd generator(Connect(bench.value(QStringLiteral("generator"))));
   for (int fd : {unit.get(), supply.get(), calibrator.get(), meter.get(), sw.get(), usbMeter.get(), generator.get()})
@@ -192,14 +150,10 @@ TEST(BenchsimEndToEnd, InstrumentCommandsOfTheCommandLineToolReachTheBench) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString state = dir.filePath(QStringLiteral("state.json"));
-  Benchsim bench({QStringLiteral("--seed"), QStringLiteral("0"), QStringLiteral("--ambient"), QStringLiteral("21.75"),
-                  QStringLiteral("--fault"), QStringLiteral("high-consumption"), QStringLiteral("--env"),
-                  QStringLiteral("--state"), state});
+  SimulatorProcess bench(QStringLiteral(PLANOVIX_BENCHSIM),
+                         {"--seed", "0", "--ambient", "21.75", "--fault", "high-consumption", "--env", "--state", state});
   ASSERT_FALSE(bench.value(QStringLiteral("PLANOVIX_COM4")).isEmpty());
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  for (const QString& line : bench.lines())
-    if (line.startsWith(QLatin1String("PLANOVIX_")))
-      env.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
+  const QProcessEnvironment env = bench.environment();
   auto cli = [&](const QStringList& args) {
     QProcess p;
     p.setProcessEnvironment(env);
@@ -225,9 +179,9 @@ TEST(BenchsimEndToEnd, InstrumentCommandsOfTheCommandLineToolReachTheBench) {
 #endif
 
 TEST(BenchsimEndToEnd, UnitThatNeedsPowerAnswersOnlyWhenTheSupplyIsOn) {
-  Benchsim bench({QStringLiteral("--unit-needs-power")});
-  Fd unit(OpenTerminal(bench.value(QStringLiteral("unit"))));
-  Fd supply(OpenTerminal(bench.value(QStringLiteral("supply"))));
+  SimulatorProcess bench(QStringLiteral(PLANOVIX_BENCHSIM), {"--unit-needs-power"});
+  Fd unit(OpenRawTerminal(bench.value(QStringLiteral("unit")), true));
+  Fd supply(OpenRawTerminal(bench.value(QStringLiteral("supply")), true));
   ASSERT_GE(unit.get(), 0);
   ASSERT_GE(supply.get(), 0);
   const QByteArray identity = Bytes({'$', 'V', 0, 0, 0, '\r'});

@@ -17,9 +17,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include "support/SimulatorProcess.h"
 
 #include <algorithm>
 #include <csignal>
@@ -31,34 +32,17 @@ namespace {
 
 constexpr int kRunLimitMs = 150000;  // a bound for a hung tool, not a timing figure
 
+// The bench of one scenario: its state file and transcripts in dir.
 class Benchsim {
 public:
-  Benchsim(const QStringList& args, const QString& dir) : dir_(dir) {
-    process_.setProgram(QStringLiteral(PLANOVIX_BENCHSIM));
-    process_.setArguments(args + QStringList{"--env", "--dip-operator", "--frame-ms", "20", "--state", statePath(),
-                                             "--transcripts", QDir(dir).filePath("logs")});
-    process_.start();
-    if (!process_.waitForStarted(5000)) return;
-    for (;;) {
-      while (!process_.canReadLine())
-        if (!process_.waitForReadyRead(5000)) return;
-      const QString line = QString::fromLocal8Bit(process_.readLine()).trimmed();
-      if (line == QLatin1String("ready")) {
-        ready_ = true;
-        break;
-      }
-      if (line.startsWith(QLatin1String("PLANOVIX_")))
-        env_.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
-    }
-  }
-  ~Benchsim() { stop(); }
-  bool ready() const { return ready_; }
-  void stop() {
-    if (process_.state() != QProcess::NotRunning) {
-      process_.terminate();
-      if (!process_.waitForFinished(5000)) process_.kill();
-    }
-  }
+  Benchsim(const QStringList& args, const QString& dir)
+      : dir_(dir),
+        process_(QStringLiteral(PLANOVIX_BENCHSIM),
+                 args + QStringList{"--env", "--dip-operator", "--frame-ms", "20", "--state",
+                                    QDir(dir).filePath("bench.json"), "--transcripts", QDir(dir).filePath("logs")}) {}
+  bool ready() const { return process_.ready(); }
+  void stop() { process_.stop(); }
+  QProcessEnvironment environment() const { return process_.environment(); }
   QString statePath() const { return QDir(dir_).filePath("bench.json"); }
   // The state file the bench leaves (read after stop()).
   QJsonObject state() const {
@@ -93,17 +77,10 @@ public:
     }
     return out;
   }
-  QProcessEnvironment environment() const {
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    for (auto it = env_.begin(); it != env_.end(); ++it) e.insert(it.key(), it.value());
-    return e;
-  }
 
 private:
   QString dir_;
-  QProcess process_;
-  QMap<QString, QString> env_;
-  bool ready_ = false;
+  SimulatorProcess process_;
 };
 
 // One bench and the tool runs against it.

@@ -79,7 +79,7 @@ TEST(ConfigDevice, ChangedUnitIsRefusedAndNothingIsWritten) {
 TEST(ConfigDevice, CancelledQuestionWritesNothing) {
   Bench b;
   ASSERT_EQ(ReadEprom(b.model, b.commands), ConfigResult::Ok);
-  b.model.f.txtOffset[0] = QStringLiteral("20");
+  b.model.setText(Field::OffsetA, QStringLiteral("20"));
   b.unit.clearTranscript();
   b.prompter.expect(Answer::Cancel);
   EXPECT_EQ(WriteEprom(b.model, b.commands), ConfigResult::Cancelled);
@@ -115,7 +115,7 @@ TEST(ConfigDevice, DeviceCodeElevenIsNotRead) {
 TEST(ConfigDevice, LostWritesAreCaughtByTheReadBack) {
   Bench b;
   ASSERT_EQ(ReadEprom(b.model, b.commands), ConfigResult::Ok);
-  b.model.f.txtInputMax[0] = QStringLiteral("500");
+  b.model.setText(Field::InputMaxA, QStringLiteral("500"));
   b.unit.faults().badProgramming = -1;  // "PR" never answered right: no cell written
   b.prompter.setDefault(Answer::Ok);
   EXPECT_NE(WriteEprom(b.model, b.commands), ConfigResult::Ok);
@@ -133,7 +133,7 @@ TEST(ConfigDevice, FamilyStaysKnownAfterTheSpanAndZeroTablesAreRead) {
   ASSERT_NE(UnitModel(b.state), nullptr);
   EXPECT_STREQ(UnitModel(b.state)->id, "KRV2311A");
   b.model.refreshVisibility();
-  EXPECT_FALSE(b.model.f.frmInput[1]);  // one channel: no channel B section
+  EXPECT_FALSE(b.model.view().frmInput[1]);  // one channel: no channel B section
 }
 
 } // namespace

@@ -112,7 +112,7 @@ TEST(Sheet, OneChannelThermocoupleShowsItsFramesOnlyAndTheEditorsEdits) {
   r.ch[0].cjc = 1;
   u.model.load(r);
   // An edit not yet written is what the sheet shows: it follows the editor.
-  u.model.f.txtInputMax[0] = QStringLiteral("1250");
+  u.model.setText(Field::InputMaxA, QStringLiteral("1250"));
   const SheetContent c = u.sheet();
   const SheetTable& t = c.tables[0];
   EXPECT_EQ(c.header[0].second, "KRV 2211 A");

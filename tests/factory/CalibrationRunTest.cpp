@@ -1,24 +1,15 @@
 // The calibration run against the simulated bench in-process: the unit
 // behind an in-memory port, every instrument behind its own, the program's
 // drivers on top, and simulated time (4 s settle times cost nothing).
-#include "Bench.h"
 #include "InstrumentLink.h"
-#include "SimulatorLink.h"
 #include "config/CellMap.h"
 #include "config/FactoryCells.h"
 #include "factory/CalibrationRun.h"
 #include "factory/CalibrationSteps.h"
-#include "factory/Calibrator.h"
 #include "factory/Multimeter.h"
-#include "factory/PowerSupply.h"
-#include "factory/SwitchingUnit.h"
-#include "kernel/AppState.h"
-#include "kernel/Feedback.h"
-#include "link/Clock.h"
 #include "link/Codecs.h"
-#include "link/DeviceCommands.h"
 #include "link/MemorySerialPort.h"
-#include "link/Transport.h"
+#include "support/BenchStation.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempRecords.h"
 
@@ -28,6 +19,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 
 namespace pv::test {
 namespace {
@@ -38,23 +30,8 @@ bench::BenchFaults WithOperator(bench::BenchFaults f) {
   return f;
 }
 
-struct Rig {
-  AppState state;
-  FakeClock clock;
-  MemorySerialPort unitPort, supplyPort, meterPort, calibratorPort, switchPort;
-  bench::SimulatedBench sim;
-  sim::SimulatorLink link;
-  bench::InstrumentLink supplyLink, meterLink, calibratorLink, switchLink;
-  Transport transport{unitPort, clock};
-  ScriptedPrompter prompter;
-  Feedback feedback;
-  DeviceCommands commands{state, transport, prompter, feedback};
-  Bench bench{state, clock, prompter};
-  PowerSupply supply{bench, supplyPort};
-  Calibrator calibrator{bench, calibratorPort};
-  Multimeter meter{bench, meterPort, {}};
-  SwitchingUnit switches{bench, switchPort};
-  CalibrationRun run{commands, {supply, calibrator, meter, switches}, clock, prompter};
+struct Rig : BenchStation<FakeClock, ScriptedPrompter> {
+  CalibrationRun run{commands, instruments(), clock, prompter};
   // Every write to the unit: address -> values in the order sent.
   std::map<int, std::vector<int>> writes() {
     std::map<int, std::vector<int>> w;
@@ -64,18 +41,9 @@ struct Rig {
   }
 
   explicit Rig(const char* model, bench::BenchFaults faults = {}, unsigned seed = 7)
-      : sim(*FindModel(QString::fromLatin1(model)), bench::NominalTruth(*FindModel(QString::fromLatin1(model)), seed),
-            WithOperator(faults)),
-        link(sim.unit(), unitPort, &clock), supplyLink(sim.supply(), supplyPort),
-        meterLink(sim.meter(0), meterPort), calibratorLink(sim.calibrator(), calibratorPort),
-        switchLink(sim.switches(), switchPort) {
-    unitPort.open(QStringLiteral("sim"));
-    state.identity = sim.unit().identity();
+      : BenchStation(*FindModel(QString::fromLatin1(model)),
+                     bench::NominalTruth(*FindModel(QString::fromLatin1(model)), seed), WithOperator(faults)) {
     state.languageOffset = 300;
-    supply.setSelector("Com4");
-    calibrator.setSelector("Com6");
-    meter.setSelector("Com3");
-    switches.setSelector("Com5");
     prompter.setDefault(Answer::Cancel);
   }
   CalibrationOptions options(const char* model) {
@@ -83,6 +51,18 @@ struct Rig {
     o.modelDirs = {QStringLiteral(PLANOVIX_MODEL_DIR)};
     return o;
   }
+  // The steps alone, as the window's single buttons drive them.
+  CalibrationSteps& steps(const char* model) {
+    stepOptions = options(model);
+    steps_ = std::make_unique<CalibrationSteps>(commands, instruments(), clock, stepOptions, stepGrid, nullptr,
+                                                stepResume, stepPair);
+    return *steps_;
+  }
+  CalibrationOptions stepOptions;
+  CalibrationGrid stepGrid;
+  bool stepResume = false;
+  std::array<double, 2> stepPair{};
+  std::unique_ptr<CalibrationSteps> steps_;
   const GridRowState& row(int r) const { return run.grid().rows[static_cast<size_t>(r)]; }
   double storedFloat(int at) {
     return DecodeFloat24(sim.unit().cell(0, at + 1), sim.unit().cell(0, at + 2), sim.unit().cell(0, at));
@@ -148,7 +128,7 @@ TEST(CalibrationRun, ResumeAfterAStopAtRowTwoRerunsRowTwoOnly) {
   } ui;
   ui.run = &rig.run;
   ui.steps = &steps;
-  CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter, &ui);
+  CalibrationRun run(rig.commands, rig.instruments(), rig.clock, rig.prompter, &ui);
   ui.run = &run;
   EXPECT_EQ(run.start(o, false), RunEnd::Stopped);
   EXPECT_EQ(run.grid().rows[0].box, CellColour::Green);
@@ -165,7 +145,7 @@ TEST(CalibrationRun, ResumeAfterAStopAtRowTwoRerunsRowTwoOnly) {
   EXPECT_EQ(restored, saved);
 
   rig.sim.unit().clearTranscript();
-  CalibrationRun again(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter);
+  CalibrationRun again(rig.commands, rig.instruments(), rig.clock, rig.prompter);
   again.grid() = restored;
   EXPECT_EQ(again.start(o, true), RunEnd::Normal) << again.message().toStdString();
   // Rows 0 and 1 are not touched again: their gain cells were not written.
@@ -190,7 +170,7 @@ TEST(CalibrationRun, ASecondStartWhileOneRunsIsRefused) {
       if (row == 0 && !nested) nested = run->start(*o, false);
     }
   } ui;
-  CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter, &ui);
+  CalibrationRun run(rig.commands, rig.instruments(), rig.clock, rig.prompter, &ui);
   ui.run = &run;
   ui.o = &o;
   EXPECT_EQ(run.start(o, false), RunEnd::Normal);
@@ -366,12 +346,7 @@ TEST(CalibrationArithmetic, ManualPtcDefaults) {
 
 TEST(CalibrationSteps, ManualPtcWritesCells65And66) {
   Rig rig("KRV2211C");
-  CalibrationOptions o = rig.options("KRV2211C");
-  CalibrationGrid grid;
-  bool resume = false;
-  std::array<double, 2> pair{};
-  CalibrationSteps steps(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, o, grid,
-                         nullptr, resume, pair);
+  CalibrationSteps& steps = rig.steps("KRV2211C");
   ASSERT_TRUE(steps.manualPtc(0, 15225, 10324));
   EXPECT_EQ(rig.writes()[65], (std::vector<int>{56}));
   EXPECT_EQ(rig.writes()[66], (std::vector<int>{113}));
@@ -379,11 +354,6 @@ TEST(CalibrationSteps, ManualPtcWritesCells65And66) {
   EXPECT_EQ(rig.writes()[44], (std::vector<int>{56}));
 }
 
-} // namespace
-} // namespace pv::test
-
-namespace pv::test {
-namespace {
 
 // The cells written, in order, as (address, value).
 std::vector<std::pair<int, int>> WrittenCells(Rig& rig) {
@@ -454,12 +424,7 @@ TEST(CalibrationBytes, CurrentStepAfterTheVoltageStepSetsTheCurrentType) {
 
 TEST(CalibrationSteps, OutputLinearityLogsCodeAndVolts) {
   Rig rig("KRV2211A");
-  CalibrationOptions o = rig.options("KRV2211A");
-  CalibrationGrid grid;
-  bool resume = false;
-  std::array<double, 2> pair{};
-  CalibrationSteps steps(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, o, grid,
-                         nullptr, resume, pair);
+  CalibrationSteps& steps = rig.steps("KRV2211A");
   ASSERT_TRUE(rig.switches.SetSwitches(QStringLiteral("101A102A108A")));
   QBuffer log;
   log.open(QIODevice::WriteOnly);
@@ -483,12 +448,7 @@ TEST(CalibrationSteps, TwoChannelLinearityLogsBothChannels) {
   bench::InstrumentLink linkB(rig.sim.meter(1), portB);
   Multimeter meterB(rig.bench, portB, {});
   meterB.setSelector("Com7");
-  CalibrationOptions o = rig.options("KRV2212A");
-  CalibrationGrid grid;
-  bool resume = false;
-  std::array<double, 2> pair{};
-  CalibrationSteps steps(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, o, grid,
-                         nullptr, resume, pair);
+  CalibrationSteps& steps = rig.steps("KRV2212A");
   QBuffer log;
   log.open(QIODevice::WriteOnly);
   int left = 2;
@@ -517,11 +477,6 @@ TEST(CalibrationBytes, OlderUnitStoresThePairHighValueFirst) {
   EXPECT_EQ(rig.row(8).box, CellColour::Green);
 }
 
-} // namespace
-} // namespace pv::test
-
-namespace pv::test {
-namespace {
 
 // The cells written to one address, in order.
 std::vector<int> WritesTo(Rig& rig, int address) { return rig.writes()[address]; }
@@ -648,8 +603,7 @@ TEST(CalibrationRun, ResumeRefusesAGridOfAnotherUnitOrModel) {
       for (int a = 0; a < 256; ++a) rig.sim.unit().setCell(0, a, first.sim.unit().cell(0, a));
     }
     LabelUi ui;
-    CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter,
-                       &ui);
+    CalibrationRun run(rig.commands, rig.instruments(), rig.clock, rig.prompter, &ui);
     run.grid() = c.grid;
     EXPECT_EQ(run.start(o, true), RunEnd::Error) << c.what;
     EXPECT_TRUE(run.resumeRefused()) << c.what;
@@ -661,7 +615,7 @@ TEST(CalibrationRun, ResumeRefusesAGridOfAnotherUnitOrModel) {
   // A grid with nothing green skips nothing: it starts on any unit.
   {
     Rig rig("KRV2211A", {}, 3);
-    CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter);
+    CalibrationRun run(rig.commands, rig.instruments(), rig.clock, rig.prompter);
     EXPECT_EQ(run.start(o, true), RunEnd::Normal) << run.message().toStdString();
     EXPECT_FALSE(run.resumeRefused());
     EXPECT_EQ(run.grid().rows[0].box, CellColour::Green);
@@ -670,8 +624,7 @@ TEST(CalibrationRun, ResumeRefusesAGridOfAnotherUnitOrModel) {
   // The same unit and model: every row is green, so nothing but the final
   // programming is written.
   first.sim.unit().clearTranscript();
-  CalibrationRun again(first.commands, {first.supply, first.calibrator, first.meter, first.switches}, first.clock,
-                       first.prompter);
+  CalibrationRun again(first.commands, first.instruments(), first.clock, first.prompter);
   again.grid() = done;
   EXPECT_EQ(again.start(o, true), RunEnd::Normal) << again.message().toStdString();
   EXPECT_FALSE(again.resumeRefused());
@@ -679,36 +632,31 @@ TEST(CalibrationRun, ResumeRefusesAGridOfAnotherUnitOrModel) {
 }
 
 TEST(CalibrationRun, TheEndLabelIsRedAndCountsTheFailedRows) {
-  bench::BenchFaults faults;
-  ASSERT_TRUE(bench::ApplyFault(faults, QStringLiteral("wrong-gain=800mV")).isEmpty());
-  Rig rig("KRV2212A", faults);
-  LabelUi ui;
-  CalibrationRun run(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, rig.prompter,
-                     &ui);
-  EXPECT_EQ(run.start(rig.options("KRV2212A"), false), RunEnd::Normal);
-  EXPECT_EQ(run.grid().failedRows(), 1);
-  EXPECT_EQ(ui.text, QStringLiteral("COLLAUDO TERMINATO - 1 row failed"));
-  EXPECT_EQ(ui.colour, CellColour::Red);
-
-  bench::BenchFaults two;
-  ASSERT_TRUE(bench::ApplyFault(two, QStringLiteral("wrong-gain=A:90mV")).isEmpty());
-  ASSERT_TRUE(bench::ApplyFault(two, QStringLiteral("wrong-gain=B:200mV")).isEmpty());
-  Rig rig2("KRV2212A", two);
-  rig2.state.languageOffset = 0;
-  LabelUi ui2;
-  CalibrationRun run2(rig2.commands, {rig2.supply, rig2.calibrator, rig2.meter, rig2.switches}, rig2.clock,
-                      rig2.prompter, &ui2);
-  EXPECT_EQ(run2.start(rig2.options("KRV2212A"), false), RunEnd::Normal);
-  EXPECT_EQ(ui2.text, QStringLiteral("COLLAUDO TERMINATO - 2 righe non superate"));
-  EXPECT_EQ(ui2.colour, CellColour::Red);
-
-  Rig good("KRV2211A");
-  LabelUi ui3;
-  CalibrationRun run3(good.commands, {good.supply, good.calibrator, good.meter, good.switches}, good.clock,
-                      good.prompter, &ui3);
-  EXPECT_EQ(run3.start(good.options("KRV2211A"), false), RunEnd::Normal);
-  EXPECT_EQ(ui3.text, QStringLiteral("COLLAUDO TERMINATO"));
-  EXPECT_EQ(ui3.colour, CellColour::Green);
+  struct Case {
+    const char* model;
+    QStringList faults;
+    bool italian;
+    const char* label;
+    CellColour colour;
+  };
+  const Case cases[] = {
+      {"KRV2212A", {"wrong-gain=800mV"}, false, "COLLAUDO TERMINATO - 1 row failed", CellColour::Red},
+      {"KRV2212A", {"wrong-gain=A:90mV", "wrong-gain=B:200mV"}, true, "COLLAUDO TERMINATO - 2 righe non superate",
+       CellColour::Red},
+      {"KRV2211A", {}, false, "COLLAUDO TERMINATO", CellColour::Green},
+  };
+  for (const Case& c : cases) {
+    bench::BenchFaults faults;
+    for (const QString& f : c.faults) ASSERT_TRUE(bench::ApplyFault(faults, f).isEmpty());
+    Rig rig(c.model, faults);
+    if (c.italian) rig.state.languageOffset = 0;
+    LabelUi ui;
+    CalibrationRun run(rig.commands, rig.instruments(), rig.clock, rig.prompter, &ui);
+    EXPECT_EQ(run.start(rig.options(c.model), false), RunEnd::Normal);
+    EXPECT_EQ(run.grid().failedRows(), c.faults.size());
+    EXPECT_EQ(ui.text, QLatin1String(c.label));
+    EXPECT_EQ(ui.colour, c.colour);
+  }
 }
 
 TEST(CalibrationRun, AMeterSilentInsideAnOutputRowLeavesTheUnitFree) {
@@ -737,21 +685,11 @@ TEST(CalibrationArithmetic, PtcReadingsThatGiveNoResistanceAreRefused) {
   EXPECT_EQ(ComputePtc(15000, 10000)->veqWord, 30000);
 
   Rig rig("KRV2211C");
-  CalibrationOptions o = rig.options("KRV2211C");
-  CalibrationGrid grid;
-  bool resume = false;
-  std::array<double, 2> pair{};
-  CalibrationSteps steps(rig.commands, {rig.supply, rig.calibrator, rig.meter, rig.switches}, rig.clock, o, grid,
-                         nullptr, resume, pair);
+  CalibrationSteps& steps = rig.steps("KRV2211C");
   EXPECT_FALSE(steps.manualPtc(0, 10324, 15225));
   EXPECT_TRUE(rig.sim.unit().transcript().isEmpty());
 }
 
-} // namespace
-} // namespace pv::test
-
-namespace pv::test {
-namespace {
 
 TEST(CalibrationRun, TheUnitsCellsAreSavedBeforeTheRunWritesOne) {
   for (const char* model : {"KRV2212A", "KRV2312D"}) {

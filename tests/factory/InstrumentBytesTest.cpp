@@ -1,7 +1,7 @@
 // The instruments' bytes, written out by hand, and the selector rules.
 #include "factory/Calibrator.h"
 #include "factory/InstrumentPort.h"
-#include "factory/InstrumentSession.h"
+#include "factory/ScpiSocketSession.h"
 #include "factory/Multimeter.h"
 #include "factory/PowerSupply.h"
 #include "factory/SwitchingUnit.h"
@@ -56,14 +56,13 @@ TEST(CalibratorFrameBytes, FunctionSelection) {
 
 TEST(SwitchRouteCommands, EachActionIsOneRouteCommand) {
   EXPECT_EQ(SwitchCommands(QStringLiteral("101A102C")),
-            (QByteArrayList{Hex("726f75743a6f70656e202840313031290d0a"),      // rout:open (@101)
-                            Hex("726f75743a636c6f7365202840313032290d0a")}));  // rout:close (@102)
+            (QByteArrayList{Hex("726f75743a6f70656e20284031303129"),      // rout:open (@101)
+                            Hex("726f75743a636c6f736520284031303229")}));  // rout:close (@102)
   const QByteArrayList four = SwitchCommands(QStringLiteral("109A110A111C112C"));
-  EXPECT_EQ(four, (QByteArrayList{"rout:open (@109)\r\n", "rout:open (@110)\r\n",
-                                  "rout:close (@111)\r\n", "rout:close (@112)\r\n"}));
+  EXPECT_EQ(four, (QByteArrayList{"rout:open (@109)", "rout:open (@110)", "rout:close (@111)", "rout:close (@112)"}));
   EXPECT_TRUE(SwitchCommands(QStringLiteral("101")).isEmpty());
   // A letter too near the start takes what there is, and never reads before it.
-  EXPECT_EQ(SwitchCommands(QStringLiteral("1C")), (QByteArrayList{"rout:close (@1)\r\n"}));
+  EXPECT_EQ(SwitchCommands(QStringLiteral("1C")), (QByteArrayList{"rout:close (@1)"}));
   EXPECT_TRUE(IsWellFormedSwitchPattern(QStringLiteral("103C104C105A106C107A113C114A")));
   EXPECT_FALSE(IsWellFormedSwitchPattern(QStringLiteral("10A")));
   EXPECT_FALSE(IsWellFormedSwitchPattern(QStringLiteral("101B")));

@@ -26,7 +26,15 @@ struct Rig {
   MemorySerialPort port;
   QByteArray wire;  // everything the program wrote
   std::vector<QByteArray> writes;
+  PowerSupply supply{bench, port};
+  Calibrator cal{bench, port};
+  Multimeter dmm{bench, port, nullptr};
+  SwitchingUnit unit{bench, port};
   explicit Rig(bool english = false) {
+    supply.setSelector("Com4");
+    cal.setSelector("Com6");
+    dmm.setSelector("Com3");
+    unit.setSelector("Com5");
     if (english) {
       state.languageIndex = 1;
       state.languageOffset = ComputeLanguageOffset(1);
@@ -44,26 +52,22 @@ struct Rig {
 
 TEST(PowerSupplyDriver, SetsVoltageThenOutputAt2400Baud) {
   Rig r;
-  PowerSupply supply(r.bench, r.port);
-  supply.setSelector("Com4");
-  ASSERT_TRUE(supply.SetPowerSupply(true, "24.00"));
+  ASSERT_TRUE(r.supply.SetPowerSupply(true, "24.00"));
   EXPECT_EQ(r.port.baudRate(), 2400);
   EXPECT_EQ(r.writes, (std::vector<QByteArray>{"SV 24.00\r", "KOE\r"}));
   EXPECT_EQ(r.clock.nowMs(), 1500);  // 0.5 s after the voltage, 1 s after the output
-  ASSERT_TRUE(supply.SetPowerSupply(false, "24.00"));
+  ASSERT_TRUE(r.supply.SetPowerSupply(false, "24.00"));
   EXPECT_EQ(r.writes.back(), "KOD\r");
 }
 
 TEST(PowerSupplyDriver, TakesZeroToThirtyVoltsWithTwoDecimals) {
   Rig r;
-  PowerSupply supply(r.bench, r.port);
-  supply.setSelector("Com4");
-  ASSERT_TRUE(supply.SetPowerSupply(true, "24"));
+  ASSERT_TRUE(r.supply.SetPowerSupply(true, "24"));
   EXPECT_EQ(r.writes, (std::vector<QByteArray>{"SV 24.00\r", "KOE\r"}));
   r.writes.clear();
   for (const char* volts : {"99999", "1e9", "1e30", "30.5", "-0.1", "24,00", "inf"}) {
     r.prompter.expect(Answer::Ok);
-    EXPECT_FALSE(supply.SetPowerSupply(true, volts)) << volts;
+    EXPECT_FALSE(r.supply.SetPowerSupply(true, volts)) << volts;
   }
   EXPECT_TRUE(r.writes.empty());
   EXPECT_EQ(SupplyVoltsText(0.0), QStringLiteral("0.00"));
@@ -77,9 +81,7 @@ TEST(PowerSupplyDriver, CurrentIsCharactersTwoToSixInAmperes) {
   r.answer = [&](const QByteArray& b) {
     if (b == "A\r") r.port.deliver("A0.0425\r");
   };
-  PowerSupply supply(r.bench, r.port);
-  supply.setSelector("Com4");
-  const SupplyCurrent c = supply.ReadSupplyCurrent();
+  const SupplyCurrent c = r.supply.ReadSupplyCurrent();
   ASSERT_EQ(c.status, SupplyCurrent::Ok);
   EXPECT_DOUBLE_EQ(c.mA, 42.0);  // "0.042" A: the fifth decimal is not read
 }
@@ -89,9 +91,7 @@ TEST(PowerSupplyDriver, SevenCharactersGiveMinusOneAfterOneSecond) {
   r.answer = [&](const QByteArray& b) {
     if (b == "A\r") r.port.deliver("A0.0425");  // never reaches 8
   };
-  PowerSupply supply(r.bench, r.port);
-  supply.setSelector("Com4");
-  const SupplyCurrent c = supply.ReadSupplyCurrent();
+  const SupplyCurrent c = r.supply.ReadSupplyCurrent();
   EXPECT_EQ(c.status, SupplyCurrent::TimedOut);
   EXPECT_EQ(c.mA, -1);
   EXPECT_EQ(r.clock.nowMs(), 1500);  // 0.5 s pause, then 1 s
@@ -101,10 +101,8 @@ TEST(PowerSupplyDriver, SevenCharactersGiveMinusOneAfterOneSecond) {
 TEST(PowerSupplyDriver, AnAnswerThatIsNotANumberIsAnError) {
   Rig r;
   r.answer = [&](const QByteArray&) { r.port.deliver("AERR!!!\r"); };
-  PowerSupply supply(r.bench, r.port);
-  supply.setSelector("Com4");
   r.prompter.expect(Answer::Ok);
-  const SupplyCurrent c = supply.ReadSupplyCurrent();
+  const SupplyCurrent c = r.supply.ReadSupplyCurrent();
   EXPECT_EQ(c.status, SupplyCurrent::Failed);
   ASSERT_EQ(r.prompter.asked().size(), 1u);
   EXPECT_EQ(r.prompter.asked()[0].icon, Icon::Critical);
@@ -113,14 +111,13 @@ TEST(PowerSupplyDriver, AnAnswerThatIsNotANumberIsAnError) {
 
 TEST(PowerSupplyDriver, ManualTellsAndAsks) {
   Rig r;
-  PowerSupply supply(r.bench, r.port);
-  supply.setSelector("Manuale");
+  r.supply.setSelector("Manuale");
   r.prompter.expect(Answer::Ok);
-  ASSERT_TRUE(supply.SetPowerSupply(true, "24.00"));
+  ASSERT_TRUE(r.supply.SetPowerSupply(true, "24.00"));
   EXPECT_EQ(r.prompter.asked()[0].text, "Alim = True Volt = 24.00");
   EXPECT_EQ(r.prompter.asked()[0].buttons, Buttons::Ok);
   r.prompter.expectText(QStringLiteral("37.5"));
-  const SupplyCurrent c = supply.ReadSupplyCurrent();
+  const SupplyCurrent c = r.supply.ReadSupplyCurrent();
   EXPECT_EQ(c.status, SupplyCurrent::Ok);
   EXPECT_EQ(c.mA, 37.5);
   EXPECT_EQ(r.prompter.asked()[1].text, "Lettura mA Alim");
@@ -142,10 +139,8 @@ void AnswerBytes(Rig& r, QByteArray script) {
 TEST(CalibratorDriver, MinusOneAndNinetyThousandGoOutByteByByte) {
   Rig r;
   AnswerBytes(r, {});
-  Calibrator cal(r.bench, r.port);
-  cal.setSelector("Com6");
-  ASSERT_TRUE(cal.SetCalibratorOutput(-1));
-  ASSERT_TRUE(cal.SetCalibratorOutput(90000));
+  ASSERT_TRUE(r.cal.SetCalibratorOutput(-1));
+  ASSERT_TRUE(r.cal.SetCalibratorOutput(90000));
   ASSERT_EQ(r.writes.size(), 14u);
   for (const QByteArray& w : r.writes) EXPECT_EQ(w.size(), 1);  // one byte, one answer
   EXPECT_EQ(r.wire.toHex(), QByteArray("0181ffffffff7c" "018100015f9070"));
@@ -155,9 +150,7 @@ TEST(CalibratorDriver, MinusOneAndNinetyThousandGoOutByteByByte) {
 TEST(CalibratorDriver, AnswersToDataBytesComeBack) {
   Rig r;
   AnswerBytes(r, QByteArray::fromHex("aa bb 11 22 33 44 cc"));
-  Calibrator cal(r.bench, r.port);
-  cal.setSelector("Com6");
-  const auto d = cal.CalibratorExchange(1, 0x01, {8, 1, 0, 0xC0});
+  const auto d = r.cal.CalibratorExchange(1, 0x01, {8, 1, 0, 0xC0});
   ASSERT_TRUE(d);
   EXPECT_EQ(*d, (CalData{0x11, 0x22, 0x33, 0x44}));
 }
@@ -168,9 +161,7 @@ TEST(CalibratorDriver, AmbientTemperatureSequence) {
   QByteArray script(4 * 7, '\0');
   script += QByteArray::fromHex("00 00 00 00 09 29 00");
   AnswerBytes(r, script);
-  Calibrator cal(r.bench, r.port);
-  cal.setSelector("Com6");
-  const auto t = cal.ReadCalibratorTemperature();
+  const auto t = r.cal.ReadCalibratorTemperature();
   ASSERT_TRUE(t);
   EXPECT_DOUBLE_EQ(*t, 23.45);
   EXPECT_EQ(r.wire.toHex(), QByteArray("01820100000001"
@@ -187,20 +178,16 @@ TEST(CalibratorDriver, ColdRoomReadsNegative) {
   QByteArray script(4 * 7, '\0');
   script += QByteArray::fromHex("00 00 ff ff ff 06 00");  // -250 -> -2.50 C
   AnswerBytes(r, script);
-  Calibrator cal(r.bench, r.port);
-  cal.setSelector("Com6");
-  const auto t = cal.ReadCalibratorTemperature();
+  const auto t = r.cal.ReadCalibratorTemperature();
   ASSERT_TRUE(t);
   EXPECT_DOUBLE_EQ(*t, -2.5);
 }
 
 TEST(CalibratorDriver, SilentCalibratorEndsInRetryCancelNotAHang) {
   Rig r;  // nobody answers
-  Calibrator cal(r.bench, r.port);
-  cal.setSelector("Com6");
   r.prompter.expect(Answer::Retry);
   r.prompter.expect(Answer::Cancel);
-  EXPECT_FALSE(cal.SetCalibratorOutput(90000));
+  EXPECT_FALSE(r.cal.SetCalibratorOutput(90000));
   ASSERT_EQ(r.prompter.asked().size(), 2u);
   for (const Asked& a : r.prompter.asked()) {
     EXPECT_EQ(a.buttons, Buttons::RetryCancel);
@@ -208,14 +195,12 @@ TEST(CalibratorDriver, SilentCalibratorEndsInRetryCancelNotAHang) {
   }
   EXPECT_EQ(r.clock.nowMs(), 2 * kAnswerLimitMs);
   EXPECT_EQ(r.writes.size(), 1u);  // Retry waits again, it does not resend
-  EXPECT_FALSE(cal.busy());
-  EXPECT_FALSE(cal.lastError().isEmpty());
+  EXPECT_FALSE(r.cal.busy());
+  EXPECT_FALSE(r.cal.lastError().isEmpty());
 }
 
 TEST(CalibratorDriver, RetryThenTheAnswerComes) {
   Rig r;
-  Calibrator cal(r.bench, r.port);
-  cal.setSelector("Com6");
   int bytes = 0;
   r.answer = [&](const QByteArray&) {
     // The first byte is answered only after the first Retry.
@@ -225,41 +210,37 @@ TEST(CalibratorDriver, RetryThenTheAnswerComes) {
       r.port.deliver(QByteArray(1, '\0'));
   };
   r.prompter.expect(Answer::Retry);
-  EXPECT_TRUE(cal.SetCalibratorOutput(5));
+  EXPECT_TRUE(r.cal.SetCalibratorOutput(5));
   EXPECT_EQ(r.wire.size(), 7);
   EXPECT_EQ(r.prompter.asked().size(), 1u);
 }
 
 TEST(CalibratorDriver, EnglishNamesTheCalibrator) {
   Rig r(true);
-  Calibrator cal(r.bench, r.port);
-  cal.setSelector("Com6");
   r.prompter.expect(Answer::Cancel);
-  EXPECT_FALSE(cal.SelectFunction(2));
+  EXPECT_FALSE(r.cal.SelectFunction(2));
   ASSERT_EQ(r.prompter.asked().size(), 1u);
   EXPECT_TRUE(r.prompter.asked()[0].text.startsWith("Calibrator")) << r.prompter.asked()[0].text.toStdString();
 }
 
 TEST(CalibratorDriver, OneExchangeAtATime) {
   Rig r;
-  Calibrator cal(r.bench, r.port);
-  cal.setSelector("Com6");
   std::optional<std::optional<CalData>> nested;
   // While the first byte waits, a second caller (a button pressed during the
   // wait) tries the same link.
   r.answer = [&](const QByteArray&) {
     if (!nested) {
       r.clock.schedule(10, [&] {
-        nested = cal.CalibratorExchange(1, 0x80, {1, 0, 0, 0});
-        cal.close();  // nor may it pull the port from under the exchange
-        EXPECT_FALSE(cal.open());
+        nested = r.cal.CalibratorExchange(1, 0x80, {1, 0, 0, 0});
+        r.cal.close();  // nor may it pull the port from under the exchange
+        EXPECT_FALSE(r.cal.open());
         r.port.deliver(QByteArray(1, '\0'));
       });
     } else {
       r.port.deliver(QByteArray(1, '\0'));
     }
   };
-  ASSERT_TRUE(cal.SetCalibratorOutput(1));
+  ASSERT_TRUE(r.cal.SetCalibratorOutput(1));
   ASSERT_TRUE(nested.has_value());
   EXPECT_FALSE(nested->has_value());
   EXPECT_EQ(r.wire.toHex(), QByteArray("01810000000101"));  // nothing of the nested frame
@@ -268,25 +249,23 @@ TEST(CalibratorDriver, OneExchangeAtATime) {
 
 TEST(CalibratorDriver, ManualTellsTheValueAndSendsNothing) {
   Rig r;
-  Calibrator cal(r.bench, r.port);
-  cal.setSelector("Manuale");
+  r.cal.setSelector("Manuale");
   r.prompter.expect(Answer::Ok);
-  ASSERT_TRUE(cal.SetCalibratorOutput(90000));
+  ASSERT_TRUE(r.cal.SetCalibratorOutput(90000));
   EXPECT_EQ(r.prompter.asked()[0].text, "Cal = 90000");
   r.prompter.expectText(QStringLiteral("21.5"));
-  EXPECT_EQ(cal.ReadCalibratorTemperature(), 21.5);
+  EXPECT_EQ(r.cal.ReadCalibratorTemperature(), 21.5);
   EXPECT_EQ(r.prompter.asked()[1].text, "Temperatura Ambiente");
-  EXPECT_EQ(cal.CalibratorExchange(1, 0x80, {3, 0, 0, 0}), (CalData{3, 0, 0, 0}));
+  EXPECT_EQ(r.cal.CalibratorExchange(1, 0x80, {3, 0, 0, 0}), (CalData{3, 0, 0, 0}));
   EXPECT_TRUE(r.wire.isEmpty());
 }
 
 TEST(CalibratorDriver, MissingPortIsReportedWithItsPath) {
   Rig r;
   r.port.failNextOpen(OpenError::Missing);
-  Calibrator cal(r.bench, r.port);
-  cal.setSelector("/dev/ttyNOPE");
+  r.cal.setSelector("/dev/ttyNOPE");
   r.prompter.expect(Answer::Ok);
-  EXPECT_FALSE(cal.SetCalibratorOutput(1));
+  EXPECT_FALSE(r.cal.SetCalibratorOutput(1));
   EXPECT_TRUE(r.prompter.asked()[0].text.contains("/dev/ttyNOPE"));
 }
 
@@ -297,32 +276,28 @@ TEST(MultimeterDriver, SerialSetUpAndReading) {
   r.answer = [&](const QByteArray& b) {
     if (b == ":READ?\r\n") r.port.deliver("+1.23450000E+00\r\n");
   };
-  Multimeter dmm(r.bench, r.port, nullptr);
-  dmm.setSelector("Com3");
-  ASSERT_TRUE(dmm.SetupMultimeter(true, MeterFunction::Volt));
+  ASSERT_TRUE(r.dmm.SetupMultimeter(true, MeterFunction::Volt));
   EXPECT_EQ(r.writes, (std::vector<QByteArray>{":SYST:REM\r\n", ":CONF:VOLT:DC\r\n"}));
   EXPECT_EQ(r.clock.nowMs(), 1000);
-  ASSERT_TRUE(dmm.SetupMultimeter(false, MeterFunction::Volt));
+  ASSERT_TRUE(r.dmm.SetupMultimeter(false, MeterFunction::Volt));
   EXPECT_EQ(r.writes.back(), ":SYST:LOC\r\n");
   const qint64 before = r.clock.nowMs();
-  const auto v = dmm.ReadMultimeter();
+  const auto v = r.dmm.ReadMultimeter();
   ASSERT_TRUE(v);
   EXPECT_DOUBLE_EQ(*v, 1234.5);
   EXPECT_EQ(r.clock.nowMs() - before, 1000);
-  ASSERT_TRUE(dmm.MultimeterBeep());
+  ASSERT_TRUE(r.dmm.MultimeterBeep());
   EXPECT_EQ(r.writes.back(), "SYST:BEEP\r\n");
 }
 
 TEST(MultimeterDriver, StaleInputIsDroppedBeforeTheQuery) {
   Rig r;
-  Multimeter dmm(r.bench, r.port, nullptr);
-  dmm.setSelector("Com3");
-  ASSERT_TRUE(dmm.open());
+  ASSERT_TRUE(r.dmm.open());
   r.port.deliver("9.999\r\n");  // left over from an earlier reading
   r.answer = [&](const QByteArray& b) {
     if (b == ":READ?\r\n") r.port.deliver("0.020\r\n");
   };
-  EXPECT_DOUBLE_EQ(*dmm.ReadMultimeter(), 20.0);
+  EXPECT_DOUBLE_EQ(*r.dmm.ReadMultimeter(), 20.0);
 }
 
 TEST(MultimeterDriver, ItalianLocaleReadsThePoint) {
@@ -330,9 +305,7 @@ TEST(MultimeterDriver, ItalianLocaleReadsThePoint) {
   QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
   Rig r;
   r.answer = [&](const QByteArray&) { r.port.deliver("-4.5E-03\r\n"); };
-  Multimeter dmm(r.bench, r.port, nullptr);
-  dmm.setSelector("Com3");
-  const auto v = dmm.ReadMultimeter();
+  const auto v = r.dmm.ReadMultimeter();
   QLocale::setDefault(saved);
   ASSERT_TRUE(v);
   EXPECT_DOUBLE_EQ(*v, -4.5);
@@ -340,10 +313,8 @@ TEST(MultimeterDriver, ItalianLocaleReadsThePoint) {
 
 TEST(MultimeterDriver, SilentMeterAsksRetryCancelNamingIt) {
   Rig r;
-  Multimeter dmm(r.bench, r.port, nullptr);
-  dmm.setSelector("Com3");
   r.prompter.expect(Answer::Cancel);
-  EXPECT_FALSE(dmm.ReadMultimeter());
+  EXPECT_FALSE(r.dmm.ReadMultimeter());
   ASSERT_EQ(r.prompter.asked().size(), 1u);
   EXPECT_EQ(r.prompter.asked()[0].buttons, Buttons::RetryCancel);
   EXPECT_TRUE(r.prompter.asked()[0].text.contains("Multimetro"));
@@ -353,21 +324,27 @@ TEST(MultimeterDriver, SilentMeterAsksRetryCancelNamingIt) {
 TEST(MultimeterDriver, GarbageIsAnErrorNotZero) {
   Rig r;
   r.answer = [&](const QByteArray&) { r.port.deliver("OVLD\r\n"); };
-  Multimeter dmm(r.bench, r.port, nullptr);
-  dmm.setSelector("Com3");
   r.prompter.expect(Answer::Ok);
-  EXPECT_FALSE(dmm.ReadMultimeter());
+  EXPECT_FALSE(r.dmm.ReadMultimeter());
   EXPECT_TRUE(r.prompter.asked()[0].text.contains("OVLD"));
+}
+
+TEST(MultimeterDriver, AReadingCutShortOfItsLineEndIsTakenAfterTheFullWait) {
+  Rig r;
+  r.answer = [&](const QByteArray&) { r.port.deliver("+2.5E-03"); };
+  const auto v = r.dmm.ReadMultimeter();
+  ASSERT_TRUE(v);
+  EXPECT_DOUBLE_EQ(*v, 2.5);
+  EXPECT_EQ(r.clock.nowMs(), 1000 + kAnswerLimitMs);
+  EXPECT_TRUE(r.prompter.asked().empty());
 }
 
 TEST(MultimeterDriver, AnAnswerThatNeverEndsIsAnErrorNotAWait) {
   Rig r;
   // Digits and no line end, more than any reading holds.
   r.answer = [&](const QByteArray&) { r.port.deliver(QByteArray(2 * kMaxReplyBytes, '7')); };
-  Multimeter dmm(r.bench, r.port, nullptr);
-  dmm.setSelector("Com3");
   r.prompter.expect(Answer::Ok);
-  EXPECT_FALSE(dmm.ReadMultimeter());
+  EXPECT_FALSE(r.dmm.ReadMultimeter());
   ASSERT_EQ(r.prompter.asked().size(), 1u);
   EXPECT_EQ(r.prompter.asked()[0].buttons, Buttons::Ok);
   EXPECT_TRUE(r.prompter.asked()[0].text.contains("7777...")) << r.prompter.asked()[0].text.toStdString();
@@ -416,19 +393,18 @@ TEST(MultimeterDriver, SilentUsbMeterAsksRetryCancel) {
 
 TEST(MultimeterDriver, ManualReadsVoltsTimesAThousand) {
   Rig r;
-  Multimeter dmm(r.bench, r.port, nullptr);
-  dmm.setSelector("Manuale");
+  r.dmm.setSelector("Manuale");
   r.prompter.expect(Answer::Ok);
-  ASSERT_TRUE(dmm.SetupMultimeter(true, MeterFunction::Curr));
+  ASSERT_TRUE(r.dmm.SetupMultimeter(true, MeterFunction::Curr));
   EXPECT_EQ(r.prompter.asked()[0].text, "Mult = CURR");
   r.prompter.expectText(QStringLiteral("4.75"));
-  EXPECT_EQ(dmm.ReadMultimeter(), 4750.0);
+  EXPECT_EQ(r.dmm.ReadMultimeter(), 4750.0);
   EXPECT_EQ(r.prompter.asked()[1].text, "Lettura Mult");
   // Typed with a decimal comma: refused, not read as 4.
   r.prompter.expectText(QStringLiteral("4,75"));
   r.prompter.expect(Answer::Ok);
-  EXPECT_FALSE(dmm.ReadMultimeter());
-  EXPECT_TRUE(dmm.MultimeterBeep());
+  EXPECT_FALSE(r.dmm.ReadMultimeter());
+  EXPECT_TRUE(r.dmm.MultimeterBeep());
   EXPECT_TRUE(r.wire.isEmpty());
 }
 
@@ -436,30 +412,26 @@ TEST(MultimeterDriver, ManualReadsVoltsTimesAThousand) {
 
 TEST(SwitchUnitDriver, TwoGroupsTwoWrites) {
   Rig r;
-  SwitchingUnit unit(r.bench, r.port);
-  unit.setSelector("Com5");
-  ASSERT_TRUE(unit.SetSwitches("101A102C"));
+  ASSERT_TRUE(r.unit.SetSwitches("101A102C"));
   EXPECT_EQ(r.writes, (std::vector<QByteArray>{"rout:open (@101)\r\n", "rout:close (@102)\r\n"}));
   EXPECT_EQ(r.clock.nowMs(), 0);  // no pause, no answer
 }
 
 TEST(SwitchUnitDriver, Manual) {
   Rig r;
-  SwitchingUnit unit(r.bench, r.port);
-  unit.setSelector("Manuale");
+  r.unit.setSelector("Manuale");
   r.prompter.expect(Answer::Ok);
-  ASSERT_TRUE(unit.SetSwitches("113A114C"));
+  ASSERT_TRUE(r.unit.SetSwitches("113A114C"));
   EXPECT_EQ(r.prompter.asked()[0].text, "Switch = 113A114C");
 }
 
-TEST(SwitchUnitDriver, SelectorIsReadAtEveryCall) {
+TEST(SwitchUnitDriver, AChangedSelectorCountsFromTheNextCommand) {
   Rig r;
-  SwitchingUnit unit(r.bench, r.port);
-  unit.setSelector("Manuale");
+  r.unit.setSelector("Manuale");
   r.prompter.expect(Answer::Ok);
-  ASSERT_TRUE(unit.SetSwitches("101C"));
-  unit.setSelector("Com5");
-  ASSERT_TRUE(unit.SetSwitches("101A"));
+  ASSERT_TRUE(r.unit.SetSwitches("101C"));
+  r.unit.setSelector("Com5");
+  ASSERT_TRUE(r.unit.SetSwitches("101A"));
   EXPECT_EQ(r.wire, "rout:open (@101)\r\n");
 }
 

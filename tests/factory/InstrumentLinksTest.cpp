@@ -4,9 +4,8 @@
 #include "factory/Calibrator.h"
 #include "factory/Multimeter.h"
 #include "factory/PowerSupply.h"
-#include "factory/ScpiSocketSession.h"
+#include "factory/ScpiInstrument.h"
 #include "factory/SwitchingUnit.h"
-#include "factory/UsbTmcSession.h"
 #include "kernel/AppState.h"
 #include "link/Clock.h"
 #include "link/QtSerialPort.h"
@@ -140,19 +139,19 @@ TEST(UsbTmcStandIn, LinesOverADeviceFile) {
   });
   ASSERT_FALSE(sim.slavePath().isEmpty());
   SteadyClock clock;
-  UsbTmcSession session(clock);
-  ASSERT_TRUE(session.open(sim.slavePath(), 2000)) << session.errorString().toStdString();
-  ASSERT_TRUE(session.write("*IDN?"));
-  const auto line = session.readLine(2000);
-  ASSERT_TRUE(line) << session.errorString().toStdString();
+  const auto session = MakeSession(sim.slavePath(), clock);
+  ASSERT_TRUE(session->open(2000)) << session->errorString().toStdString();
+  ASSERT_TRUE(session->write("*IDN?"));
+  const auto line = session->readLine(2000);
+  ASSERT_TRUE(line) << session->errorString().toStdString();
   EXPECT_EQ(*line, "SIM,DMM,0,1.0");
 }
 
 TEST(UsbTmcStandIn, MissingFileNamesTheReason) {
   SteadyClock clock;
-  UsbTmcSession session(clock);
-  EXPECT_FALSE(session.open(QStringLiteral("/dev/usbtmc-nope-77"), 2000));
-  EXPECT_FALSE(session.errorString().isEmpty());
+  const auto session = MakeSession(QStringLiteral("/dev/usbtmc-nope-77"), clock);
+  EXPECT_FALSE(session->open(2000));
+  EXPECT_FALSE(session->errorString().isEmpty());
 }
 
 TEST(ScpiSocket, WritesLinesAndReadsAnswers) {
@@ -168,13 +167,12 @@ TEST(ScpiSocket, WritesLinesAndReadsAnswers) {
     });
   });
   SteadyClock clock;
-  ScpiSocketSession session(clock);
-  const QString resource = QStringLiteral("TCPIP::127.0.0.1::%1::SOCKET").arg(server.serverPort());
-  ASSERT_TRUE(session.open(resource, 2000)) << session.errorString().toStdString();
-  ASSERT_TRUE(session.write("CONF:VOLT:DC 100,0.001"));
-  ASSERT_TRUE(session.write("READ?"));
-  const auto line = session.readLine(2000);
-  ASSERT_TRUE(line) << session.errorString().toStdString();
+  const auto session = MakeSession(QStringLiteral("TCPIP::127.0.0.1::%1::SOCKET").arg(server.serverPort()), clock);
+  ASSERT_TRUE(session->open(2000)) << session->errorString().toStdString();
+  ASSERT_TRUE(session->write("CONF:VOLT:DC 100,0.001"));
+  ASSERT_TRUE(session->write("READ?"));
+  const auto line = session->readLine(2000);
+  ASSERT_TRUE(line) << session->errorString().toStdString();
   EXPECT_EQ(*line, "+4.00000E-03");
   EXPECT_EQ(got, "CONF:VOLT:DC 100,0.001\nREAD?\n");
 }
@@ -214,15 +212,15 @@ TEST(ScpiSocket, AReplyWithoutEndIsBoundedNotBuffered) {
     peer->write(QByteArray(65536, '7'));
   });
   SteadyClock clock;
-  ScpiSocketSession session(clock);
-  ASSERT_TRUE(session.open(QStringLiteral("TCPIP::127.0.0.1::%1::SOCKET").arg(server.serverPort()), 2000));
+  const auto session = MakeSession(QStringLiteral("TCPIP::127.0.0.1::%1::SOCKET").arg(server.serverPort()), clock);
+  ASSERT_TRUE(session->open(2000));
   QElapsedTimer t;
   t.start();
-  EXPECT_FALSE(session.readLine(10000));
+  EXPECT_FALSE(session->readLine(10000));
   EXPECT_LT(t.elapsed(), 5000);
-  EXPECT_FALSE(session.timedOut());
-  EXPECT_TRUE(session.errorString().contains(QString::number(kMaxReplyBytes))) << session.errorString().toStdString();
-  EXPECT_FALSE(session.isOpen());
+  EXPECT_TRUE(session->overlong());
+  EXPECT_TRUE(session->errorString().contains(QString::number(kMaxReplyBytes))) << session->errorString().toStdString();
+  EXPECT_FALSE(session->isOpen());
 }
 
 TEST(ScpiSocket, RefusedConnectionNamesTheResource) {

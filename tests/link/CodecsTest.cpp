@@ -72,3 +72,13 @@ TEST(Codecs, ShortFloat) {
   EXPECT_EQ(DecodeShortFloat(128, 0, 128), -2.0);
   EXPECT_EQ(DecodeShortFloat(64, 0, 127), 1.5);
 }
+
+TEST(Codecs, Float24TextIsTheShortestTextOfTheSameBytes) {
+  // 0.1 is kept as 52428 / 32768 x 2^-4 and read back as 0.0999984741...
+  const double read = 52428.0 / 32768 / 16;
+  EXPECT_EQ(Float24Text(read, 1), "0.1");
+  // A range with one decimal is kept ten times over, and judged so.
+  EXPECT_EQ(Float24Text(read / 10, 10), "0.01");
+  EXPECT_EQ(Float24Text(read / 10, 1), "0.0099998");
+  EXPECT_EQ(Float24Text(600, 1), "600");
+}

@@ -1,7 +1,11 @@
-// The simulated unit itself: framing, modes, defaults per model, tables and
-// streaming.
+// The simulated unit as the product's tests lean on it: it frames and
+// answers the protocol as a unit does, every model starts from a
+// configuration its rows accept, it answers the demonstration tables, its
+// memory file loads whole or not at all, and a measurement run against it
+// sweeps the configured range and trips where the cells or the switches say.
 #include "SimRig.h"
 
+#include "MemoryFile.h"
 #include "config/FactoryCells.h"
 #include "config/Fingerprint.h"
 #include "kernel/Catalogue.h"
@@ -9,6 +13,7 @@
 #include "measure/ChannelDerivation.h"
 #include "measure/DeviceCommandsLink.h"
 #include "measure/MeasurementRun.h"
+#include "measure/TestFrames.h"
 #include "switches/SwitchRanges.h"
 #include "switches/SwitchTables.h"
 
@@ -20,9 +25,7 @@ namespace {
 
 using sim::DeviceSimulator;
 
-// ---------------------------------------------------------------- framing
-
-TEST(SimulatorFraming, CommandsSplitAnywhereOrJoinedAreAllServed) {
+TEST(SimulatedUnit, ServesTheProtocolAsAUnitDoes) {
   DeviceSimulator unit;
   QByteArray out;
   unit.setSink([&](const QByteArray& b) { out += b; });
@@ -32,40 +35,31 @@ TEST(SimulatorFraming, CommandsSplitAnywhereOrJoinedAreAllServed) {
   unit.setSink([&](const QByteArray& b) { joined += b; });
   unit.receive(stream);  // all at once
   EXPECT_EQ(out, joined);
-  ASSERT_EQ(unit.transcript().size(), 8);
   // An argument byte equal to CR does not end the command early.
   EXPECT_EQ(unit.transcript()[2], QByteArray("$R\0\x0D\0\r", 6));
   EXPECT_TRUE(out.startsWith(QByteArray("OK\r\n*\0\x14\x70\r\n", 10)));
-}
-
-TEST(SimulatorFraming, LineNoiseIsSkipped) {
-  DeviceSimulator unit;
-  QByteArray out;
-  unit.setSink([&](const QByteArray& b) { out += b; });
-  unit.receive(QByteArray("\x00\xFFzz\r\n$V\0\0\0\r", 12));
-  EXPECT_EQ(out, QByteArray("*\x02\x03\x00\x0C\r\n", 7));
-  ASSERT_EQ(unit.transcript().size(), 1);
-}
-
-TEST(SimulatorModes, CellsOnlyInProgrammingMode) {
-  DeviceSimulator unit;
-  QByteArray out;
-  unit.setSink([&](const QByteArray& b) { out += b; });
-  const uint8_t before = unit.cell(0, 40);
-  unit.receive(QByteArray("$W\0\x28\x07\r$R\0\x28\0\r", 12));
-  EXPECT_TRUE(out.isEmpty());
-  EXPECT_EQ(unit.cell(0, 40), before);
-  unit.receive(QByteArray("PR\r$W\0\x28\x07\r$FPxx\r$W\0\x28\x09\r", 21));
-  EXPECT_EQ(unit.cell(0, 40), 7);
-  EXPECT_FALSE(unit.programming());
-  unit.receive(QByteArray("MI\r"));
-  EXPECT_TRUE(unit.streaming());
-  unit.receive(QByteArray("SM\r"));
-  EXPECT_FALSE(unit.streaming());
-}
-
-TEST(SimulatorModes, EscapedTranscriptIsOneReadableLine) {
   EXPECT_EQ(sim::EscapeBytes(QByteArray("$R\0\x01\\\r", 6)), QByteArray("$R\\x00\\x01\\\\\\r"));
+
+  // Line noise before a command is skipped.
+  DeviceSimulator fresh;
+  out.clear();
+  fresh.setSink([&](const QByteArray& b) { out += b; });
+  fresh.receive(QByteArray("\x00\xFFzz\r\n$V\0\0\0\r", 12));
+  EXPECT_EQ(out, QByteArray("*\x02\x03\x00\x0C\r\n", 7));
+
+  // Cells change only in programming mode, which "$FP" leaves.
+  out.clear();
+  const uint8_t before = fresh.cell(0, 40);
+  fresh.receive(QByteArray("$W\0\x28\x07\r$R\0\x28\0\r", 12));
+  EXPECT_TRUE(out.isEmpty());
+  EXPECT_EQ(fresh.cell(0, 40), before);
+  fresh.receive(QByteArray("PR\r$W\0\x28\x07\r$FPxx\r$W\0\x28\x09\r", 21));
+  EXPECT_EQ(fresh.cell(0, 40), 7);
+  EXPECT_FALSE(fresh.programming());
+  fresh.receive(QByteArray("MI\r"));
+  EXPECT_TRUE(fresh.streaming());
+  fresh.receive(QByteArray("SM\r"));
+  EXPECT_FALSE(fresh.streaming());
 }
 
 TEST(SimulatorUnits, EachSerialIsAUnitOfItsOwnWithTheSameConfiguration) {
@@ -94,148 +88,87 @@ TEST(SimulatorUnits, EachSerialIsAUnitOfItsOwnWithTheSameConfiguration) {
   }
 }
 
-// --------------------------------------------------------- model defaults
-
-struct Decoded {
-  int row;
-  double inHigh, inLow, outHigh, outLow;
-};
-
-// Variant 0's channel B repeats channel A's input (pass inputOfA).
-Decoded DecodeChannel(const sim::Bank& m, int c, int decimals, bool isSigned,
-                      bool inputOfA = false) {
-  const int base = c == 0 ? 20 : 12;
-  const int in = inputOfA ? 20 : base;
-  const double scale = std::pow(10.0, decimals);
-  return {m[c] & 31, JoinWord(m[in + 1], m[in], isSigned) / scale,
-          JoinWord(m[in + 3], m[in + 2], isSigned) / scale,
-          JoinWord(m[base + 5], m[base + 4], isSigned) / 1000.0,
-          JoinWord(m[base + 7], m[base + 6], isSigned) / 1000.0};
-}
-
-TEST(SimulatorDefaults, EveryModelNamesItselfThroughItsIdentity) {
-  for (const ModelRow& row : kModels) {
-    const char* id = row.id;
-    DeviceSimulator unit;
-    ASSERT_TRUE(unit.setModel(QLatin1String(id)));
-    EXPECT_EQ(IdentifyModel(unit.identity().variant, unit.cell(0, 4)), QLatin1String(id));
-    EXPECT_EQ(unit.identity().deviceCode, 12);
-  }
-  DeviceSimulator unit;
-  EXPECT_FALSE(unit.setModel(QStringLiteral("KRV9999")));
-}
-
-TEST(SimulatorDefaults, ThermocoupleModelHoldsTcK0To600With4To20mA) {
-  DeviceSimulator unit;
-  ASSERT_TRUE(unit.setModel(QStringLiteral("KRV2212A")));
-  const sim::Bank m = unit.bank(0);
-  const Decoded a = DecodeChannel(m, 0, 1, true);
-  EXPECT_EQ(a.row, 8);  // "Tc K"
-  EXPECT_DOUBLE_EQ(a.inHigh, 600);
-  EXPECT_DOUBLE_EQ(a.inLow, 0);
-  EXPECT_EQ(m[4] & 3, 1);  // "4-20 mA"
-  EXPECT_DOUBLE_EQ(a.outHigh, 20);
-  EXPECT_DOUBLE_EQ(a.outLow, 4);
-  EXPECT_EQ(m[20], 0x70);  // 6000, low byte first
-  EXPECT_EQ(m[21], 0x17);
-  // Trip thresholds at 80 % and 20 % of the range.
-  EXPECT_NEAR(DecodeFloat24(m[29], m[28], m[30]), 480, 0.1);
-  EXPECT_NEAR(DecodeFloat24(m[32], m[31], m[33]), 120, 0.1);
-  // Output calibration points: 0 mA at 800 counts, 20 mA at 3500.
-  EXPECT_NEAR(DecodeFloat24(m[107], m[108], m[106]), 0, 1e-9);
-  EXPECT_NEAR(DecodeFloat24(m[110], m[111], m[109]), 20, 1e-9);
-}
-
-TEST(SimulatorDefaults, ChannelsDecodeWithinTheirInputRows) {
-  // Limits of the rows the defaults use: decimals, lower, upper.
+TEST(SimulatedUnit, EveryModelStartsFromAConfigurationItsRowsAccept) {
+  // Input rows the defaults use: decimals, lower, upper.
   struct Row {
     int row, decimals;
     double lower, upper;
   };
   const Row rows[] = {{4, 3, 0, 10}, {5, 3, 0, 20}, {7, 1, -200, 1200}, {8, 1, -200, 1300},
                       {18, 1, -200, 850}, {23, 1, 0, 100}, {26, 1, 0, 110}};
-  for (const ModelRow& row : kModels) {
-    const char* id = row.id;
+  for (const ModelRow& model : kModels) {
     DeviceSimulator unit;
-    unit.setModel(QLatin1String(id));
+    ASSERT_TRUE(unit.setModel(QLatin1String(model.id)));
+    EXPECT_EQ(IdentifyModel(unit.identity().variant, unit.cell(0, 4)), QLatin1String(model.id));
+    EXPECT_EQ(unit.identity().deviceCode, 12);
     const uint8_t v = unit.identity().variant;
-    if (v == 7) continue;  // frequency: checked below
     const sim::Bank m = unit.bank(0);
+    if (v == 7) {  // frequency: NAMUR, unsigned words with the decimals of cell 4
+      EXPECT_EQ(m[0] & 7, 0);
+      EXPECT_DOUBLE_EQ(JoinWord(m[21], m[20], false) / std::pow(10.0, (m[4] >> 2) & 3), 1000);
+      continue;
+    }
     for (int c = 0; c < 2; ++c) {
+      // Channel B of variant 0 repeats channel A's input.
+      const int in = c == 0 || v == 0 ? 20 : 12, out = c == 0 ? 24 : 16;
       const Row* r = nullptr;
       for (const Row& candidate : rows)
         if (candidate.row == (m[c] & 31)) r = &candidate;
-      ASSERT_NE(r, nullptr) << id << " channel " << c << " row " << (m[c] & 31);
-      const Decoded d = DecodeChannel(m, c, r->decimals, true, v == 0);
-      EXPECT_GE(d.inLow, r->lower) << id;
-      EXPECT_LE(d.inHigh, r->upper) << id;
-      EXPECT_LT(d.inLow, d.inHigh) << id;
-      EXPECT_LT(d.outLow, d.outHigh) << id;
+      ASSERT_NE(r, nullptr) << model.id << " channel " << c << " row " << (m[c] & 31);
+      const double scale = std::pow(10.0, r->decimals);
+      EXPECT_GE(JoinWord(m[in + 3], m[in + 2], true) / scale, r->lower) << model.id;
+      EXPECT_LE(JoinWord(m[in + 1], m[in], true) / scale, r->upper) << model.id;
+      EXPECT_LT(JoinWord(m[in + 3], m[in + 2], true), JoinWord(m[in + 1], m[in], true)) << model.id;
+      EXPECT_LT(JoinWord(m[out + 3], m[out + 2], true), JoinWord(m[out + 1], m[out], true)) << model.id;
     }
   }
-  DeviceSimulator freq;
-  freq.setModel(QStringLiteral("KRV2220"));
-  const sim::Bank m = freq.bank(0);
-  const int decimals = (m[4] >> 2) & 3;
-  const Decoded d = DecodeChannel(m, 0, decimals, false);
-  EXPECT_DOUBLE_EQ(d.inHigh, 1000);
-  EXPECT_EQ(m[0] & 7, 0);  // NAMUR
+  EXPECT_FALSE(DeviceSimulator().setModel(QStringLiteral("KRV9999")));
+
+  // KRV2212A: Tc K 0..600 °C (6000 low byte first), 4-20 mA, trips at 80 %
+  // and 20 %, output pair 0 and 20 mA.
+  const sim::Bank m = DeviceSimulator().bank(0);
+  EXPECT_EQ(m[0] & 31, 8);
+  EXPECT_EQ(m[4] & 3, 1);
+  EXPECT_EQ(m[20], 0x70);
+  EXPECT_EQ(m[21], 0x17);
+  EXPECT_NEAR(DecodeFloat24(m[29], m[28], m[30]), 480, 0.1);
+  EXPECT_NEAR(DecodeFloat24(m[32], m[31], m[33]), 120, 0.1);
+  EXPECT_NEAR(DecodeFloat24(m[107], m[108], m[106]), 0, 1e-9);
+  EXPECT_NEAR(DecodeFloat24(m[110], m[111], m[109]), 20, 1e-9);
 }
 
-TEST(SimulatorDefaults, OneChannelModelKeepsItsTripInCellsTenToFifteen) {
-  DeviceSimulator unit;
-  unit.setModel(QStringLiteral("KRV2210"));  // Pt 100 0..100 °C
-  const auto ch = unit.simulatedChannels();
+TEST(SimulatedUnit, KeepsEachModelsOwnCellsAndStreamsWhatTheyHold) {
+  DeviceSimulator one;
+  one.setModel(QStringLiteral("KRV2210"));  // Pt 100 0..100 °C, trip at 80 / 20
+  const auto ch = one.simulatedChannels();
   ASSERT_TRUE(ch[0].hasTrip);
   EXPECT_NEAR(ch[0].trip.high, 80, 0.01);
   EXPECT_NEAR(ch[0].trip.low, 20, 0.01);
   // Channel B repeats channel A's input and keeps its own output.
   EXPECT_EQ(ch[1].settings.inputType, rows::Pt100);
-  EXPECT_DOUBLE_EQ(ch[1].settings.inputMin, 0);
   EXPECT_DOUBLE_EQ(ch[1].settings.inputMax, 100);
   EXPECT_DOUBLE_EQ(ch[1].settings.outputMax, 10);
-}
-
-TEST(SimulatorDefaults, OneChannelModelFitsScaledTripsOfItsMilliampereRow) {
-  DeviceSimulator unit;
-  unit.setModel(QStringLiteral("KRV2210"));
-  // "20 mA" 4..20 on channel A: this model keeps the thresholds in
-  // thousandths of a milliampere.
+  // On its "20 mA" row (4..20 on channel A) this model keeps the thresholds
+  // in thousandths of a milliampere.
   const WordBytes hi = SplitWord(20000), lo = SplitWord(4000);
-  for (int c : {0, 1}) unit.setCell(0, c, rows::mA20);
-  unit.setCell(0, 20, hi.lo), unit.setCell(0, 21, hi.hi);
-  unit.setCell(0, 22, lo.lo), unit.setCell(0, 23, lo.hi);
-  unit.fitTripsToRanges();
-  const auto ch = unit.simulatedChannels();
-  EXPECT_NEAR(ch[0].trip.high, 16.8, 0.01);
-  EXPECT_NEAR(ch[0].trip.low, 7.2, 0.01);
-  EXPECT_NEAR(DecodeFloat24(unit.cell(0, 11), unit.cell(0, 10), unit.cell(0, 12)), 16800, 1);
-}
+  for (int c : {0, 1}) one.setCell(0, c, rows::mA20);
+  one.setCell(0, 20, hi.lo), one.setCell(0, 21, hi.hi);
+  one.setCell(0, 22, lo.lo), one.setCell(0, 23, lo.hi);
+  one.fitTripsToRanges();
+  EXPECT_NEAR(one.simulatedChannels()[0].trip.high, 16.8, 0.01);
+  EXPECT_NEAR(one.simulatedChannels()[0].trip.low, 7.2, 0.01);
+  EXPECT_NEAR(DecodeFloat24(one.cell(0, 11), one.cell(0, 10), one.cell(0, 12)), 16800, 1);
 
-TEST(SimulatorDefaults, VariantFiveKeepsItsPhysicalScale) {
-  DeviceSimulator unit;
-  unit.setModel(QStringLiteral("KRV2312D"));
-  const sim::Bank m = unit.bank(0);
-  EXPECT_NEAR(DecodeFloat24(m[129], m[128], m[130]), 100, 0.01);
-  EXPECT_NEAR(DecodeFloat24(m[132], m[131], m[133]), 0, 1e-9);
-}
+  DeviceSimulator scaled;  // the physical scale of channel A: 100 and 0
+  scaled.setModel(QStringLiteral("KRV2312D"));
+  EXPECT_NEAR(DecodeFloat24(scaled.cell(0, 129), scaled.cell(0, 128), scaled.cell(0, 130)), 100, 0.01);
+  EXPECT_NEAR(DecodeFloat24(scaled.cell(0, 132), scaled.cell(0, 131), scaled.cell(0, 133)), 0, 1e-9);
 
-TEST(SimulatorDefaults, DefaultCellsHoldTheTablesDefaultsForTheStartUpSelector) {
-  for (const char* model : {"KRV2210", "KRV2212A", "KRV2212B", "KRV2212C", "KRV2212D", "KRV2220"}) {
-    DeviceSimulator unit;
-    unit.setModel(QLatin1String(model));
-    const uint8_t v = unit.identity().variant;
-    const bool sign = v != 7;
-    for (int t = 1; t <= 31; ++t) {
-      const CalibrationTableWords w = DemoCalibrationTable(v, t);
-      const int span = DefaultCellAddress(Table::Span, t, 1);
-      const int zero = DefaultCellAddress(Table::Zero, t, 1);
-      EXPECT_EQ(JoinWord(unit.cell(0, span + 1), unit.cell(0, span), sign), w.spanDefault)
-          << model << " type " << t;
-      EXPECT_EQ(JoinWord(unit.cell(0, zero + 1), unit.cell(0, zero), sign), w.zeroDefault)
-          << model << " type " << t;
-    }
-  }
+  DeviceSimulator unit;  // Tc K 0..600 °C: an upper limit written in programming mode streams
+  const QByteArray before = unit.measureFrame(20000);
+  unit.receive(QByteArray("PR\r$W\0\x14\xB8\r$W\0\x15\x0B\r$FPxx\r", 21));  // 300.0 °C = 0x0BB8
+  EXPECT_DOUBLE_EQ(unit.simulatedChannels()[0].settings.inputMax, 300);
+  EXPECT_NE(unit.measureFrame(20000).mid(2), before.mid(2));
 }
 
 // "$S" t t 0 straight at the unit: '*', span words, zero words, a check
@@ -254,83 +187,91 @@ QVector<int> AskTable(DeviceSimulator& unit, int t, int expectedWords, QByteArra
   return words;
 }
 
-TEST(SimulatorTables, AnswersAreTheDemonstrationTables) {
+TEST(SimulatedUnit, AnswersTheDemonstrationTables) {
   struct Case {
     const char* model;
-    int points;  // span + zero
+    int points;          // span + zero
+    bool defaultCells;   // the physical-scale model keeps other values there
   };
-  for (const Case c : {Case{"KRV2210", 78}, Case{"KRV2212A", 78}, Case{"KRV2212B", 78},
-                       Case{"KRV2212C", 78}, Case{"KRV2212D", 32}, Case{"KRV2312D", 32},
-                       Case{"KRV2220", 64}}) {
+  for (const Case c : {Case{"KRV2210", 78, true}, Case{"KRV2212A", 78, true}, Case{"KRV2212B", 78, true},
+                       Case{"KRV2212C", 78, true}, Case{"KRV2212D", 32, true}, Case{"KRV2312D", 32, false},
+                       Case{"KRV2220", 64, true}}) {
     DeviceSimulator unit;
     unit.setModel(QLatin1String(c.model));
     const uint8_t v = unit.identity().variant;
-    for (int t : {1, 4, 5, 8, 16, 17, 18, 22, 23}) {
+    for (int t = 1; t <= 31; ++t) {
       const CalibrationTableWords w = DemoCalibrationTable(v, t);
-      QVector<int> expected = w.span;
-      expected << w.zero;
-      EXPECT_EQ(AskTable(unit, t, c.points), expected) << c.model << " type " << t;
+      if (QList<int>{1, 4, 5, 8, 16, 17, 18, 22, 23}.contains(t)) {
+        EXPECT_EQ(AskTable(unit, t, c.points), w.span + w.zero) << c.model << " type " << t;
+      }
+      if (!c.defaultCells) continue;
+      // The default cells of the start-up selector hold the tables' defaults.
+      const int span = DefaultCellAddress(Table::Span, t, 1), zero = DefaultCellAddress(Table::Zero, t, 1);
+      EXPECT_EQ(JoinWord(unit.cell(0, span + 1), unit.cell(0, span), v != 7), w.spanDefault) << c.model << " " << t;
+      EXPECT_EQ(JoinWord(unit.cell(0, zero + 1), unit.cell(0, zero), v != 7), w.zeroDefault) << c.model << " " << t;
     }
   }
-}
-
-TEST(SimulatorTables, NegativeWordsGoOutAsTwosComplementLowByteFirst) {
   DeviceSimulator unit;  // KRV2212A; "Tc K" zero points start at -200.0
   QByteArray raw;
-  const QVector<int> words = AskTable(unit, 8, 78, &raw);
-  ASSERT_EQ(words.size(), 78);
-  EXPECT_EQ(words[63], -2000);
+  EXPECT_EQ(AskTable(unit, 8, 78, &raw)[63], -2000);
   EXPECT_EQ(uint8_t(raw[1 + 2 * 63]), 0x30);  // -2000 = 0xF830
   EXPECT_EQ(uint8_t(raw[2 + 2 * 63]), 0xF8);
-}
 
-TEST(SimulatorTables, TheCommandSetReadsWhatTheWizardDemonstrates) {
-  SimRig rig("KRV2212B");
-  const QVector<int> list = rig.commands.ReadCalibrationTables(18);  // Pt 100
+  SimRig rig("KRV2212B");  // through the command set, as the wizard reads them
+  EXPECT_EQ(rig.commands.ReadCalibrationTables(18), DemoCalibrationTable(3, 18).toList());
   EXPECT_FALSE(rig.state.commError);
-  EXPECT_EQ(list, DemoCalibrationTable(3, 18).toList());
 }
 
-// ------------------------------------------------------------ streaming
-
-TEST(SimulatorSweep, CoversBothEndsWithTheChannelsOutOfStep) {
-  double lowest = 1, highest = 0;
-  for (qint64 ms = 0; ms < 60000; ms += 100) {
-    const double a = sim::SweepFraction(ms, 0);
-    lowest = std::min(lowest, a);
-    highest = std::max(highest, a);
-    // Slow: a frame period moves the input by well under a percent.
-    EXPECT_LT(std::fabs(sim::SweepFraction(ms + 100, 0) - a), 0.005);
+TEST(SimulatedUnit, MemoryFileLoadsWholeOrNotAtAll) {
+  QVector<uint8_t> v;
+  QString why;
+  ASSERT_TRUE(sim::ParseMemoryFile(QStringLiteral(" 12\r\n+7\n255\n\n  \n"), &v, &why)) << why.toStdString();
+  EXPECT_EQ(v, (QVector<uint8_t>{12, 7, 255}));
+  ASSERT_TRUE(sim::ParseMemoryFile(QString(), &v, &why));
+  EXPECT_TRUE(v.isEmpty());
+  QString many;
+  for (int i = 0; i < 257; ++i) many += QStringLiteral("1\n");
+  const std::pair<QString, QString> refused[] = {
+      {QStringLiteral("1\n256\n"), QStringLiteral("line 2: \"256\" is not a cell value 0..255")},
+      {QStringLiteral("1\n\n3\n"), QStringLiteral("line 2: \"\" is not a cell value 0..255")},
+      {QStringLiteral("-1\n"), QStringLiteral("line 1: \"-1\" is not a cell value 0..255")},
+      {QStringLiteral("0x1F\n"), QStringLiteral("line 1: \"0x1F\" is not a cell value 0..255")},
+      // The number conversion alone stops at a NUL byte.
+      {QString::fromLatin1("0\0" "5\n", 4), QString::fromLatin1("line 1: \"0\0" "5\" is not a cell value 0..255", 40)},
+      {many, QStringLiteral("has more than 256 values")},
+  };
+  for (const auto& [text, message] : refused) {
+    v = {9};
+    EXPECT_FALSE(sim::ParseMemoryFile(text, &v, &why)) << text.toStdString();
+    EXPECT_EQ(why, message);
+    EXPECT_EQ(v, QVector<uint8_t>{9});  // nothing loaded
   }
-  EXPECT_NEAR(lowest, -0.1, 0.01);
-  EXPECT_NEAR(highest, 1.1, 0.01);
-  EXPECT_NEAR(sim::SweepFraction(0, 0), 0.2, 1e-9);
-  EXPECT_GT(std::fabs(sim::SweepFraction(0, 0) - sim::SweepFraction(0, 1)), 0.3);
-  EXPECT_DOUBLE_EQ(sim::SweepFraction(7000, 1), sim::SweepFraction(67000, 1));
 }
 
-TEST(SimulatorStreaming, FramesKeepTheirLengthPerIdentity) {
-  for (const char* model : {"KRV2210", "KRV2212A", "KRV2312D", "KRV2220"}) {
-    DeviceSimulator unit;
-    unit.setModel(QLatin1String(model));
-    const QByteArray f = unit.measureFrame(1234);
-    EXPECT_EQ(f.size(), unit.frameDataLength() + 2) << model;
-    EXPECT_EQ(f.front(), 'A');
-    EXPECT_EQ(f.back(), '\r');
+// What the unit streams, decoded by the window, shows the input it
+// simulates, on every frame layout.
+TEST(SimulatedUnit, FramesDecodeToTheSimulatedInputOnEveryLayout) {
+  for (DeviceIdentity id : {DeviceIdentity{12, 2, 3, 0}, DeviceIdentity{12, 0, 3, 0}, DeviceIdentity{12, 5, 3, 0},
+                            DeviceIdentity{12, 7, 0, 0}, DeviceIdentity{11, 3, 0, 0}}) {
+    RunSetup setup;
+    setup.identity = id;
+    setup.lastChannel = 0;
+    setup.channels[0] = Channel(-200, 800, "\u00b0C", 1);
+    setup.channels[0].p0 = 3.9;  // a real unit's pair is never exact
+    setup.channels[0].p1 = 20.1;
+    SimulatedChannel a;
+    a.settings = setup.channels[0].settings;
+    a.p0 = 3.9;
+    a.p1 = 20.1;
+    const QByteArray data = EncodeSimulatedFrame(id, {a, SimulatedChannel{}}, {0.25, 0});
+    EXPECT_EQ(data.size(), id.deviceCode == 11 ? 5 : id.variant == 5 ? 13 : id.variant % 7 == 0 ? 14 : 7);
+    FrameBytes frame{};
+    for (int i = 0; i < data.size(); ++i) frame[size_t(i) + 1] = uint8_t(data[i]);
+    const DisplayFrame f = ComputeDisplay(setup, DecodeFrame(id, frame), 0);
+    EXPECT_NEAR(f.channels[0].output, 8.0, 0.01) << int(id.variant);
+    EXPECT_NEAR(f.channels[0].input, 50.0, 0.5) << int(id.variant);
+    EXPECT_NEAR(f.channels[0].barFraction, 0.25, 0.001) << int(id.variant);
   }
-  DeviceSimulator old;
-  old.setIdentity({11, 2, 3, 0});
-  EXPECT_EQ(old.measureFrame(0).size(), 5 + 2);
-}
-
-TEST(SimulatorStreaming, FramesFollowTheMemoryWrittenInProgrammingMode) {
-  DeviceSimulator unit;  // Tc K 0..600 °C on channel A
-  EXPECT_DOUBLE_EQ(unit.simulatedChannels()[0].settings.inputMax, 600);
-  const QByteArray before = unit.measureFrame(20000);
-  // Upper limit 300.0 °C: word 3000 = 0x0BB8, low byte at cell 20.
-  unit.receive(QByteArray("PR\r$W\0\x14\xB8\r$W\0\x15\x0B\r$FPxx\r", 21));
-  EXPECT_DOUBLE_EQ(unit.simulatedChannels()[0].settings.inputMax, 300);
-  EXPECT_NE(unit.measureFrame(20000).mid(2), before.mid(2));
 }
 
 // A run of the measurement core against the unit, time kept by FakeClock.
@@ -341,8 +282,12 @@ struct SweptRun {
   MeasurementRun run{rig.state, tables, device, rig.feedback};
   QList<DisplayFrame> frames;
 
-  explicit SweptRun(const char* model) : rig(model) {
+  explicit SweptRun(const char* model, bool fromSwitches = false) : rig(model) {
     rig.link.setFramePeriodMs(250);
+    if (!fromSwitches) return;
+    const auto f = FactorySwitchBytes(rig.unit.identity());
+    rig.unit.setSwitches({f[0], f[1], f[2], 0});
+    rig.unit.fitTripsToRanges();
   }
   // Frames over about one sweep (a minute of simulated time).
   void runOneSweep() {
@@ -352,144 +297,151 @@ struct SweptRun {
     });
     ASSERT_EQ(run.run(), RunEnd::Stopped);
   }
+  const ChannelSettings& settings(int c) const { return run.setup().channels[size_t(c)].settings; }
 };
 
 // Decoded inputs stay within the range widened by the sweep's 10 %, reach
-// past both ends, and the trip lamp follows the thresholds the cells hold.
-// A maximum trip is red above the high threshold, a minimum trip below the
-// low one; both are yellow in between.
-void ExpectSweepWithTrip(const SweptRun& r, double tripHigh, double tripLow, bool minimumTrip) {
+// past both ends, and the trip lamp follows the thresholds, 80 % and 20 %
+// of the range: a maximum trip is red above the high one, a minimum trip
+// below the low one; both are yellow in between.
+void ExpectSweepWithTrip(const SweptRun& r, bool minimumTrip) {
   const Colour above = minimumTrip ? Colour::Green : Colour::Red;
   const Colour below = minimumTrip ? Colour::Red : Colour::Green;
-  const ChannelSettings& s = r.run.setup().channels[0].settings;
+  const ChannelSettings& s = r.settings(0);
   const double span = s.inputMax - s.inputMin;
   ASSERT_GT(span, 0);
-  const double margin = 0.11 * span;
+  const double tripHigh = s.inputMin + 0.8 * span, tripLow = s.inputMin + 0.2 * span, guard = 0.02 * span;
   double lowest = s.inputMax, highest = s.inputMin;
-  int red = 0, yellow = 0, green = 0, under = 0, over = 0;
+  int under = 0, over = 0;
+  std::map<Colour, int> seen, alarm;
   for (const DisplayFrame& f : r.frames) {
     const ChannelDisplay& a = f.channels[0];
-    ASSERT_TRUE(a.updated);
-    ASSERT_TRUE(a.inputValid);
-    EXPECT_GE(a.input, s.inputMin - margin);
-    EXPECT_LE(a.input, s.inputMax + margin);
+    ASSERT_TRUE(a.updated && a.inputValid);
+    EXPECT_GE(a.input, s.inputMin - 0.11 * span);
+    EXPECT_LE(a.input, s.inputMax + 0.11 * span);
     lowest = std::min(lowest, a.input);
     highest = std::max(highest, a.input);
     under += a.underRange;
     over += a.overRange;
     // Away from the thresholds the lamp is certain.
-    const double guard = 0.02 * span;
-    if (a.input > tripHigh + guard) {
-      EXPECT_EQ(f.lamps[0], above) << a.input;
-      ++(minimumTrip ? green : red);
-    } else if (a.input < tripLow - guard) {
-      EXPECT_EQ(f.lamps[0], below) << a.input;
-      ++(minimumTrip ? red : green);
-    } else if (a.input > tripLow + guard && a.input < tripHigh - guard) {
-      EXPECT_EQ(f.lamps[0], Colour::Yellow) << a.input;
-      ++yellow;
-    }
+    const Colour want = a.input > tripHigh + guard ? above
+                        : a.input < tripLow - guard ? below
+                        : a.input > tripLow + guard && a.input < tripHigh - guard ? Colour::Yellow
+                                                                                  : f.lamps[0];
+    EXPECT_EQ(f.lamps[0], want) << a.input;
+    ++seen[want];
+    ++alarm[f.lamps[2]];  // red while an input is past its over-range band
   }
   EXPECT_LT(lowest, s.inputMin);
   EXPECT_GT(highest, s.inputMax);
   EXPECT_GT(under, 0);
   EXPECT_GT(over, 0);
-  EXPECT_GT(red, 0);
-  EXPECT_GT(yellow, 0);
-  EXPECT_GT(green, 0);
+  for (Colour c : {Colour::Red, Colour::Yellow, Colour::Green}) EXPECT_GT(seen[c], 0);
+  EXPECT_GT(alarm[Colour::Red], 0);
+  EXPECT_GT(alarm[Colour::Green], 0);
 }
 
-TEST(SimulatorStreaming, ConfiguredUnitSweepsItsRangeAndTrips) {
+TEST(SimulatedRun, ConfiguredUnitsSweepTheirRangeAndTrip) {
+  // The sweep: slow (under half a percent a frame), from 20 % at the start,
+  // a minute a turn, channel B well out of step with A.
+  for (qint64 ms = 0; ms < 60000; ms += 100)
+    EXPECT_LT(std::fabs(sim::SweepFraction(ms + 100, 0) - sim::SweepFraction(ms, 0)), 0.005);
+  EXPECT_NEAR(sim::SweepFraction(0, 0), 0.2, 1e-9);
+  EXPECT_GT(std::fabs(sim::SweepFraction(0, 0) - sim::SweepFraction(0, 1)), 0.3);
+  EXPECT_DOUBLE_EQ(sim::SweepFraction(7000, 1), sim::SweepFraction(67000, 1));
+
   SweptRun r("KRV2212A");  // Tc K 0..600 °C, trip at 480 / 120
   r.runOneSweep();
-  const ChannelSettings& s = r.run.setup().channels[0].settings;
-  EXPECT_DOUBLE_EQ(s.inputMax, 600);
-  ExpectSweepWithTrip(r, 480, 120, false);
+  EXPECT_DOUBLE_EQ(r.settings(0).inputMax, 600);
+  ExpectSweepWithTrip(r, false);
   // Outputs stay on the 4-20 mA scale inside the input range.
   for (const DisplayFrame& f : r.frames) {
     const ChannelDisplay& a = f.channels[0];
-    if (a.input >= s.inputMin && a.input <= s.inputMax) {
-      EXPECT_GE(a.output, 4 - 0.01);
-      EXPECT_LE(a.output, 20 + 0.01);
-    }
+    if (a.input < 0 || a.input > 600) continue;
+    EXPECT_GE(a.output, 4 - 0.01);
+    EXPECT_LE(a.output, 20 + 0.01);
   }
+  SweptRun one("KRV2210");  // Pt 100 0..100 °C; channel B repeats the input
+  one.runOneSweep();
+  ExpectSweepWithTrip(one, false);
+  EXPECT_DOUBLE_EQ(one.settings(1).inputMin, 0);
+  EXPECT_DOUBLE_EQ(one.settings(1).inputMax, 100);
 }
 
-TEST(SimulatorStreaming, SwitchConfiguredUnitSweepsTheSwitchRange) {
-  SweptRun r("KRV2211A");
-  r.rig.state.channelSelector = 0;
-  const auto f = FactorySwitchBytes(r.rig.unit.identity());
-  r.rig.unit.setSwitches({f[0], f[1], f[2], 0});
-  r.rig.unit.fitTripsToRanges();
-  r.runOneSweep();
-  const ChannelSettings& s = r.run.setup().channels[0].settings;
-  ASSERT_TRUE(s.fromSwitches);
-  EXPECT_EQ(s.inputType, rows::TcK);
-  EXPECT_NE(s.inputMax, 600);  // not the cells' range
-  const double span = s.inputMax - s.inputMin;
+TEST(SimulatedRun, SwitchConfiguredUnitsSweepTheirSwitchRange) {
+  SweptRun tc("KRV2211A", true);
+  tc.rig.state.channelSelector = 0;
+  tc.runOneSweep();
+  ASSERT_TRUE(tc.settings(0).fromSwitches);
+  EXPECT_EQ(tc.settings(0).inputType, rows::TcK);
+  EXPECT_NE(tc.settings(0).inputMax, 600);  // not the cells' range
   // The family bits of this model share cell 4's bit 6 with the trip
   // direction: its trip is a minimum trip.
-  ASSERT_EQ(r.rig.unit.simulatedChannels()[0].trip.direction, 1);
-  ExpectSweepWithTrip(r, s.inputMin + 0.8 * span, s.inputMin + 0.2 * span, true);
-}
+  ASSERT_EQ(tc.rig.unit.simulatedChannels()[0].trip.direction, 1);
+  ExpectSweepWithTrip(tc, true);
 
-TEST(SimulatorStreaming, OneChannelModelSweepsAndTrips) {
-  SweptRun r("KRV2210");  // Pt 100 0..100 °C, trip at 80 / 20
-  r.runOneSweep();
-  ExpectSweepWithTrip(r, 80, 20, false);
-  const ChannelSettings& b = r.run.setup().channels[1].settings;
-  EXPECT_DOUBLE_EQ(b.inputMin, 0);
-  EXPECT_DOUBLE_EQ(b.inputMax, 100);
-}
-
-TEST(SimulatorStreaming, SwitchConfiguredOneChannelModelTripsOnItsSwitchRange) {
-  SweptRun r("KRV2210");
-  const auto f = FactorySwitchBytes(r.rig.unit.identity());
-  r.rig.unit.setSwitches({f[0], f[1], f[2], 0});
-  r.rig.unit.fitTripsToRanges();
-  r.runOneSweep();
-  const ChannelSettings& s = r.run.setup().channels[0].settings;
-  ASSERT_TRUE(s.fromSwitches);
-  EXPECT_EQ(s.inputType, rows::TcJ);
-  const double span = s.inputMax - s.inputMin;
-  ExpectSweepWithTrip(r, s.inputMin + 0.8 * span, s.inputMin + 0.2 * span, false);
-  // Channel B repeats channel A's input, on the output its own switches
-  // choose ("4-20 mA").
-  const ChannelSettings& b = r.run.setup().channels[1].settings;
-  EXPECT_TRUE(b.fromSwitches);
+  // One input, two outputs: channel B repeats channel A's input on the
+  // output its own switches choose ("4-20 mA").
+  SweptRun one("KRV2210", true);
+  one.runOneSweep();
+  const ChannelSettings& a = one.settings(0);
+  const ChannelSettings& b = one.settings(1);
+  ASSERT_TRUE(a.fromSwitches && b.fromSwitches);
+  EXPECT_EQ(a.inputType, rows::TcJ);
+  ExpectSweepWithTrip(one, false);
   EXPECT_EQ(b.inputType, rows::TcJ);
-  EXPECT_DOUBLE_EQ(b.inputMin, s.inputMin);
-  EXPECT_DOUBLE_EQ(b.inputMax, s.inputMax);
+  EXPECT_DOUBLE_EQ(b.inputMin, a.inputMin);
+  EXPECT_DOUBLE_EQ(b.inputMax, a.inputMax);
   EXPECT_DOUBLE_EQ(b.outputMin, 4);
-  for (const DisplayFrame& f : r.frames) {
-    const ChannelDisplay& a = f.channels[0];
-    if (a.input < s.inputMin || a.input > s.inputMax) continue;
-    EXPECT_NEAR(f.channels[1].output, 4 + 16 * (a.input - s.inputMin) / span, 0.05) << a.input;
+  const double span = a.inputMax - a.inputMin;
+  for (const DisplayFrame& f : one.frames) {
+    const double in = f.channels[0].input;
+    if (in < a.inputMin || in > a.inputMax) continue;
+    EXPECT_NEAR(f.channels[1].output, 4 + 16 * (in - a.inputMin) / span, 0.05) << in;
   }
+
+  // The two-channel "C" unit's switches hold one input for both channels.
+  SweptRun c("KRV2212C", true);
+  c.runOneSweep();
+  EXPECT_EQ(c.settings(0).inputType, rows::Pot2K);
+  EXPECT_EQ(c.settings(1).inputType, rows::Pot2K);
+  EXPECT_DOUBLE_EQ(c.settings(1).inputMax, c.settings(0).inputMax);
+  EXPECT_EQ(c.run.setup().channels[1].inputLabel, c.run.setup().channels[0].inputLabel);
+
+  // Two channels with ranges of their own: "4-20 mA" in on A, "0-10 V" on B.
+  SweptRun d("KRV2212D", true);
+  d.runOneSweep();
+  EXPECT_DOUBLE_EQ(d.settings(0).inputMin, 4);
+  EXPECT_DOUBLE_EQ(d.settings(0).inputMax, 20);
+  EXPECT_EQ(d.settings(0).inputUnit, "mA");
+  EXPECT_DOUBLE_EQ(d.settings(1).inputMax, 10);
+  EXPECT_EQ(d.settings(1).inputUnit, "V");
+  ExpectSweepWithTrip(d, false);
 }
 
-TEST(SimulatorStreaming, SwitchConfiguredTwoChannelUnitSweepsItsLabelledRanges) {
-  SweptRun r("KRV2212D");
-  // Channel A "4-20 mA" in and out, channel B "0-10 V" in and out.
-  const auto f = FactorySwitchBytes(r.rig.unit.identity());
-  r.rig.unit.setSwitches({f[0], f[1], f[2], 0});
-  r.rig.unit.fitTripsToRanges();
-  r.runOneSweep();
-  const ChannelSettings& a = r.run.setup().channels[0].settings;
-  const ChannelSettings& b = r.run.setup().channels[1].settings;
-  ASSERT_TRUE(a.fromSwitches);
-  EXPECT_DOUBLE_EQ(a.inputMin, 4);
-  EXPECT_DOUBLE_EQ(a.inputMax, 20);
-  EXPECT_EQ(a.inputUnit, "mA");
-  EXPECT_DOUBLE_EQ(b.inputMin, 0);
-  EXPECT_DOUBLE_EQ(b.inputMax, 10);
-  EXPECT_EQ(b.inputUnit, "V");
-  ExpectSweepWithTrip(r, 16.8, 7.2, false);
+TEST(SimulatedRun, StopWhileAFrameIsAwaitedSendsOneStopAfterIt) {
+  SweptRun r("KRV2212A");
+  QObject::connect(&r.run, &MeasurementRun::frameShown, [&](const DisplayFrame& f) {
+    r.frames << f;
+    // Stop pressed half-way to the fourth frame.
+    if (r.frames.size() == 3) r.rig.clock.schedule(r.rig.clock.nowMs() + 30, [&] { r.rig.state.measureRunning = false; });
+  });
+  EXPECT_EQ(r.run.run(), RunEnd::Stopped);
+  EXPECT_EQ(r.frames.size(), 4);
+  const auto& t = r.rig.unit.transcript();
+  EXPECT_EQ(t.mid(t.lastIndexOf(QByteArray("MI\r")) + 1), (QList<QByteArray>{"SM\r"}));
+  EXPECT_FALSE(r.rig.unit.streaming());
+  EXPECT_FALSE(r.rig.state.measureRunning || r.rig.state.measureLoopActive);
+  // The unit answers the configuration read that follows.
+  const CellBytes cells = r.rig.commands.ReadCells(0, 0, 4);
+  EXPECT_FALSE(r.rig.state.commError);
+  EXPECT_EQ(cells[0], r.rig.unit.cell(0, 0));
+  EXPECT_TRUE(r.rig.prompter.asked().empty());
 }
 
 // Every range the two-channel switch selectors list reaches the run
 // unchanged, on either channel, through the unit's tables.
-TEST(SimulatorTables, TwoChannelInputPositionsGiveTheRangesTheirLabelsName) {
+TEST(SimulatedRun, TwoChannelInputPositionsGiveTheRangesTheirLabelsName) {
   static const QRegularExpression label(QStringLiteral("^(\\d+)-(\\d+) (mA|V)$"));
   for (const char* model : {"KRV2212D", "KRV2312D"}) {
     SimRig rig(model);
@@ -505,8 +457,7 @@ TEST(SimulatorTables, TwoChannelInputPositionsGiveTheRangesTheirLabelsName) {
       for (int c = 0; c < 2; ++c) {
         ChannelSettings s;
         const DeviceIdentity id = rig.state.identity;
-        ASSERT_TRUE(DeriveSwitchChannel(id, tables, sw, c, SwitchInputRow(id, sw, c), device,
-                                        rig.state, s));
+        ASSERT_TRUE(DeriveSwitchChannel(id, tables, sw, c, SwitchInputRow(id, sw, c), device, rig.state, s));
         const QString where = QStringLiteral("%1 position %2 channel %3").arg(model).arg(pos).arg(c);
         EXPECT_DOUBLE_EQ(s.inputMin, m.captured(1).toDouble()) << where.toStdString();
         EXPECT_DOUBLE_EQ(s.inputMax, m.captured(2).toDouble()) << where.toStdString();

@@ -7,41 +7,15 @@
 #include "link/QtSerialPort.h"
 #include "link/Transport.h"
 #include "support/ScriptedPrompter.h"
+#include "support/SimulatorProcess.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <gtest/gtest.h>
 
 namespace pv::test {
 namespace {
-
-// A simulator process; stopped when the test ends.
-class Devsim {
-public:
-  explicit Devsim(const QStringList& args) {
-    process_.setProgram(QStringLiteral(PLANOVIX_DEVSIM));
-    process_.setArguments(args);
-    process_.setProcessChannelMode(QProcess::SeparateChannels);
-    process_.start();
-    if (!process_.waitForStarted(5000)) return;
-    while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {}
-    path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-  }
-  ~Devsim() {
-    if (process_.state() != QProcess::NotRunning) {
-      process_.terminate();
-      if (!process_.waitForFinished(3000)) process_.kill();
-    }
-  }
-  QString path() const { return path_; }
-  QProcess& process() { return process_; }
-
-private:
-  QProcess process_;
-  QString path_;
-};
 
 struct Bench {
   AppState state;
@@ -70,12 +44,13 @@ TEST(DevsimEndToEnd, IdentityThenConfigurationBlock) {
     QTextStream out(&f);
     for (int v : cells) out << v << '\n';
   }
-  Devsim sim({QStringLiteral("--model"), QStringLiteral("KRV2212A"), QStringLiteral("--hw-revision"),
-              QStringLiteral("4"), QStringLiteral("--memory"), memory});
-  ASSERT_FALSE(sim.path().isEmpty()) << sim.process().readAllStandardError().toStdString();
+  SimulatorProcess sim(QStringLiteral(PLANOVIX_DEVSIM), {"--model", "KRV2212A", "--hw-revision", "4", "--memory", memory},
+                       true);
+  const QString path = sim.value(QStringLiteral("path"));
+  ASSERT_FALSE(path.isEmpty()) << sim.process().readAllStandardError().toStdString();
 
   Bench bench;
-  ASSERT_TRUE(bench.port.open(sim.path()));
+  ASSERT_TRUE(bench.port.open(path));
   const IdentityBytes id = bench.commands.ReadIdentity();
   EXPECT_EQ(id[0], 0);
   EXPECT_EQ(bench.state.identity, (DeviceIdentity{12, 2, 4, 0}));
@@ -87,13 +62,14 @@ TEST(DevsimEndToEnd, IdentityThenConfigurationBlock) {
 }
 
 TEST(DevsimEndToEnd, HangUpMidReadFailsCleanly) {
-  Devsim sim({QStringLiteral("--model"), QStringLiteral("KRV2210"), QStringLiteral("--hangup-after"),
-              QStringLiteral("12")});  // "SM", "PR", ten cells
-  ASSERT_FALSE(sim.path().isEmpty());
+  SimulatorProcess sim(QStringLiteral(PLANOVIX_DEVSIM), {"--model", "KRV2210", "--hangup-after", "12"},
+                       true);  // "SM", "PR", ten cells
+  const QString path = sim.value(QStringLiteral("path"));
+  ASSERT_FALSE(path.isEmpty());
 
   Bench bench;
   bench.prompter.setDefault(Answer::Cancel);  // should the line look merely silent
-  ASSERT_TRUE(bench.port.open(sim.path()));
+  ASSERT_TRUE(bench.port.open(path));
   const CellBytes read = bench.commands.ReadCells(0, 0, 65);
   EXPECT_EQ(read[0], 1);
   EXPECT_TRUE(bench.state.commError);

@@ -1,7 +1,7 @@
 #pragma once
 // Frames and channel set-ups for the measurement tests.
 #include "measure/FrameDisplay.h"
-#include "measure/SimulatedFrame.h"
+#include "SimulatedFrame.h"
 
 #include <initializer_list>
 #include <optional>

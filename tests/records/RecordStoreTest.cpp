@@ -4,6 +4,8 @@
 // disk that stops an entry with the reason.
 #include "records/JsonHistory.h"
 #include "records/RecordStore.h"
+#include "support/FileBytes.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempRecords.h"
 
 #include <QDir>
@@ -14,8 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,16 +36,8 @@ WriteRecord Entry(const QString& fingerprint, uint8_t value, const QString& labe
 const QString kA = QStringLiteral("aaaaaaaaaaaaaaaa");
 const QString kB = QStringLiteral("bbbbbbbbbbbbbbbb");
 
-QByteArray Read(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
-}
+using test::Read;
+using test::Write;
 
 // Runs sql on the file through a connection of the test's own.
 void Sql(const QString& path, const QString& sql) {
@@ -255,38 +247,19 @@ TEST(RecordStore, AFullDiskStopsTheEntryWithItsReasonAndKeepsTheRest) {
     ASSERT_TRUE(store->add(r));
   }
   const qint64 size = QFileInfo(t.path()).size();
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    // The child may not grow any file: the disk is full.
-    ::close(fds[0]);
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit r{static_cast<rlim_t>(size), static_cast<rlim_t>(size)};
-    ::setrlimit(RLIMIT_FSIZE, &r);
+  // The child may not grow any file: the disk is full.
+  const auto [added, reason] = test::UnderSizeLimit(static_cast<rlim_t>(size), [&] {
     QString why;
     auto store = RecordStore::Open(t.path(), &why);
-    bool added = false;
-    if (store) {
-      WriteRecord big = Entry(kA, 2);
-      for (int a = 0; a < 256; ++a) big.cells.push_back({1, a, 0});
-      for (int bank = 2; bank < 4; ++bank)
-        for (int a = 0; a < 256; ++a) big.cells.push_back({bank, a, 0});
-      added = store->add(big, &why);
-    }
-    const QByteArray text = why.toUtf8();
-    if (::write(fds[1], text.constData(), static_cast<size_t>(text.size())) < 0) _exit(3);
-    _exit(added ? 0 : 1);
-  }
-  ::close(fds[1]);
-  QByteArray reason;
-  char buffer[512];
-  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) reason.append(buffer, n);
-  ::close(fds[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1) << reason.toStdString();
+    if (!store) return std::pair{false, why};
+    WriteRecord big = Entry(kA, 2);
+    for (int a = 0; a < 256; ++a) big.cells.push_back({1, a, 0});
+    for (int bank = 2; bank < 4; ++bank)
+      for (int a = 0; a < 256; ++a) big.cells.push_back({bank, a, 0});
+    const bool ok = store->add(big, &why);
+    return std::pair{ok, why};
+  });
+  EXPECT_FALSE(added);
   EXPECT_FALSE(reason.isEmpty());
   auto store = RecordStore::Open(t.path());
   ASSERT_TRUE(store);

@@ -5,7 +5,7 @@
 #include "link/Codecs.h"
 #include "measure/ChannelDerivation.h"
 #include "measure/FrameDisplay.h"
-#include "measure/SimulatedFrame.h"
+#include "SimulatedFrame.h"
 
 #include <QJsonArray>
 #include <algorithm>

@@ -254,18 +254,12 @@ int main(int argc, char** argv) {
 
   // The serial ends, in the order the calibration window lists them.
   std::vector<Terminal> terms(6);
-  terms[0].name = QStringLiteral("unit");
-  terms[0].com = 2;
-  terms[1].name = QStringLiteral("supply");
-  terms[1].com = 4;
-  terms[2].name = QStringLiteral("calibrator");
-  terms[2].com = 6;
-  terms[3].name = QStringLiteral("meter-a");
-  terms[3].com = 3;
-  terms[4].name = QStringLiteral("meter-b");
-  terms[4].com = 7;
-  terms[5].name = QStringLiteral("switch");
-  terms[5].com = 5;
+  const std::pair<const char*, int> ends[] = {{"unit", 2},    {"supply", 4},  {"calibrator", 6},
+                                              {"meter-a", 3}, {"meter-b", 7}, {"switch", 5}};
+  for (size_t i = 0; i < terms.size(); ++i) {
+    terms[i].name = QLatin1String(ends[i].first);
+    terms[i].com = ends[i].second;
+  }
   Instrument* serial[6] = {nullptr, &bench.supply(), &bench.calibrator(), &bench.meter(0), &bench.meter(1),
                            &bench.switches()};
   for (size_t i = 0; i < terms.size(); ++i) {

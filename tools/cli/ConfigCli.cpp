@@ -24,59 +24,56 @@ namespace pv {
 
 namespace {
 
-double Num(const QString& t) { return ParseLeadingNumber(t); }
-
-QJsonObject ConfigJson(const EditorModel& m) {
-  const AppState& s = m.state();
-  const EditorFields& f = m.f;
-  const DeviceIdentity& id = s.identity;
+// A configuration as the editor shows it: numbers as their fields read.
+QJsonObject ConfigJson(const ConfigRecord& r, const DeviceIdentity& id, const RangeTables& T) {
   QJsonObject o{{"device_code", id.deviceCode},
                 {"variant", id.variant},
                 {"hardware_revision", id.hardwareRevision},
                 {"spare", id.spare}};
   static const char* wires[] = {"2", "4", "3", "?"};
   static const char* functions[] = {"linear", "tank", "sqrt"};
+  auto name = [](const auto& table, int row) {
+    return row >= 0 && row < static_cast<int>(table.size()) ? table[static_cast<size_t>(row)].name : QString();
+  };
   QJsonArray channels;
   for (int c = 0; c < 2; ++c) {
-    QJsonObject ch{{"input_type", f.cmbProgIn[c].text == m.doublerText() ? f.cmbProgIn[0].text : f.cmbProgIn[c].text},
-                   {"input_max", Num(f.txtInputMax[c])},
-                   {"input_min", Num(f.txtInputMin[c])},
-                   {"output_type", f.cmbProgOut[c].text},
-                   {"output_max", Num(f.txtOutputMax[c])},
-                   {"output_min", Num(f.txtOutputMin[c])},
-                   {"offset", Num(f.txtOffset[c])},
-                   {"cjc", f.optCJC[c] ? "internal" : "external"},
-                   {"wires", wires[f.optFili[c] & 3]},
-                   {"function", f.optFunz[c] < 3 ? functions[f.optFunz[c]] : "other"},
-                   {"burn_out", f.optBreak[c] ? "down" : "up"},
-                   {"over_range", f.cmbOverRange[c].text},
-                   {"operation", s.channels[c].operatorOption < 8
-                                     ? kOperationCaptions[s.channels[c].operatorOption]
-                                     : "?"}};
-    channels.append(ch);
+    const ChannelConfig& ch = r.ch[c];
+    QJsonObject row{{"input_type", name(T.input, InputRowOf(r, c))},
+                  {"input_max", ch.inputMax},
+                  {"input_min", ch.inputMin},
+                  {"output_type", name(T.output, ch.outputRow)},
+                  {"output_max", ch.outputMax},
+                  {"output_min", ch.outputMin},
+                  {"offset", ch.offset},
+                  {"cjc", ch.cjc ? "internal" : "external"},
+                  {"wires", wires[ch.wires & 3]},
+                  {"function", ch.function >= 0 && ch.function < 3 ? functions[ch.function] : "other"},
+                  {"burn_out", ch.burnOut ? "down" : "up"},
+                  {"over_range", name(T.overRange, ch.overRange)},
+                  {"operation", ch.operation >= 0 && ch.operation < 8 ? kOperationCaptions[ch.operation] : "?"}};
+    channels.append(row);
   }
   o["channels"] = channels;
   QJsonArray trips;
   for (int c = 0; c < 2; ++c)
-    trips.append(QJsonObject{{"high", Num(f.txtSogliaH[c])},
-                             {"low", Num(f.txtSogliaL[c])},
-                             {"direction", f.optTrip[c] ? "min" : "max"},
-                             {"relay", f.optRele[c] ? "NO" : "NC"}});
+    trips.append(QJsonObject{{"high", r.ch[c].tripHigh},
+                             {"low", r.ch[c].tripLow},
+                             {"direction", r.ch[c].tripDirection ? "min" : "max"},
+                             {"relay", r.ch[c].relay ? "NO" : "NC"}});
   o["trips"] = trips;
-  o["trip_delay"] = Num(f.txtSogliaDelay);
-  o["doubler"] = f.chkDoubler;
-  o["high_speed"] = f.chkHS;
-  if (f.frmOpt) o["response_time"] = Num(f.txtDelay);
+  o["trip_delay"] = r.tripDelay;
+  o["doubler"] = r.doubler;
+  o["high_speed"] = r.highSpeed;
+  if (CellLayoutFor(id).responseTime) o["response_time"] = r.responseTime;
   if (id.variant == 7)
-    o["frequency"] = QJsonObject{{"sensor", f.cmbFreqType.text},
-                                 {"filter_50hz", f.chk50hz},
-                                 {"filter", Num(f.txtFilter)},
-                                 {"aux_frequency", Num(f.txtAuxFreq)},
-                                 {"trigger", Num(f.txtTrig)}};
-  o["physical"] = QJsonArray{Num(f.txtFisicoMax[2]),    Num(f.txtFisicoMin[2]),
-                             Num(f.txtFisicoMax[3]),    Num(f.txtFisicoMin[3]),
-                             Num(f.txtFisicoOutMax[0]), Num(f.txtFisicoOutMin[0]),
-                             Num(f.txtFisicoOutMax[1]), Num(f.txtFisicoOutMin[1])};
+    o["frequency"] = QJsonObject{{"sensor", name(T.frequency, r.freqType)},
+                                 {"filter_50hz", r.filter50Hz},
+                                 {"filter", r.filter},
+                                 {"aux_frequency", r.auxFrequency},
+                                 {"trigger", r.trigger}};
+  QJsonArray physical;
+  for (double v : r.physical) physical.append(v);
+  o["physical"] = physical;
   return o;
 }
 
@@ -267,7 +264,7 @@ int ShowConfigCommand(CliRun& run) {
     return RunOnUnit(run, s, [&]() -> int {
       const ConfigResult r = ReadEprom(s.model, s.commands);
       if (r != ConfigResult::Ok) return ExitFor(r);
-      Emit(run.io.out, ConfigJson(s.model), run.json());
+      Emit(run.io.out, ConfigJson(s.model.shown(), s.state.identity, s.tables), run.json());
       return kExitOk;
     });
   }
@@ -276,12 +273,11 @@ int ShowConfigCommand(CliRun& run) {
   if (!ReadConfigurationFile(rest[0], &fileBytes, run.io.err)) return kExitUsage;
   // A file alone: the identity it was made for, no questions.
   s.state.identity = RecordIdentity(fileBytes);
-  s.model.fillLists();
   // What the editor cannot show is said, not silently replaced.
   for (const QString& unknown : UnknownRecordValues(s.state, s.tables, fileBytes))
     run.io.err << "planovix-cli: " << rest[0] << ": " << unknown << " (not shown)\n";
-  ApplyRecord(s.model, fileBytes);
-  Emit(run.io.out, ConfigJson(s.model), run.json());
+  Emit(run.io.out, ConfigJson(OpenedRecord(fileBytes, BlankRecord(), s.state, s.tables), s.state.identity, s.tables),
+       run.json());
   return kExitOk;
 }
 

@@ -18,7 +18,7 @@
 // is kept in a transcript so a test can assert the exact bytes.
 #include "kernel/AppState.h"
 #include "kernel/Catalogue.h"
-#include "measure/SimulatedFrame.h"
+#include "SimulatedFrame.h"
 
 #include <QByteArray>
 #include <QList>

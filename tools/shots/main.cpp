@@ -72,13 +72,13 @@ int main(int argc, char** argv) {
   // and the compare window lists them beside the unit's values and a file's.
   {
     EditorModel& m = program.editor();
-    const QString tripWas = m.f.txtSogliaH[0];
-    m.f.txtSogliaH[0] = QStringLiteral(" 321");
+    const QString tripWas = m.text(Field::TripHighA);
+    m.setText(Field::TripHighA, QStringLiteral(" 321"));
     const QString file = QDir(dir).filePath(QStringLiteral("compare.DST"));
     program.configFile().saveTo(file);
-    m.f.txtSogliaH[0] = tripWas;
-    m.f.txtInputMax[0] = QStringLiteral(" 800");
-    m.f.txtOffset[1] = QStringLiteral(" 1.5");
+    m.setText(Field::TripHighA, tripWas);
+    m.setText(Field::InputMaxA, QStringLiteral(" 800"));
+    m.setText(Field::OffsetB, QStringLiteral(" 1.5"));
     m.notify();
     program.ShowCompare();
     program.compareWindow()->openFile(file);

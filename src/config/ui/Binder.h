@@ -1,7 +1,8 @@
 #pragma once
 // Moves values between widgets and a core model. Each binding knows how to
 // copy the model into its widget; sync() runs them all with the widgets'
-// own signals blocked, so a repaint never looks like a user edit.
+// own signals blocked, so a repaint never looks like a user edit. A user's
+// edit goes to the model through the binding's setter.
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,17 +22,21 @@ public:
     for (auto& s : syncers_) s();
   }
 
+  // A text box: get gives the model's text, set takes the user's.
+  void text(QLineEdit* e, std::function<QString()> get, std::function<void(const QString&)> set) {
+    QObject::connect(e, &QLineEdit::textEdited, e, [set](const QString& t) { set(t); });
+    syncers_.push_back([e, get] {
+      if (const QString now = get(); e->text() != now) {
+        QSignalBlocker b(e);
+        e->setText(now);
+      }
+    });
+  }
   // A text box whose text is a model field; edits go straight to the field.
   void text(QLineEdit* e, QString* field, std::function<void()> after = {}) {
-    QObject::connect(e, &QLineEdit::textEdited, e, [field, after](const QString& t) {
+    text(e, [field] { return *field; }, [field, after](const QString& t) {
       *field = t;
       if (after) after();
-    });
-    syncers_.push_back([e, field] {
-      if (e->text() != *field) {
-        QSignalBlocker b(e);
-        e->setText(*field);
-      }
     });
   }
 
@@ -42,59 +47,76 @@ public:
     });
   }
 
-  // A list with its items and chosen text; choosing runs the rule.
-  template <typename Combo>
-  void combo(QComboBox* box, Combo* field, std::function<void()> rule) {
-    QObject::connect(box, &QComboBox::activated, box, [box, field, rule](int) {
-      field->text = box->currentText();
-      if (rule) rule();
-    });
-    syncers_.push_back([box, field] {
+  // A list with its entries and the text it shows; chosen gets the entry
+  // the user picks.
+  void combo(QComboBox* box, const QStringList* items, std::function<QString()> get,
+             std::function<void(const QString&)> chosen) {
+    QObject::connect(box, &QComboBox::activated, box, [box, chosen](int) { chosen(box->currentText()); });
+    syncers_.push_back([box, items, get] {
       QSignalBlocker b(box);
       QStringList now;
       for (int i = 0; i < box->count(); ++i) now << box->itemText(i);
-      if (now != field->items) {
+      if (now != *items) {
         box->clear();
-        box->addItems(field->items);
+        box->addItems(*items);
       }
-      const int i = field->items.indexOf(field->text);
+      const QString text = get();
+      const int i = items->indexOf(text);
       if (i >= 0) {
         box->setCurrentIndex(i);
       } else {
         // A name the list does not hold (the doubler text, a file for
         // another unit) is still shown, as an editable box would.
         box->setCurrentIndex(-1);
-        box->setPlaceholderText(field->text);
+        box->setPlaceholderText(text);
       }
+    });
+  }
+  // The same for a field with items and text; choosing runs the rule.
+  template <typename Combo>
+  void combo(QComboBox* box, Combo* field, std::function<void()> rule) {
+    combo(box, &field->items, [field] { return field->text; }, [field, rule](const QString& t) {
+      field->text = t;
+      if (rule) rule();
     });
   }
 
   // An option group: the chosen button's offset within the group.
-  void options(std::vector<QAbstractButton*> buttons, int* field, std::function<void()> after = {}) {
-    for (size_t i = 0; i < buttons.size(); ++i) {
-      QObject::connect(buttons[i], &QAbstractButton::clicked, buttons[i], [field, i, after] {
-        *field = static_cast<int>(i);
-        if (after) after();
-      });
-    }
-    syncers_.push_back([buttons, field] {
+  void options(std::vector<QAbstractButton*> buttons, std::function<int()> get, std::function<void(int)> set) {
+    for (size_t i = 0; i < buttons.size(); ++i)
+      QObject::connect(buttons[i], &QAbstractButton::clicked, buttons[i], [set, i] { set(static_cast<int>(i)); });
+    syncers_.push_back([buttons, get] {
+      const int chosen = get();
       for (size_t i = 0; i < buttons.size(); ++i) {
         QSignalBlocker b(buttons[i]);
-        buttons[i]->setChecked(*field == static_cast<int>(i));
+        buttons[i]->setChecked(chosen == static_cast<int>(i));
       }
     });
   }
+  void options(std::vector<QAbstractButton*> buttons, int* field, std::function<void()> after = {}) {
+    options(std::move(buttons), [field] { return *field; }, [field, after](int k) {
+      *field = k;
+      if (after) after();
+    });
+  }
 
-  void check(QCheckBox* box, bool* field, std::function<void()> rule = {}, const bool* enabled = nullptr) {
-    QObject::connect(box, &QCheckBox::clicked, box, [field, rule](bool on) {
-      *field = on;
-      if (rule) rule();
-    });
-    syncers_.push_back([box, field, enabled] {
+  void check(QCheckBox* box, std::function<bool()> get, std::function<void(bool)> set,
+             std::function<bool()> enabled = {}) {
+    QObject::connect(box, &QCheckBox::clicked, box, [set](bool on) { set(on); });
+    syncers_.push_back([box, get, enabled] {
       QSignalBlocker b(box);
-      box->setChecked(*field);
-      if (enabled) box->setEnabled(*enabled);
+      box->setChecked(get());
+      if (enabled) box->setEnabled(enabled());
     });
+  }
+  void check(QCheckBox* box, bool* field, std::function<void()> rule = {}, const bool* enabled = nullptr) {
+    check(
+        box, [field] { return *field; },
+        [field, rule](bool on) {
+          *field = on;
+          if (rule) rule();
+        },
+        enabled ? std::function<bool()>([enabled] { return *enabled; }) : std::function<bool()>());
   }
 
   void visible(QWidget* w, const bool* field) {

@@ -20,7 +20,7 @@ namespace pv {
 namespace {
 QString N(const char* base, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(base)).arg(i); }
 
-QLineEdit* Field(const QString& name, QWidget* parent, int width = 70) {
+QLineEdit* TextBox(const QString& name, QWidget* parent, int width = 70) {
   auto* e = new QLineEdit(parent);
   e->setObjectName(name);
   e->setFixedWidth(width);
@@ -46,6 +46,17 @@ QLabel* EditorWindow::label(const QString& name, QWidget* parent, const QString&
   auto* l = new QLabel(text, parent);
   if (!name.isEmpty()) l->setObjectName(name);
   return l;
+}
+
+const EditorView& EditorWindow::view() const { return model_.view(); }
+
+void EditorWindow::number(QLineEdit* e, Field f) {
+  binder_.text(e, [this, f] { return model_.text(f); }, [this, f](const QString& t) { model_.setText(f, t); });
+}
+
+void EditorWindow::choice(std::vector<QAbstractButton*> buttons, int c, int ChannelConfig::*group) {
+  binder_.options(std::move(buttons), [this, c, group] { return model_.record().ch[c].*group; },
+                  [this, c, group](int k) { model_.setChoice(c, group, k); });
 }
 
 EditorWindow::EditorWindow(EditorModel& model, QWidget* parent) : QWidget(parent), model_(model) {
@@ -103,12 +114,12 @@ EditorWindow::EditorWindow(EditorModel& model, QWidget* parent) : QWidget(parent
   QGroupBox* opt = Frame(QStringLiteral("frm_opt"), this);
   auto* optL = new QHBoxLayout(opt);
   optL->addWidget(label({}, opt, QStringLiteral("t")));
-  auto* delay = Field(QStringLiteral("txt_Delay"), opt);
+  auto* delay = TextBox(QStringLiteral("txt_Delay"), opt);
   optL->addWidget(delay);
   optL->addWidget(label({}, opt, QStringLiteral("s")));
   optL->addStretch();
-  binder_.text(delay, &model_.f.txtDelay);
-  binder_.visible(opt, &model_.f.frmOpt);
+  number(delay, Field::ResponseTime);
+  binder_.visible(opt, &view().frmOpt);
   side->addWidget(opt);
   side->addWidget(physicalFrame());
   side->addStretch();
@@ -117,20 +128,23 @@ EditorWindow::EditorWindow(EditorModel& model, QWidget* parent) : QWidget(parent
   outer->addLayout(grid);
   // A one-channel unit leaves no gap where channel B would be.
   binder_.custom([this, grid] {
-    const bool b = model_.f.frmInput[1] || model_.f.frmOutput[1] || model_.f.frmOptions[1];
+    const bool b = view().frmInput[1] || view().frmOutput[1] || view().frmOptions[1];
     grid->setColumnMinimumWidth(1, b ? 330 : 0);
   });
   outer->addWidget(scalingPanel());
   outer->addStretch();
 
-  binder_.check(doubler, &model_.f.chkDoubler, [this] { model_.doublerClicked(); });
-  binder_.custom([this, doubler] { doubler->setEnabled(model_.doublerOwned()); });
-  binder_.check(hs, &model_.f.chkHS, {}, &model_.f.chkHSEnabled);
-  binder_.visible(math, &model_.f.cmdMath);
+  binder_.check(
+      doubler, [this] { return model_.record().doubler; }, [this](bool on) { model_.setDoubler(on); },
+      [this] { return model_.doublerOwned(); });
+  binder_.check(
+      hs, [this] { return model_.record().highSpeed; }, [this](bool on) { model_.setHighSpeed(on); },
+      [this] { return view().chkHSEnabled; });
+  binder_.visible(math, &view().cmdMath);
   connect(math, &QPushButton::clicked, this, [this] { model_.copiaValori(); });
   connect(stop, &QPushButton::clicked, this, &EditorWindow::stopRequested);
   binder_.custom([this] {
-    channelHeading_[1]->setVisible(model_.f.frmInput[1] || model_.f.frmOutput[1] || model_.f.frmOptions[1]);
+    channelHeading_[1]->setVisible(view().frmInput[1] || view().frmOutput[1] || view().frmOptions[1]);
   });
   connect(&model_, &EditorModel::changed, this, [this] {
     binder_.sync();
@@ -184,32 +198,33 @@ QGroupBox* EditorWindow::channelInput(int c) {
   type->setObjectName(N("cmb_Prog_In", c));
   type->setMinimumWidth(120);
   l->addWidget(type, 0, 1, 1, 2);
-  binder_.combo(type, &model_.f.cmbProgIn[c], [this, c] { model_.inputTypeChanged(c); });
+  binder_.combo(type, &view().cmbProgIn[c].items, [this, c] { return view().cmbProgIn[c].text; },
+                [this, c](const QString& name) { model_.setInputType(c, name); });
 
-  auto* max = Field(N("txt_Input_max", c), g);
-  auto* min = Field(N("txt_Input_min", c), g);
+  auto* max = TextBox(N("txt_Input_max", c), g);
+  auto* min = TextBox(N("txt_Input_min", c), g);
   l->addWidget(label(N("lbl_max_in", c), g), 1, 0);
   l->addWidget(max, 1, 1);
   l->addWidget(label(N("lbl_uMisIn", 2 * c), g), 1, 2);
   l->addWidget(label(N("lbl_min_in", c), g), 2, 0);
   l->addWidget(min, 2, 1);
   l->addWidget(label(N("lbl_uMisIn", 2 * c + 1), g), 2, 2);
-  binder_.text(max, &model_.f.txtInputMax[c]);
-  binder_.text(min, &model_.f.txtInputMin[c]);
-  binder_.label(g->findChild<QLabel*>(N("lbl_uMisIn", 2 * c)), &model_.f.lblUMisIn[2 * c]);
-  binder_.label(g->findChild<QLabel*>(N("lbl_uMisIn", 2 * c + 1)), &model_.f.lblUMisIn[2 * c + 1]);
+  number(max, Of(Field::InputMaxA, c));
+  number(min, Of(Field::InputMinA, c));
+  binder_.label(g->findChild<QLabel*>(N("lbl_uMisIn", 2 * c)), &view().lblUMisIn[2 * c]);
+  binder_.label(g->findChild<QLabel*>(N("lbl_uMisIn", 2 * c + 1)), &view().lblUMisIn[2 * c + 1]);
   // Limits and minimum span on one line: the editor must fit a laptop screen.
   auto* lim = label(N("lbl_limite_in", c), g);
   auto* span = label(N("lbl_spanmin_in", c), g);
   l->addWidget(lim, 3, 0);
   l->addWidget(span, 3, 1, 1, 2);
-  binder_.label(lim, &model_.f.lblLimiteIn[c]);
-  binder_.label(span, &model_.f.lblSpanminIn[c]);
+  binder_.label(lim, &view().lblLimiteIn[c]);
+  binder_.label(span, &view().lblSpanminIn[c]);
 
-  auto* offset = Field(N("txt_offset", c), g);
+  auto* offset = TextBox(N("txt_offset", c), g);
   l->addWidget(label(N("lbl_offset", c), g), 4, 0);
   l->addWidget(offset, 4, 1);
-  binder_.text(offset, &model_.f.txtOffset[c]);
+  number(offset, Of(Field::OffsetA, c));
 
   auto* row = new QHBoxLayout;
   QGroupBox* cjc = Frame(N("frm_cjc", c), g);
@@ -218,8 +233,8 @@ QGroupBox* EditorWindow::channelInput(int c) {
   auto* in = radio(N("opt_CJC", 2 * c + 1), {}, cjc);
   cl->addWidget(ext);
   cl->addWidget(in);
-  binder_.options({ext, in}, &model_.f.optCJC[c]);
-  binder_.visible(cjc, &model_.f.frmCjc[c]);
+  choice({ext, in}, c, &ChannelConfig::cjc);
+  binder_.visible(cjc, &view().frmCjc[c]);
   row->addWidget(cjc);
 
   QGroupBox* fili = Frame(N("frm_fili", c), g);
@@ -231,8 +246,8 @@ QGroupBox* EditorWindow::channelInput(int c) {
     fl->addWidget(r);
     wires.push_back(r);
   }
-  binder_.options(wires, &model_.f.optFili[c]);
-  binder_.visible(fili, &model_.f.frmFili[c]);
+  choice(wires, c, &ChannelConfig::wires);
+  binder_.visible(fili, &view().frmFili[c]);
   row->addWidget(fili);
 
   QGroupBox* brk = Frame(N("frm_break", c), g);
@@ -241,12 +256,12 @@ QGroupBox* EditorWindow::channelInput(int c) {
   auto* down = radio(N("opt_Break", 2 * c + 1), {}, brk);
   bl->addWidget(up);
   bl->addWidget(down);
-  binder_.options({up, down}, &model_.f.optBreak[c]);
-  binder_.visible(brk, &model_.f.frmBreak[c]);
+  choice({up, down}, c, &ChannelConfig::burnOut);
+  binder_.visible(brk, &view().frmBreak[c]);
   row->addWidget(brk);
   row->addStretch();
   l->addLayout(row, 5, 0, 1, 3);
-  binder_.visible(g, &model_.f.frmInput[c]);
+  binder_.visible(g, &view().frmInput[c]);
   return g;
 }
 
@@ -257,9 +272,10 @@ QGroupBox* EditorWindow::channelOutput(int c) {
   auto* type = new QComboBox(g);
   type->setObjectName(N("cmb_Prog_Out", c));
   l->addWidget(type, 0, 1, 1, 2);
-  binder_.combo(type, &model_.f.cmbProgOut[c], [this, c] { model_.outputTypeChanged(c); });
-  auto* max = Field(N("txt_Output_max", c), g);
-  auto* min = Field(N("txt_Output_min", c), g);
+  binder_.combo(type, &view().cmbProgOut[c].items, [this, c] { return view().cmbProgOut[c].text; },
+                [this, c](const QString& name) { model_.setOutputType(c, name); });
+  auto* max = TextBox(N("txt_Output_max", c), g);
+  auto* min = TextBox(N("txt_Output_min", c), g);
   auto* u0 = label(N("lbl_uMisOut", 2 * c), g);
   auto* u1 = label(N("lbl_uMisOut", 2 * c + 1), g);
   l->addWidget(label(N("lbl_max_out", c), g), 1, 0);
@@ -268,17 +284,17 @@ QGroupBox* EditorWindow::channelOutput(int c) {
   l->addWidget(label(N("lbl_min_out", c), g), 2, 0);
   l->addWidget(min, 2, 1);
   l->addWidget(u1, 2, 2);
-  binder_.text(max, &model_.f.txtOutputMax[c]);
-  binder_.text(min, &model_.f.txtOutputMin[c]);
-  binder_.label(u0, &model_.f.lblUMisOut[2 * c]);
-  binder_.label(u1, &model_.f.lblUMisOut[2 * c + 1]);
+  number(max, Of(Field::OutputMaxA, c));
+  number(min, Of(Field::OutputMinA, c));
+  binder_.label(u0, &view().lblUMisOut[2 * c]);
+  binder_.label(u1, &view().lblUMisOut[2 * c + 1]);
   auto* lim = label(N("lbl_limite_out", c), g);
   auto* span = label(N("lbl_spanmin_out", c), g);
   l->addWidget(lim, 3, 0);
   l->addWidget(span, 3, 1, 1, 2);
-  binder_.label(lim, &model_.f.lblLimiteOut[c]);
-  binder_.label(span, &model_.f.lblSpanminOut[c]);
-  binder_.visible(g, &model_.f.frmOutput[c]);
+  binder_.label(lim, &view().lblLimiteOut[c]);
+  binder_.label(span, &view().lblSpanminOut[c]);
+  binder_.visible(g, &view().frmOutput[c]);
   return g;
 }
 
@@ -292,23 +308,24 @@ QGroupBox* EditorWindow::channelOptions(int c) {
     auto* r = radio(N("opt_funz", 3 * c + k), {}, funz);
     fl->addWidget(r);
     fns.push_back(r);
-    binder_.visible(r, &model_.f.optFunzVisible[3 * c + k]);
+    binder_.visible(r, &view().optFunzVisible[3 * c + k]);
   }
-  binder_.options(fns, &model_.f.optFunz[c]);
-  binder_.visible(funz, &model_.f.frmFunz[c]);
+  choice(fns, c, &ChannelConfig::function);
+  binder_.visible(funz, &view().frmFunz[c]);
   l->addWidget(funz, 0, 0, 3, 1);
   l->addWidget(label(N("lbl_overrange", c), g, QStringLiteral("Over range")), 0, 1);
   auto* over = new QComboBox(g);
   over->setObjectName(N("cmb_OverRange", c));
   l->addWidget(over, 0, 2);
-  binder_.combo(over, &model_.f.cmbOverRange[c], {});
+  binder_.combo(over, &view().cmbOverRange[c].items, [this, c] { return view().cmbOverRange[c].text; },
+                [this, c](const QString& name) { model_.setOverRange(c, name); });
   auto* op = new QPushButton(g);
   op->setObjectName(N("cmd_Operatore", c));
   l->addWidget(op, 0, 3);
-  binder_.custom([this, op, c] { op->setText(model_.f.cmdOperatore[c]); });
+  binder_.custom([this, op, c] { op->setText(view().cmdOperatore[c]); });
   connect(op, &QPushButton::clicked, this, [this, c] { emit optionsRequested(c); });
   l->setColumnStretch(4, 1);
-  binder_.visible(g, &model_.f.frmOptions[c]);
+  binder_.visible(g, &view().frmOptions[c]);
   return g;
 }
 
@@ -318,8 +335,8 @@ QGroupBox* EditorWindow::tripFrame() {
   // Channel B's trip exists only where both channels carry one.
   for (int c = 0; c < 2; ++c) {
     const int col = c * 4;
-    auto* hi = Field(N("txt_soglia_H", c), g);
-    auto* lo = Field(N("txt_soglia_L", c), g);
+    auto* hi = TextBox(N("txt_soglia_H", c), g);
+    auto* lo = TextBox(N("txt_soglia_L", c), g);
     auto* uh = label(N("lbl_uMisS", 2 * c), g);
     auto* ul = label(N("lbl_uMisS", 2 * c + 1), g);
     auto* hiL = label(N("lbl_hi", c), g);
@@ -330,10 +347,10 @@ QGroupBox* EditorWindow::tripFrame() {
     l->addWidget(loL, 1, col);
     l->addWidget(lo, 1, col + 1);
     l->addWidget(ul, 1, col + 2);
-    binder_.text(hi, &model_.f.txtSogliaH[c]);
-    binder_.text(lo, &model_.f.txtSogliaL[c]);
-    binder_.label(uh, &model_.f.lblUMisS[2 * c]);
-    binder_.label(ul, &model_.f.lblUMisS[2 * c + 1]);
+    number(hi, Of(Field::TripHighA, c));
+    number(lo, Of(Field::TripLowA, c));
+    binder_.label(uh, &view().lblUMisS[2 * c]);
+    binder_.label(ul, &view().lblUMisS[2 * c + 1]);
     auto* mx = radio(N("optTrip", 2 * c), {}, g);
     auto* mn = radio(N("optTrip", 2 * c + 1), {}, g);
     auto* nc = radio(N("optRele", 2 * c), QStringLiteral("NC"), g);
@@ -345,8 +362,8 @@ QGroupBox* EditorWindow::tripFrame() {
     dir->addWidget(nc);
     dir->addWidget(no);
     l->addLayout(dir, 2, col, 1, 3);
-    binder_.options({mx, mn}, &model_.f.optTrip[c]);
-    binder_.options({nc, no}, &model_.f.optRele[c]);
+    choice({mx, mn}, c, &ChannelConfig::tripDirection);
+    choice({nc, no}, c, &ChannelConfig::relay);
     if (c == 0) {
       // On variants 2..6 the bit is the model family's: shown, never written.
       binder_.custom([this, mx, mn] {
@@ -366,13 +383,13 @@ QGroupBox* EditorWindow::tripFrame() {
       });
     }
   }
-  auto* delay = Field(QStringLiteral("txt_soglia_Delay"), g);
+  auto* delay = TextBox(QStringLiteral("txt_soglia_Delay"), g);
   l->addWidget(label(QStringLiteral("lbl_delay"), g), 3, 0);
   l->addWidget(delay, 3, 1);
   l->addWidget(label({}, g, QStringLiteral("s")), 3, 2);
-  binder_.text(delay, &model_.f.txtSogliaDelay);
+  number(delay, Field::TripDelay);
   l->setColumnStretch(8, 1);
-  binder_.visible(g, &model_.f.frmSoglia);
+  binder_.visible(g, &view().frmSoglia);
   return g;
 }
 
@@ -382,33 +399,34 @@ QGroupBox* EditorWindow::frequencyFrame() {
   auto* type = new QComboBox(g);
   type->setObjectName(QStringLiteral("cmb_Freq_Type"));
   l->addWidget(type, 0, 0, 1, 2);
-  binder_.combo(type, &model_.f.cmbFreqType, [this] { model_.freqTypeChanged(); });
+  binder_.combo(type, &view().cmbFreqType.items, [this] { return view().cmbFreqType.text; },
+                [this](const QString& name) { model_.setFreqType(name); });
   auto* hz = new QCheckBox(QStringLiteral("50 Hz"), g);
   hz->setObjectName(QStringLiteral("chk_50hz"));
   l->addWidget(hz, 0, 2);
-  binder_.check(hz, &model_.f.chk50hz);
-  auto* filter = Field(QStringLiteral("txt_filter"), g);
+  binder_.check(hz, [this] { return model_.record().filter50Hz; }, [this](bool on) { model_.setFilter50Hz(on); });
+  auto* filter = TextBox(QStringLiteral("txt_filter"), g);
   l->addWidget(label(QStringLiteral("lbl_filter"), g), 1, 0);
   l->addWidget(filter, 1, 1);
-  binder_.text(filter, &model_.f.txtFilter);
+  number(filter, Field::Filter);
   auto* auxL = label(QStringLiteral("lbl_aux"), g, QStringLiteral("Aux"));
-  auto* aux = Field(QStringLiteral("txt_aux_freq"), g);
+  auto* aux = TextBox(QStringLiteral("txt_aux_freq"), g);
   auto* auxU = label(QStringLiteral("lbl_uMisAux"), g, QStringLiteral("Hz"));
   l->addWidget(auxL, 2, 0);
   l->addWidget(aux, 2, 1);
   l->addWidget(auxU, 2, 2);
-  binder_.text(aux, &model_.f.txtAuxFreq);
+  number(aux, Field::AuxFrequency);
   auto* trigL = label(QStringLiteral("lbl_trig"), g);
-  auto* trig = Field(QStringLiteral("txt_Trig"), g);
+  auto* trig = TextBox(QStringLiteral("txt_Trig"), g);
   auto* trigU = label(QStringLiteral("lbl_uMisTrig"), g);
   l->addWidget(trigL, 3, 0);
   l->addWidget(trig, 3, 1);
   l->addWidget(trigU, 3, 2);
-  binder_.text(trig, &model_.f.txtTrig);
-  binder_.label(trigU, &model_.f.lblUMisTrig);
+  number(trig, Field::Trigger);
+  binder_.label(trigU, &view().lblUMisTrig);
   for (QWidget* w : std::initializer_list<QWidget*>{auxL, aux, auxU, trigL, trig, trigU})
-    binder_.visible(w, &model_.f.auxVisible);
-  binder_.visible(g, &model_.f.frmFreq);
+    binder_.visible(w, &view().auxVisible);
+  binder_.visible(g, &view().frmFreq);
   return g;
 }
 
@@ -420,20 +438,20 @@ QGroupBox* EditorWindow::physicalFrame() {
   const char* rowsCaptions[4] = {"In Max", "In Min", "Out Max", "Out Min"};
   for (int r = 0; r < 4; ++r) l->addWidget(label({}, g, QString::fromLatin1(rowsCaptions[r])), r + 1, 0);
   for (int c = 0; c < 2; ++c) {
-    auto* inMax = Field(N("txt_Fisico_max", 2 + c), g);
-    auto* inMin = Field(N("txt_Fisico_min", 2 + c), g);
-    auto* outMax = Field(N("txt_FisicoOut_max", c), g);
-    auto* outMin = Field(N("txt_FisicoOut_min", c), g);
+    auto* inMax = TextBox(N("txt_Fisico_max", 2 + c), g);
+    auto* inMin = TextBox(N("txt_Fisico_min", 2 + c), g);
+    auto* outMax = TextBox(N("txt_FisicoOut_max", c), g);
+    auto* outMin = TextBox(N("txt_FisicoOut_min", c), g);
     l->addWidget(inMax, 1, c + 1);
     l->addWidget(inMin, 2, c + 1);
     l->addWidget(outMax, 3, c + 1);
     l->addWidget(outMin, 4, c + 1);
-    binder_.text(inMax, &model_.f.txtFisicoMax[2 + c]);
-    binder_.text(inMin, &model_.f.txtFisicoMin[2 + c]);
-    binder_.text(outMax, &model_.f.txtFisicoOutMax[c]);
-    binder_.text(outMin, &model_.f.txtFisicoOutMin[c]);
+    number(inMax, PhysicalField(2 * c));
+    number(inMin, PhysicalField(2 * c + 1));
+    number(outMax, PhysicalField(4 + 2 * c));
+    number(outMin, PhysicalField(5 + 2 * c));
   }
-  binder_.visible(g, &model_.f.frmFisico);
+  binder_.visible(g, &view().frmFisico);
   return g;
 }
 
@@ -445,25 +463,25 @@ QGroupBox* EditorWindow::scalingPanel() {
     l->addWidget(label({}, g, c == 0 ? QStringLiteral("A") : QStringLiteral("B")), 0, col);
     const struct {
       const char* name;
-      QString* field;
+      const QString* field;
       int unit;  // lbl_uMisIn index, -1 for outputs
-    } rowsDef[4] = {{"txt_Input_max", &model_.f.txtInputMax[2 + c], 4 + 2 * c},
-                    {"txt_Input_min", &model_.f.txtInputMin[2 + c], 5 + 2 * c},
-                    {"txt_Output_max", &model_.f.txtOutputMax[2 + c], -1},
-                    {"txt_Output_min", &model_.f.txtOutputMin[2 + c], -1}};
+    } rowsDef[4] = {{"txt_Input_max", &view().panelInputMax[c], 4 + 2 * c},
+                    {"txt_Input_min", &view().panelInputMin[c], 5 + 2 * c},
+                    {"txt_Output_max", &view().panelOutputMax[c], -1},
+                    {"txt_Output_min", &view().panelOutputMin[c], -1}};
     for (int r = 0; r < 4; ++r) {
-      auto* e = Field(N(rowsDef[r].name, 2 + c), g);
+      auto* e = TextBox(N(rowsDef[r].name, 2 + c), g);
       e->setReadOnly(true);
       l->addWidget(e, r + 1, col + 1);
-      binder_.text(e, rowsDef[r].field);
+      binder_.text(e, [field = rowsDef[r].field] { return *field; }, [](const QString&) {});
       if (rowsDef[r].unit >= 0) {
         auto* u = label(N("lbl_uMisIn", rowsDef[r].unit), g);
         l->addWidget(u, r + 1, col + 2);
-        binder_.label(u, &model_.f.lblUMisIn[rowsDef[r].unit]);
+        binder_.label(u, &view().lblUMisIn[rowsDef[r].unit]);
       } else {
         auto* u = label({}, g);
         l->addWidget(u, r + 1, col + 2);
-        binder_.label(u, &model_.f.lblUMisOut[2 * c]);
+        binder_.label(u, &view().lblUMisOut[2 * c]);
       }
     }
   }
@@ -471,7 +489,7 @@ QGroupBox* EditorWindow::scalingPanel() {
   ok->setObjectName(QStringLiteral("cmd_OperOk"));
   l->addWidget(ok, 5, 5);
   connect(ok, &QPushButton::clicked, this, [this] { model_.closeScalingPanel(); });
-  binder_.visible(g, &model_.f.frmModo);
+  binder_.visible(g, &view().frmModo);
   return g;
 }
 

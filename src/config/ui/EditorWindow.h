@@ -2,14 +2,17 @@
 // The configuration editor window (frm_program): a thin view of the editor
 // model. Every rule runs in the model; this window copies values to and
 // from its controls and repaints when the model changes.
+#include "config/EditorState.h"
 #include "config/ui/Binder.h"
 
 #include <QStringList>
 #include <QWidget>
 #include <array>
 
+class QAbstractButton;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
@@ -53,6 +56,10 @@ private:
   QGroupBox* physicalFrame();
   QRadioButton* radio(const QString& name, const QString& text, QWidget* parent);
   QLabel* label(const QString& name, QWidget* parent, const QString& text = {});
+  const EditorView& view() const;
+  // A number field's text box, and an option group of one channel.
+  void number(QLineEdit* e, Field f);
+  void choice(std::vector<QAbstractButton*> buttons, int c, int ChannelConfig::*group);
 
   EditorModel& model_;
   Binder binder_;

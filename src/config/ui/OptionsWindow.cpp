@@ -43,7 +43,7 @@ OptionsWindow::OptionsWindow(EditorModel& model, QWidget* parent) : QWidget(pare
   row->addWidget(sec);
   row->addStretch();
   outer->addWidget(frame1_);
-  connect(value_, &QLineEdit::textEdited, this, [this](const QString& t) { model_.f.txtOpzione = t; });
+  connect(value_, &QLineEdit::textEdited, this, [this](const QString& t) { model_.setOptionText(t); });
 
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
   ok->setObjectName(QStringLiteral("Cmd_ok"));
@@ -60,12 +60,13 @@ void OptionsWindow::openFor(int channel) {
 }
 
 void OptionsWindow::sync() {
-  const int op = model_.state().channels[model_.f.optionsChannel].operatorOption;
+  const EditorView& v = model_.view();
+  const int op = model_.record().ch[v.optionsChannel].operation;
   for (int i = 0; i < 8; ++i) ops_[i]->setChecked(i == op);
-  frame1_->setVisible(model_.f.frame1);
-  if (value_->text() != model_.f.txtOpzione) value_->setText(model_.f.txtOpzione);
+  frame1_->setVisible(v.frame1);
+  if (value_->text() != v.txtOpzione) value_->setText(v.txtOpzione);
   setWindowTitle(QStringLiteral("%1 %2").arg(Tr(model_.state(), 72),
-                                            model_.f.optionsChannel == 0 ? QStringLiteral("A")
+                                            v.optionsChannel == 0 ? QStringLiteral("A")
                                                                          : QStringLiteral("B")));
 }
 

@@ -10,33 +10,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/SimulatorProcess.h"
+
+namespace pv::test {
 namespace {
-
-class Bench {
-public:
-  explicit Bench(const QStringList& args) {
-    process_.setProgram(QStringLiteral(PLANOVIX_BENCHSIM));
-    process_.setArguments(args);
-    process_.start();
-    if (!process_.waitForStarted(5000)) return;
-    for (;;) {
-      while (!process_.canReadLine())
-        if (!process_.waitForReadyRead(5000)) return;
-      const QString line = QString::fromLocal8Bit(process_.readLine()).trimmed();
-      if (line == QLatin1String("ready")) break;
-      if (line.startsWith(QLatin1String("generator=")))
-        generator = line.section(QLatin1Char('='), 1);
-    }
-  }
-  ~Bench() {
-    process_.terminate();
-    if (!process_.waitForFinished(3000)) process_.kill();
-  }
-  QString generator;
-
-private:
-  QProcess process_;
-};
 
 struct CliRun {
   int code = -1;
@@ -77,10 +54,11 @@ QJsonObject GeneratorState(const QString& stateFile, const char* key, const QJso
 TEST(GeneratorOnTheBench, BounceUploadsTheWholeWaveformThenTachoSetsASine) {
   QTemporaryDir dir;
   const QString state = dir.filePath(QStringLiteral("bench.json"));
-  Bench bench({QStringLiteral("--model"), QStringLiteral("KRV2220"), QStringLiteral("--state"), state});
-  ASSERT_FALSE(bench.generator.isEmpty());
+  SimulatorProcess bench(QStringLiteral(PLANOVIX_BENCHSIM), {"--model", "KRV2220", "--state", state});
+  const QString generator = bench.value(QStringLiteral("generator"));
+  ASSERT_FALSE(generator.isEmpty());
 
-  CliRun r = Cli(bench.generator, {QStringLiteral("generator"), QStringLiteral("bounce")});
+  CliRun r = Cli(generator, {QStringLiteral("generator"), QStringLiteral("bounce")});
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
   // "OUTPut ON" is the last command the button sends.
   QJsonObject g = GeneratorState(state, "output", true);
@@ -89,14 +67,14 @@ TEST(GeneratorOnTheBench, BounceUploadsTheWholeWaveformThenTachoSetsASine) {
   EXPECT_EQ(g[QStringLiteral("frequency")].toDouble(), 5000.0);
   EXPECT_TRUE(g[QStringLiteral("output")].toBool());
 
-  r = Cli(bench.generator, {QStringLiteral("generator"), QStringLiteral("tacho"), QStringLiteral("50")});
+  r = Cli(generator, {QStringLiteral("generator"), QStringLiteral("tacho"), QStringLiteral("50")});
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
   g = GeneratorState(state, "volts", 0.05);  // after the frequency and the shape
   EXPECT_EQ(g[QStringLiteral("shape")].toString(), QStringLiteral("SIN"));
   EXPECT_EQ(g[QStringLiteral("frequency")].toDouble(), 50.0);
   EXPECT_EQ(g[QStringLiteral("volts")].toDouble(), 0.05);
 
-  r = Cli(bench.generator, {QStringLiteral("generator"), QStringLiteral("off")});
+  r = Cli(generator, {QStringLiteral("generator"), QStringLiteral("off")});
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_FALSE(GeneratorState(state, "output", false)[QStringLiteral("output")].toBool());
 }
@@ -110,3 +88,4 @@ TEST(GeneratorOnTheBench, NoGeneratorThereFailsWithExitOne) {
 }
 
 } // namespace
+} // namespace pv::test

@@ -1,5 +1,5 @@
 #pragma once
-// Streamed frames for the device simulator: what a unit with a given
+// Streamed frames of the device simulator: what a unit with a given
 // configuration sends when its inputs sit at given points of their ranges.
 // The inverse of the window's decoding, so a simulated run shows values
 // that follow the configured ranges, function and calibration pair, and

@@ -8,34 +8,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <map>
 
+#include "support/SimulatorProcess.h"
+
+namespace pv::test {
 namespace {
-
-class BenchProcess {
-public:
-  explicit BenchProcess(const QStringList& args) {
-    process_.setProgram(QStringLiteral(PLANOVIX_BENCHSIM));
-    process_.setArguments(args);
-    process_.start();
-    if (!process_.waitForStarted(5000)) return;
-    for (;;) {
-      while (!process_.canReadLine())
-        if (!process_.waitForReadyRead(5000)) return;
-      const QString line = QString::fromLocal8Bit(process_.readLine()).trimmed();
-      if (line == QLatin1String("ready")) break;
-      if (line.contains(QLatin1Char('='))) ends[line.section(QLatin1Char('='), 0, 0)] = line.section(QLatin1Char('='), 1);
-    }
-  }
-  ~BenchProcess() {
-    process_.terminate();
-    if (!process_.waitForFinished(3000)) process_.kill();
-  }
-  std::map<QString, QString> ends;
-
-private:
-  QProcess process_;
-};
 
 struct CliRun {
   int code = -1;
@@ -55,11 +32,10 @@ CliRun Cli(const QStringList& args) {
 TEST(VerifyOnTheBench, APt100UnitReadsTwoToTenVoltsOverItsRange) {
   QTemporaryDir dir;
   const QString state = dir.filePath(QStringLiteral("bench.json"));
-  BenchProcess bench({QStringLiteral("--model"), QStringLiteral("KRV2210"), QStringLiteral("--seed"), QStringLiteral("0"),
-                      QStringLiteral("--state"), state});
-  ASSERT_FALSE(bench.ends["meter-a"].isEmpty());
-  const CliRun r = Cli({"--supply", bench.ends["supply"], "--calibrator", bench.ends["calibrator"], "--meter",
-                        bench.ends["meter-a"], "--switch", bench.ends["switch"], "verify-calibration", "KRV2210",
+  SimulatorProcess bench(QStringLiteral(PLANOVIX_BENCHSIM), {"--model", "KRV2210", "--seed", "0", "--state", state});
+  ASSERT_FALSE(bench.value("meter-a").isEmpty());
+  const CliRun r = Cli({"--supply", bench.value("supply"), "--calibrator", bench.value("calibrator"), "--meter",
+                        bench.value("meter-a"), "--switch", bench.value("switch"), "verify-calibration", "KRV2210",
                         "--input", "Pt100", "--min", "0", "--half", "25", "--max", "100", "--output", "V",
                         "--supply-volts", "24"});
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
@@ -90,3 +66,4 @@ TEST(VerifyOnTheBench, NoCalibratorOnThePortExitsOne) {
 }
 
 } // namespace
+} // namespace pv::test

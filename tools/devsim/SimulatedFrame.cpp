@@ -1,4 +1,4 @@
-#include "measure/SimulatedFrame.h"
+#include "SimulatedFrame.h"
 
 #include "measure/ChannelDerivation.h"
 #include "measure/FrameDisplay.h"
