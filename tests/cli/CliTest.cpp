@@ -48,6 +48,53 @@ TEST(Cli, UsageErrorsTouchNoUnit) {
   EXPECT_TRUE(c.out.contains("Exit codes"));
 }
 
+TEST(CliTable, TheCommandWordIsFoundPastOptionsAndTheirValues) {
+  EXPECT_EQ(CliCommandWord({"--supply", "Com4", "calibrate", "KRV2210"}), "calibrate");
+  EXPECT_EQ(CliCommandWord({"--port=COM 2", "--json", "calibrate"}), "calibrate");
+  EXPECT_EQ(CliCommandWord({"--port", "route", "identify"}), "identify");
+  EXPECT_EQ(CliCommandWord({"--supply", "verify-calibration", "supply", "on", "24"}), "supply");
+  EXPECT_EQ(CliCommandWord({"--json", "--label", "poke", "peek", "0", "1", "int"}), "peek");
+  EXPECT_EQ(CliCommandWord({"--yes", "--help"}), "");
+}
+
+TEST(CliTable, EveryRowIsFoundByItsNameAndShownInTheHelp) {
+  const QString help = CliHelpText();
+  const QString man = CliManPage();
+  for (const CliCommand& c : CliCommands()) {
+    EXPECT_EQ(FindCliCommand(QLatin1String(c.name)), &c) << c.name;  // names are unique
+    EXPECT_TRUE(help.contains(QLatin1String(c.synopsis))) << c.name;
+    EXPECT_TRUE(QString::fromLatin1(c.synopsis).startsWith(QLatin1String(c.name))) << c.name;
+    EXPECT_TRUE(man.contains(QStringLiteral(".B ") + QString::fromLatin1(c.name).replace('-', "\\-"))) << c.name;
+    for (const CliOption& o : c.options) EXPECT_TRUE(QByteArray(o.name).startsWith("--") && *o.help) << c.name;
+  }
+  EXPECT_EQ(FindCliCommand(QStringLiteral("frobnicate")), nullptr);
+}
+
+TEST(Cli, ACommandsHelpIsItsOwnPartAndTouchesNoUnit) {
+  Cli c;
+  ASSERT_EQ(c.run({"cells", "--help"}), 0) << c.err.toStdString();
+  EXPECT_TRUE(c.out.startsWith("Usage: planovix-cli [OPTIONS] cells BANK FIRST COUNT\n")) << c.out.toStdString();
+  EXPECT_TRUE(c.out.contains("--retries N"));
+  EXPECT_FALSE(c.out.contains("verify-calibration"));
+  ASSERT_EQ(c.run({"--port", "/dev/sim", "-h", "restore", "last"}), 0);
+  EXPECT_TRUE(c.out.contains("--include-calibration")) << c.out.toStdString();
+  EXPECT_FALSE(c.out.contains("Exit codes:"));
+  EXPECT_TRUE(c.unit.transcript().isEmpty());
+}
+
+TEST(Cli, AnOptionOfAnotherCommandIsRefusedNamingTheCommand) {
+  Cli c;
+  EXPECT_EQ(c.run({"identify", "--rows", "1"}), 2);
+  EXPECT_TRUE(c.err.contains("identify does not take --rows")) << c.err.toStdString();
+  EXPECT_EQ(c.run({"--retries", "1", "route", "101A"}), 2);
+  EXPECT_TRUE(c.err.contains("apply to the unit's commands, not to route")) << c.err.toStdString();
+  EXPECT_EQ(c.run({"identify", "--bogus"}), 2);
+  EXPECT_TRUE(c.err.contains("unknown option --bogus")) << c.err.toStdString();
+  // Options may follow the command word.
+  EXPECT_EQ(c.run({"identify", "--no-fingerprint", "--json"}), 0) << c.err.toStdString();
+  EXPECT_EQ(QJsonDocument::fromJson(c.out.toUtf8()).object()["model"].toString(), "KRV2212A");
+}
+
 TEST(Cli, ReadConfigThenWriteConfigRestoresTheCells) {
   Cli c;
   ASSERT_EQ(c.run({"read-config", c.file("unit.DST")}), 0) << c.err.toStdString();

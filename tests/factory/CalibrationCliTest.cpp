@@ -2,6 +2,7 @@
 // ports, the tool's own option parsing, output and exit codes.
 #include "Bench.h"
 #include "CalibrateCli.h"
+#include "CliBench.h"
 #include "CliCore.h"
 #include "InstrumentLink.h"
 #include "SimulatorLink.h"
@@ -56,7 +57,8 @@ struct Station {
     QTextStream o(&out), e(&err);
     QString none;
     QTextStream in(&none);
-    const int code = RunCalibrateCli(args, unitPort, io, clock, in, o, e);
+    CliIo cli{unitPort, clock, in, o, e, &io};
+    const int code = RunCli(args, cli);
     o.flush();
     e.flush();
     return code;
@@ -339,16 +341,6 @@ TEST(CalibrateCli, TimeScaleIsBounded) {
   EXPECT_EQ(s.writes(), 0);
 }
 
-TEST(CalibrateCli, RecognisedBeforeTheInstrumentCommands) {
-  EXPECT_TRUE(IsCalibrateInvocation({"--supply", "Com4", "calibrate", "KRV2210"}));
-  EXPECT_TRUE(IsCalibrateInvocation({"--port=COM 2", "--json", "calibrate"}));
-  EXPECT_FALSE(IsCalibrateInvocation({"--supply", "Com4", "supply", "on", "24.00"}));
-  EXPECT_FALSE(IsCalibrateInvocation({"identify"}));
-  EXPECT_TRUE(IsCalibrateInvocation({"--port", "COM 2", "tara-canale", "A"}));
-  EXPECT_TRUE(IsCalibrateInvocation({"calibrate-power", "off"}));
-  EXPECT_TRUE(IsCalibrateInvocation({"--meter", "Com3", "linearity-output"}));
-  EXPECT_TRUE(IsCalibrateInvocation({"linearity-2ch"}));
-}
 
 } // namespace
 } // namespace pv::test

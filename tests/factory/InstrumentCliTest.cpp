@@ -1,6 +1,6 @@
 // planovix-cli's instrument commands in-process against simulated
 // instruments: bytes, results, manual mode and exit codes.
-#include "InstrumentCli.h"
+#include "CliBench.h"
 #include "CliCore.h"
 #include "factory/MemorySession.h"
 #include "link/Clock.h"
@@ -52,6 +52,7 @@ struct Cli {
   QString sessionResource;
   std::function<void(MemorySession&, const QByteArray&)> sessionAnswer;
   InstrumentIo io;
+  MemorySerialPort unitPort;  // never opened by an instrument command
   QString out, err;
 
   Cli() {
@@ -78,20 +79,11 @@ struct Cli {
     err.clear();
     wire.clear();
     QTextStream o(&out), e(&err), in(&typed);
-    return RunInstrumentCli(args, io, clock, in, o, e);
+    CliIo cli{unitPort, clock, in, o, e, &io};
+    return RunCli(args, cli);
   }
   QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
 };
-
-TEST(InstrumentCli, DispatchesOnlyInstrumentCommands) {
-  EXPECT_TRUE(IsInstrumentInvocation({"--json", "route", "101A"}));
-  EXPECT_TRUE(IsInstrumentInvocation({"--supply", "Com1", "supply-current"}));
-  EXPECT_TRUE(IsInstrumentInvocation({"--port", "COM 2", "meter-read", "0"}));
-  EXPECT_FALSE(IsInstrumentInvocation({"--port", "route", "identify"}));
-  EXPECT_FALSE(IsInstrumentInvocation({"identify"}));
-  EXPECT_FALSE(IsInstrumentInvocation({"--help"}));
-  EXPECT_TRUE(CliHelpText().contains("generator-send"));
-}
 
 TEST(InstrumentCli, CalibratorSetSendsTheFrameAndShowsTheAnswer) {
   Cli c;

@@ -1,6 +1,8 @@
 // planovix-cli generator: the production test's buttons sent to an
 // in-memory generator session; usage errors touch nothing.
-#include "InstrumentCli.h"
+#include "CliBench.h"
+#include "CliCore.h"
+#include "link/MemorySerialPort.h"
 #include "factory/MemorySession.h"
 #include "link/Clock.h"
 #include "link/SerialPort.h"
@@ -36,7 +38,9 @@ struct GenCli {
     sent.clear();
     QString none;
     QTextStream o(&out), e(&err), in(&none);
-    return RunInstrumentCli(args, io, clock, in, o, e);
+    MemorySerialPort unitPort;
+    CliIo cli{unitPort, clock, in, o, e, &io};
+    return RunCli(args, cli);
   }
 };
 

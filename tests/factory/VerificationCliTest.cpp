@@ -2,9 +2,9 @@
 // in-memory ports and simulated time; the report, the exit codes, and the
 // refusals that send nothing.
 #include "Bench.h"
+#include "CliBench.h"
 #include "CliCore.h"
 #include "InstrumentLink.h"
-#include "VerifyCli.h"
 #include "link/Clock.h"
 #include "link/MemorySerialPort.h"
 #include "support/LentPort.h"
@@ -44,7 +44,9 @@ struct Station {
     QTextStream o(&out), e(&err);
     QString none;
     QTextStream in(&none);
-    const int code = RunVerifyCli(args, io, clock, in, o, e);
+    MemorySerialPort unitPort;
+    CliIo cli{unitPort, clock, in, o, e, &io};
+    const int code = RunCli(args, cli);
     o.flush();
     e.flush();
     return code;
@@ -163,11 +165,6 @@ TEST(VerifyCli, AFailedRunSwitchesOffTheSupplyItSwitchedOn) {
   EXPECT_TRUE(s.out.startsWith(QStringLiteral("\nTaratura in corso"))) << s.out.toStdString();
 }
 
-TEST(VerifyCli, TheCommandWordIsFoundAfterThePortOptions) {
-  EXPECT_TRUE(IsVerifyInvocation({"--supply", "Com4", "--meter", "Manuale", "verify-calibration", "KRV2210"}));
-  EXPECT_FALSE(IsVerifyInvocation({"--supply", "verify-calibration", "supply", "on", "24"}));
-  EXPECT_TRUE(CliHelpText().contains("verify-calibration MODEL"));
-}
 
 } // namespace
 } // namespace pv::test

@@ -1,8 +1,7 @@
 #include "BatchCli.h"
-#include "CliProgress.h"
-#include "CliCore.h"
-#include "GangCli.h"
 
+#include "GangCli.h"
+#include "CliProgress.h"
 #include "app/TerminationSignals.h"
 #include "config/ConfigFile.h"
 #include "kernel/AtomicFile.h"
@@ -66,11 +65,14 @@ struct Options {
   QString file, log, model;
   bool yes = false;
   qint64 count = 1;
-  CliGlobals globals;
+  int retries = 2;
+  QString label;
+  TerminationSignals* stops = nullptr;
+  CliRunner runCli;
   // --retries and --label again, for each command the batch runs.
   QStringList passed() const {
-    QStringList a{QStringLiteral("--retries"), QString::number(globals.retries)};
-    if (!globals.label.isEmpty()) a << QStringLiteral("--label") << globals.label;
+    QStringList a{QStringLiteral("--retries"), QString::number(retries)};
+    if (!label.isEmpty()) a << QStringLiteral("--label") << label;
     return a;
   }
 };
@@ -117,23 +119,23 @@ QString Messages(const QString& err) {
   return lines.join(QStringLiteral("; "));
 }
 
-int RunCaptured(const QStringList& args, SerialPort& port, Clock& clock, QString* out, QString* err,
+int RunCaptured(const Options& opt, const QStringList& args, SerialPort& port, QString* out, QString* err,
                 TerminationSignals* stops) {
   QTextStream o(out), e(err);
-  const int code = RunCli(args, port, clock, o, e, stops);
+  const int code = opt.runCli(args, port, o, e, stops);
   o.flush();
   e.flush();
   return code;
 }
 
-Probe Identify(const Options& opt, SerialPort& port, Clock& clock) {
+Probe Identify(const Options& opt, SerialPort& port) {
   Probe p;
   QString out, err;
   // One quick look for a unit, not yet work on one: no retries (an empty
   // cable is the usual answer) and no signal turns it into a failure.
-  const int code = RunCaptured({QStringLiteral("--retries"), QStringLiteral("0"), QStringLiteral("--port"), opt.port,
+  const int code = RunCaptured(opt, {QStringLiteral("--retries"), QStringLiteral("0"), QStringLiteral("--port"), opt.port,
                                 QStringLiteral("--json"), QStringLiteral("identify"), QStringLiteral("--no-fingerprint")},
-                               port, clock, &out, &err, nullptr);
+                               port, &out, &err, nullptr);
   if (code != kExitOk) {
     p.portMissing = err.contains(QLatin1String("cannot open port"));
     if (p.portMissing) p.portError = Messages(err);
@@ -151,13 +153,13 @@ Probe Identify(const Options& opt, SerialPort& port, Clock& clock) {
 }
 
 // write-config as the technician would run it by hand, on the unit in hand.
-UnitResult Write(const Options& opt, CountingPort& port, Clock& clock) {
+UnitResult Write(const Options& opt, CountingPort& port) {
   QStringList args = opt.passed() + QStringList{QStringLiteral("--port"), opt.port};
   if (opt.yes) args << QStringLiteral("--yes");
   args << QStringLiteral("write-config") << opt.file;
   QString out, err;
   port.cellWrites = 0;
-  const int code = RunCaptured(args, port, clock, &out, &err, opt.globals.stops);
+  const int code = RunCaptured(opt, args, port, &out, &err, opt.stops);
   UnitResult r;
   r.cells = port.cellWrites;
   r.reason = Messages(err);
@@ -218,100 +220,47 @@ private:
 
 } // namespace
 
-QString BatchHelpText() {
-  return QStringLiteral(
-      "\n"
-      "Batch programming:\n"
-      "  program IN.DST [--repeat] [--count N] [--log FILE.csv] [--model M]\n"
-      "      waits for a unit on the port, identifies it, writes IN.DST with the\n"
-      "      checks of write-config and compares the read-back, beeps (once: ok,\n"
-      "      three times: refused or failed) and appends a CSV line: time, model,\n"
-      "      identity (device code/variant/hardware revision/spare), result (ok,\n"
-      "      refused, failed), reason, cells written. With --repeat it then waits\n"
-      "      for the unit to be unplugged and for the next one, until Ctrl+C,\n"
-      "      SIGTERM or SIGHUP (the unit in hand is finished and read back first; the\n"
-      "      same signal again stops its write at the next cell) or N units\n"
-      "      (--count); a signal is the batch's normal end, so the exit code is the\n"
-      "      summary's. Every unit must\n"
-      "      be of one model: --model M, else the model of the first unit written;\n"
-      "      a unit of another model is skipped unless --yes. Exit code 0 when\n"
-      "      every unit was written, 1 when one failed, 3 when none failed but one\n"
-      "      was refused.\n"
-      "  program IN.DST --ports \"COM 1,COM 2,...\" [--repeat] [--log FILE.csv] [--model M]\n"
-      "      gang programming: every port served at once, each unit as above (a\n"
-      "      unit whose device code, variant or model differs from the file's or\n"
-      "      the batch's is refused); a failed or pulled unit does not stop the\n"
-      "      others; Ctrl+C finishes every unit in hand. One line per unit with\n"
-      "      its port, a summary, and a CSV line per unit: time, port, model,\n"
-      "      identity, fingerprint, label, result, reason, cells written.\n");
-}
-
-bool IsBatchInvocation(const QStringList& args) {
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (a == QLatin1String("--port")) {
-      ++i;
-      continue;
-    }
-    if (a.startsWith('-') && a.size() > 1) continue;
-    return a == QLatin1String("program");
-  }
-  return false;
-}
-
 void RequestBatchStop() { gStop = true; }
 
-int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextStream& out, QTextStream& err,
-                const CliGlobals& globals) {
-  if (IsGangInvocation(args)) return RunGangCli(args, out, err, globals);
-  auto usage = [&](const QString& text) {
-    err << "planovix-cli: " << text << " (see --help)\n";
-    return kExitUsage;
-  };
-  Options opt;
-  opt.globals = globals;
-  bool repeat = false, counted = false, seenCommand = false;
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    auto value = [&](QString* into) {
-      if (a.contains('=')) {
-        *into = a.section('=', 1);
-        return true;
-      }
-      if (++i >= args.size()) return false;
-      *into = args[i];
-      return true;
-    };
-    const QString key = a.section('=', 0, 0);
-    QString v;
-    if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-      out << CliHelpText();
-      return kExitOk;
-    } else if (a == QLatin1String("--yes")) {
-      opt.yes = true;
-    } else if (a == QLatin1String("--repeat")) {
-      repeat = true;
-    } else if (key == QLatin1String("--port")) {
-      if (!value(&opt.port)) return usage(QStringLiteral("--port needs a value"));
-    } else if (key == QLatin1String("--log")) {
-      if (!value(&opt.log) || opt.log.isEmpty()) return usage(QStringLiteral("--log needs a file name"));
-    } else if (key == QLatin1String("--model")) {
-      if (!value(&opt.model)) return usage(QStringLiteral("--model needs a model"));
-    } else if (key == QLatin1String("--count")) {
-      bool ok = false;
-      opt.count = value(&v) ? v.toLongLong(&ok) : 0;
-      if (!ok || opt.count < 1) return usage(QStringLiteral("--count takes a whole number from 1"));
-      counted = true;
-    } else if (a.startsWith('-') && a.size() > 1) {
-      return usage(QStringLiteral("program does not take %1").arg(a));
-    } else if (!seenCommand) {
-      seenCommand = true;  // "program"
-    } else if (opt.file.isEmpty()) {
-      opt.file = a;
-    } else {
-      return usage(QStringLiteral("program takes one .DST file"));
-    }
+int ProgramCommand(CliRun& run) {
+  QTextStream& out = run.io.out;
+  QTextStream& err = run.io.err;
+  Clock& clock = run.io.clock;
+  auto usage = [&](const QString& text) { return CliUsage(err, text); };
+  if (run.args.values.count(QStringLiteral("--ports"))) {
+    // The gang parses the same options itself; the ones it has no use for
+    // are refused there by name.
+    QStringList again{QStringLiteral("program")};
+    again << run.args.words;
+    for (const auto& [option, value] : run.args.values)
+      if (option != QLatin1String("--retries") && option != QLatin1String("--label")) again << option << value;
+    for (const QString& flag : run.args.flags) again << flag;
+    CliGlobals globals;
+    globals.retries = run.retries;
+    globals.label = run.label;
+    globals.stops = run.io.stops;
+    return RunGangCli(again, out, err, globals);
   }
+  Options opt;
+  opt.port = run.port();
+  opt.yes = run.yes();
+  opt.retries = run.retries;
+  opt.label = run.label;
+  opt.stops = run.io.stops;
+  opt.runCli = run.runAgain;
+  const bool repeat = run.args.has("--repeat");
+  const bool counted = run.args.values.count(QStringLiteral("--count")) > 0;
+  opt.log = run.args.value("--log");
+  opt.model = run.args.value("--model");
+  if (run.args.values.count(QStringLiteral("--log")) && opt.log.isEmpty())
+    return usage(QStringLiteral("--log needs a file name"));
+  if (counted) {
+    bool ok = false;
+    opt.count = run.args.value("--count").toLongLong(&ok);
+    if (!ok || opt.count < 1) return usage(QStringLiteral("--count takes a whole number from 1"));
+  }
+  if (run.args.words.size() > 1) return usage(QStringLiteral("program takes one .DST file"));
+  opt.file = run.args.words.value(0);
   if (opt.file.isEmpty()) return usage(QStringLiteral("program needs the .DST file to write"));
   if (repeat && !counted) opt.count = std::numeric_limits<qint64>::max();
 
@@ -336,11 +285,11 @@ int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextSt
     return kExitUsage;
   }
 
-  gStop = globals.stops && globals.stops->count() > 0;
+  gStop = opt.stops && opt.stops->count() > 0;
   int stoppedBy = 0;
   QMetaObject::Connection onSignal;
-  if (globals.stops)
-    onSignal = QObject::connect(globals.stops, &TerminationSignals::received, [&](int signal, int count) {
+  if (opt.stops)
+    onSignal = QObject::connect(opt.stops, &TerminationSignals::received, [&](int signal, int count) {
       gStop = true;
       stoppedBy = signal;
       err << "planovix-cli: " << TerminationSignals::Name(signal) << ": "
@@ -349,7 +298,7 @@ int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextSt
           << "\n";
       err.flush();
     });
-  CountingPort counting(port);
+  CountingPort counting(run.io.unitPort);
   QString batchModel = opt.model;
   qint64 units = 0;
   int ok = 0, refused = 0, failed = 0;
@@ -365,7 +314,7 @@ int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextSt
     out.flush();
     Probe p;
     while (!gStop) {
-      p = Identify(opt, counting, clock);
+      p = Identify(opt, counting);
       const bool first = std::exchange(firstLook, false);
       if (p.answered) break;
       if (p.portMissing && first) {
@@ -388,7 +337,7 @@ int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextSt
       r.reason = QStringLiteral("a %1, not the batch's %2: not written (--yes writes it anyway)")
                      .arg(shownModel, batchModel);
     } else {
-      r = Write(opt, counting, clock);
+      r = Write(opt, counting);
     }
     if (r.outcome == Outcome::Ok && batchModel.isEmpty() && !p.model.isEmpty()) {
       batchModel = p.model;
@@ -417,7 +366,7 @@ int RunBatchCli(const QStringList& args, SerialPort& port, Clock& clock, QTextSt
     out.flush();
     for (int misses = 0; !gStop && misses < kGoneAfterMisses;) {
       clock.wait(kPollMs, nullptr);
-      misses = Identify(opt, counting, clock).answered ? 0 : misses + 1;
+      misses = Identify(opt, counting).answered ? 0 : misses + 1;
     }
   }
   QObject::disconnect(onSignal);

@@ -1,7 +1,6 @@
 #include "CalibrateCli.h"
 #include "CliProgress.h"
-#include "CliCore.h"
-#include "InstrumentCli.h"
+#include "CliBench.h"
 
 #include "factory/CalibrationRun.h"
 #include "factory/CalibrationSteps.h"
@@ -34,16 +33,7 @@ namespace pv {
 
 namespace {
 
-enum Exit { kOk = 0, kError = 1, kUsage = 2, kStopped = 3, kRed = 4 };
-
-const QStringList kValueOptions = {"--port",     "--supply", "--calibrator", "--meter",   "--meter-b",
-                                   "--switch",   "--generator", "--rows",     "--channels", "--settle",
-                                   "--model-dir", "--state",  "--resume",     "--on-question",
-                                   "--time-scale", "--points", "--file"};
-// The calibration window's buttons other than START and "Riprendi".
-const QStringList kButtonCommands = {"calibrate-power", "tara-canale", "linearity-output", "linearity-2ch"};
-const QStringList kFlags = {"--json", "--yes", "--no-consumption", "--no-switch-check", "--no-verify",
-                            "--no-final-program", "--load-default"};
+enum Exit { kOk = kExitOk, kError = kExitDevice, kUsage = kExitUsage, kStopped = kExitRefused, kRed = kExitDiffer };
 
 volatile std::sig_atomic_t gInterrupted = 0;
 extern "C" void OnInterrupt(int) { gInterrupted = 1; }
@@ -158,6 +148,32 @@ private:
 
 } // namespace
 
+namespace {
+
+// The unit and the bench as the calibration window drives them, every wait
+// at the --time-scale.
+struct Station {
+  AppState state;
+  StationPrompter prompter;
+  ScaledClock scaled;
+  DeviceLink link;
+  Transport transport;
+  Feedback feedback;
+  DeviceCommands commands;
+  std::unique_ptr<CalibrationBench> bench;
+  Station(Answer onQuestion, double timeScale, SerialPort& unitPort, Clock& clock, QTextStream& in, QTextStream& err)
+      : prompter(onQuestion, in, err), scaled(clock, timeScale), link(timeScale == 1 ? clock : scaled, prompter),
+        transport(unitPort, link.clock()), commands(state, transport, link.prompter(), feedback) {
+    SetEnglish(state);
+  }
+  bool openBench(InstrumentIo& io, const std::map<QString, QString>& values, QTextStream& err) {
+    bench = OpenCliBench(state, link.clock(), link.prompter(), io, values, err);
+    return bench != nullptr;
+  }
+};
+
+} // namespace
+
 qint64 ScaledClock::nowMs() { return static_cast<qint64>(std::llround(inner_.nowMs() / factor_)); }
 
 void ScaledClock::wait(qint64 ms, SerialPort* port) {
@@ -168,210 +184,94 @@ void ScaledClock::wait(qint64 ms, SerialPort* port) {
   inner_.wait(real, port);
 }
 
-QString CalibrateHelpText() {
-  return QStringLiteral(
-      "Factory calibration:\n"
-      "  planovix-cli [--port P] [--supply P] [--calibrator P] [--meter P] [--meter-b P]\n"
-      "               [--switch P] [--json] calibrate MODEL [--rows LIST] [--channels A,B]\n"
-      "               [--no-consumption] [--no-switch-check] [--no-verify]\n"
-      "               [--no-final-program] [--load-default] [--settle SECONDS]\n"
-      "               [--model-dir DIR] [--state FILE] [--resume FILE]\n"
-      "               [--on-question abort|retry|ignore] [--time-scale F]\n"
-      "  MODEL is a model code (KRV2211A); rows, channels and options default to\n"
-      "  what the model's button ticks; settle time 4 s. --rows takes grid rows\n"
-      "  0..21 separated by commas. The model file MODEL.dat is looked for in\n"
-      "  --model-dir, the working directory, ../share/planovix/models beside the\n"
-      "  program, then the source tree's data/models. --state saves the grid\n"
-      "  after every row, with the model and the unit it belongs to; --resume\n"
-      "  runs \"Riprendi\" on a saved grid (rows all green are skipped), only\n"
-      "  on the unit and model it was saved from (else exit 2, nothing written).\n"
-      "  Abort/Retry/Ignore questions are answered by\n"
-      "  --on-question (default abort; the same question is retried at most 5\n"
-      "  times). An interrupt (Ctrl-C) stops the run after the row that runs.\n"
-      "  Exit: 0 every run cell green, 4 a red cell, 3 stopped, 1 error end,\n"
-      "  2 usage or bad input.\n"
-      "  --time-scale F runs every wait and time-out at F (0.05..1) times its\n"
-      "  length (an answer is still awaited up to 0.3 s, a pause of 0.1 s or\n"
-      "  more lasts 40 ms at least): for a simulated bench only, a real unit\n"
-      "  needs the full pauses.\n"
-      "The calibration window's other buttons (same port options):\n"
-      "  planovix-cli calibrate-power on|off      ON / OFF: the supply at 24.00 V, or\n"
-      "                                           off (\"Manuale\": a reminder)\n"
-      "  planovix-cli tara-canale A|B [V2000 V1000]\n"
-      "      \"Tara Canale A/B\": the unit's readings with the 2000 and 1000 ohm\n"
-      "      references (default 15225 10324) give Veq, written to cells 65, 66\n"
-      "      (A) or 44, 45 (B); prints Veq and Req x 10; readings that give no\n"
-      "      resistance (Req 0 or less) are refused (exit 2)\n"
-      "  planovix-cli linearity-output [--points N] [--file F]\n"
-      "      \"lett mult\": channel A's output forced from code 801 up to 4040 and\n"
-      "      round again, the meter (--meter, default Com8) read each time;\n"
-      "      code TAB volts lines to F (default linear.dat) until N lines or Ctrl-C\n"
-      "  planovix-cli linearity-2ch [--points N] [--file F]\n"
-      "      \"2 ch compl.\": both channels on 800 mV, the calibrator stepped by\n"
-      "      0.01 mV from 0; meters --meter (default Com1, channel A) and\n"
-      "      --meter-b (default Com2, channel B); the input cells it changes are\n"
-      "      saved to the write history first and put back at the end\n"
-      "  Exit: 0 done, 1 device or instrument failure, 2 usage or bad input.\n");
-}
-
-bool IsCalibrateInvocation(const QStringList& args) {
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    const QString key = a.section('=', 0, 0);
-    if (kValueOptions.contains(key) && !a.contains('=')) {
-      ++i;
-      continue;
-    }
-    if (a.startsWith('-') && a.size() > 1) continue;
-    return a == QLatin1String("calibrate") || kButtonCommands.contains(a);
-  }
-  return false;
-}
-
 namespace {
 
-// ON/OFF, "Tara Canale A/B" and the two linearity tests: the same drivers
-// and steps as the window's buttons, one button a call.
-int RunButton(const QStringList& words, std::map<QString, QString>& values, std::map<QString, bool>& flags,
-              double timeScale, SerialPort& unitPort, InstrumentIo& io, Clock& clock, QTextStream& in,
-              QTextStream& out, QTextStream& err) {
-  auto usage = [&](const QString& text) {
-    err << "planovix-cli: " << text << " (see --help)\n";
-    return kUsage;
-  };
-  const QString command = words[0];
-  for (const char* option : {"--rows", "--channels", "--settle", "--model-dir", "--state", "--resume",
-                             "--on-question"})
-    if (values.count(option)) return usage(QStringLiteral("%1 belongs to calibrate").arg(QLatin1String(option)));
-  for (const char* flag : {"--no-consumption", "--no-switch-check", "--no-verify", "--no-final-program",
-                           "--load-default"})
-    if (flags[flag]) return usage(QStringLiteral("%1 belongs to calibrate").arg(QLatin1String(flag)));
-  const bool linearity = command.startsWith(QLatin1String("linearity"));
-  if (!linearity && (values.count("--points") || values.count("--file")))
-    return usage("--points and --file belong to the linearity tests");
-  const bool json = flags["--json"];
+// --time-scale, 1 without it; nothing (a usage error said) when out of range.
+std::optional<double> TimeScale(const CliRun& cli) {
+  if (!cli.args.values.count(QStringLiteral("--time-scale"))) return 1.0;
+  const auto f = ParseReplyNumber(cli.args.value("--time-scale").toUtf8());
+  if (f && *f >= 0.05 && *f <= 1) return *f;
+  CliUsage(cli.io.err, QStringLiteral("--time-scale takes a factor from 0.05 to 1"));
+  return std::nullopt;
+}
 
-  // Arguments.
-  bool powerOn = false;
-  int channel = 0;
-  double v2000 = 15225, v1000 = 10324;
-  std::optional<PtcResult> ptc;
-  long long points = -1;
-  if (command == QLatin1String("calibrate-power")) {
-    if (words.size() != 2 || (words[1] != QLatin1String("on") && words[1] != QLatin1String("off")))
-      return usage("calibrate-power takes on or off");
-    powerOn = words[1] == QLatin1String("on");
-  } else if (command == QLatin1String("tara-canale")) {
-    if (words.size() != 2 && words.size() != 4) return usage("tara-canale takes A or B, then V2000 and V1000 or none");
-    const QString c = words[1].toUpper();
-    if (c != QLatin1String("A") && c != QLatin1String("B")) return usage("tara-canale takes channel A or B");
-    channel = c == QLatin1String("A") ? 0 : 1;
-    if (words.size() == 4) {
-      const auto a = ParseReplyNumber(words[2].toUtf8()), b = ParseReplyNumber(words[3].toUtf8());
-      if (!a || !b) return usage("V2000 and V1000 are the unit's readings, numbers");
-      v2000 = *a;
-      v1000 = *b;
-    }
-    // Readings that give no resistance are refused before the unit is touched.
-    ptc = ComputePtc(v2000, v1000);
-    if (!ptc || ptc->veqWord < 0 || ptc->veqWord > 65535)
-      return usage(QStringLiteral("readings %1 and %2 give no equivalent resistance").arg(v2000).arg(v1000));
-  } else {
-    if (words.size() != 1) return usage(command + " takes no arguments");
-    if (values.count("--points")) {
-      bool ok = false;
-      points = values["--points"].toLongLong(&ok);
-      if (!ok || points < 1) return usage("--points takes a whole number from 1");
-    }
+// What the window's other buttons share: the station on the bench's ports
+// (the window's port rules), and how a button's end is said. The buttons
+// check their own arguments first.
+class ButtonRun {
+public:
+  // meter: the window's port for --meter on this button.
+  ButtonRun(CliRun& cli, const char* meter) : cli_(cli) {
+    values_ = {{"--port", "COM 1"}, {"--supply", "Com4"},   {"--calibrator", "Com6"}, {"--meter", meter},
+               {"--switch", "Com5"}, {"--meter-b", "Com2"}, {"--file", "linear.dat"}};
+    for (const auto& [option, value] : cli.args.values) values_[option] = value;
   }
-
-  // The window's port rules: the output linearity test reads the meter on
-  // port 8, the two-channel one channel A's meter on port 1 and B's on 2.
-  std::map<QString, QString> defaults = {{"--port", "COM 1"}, {"--supply", "Com4"}, {"--calibrator", "Com6"},
-                                         {"--meter", "Com3"},  {"--switch", "Com5"}, {"--meter-b", "Com2"},
-                                         {"--file", "linear.dat"}};
-  if (command == QLatin1String("linearity-output")) defaults["--meter"] = "Com8";
-  if (command == QLatin1String("linearity-2ch")) defaults["--meter"] = "Com1";
-  for (const auto& [k, v] : defaults)
-    if (!values.count(k)) values[k] = v;
-  for (const char* option : {"--supply", "--calibrator", "--switch"})
-    if (ParseSerialInstrumentPort(values[option]).kind == PortKind::Invalid)
-      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale or a device path, not \"%2\"")
-                       .arg(QLatin1String(option), values[option]));
-  for (const char* option : {"--meter", "--meter-b"})
-    if (ParseMultimeterPort(values[option]).kind == PortKind::Invalid)
-      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale, a device path or a resource, not \"%2\"")
-                       .arg(QLatin1String(option), values[option]));
-
-  AppState state;
-  state.languageIndex = 1;
-  state.languageOffset = ComputeLanguageOffset(1);
-  StationPrompter prompter(Answer::Abort, in, err);
-  ScaledClock scaled(clock, timeScale);
-  DeviceLink link(timeScale == 1 ? clock : scaled, prompter);
-  Transport transport(unitPort, link.clock());
-  Feedback feedback;
-  DeviceCommands commands(state, transport, link.prompter(), feedback);
-  const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, link.clock(), link.prompter(), io, values, err);
-  if (!bench) return kError;
-  PowerSupply& supply = bench->supply();
-  Calibrator& calibrator = bench->calibrator();
-  Multimeter& meter = bench->meter(0);
-  SwitchingUnit& switches = bench->switches();
-  CalibrationRun run(commands, {supply, calibrator, meter, switches}, link.clock(), link.prompter());
-
-  auto report = [&](bool ok, const QJsonObject& o, const QString& text) {
+  // The time scale and the selectors checked and the bench made: nothing,
+  // else the exit code.
+  std::optional<int> open() {
+    const std::optional<double> scale = TimeScale(cli_);
+    if (!scale) return kUsage;
+    if (!BenchSelectorsValid(values_, {"--supply", "--calibrator", "--switch", "--meter", "--meter-b"}, cli_.io.err))
+      return kUsage;
+    station.emplace(Answer::Abort, *scale, cli_.io.unitPort, cli_.io.clock, cli_.io.in, cli_.io.err);
+    if (!station->openBench(BenchIo(cli_), values_, cli_.io.err)) return kError;
+    return std::nullopt;
+  }
+  QString value(const char* option) const { return values_.at(QString::fromLatin1(option)); }
+  CalibrationInstruments instruments() { return station->bench->instruments(); }
+  // The button's steps, on a grid of its own.
+  CalibrationSteps& steps() {
+    if (!steps_)
+      steps_ = std::make_unique<CalibrationSteps>(station->commands, instruments(), station->link.clock(), options_,
+                                                  grid_, nullptr, noResume_, noPair_);
+    return *steps_;
+  }
+  // The end said: a failure's reason on standard error, the result as JSON
+  // or as text.
+  int report(bool ok, const QJsonObject& o, const QString& text) {
     if (!ok) {
       QString why;
-      for (Instrument* i : std::initializer_list<Instrument*>{&supply, &calibrator, &meter, &switches})
-        if (why.isEmpty()) why = i->lastError();
-      if (why.isEmpty() && state.commError) why = QStringLiteral("the unit did not answer");
-      err << "planovix-cli: " << command << " failed" << (why.isEmpty() ? QString() : ": " + why) << "\n";
+      const CalibrationInstruments i = instruments();
+      for (Instrument* each : std::initializer_list<Instrument*>{&i.supply, &i.calibrator, &i.meter, &i.switches})
+        if (why.isEmpty()) why = each->lastError();
+      if (why.isEmpty() && station->state.commError) why = QStringLiteral("the unit did not answer");
+      cli_.io.err << "planovix-cli: " << cli_.args.command << " failed" << (why.isEmpty() ? QString() : ": " + why)
+                  << "\n";
     }
-    if (json) out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
-    else if (ok) out << text;
+    if (cli_.json()) cli_.io.out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+    else if (ok) cli_.io.out << text;
     return ok ? kOk : kError;
-  };
+  }
+  std::optional<Station> station;
 
-  if (command == QLatin1String("calibrate-power")) {
+private:
+  CliRun& cli_;
+  std::map<QString, QString> values_;
+  CalibrationOptions options_;
+  CalibrationGrid grid_;
+  const bool noResume_ = false;
+  const std::array<double, 2> noPair_{};
+  std::unique_ptr<CalibrationSteps> steps_;
+};
+
+// The linearity tests: "linear.dat" (or --file) from scratch, a line a
+// point, until --points lines or an interrupt. The output test reads the
+// meter on port 8; the two-channel one channel A's meter on port 1 and
+// B's on 2.
+int Linearity(CliRun& cli, bool twoChannels) {
+  QTextStream& err = cli.io.err;
+  if (!cli.args.words.isEmpty()) return CliUsage(err, cli.args.command + QStringLiteral(" takes no arguments"));
+  long long points = -1;
+  if (cli.args.values.count(QStringLiteral("--points"))) {
     bool ok = false;
-    link.run(Exchange::Command, [&] { ok = powerOn ? run.powerOn() : run.powerOff(); });
-    return report(ok, QJsonObject{{"supply", powerOn ? "on" : "off"}, {"ok", ok}},
-                  QStringLiteral("supply %1\n").arg(powerOn ? "on" : "off"));
+    points = cli.args.value("--points").toLongLong(&ok);
+    if (!ok || points < 1) return CliUsage(err, QStringLiteral("--points takes a whole number from 1"));
   }
-
-  const OpenUnitPort opened(unitPort, values["--port"], err);
+  ButtonRun button(cli, twoChannels ? "Com1" : "Com8");
+  if (const std::optional<int> code = button.open()) return *code;
+  const OpenUnitPort opened(cli.io.unitPort, button.value("--port"), err);
   if (!opened) return kError;
-
-  CalibrationOptions options;
-  CalibrationGrid grid;
-  const bool noResume = false;
-  const std::array<double, 2> noPair{};
-  CalibrationSteps steps(commands, {supply, calibrator, meter, switches}, link.clock(), options, grid, nullptr,
-                         noResume, noPair);
-
-  if (command == QLatin1String("tara-canale")) {
-    std::optional<PtcResult> written;
-    link.run(Exchange::Command, [&] { written = steps.manualPtc(channel, v2000, v1000); });
-    const int cell = FindFactoryCell(CalibrationLayout::Current, FactoryCellKind::PtcWord, channel, 25)->first;
-    const QJsonObject o{{"channel", channel == 0 ? "A" : "B"},
-                        {"v2000", v2000},
-                        {"v1000", v1000},
-                        {"veq", ptc->veqWord},
-                        {"req", ptc->reqTenths},
-                        {"cells", QJsonArray{cell, cell + 1}},
-                        {"written", written.has_value()}};
-    return report(written.has_value(), o,
-                  QStringLiteral("Veq %1\nReq %2\ncells %3, %4 written\n")
-                      .arg(ptc->veqWord)
-                      .arg(ptc->reqTenths)
-                      .arg(cell)
-                      .arg(cell + 1));
-  }
-
-  // The linearity tests: "linear.dat" (or --file) from scratch, a line a
-  // point, until --points lines or an interrupt.
-  const QString file = values["--file"];
+  const QString file = button.value("--file");
   NoFollowFile log(file);
   if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
     err << "planovix-cli: cannot write " << file << ": " << log.errorString() << "\n";
@@ -402,17 +302,17 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
   };
   auto previous = std::signal(SIGINT, OnInterrupt);
   bool ok = false;
-  long long header = 0;
-  if (command == QLatin1String("linearity-output")) {
-    link.run(Exchange::Command, [&] {
-      ok = (meter.isManual() || meter.open()) && steps.outputLinearity(sink, keepGoing);
-    });
+  const CalibrationInstruments i = button.instruments();
+  Multimeter& meter = i.meter;
+  Calibrator& calibrator = i.calibrator;
+  CalibrationSteps& steps = button.steps();
+  DeviceLink& link = button.station->link;
+  if (!twoChannels) {
+    link.run(Exchange::Command, [&] { ok = (meter.isManual() || meter.open()) && steps.outputLinearity(sink, keepGoing); });
   } else {
-    header = 1;
-    Multimeter& meterB = bench->meter(1);
+    Multimeter& meterB = button.station->bench->meter(1);
     link.run(Exchange::Command, [&] {
-      ok = (meter.isManual() || meter.open()) &&
-           (meterB.isManual() || meterB.open()) &&
+      ok = (meter.isManual() || meter.open()) && (meterB.isManual() || meterB.open()) &&
            (calibrator.isManual() || calibrator.open()) && steps.twoChannelLinearity(sink, meter, meterB, keepGoing);
     });
     if (!ok && meterB.lastError().size()) err << "planovix-cli: " << meterB.lastError() << "\n";
@@ -422,52 +322,41 @@ int RunButton(const QStringList& words, std::map<QString, QString>& values, std:
   log.close();
   // The calibrator is let go at the end of either test.
   calibrator.close();
-  const long long lines = std::max(0LL, sink.lines - header);
-  return report(ok, QJsonObject{{"file", file}, {"points", lines}, {"ok", ok}},
-                QStringLiteral("%1: %2 points\n").arg(file).arg(lines));
+  // The two-channel test's file starts with a header line.
+  const long long lines = std::max(0LL, sink.lines - (twoChannels ? 1 : 0));
+  return button.report(ok, QJsonObject{{"file", file}, {"points", lines}, {"ok", ok}},
+                       QStringLiteral("%1: %2 points\n").arg(file).arg(lines));
 }
 
-} // namespace
-
-int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo& io, Clock& clock,
-                    QTextStream& in, QTextStream& out, QTextStream& err) {
+// The options as the station's steps read them: the bench's ports with
+// their defaults, the flags by name.
+struct StationArgs {
   std::map<QString, QString> values = {{"--port", "COM 1"}, {"--supply", "Com4"}, {"--calibrator", "Com6"},
                                        {"--meter", "Com3"},  {"--switch", "Com5"}};
   std::map<QString, bool> flags;
   QStringList words;
-  auto usage = [&](const QString& text) {
-    err << "planovix-cli: " << text << " (see --help)\n";
-    return kUsage;
-  };
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    const QString key = a.section('=', 0, 0);
-    if (kValueOptions.contains(key)) {
-      QString value;
-      if (a.contains('=')) value = a.section('=', 1);
-      else if (++i < args.size()) value = args[i];
-      else return usage(a + " needs a value");
-      if (value.isEmpty()) return usage(key + " needs a value");
-      values[key] = value;
-    } else if (kFlags.contains(a)) {
-      flags[a] = true;
-    } else if (a.startsWith('-') && a.size() > 1) {
-      return usage("unknown option " + a);
-    } else {
-      words << a;
-    }
+  explicit StationArgs(const CliArgs& args) : words(QStringList{args.command} + args.words) {
+    for (const auto& [option, value] : args.values) values[option] = value;
+    for (const QString& flag : args.flags) flags[flag] = true;
   }
-  double timeScale = 1;
-  if (values.count("--time-scale")) {
-    const auto f = ParseReplyNumber(values["--time-scale"].toUtf8());
-    if (!f || *f < 0.05 || *f > 1) return usage("--time-scale takes a factor from 0.05 to 1");
-    timeScale = *f;
-  }
-  if (!words.isEmpty() && kButtonCommands.contains(words[0]))
-    return RunButton(words, values, flags, timeScale, unitPort, io, clock, in, out, err);
-  if (words.size() != 2 || words[0] != QLatin1String("calibrate")) return usage("calibrate takes one MODEL");
-  for (const char* option : {"--points", "--file"})
-    if (values.count(option)) return usage(QStringLiteral("%1 belongs to the linearity tests").arg(QLatin1String(option)));
+};
+
+int RunStation(CliRun& cli) {
+  StationArgs parsed(cli.args);
+  std::map<QString, QString>& values = parsed.values;
+  std::map<QString, bool>& flags = parsed.flags;
+  const QStringList& words = parsed.words;
+  SerialPort& unitPort = cli.io.unitPort;
+  InstrumentIo& io = BenchIo(cli);
+  Clock& clock = cli.io.clock;
+  QTextStream& in = cli.io.in;
+  QTextStream& out = cli.io.out;
+  QTextStream& err = cli.io.err;
+  auto usage = [&](const QString& text) { return CliUsage(err, text); };
+  const std::optional<double> scale = TimeScale(cli);
+  if (!scale) return kUsage;
+  const double timeScale = *scale;
+  if (words.size() != 2) return usage("calibrate takes one MODEL");
   const CalibrationModel* model = FindCalibrationModel(words[1]);
   if (!model) {
     QStringList ids;
@@ -512,14 +401,8 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
     else if (q == "ignore") onQuestion = Answer::Ignore;
     else return usage("--on-question takes abort, retry or ignore");
   }
-  for (const char* option : {"--supply", "--calibrator", "--switch"})
-    if (ParseSerialInstrumentPort(values[option]).kind == PortKind::Invalid)
-      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale or a device path, not \"%2\"")
-                       .arg(QLatin1String(option), values[option]));
-  for (const char* option : {"--meter", "--meter-b"})
-    if (values.count(option) && ParseMultimeterPort(values[option]).kind == PortKind::Invalid)
-      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale, a device path or a resource, not \"%2\"")
-                       .arg(QLatin1String(option), values[option]));
+  if (!BenchSelectorsValid(values, {"--supply", "--calibrator", "--switch", "--meter", "--meter-b"}, err))
+    return kUsage;
   CalibrationGrid resumeGrid;
   const bool resume = values.count("--resume") > 0;
   if (resume) {
@@ -544,21 +427,11 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
   }
   const bool json = flags["--json"];
 
-  AppState state;
-  state.languageIndex = 1;
-  state.languageOffset = ComputeLanguageOffset(1);
-  StationPrompter prompter(onQuestion, in, err);
-  ScaledClock scaled(clock, timeScale);
-  DeviceLink link(timeScale == 1 ? clock : scaled, prompter);
-  Transport transport(unitPort, link.clock());
-  Feedback feedback;
-  DeviceCommands commands(state, transport, link.prompter(), feedback);
-  const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, link.clock(), link.prompter(), io, values, err);
-  if (!bench) return kError;
-  PowerSupply& supply = bench->supply();
-  Calibrator& calibrator = bench->calibrator();
-  Multimeter& meter = bench->meter(0);
-  SwitchingUnit& switches = bench->switches();
+  Station station(onQuestion, timeScale, unitPort, clock, in, err);
+  if (!station.openBench(io, values, err)) return kError;
+  DeviceLink& link = station.link;
+  DeviceCommands& commands = station.commands;
+  auto [supply, calibrator, meter, switches] = station.bench->instruments();
 
   const OpenUnitPort opened(unitPort, values["--port"], err);
   if (!opened) return kError;
@@ -629,5 +502,68 @@ int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo&
   }
   return code;
 }
+
+} // namespace
+
+int CalibrateCommand(CliRun& cli) { return RunStation(cli); }
+
+int CalibratePowerCommand(CliRun& cli) {
+  const QStringList& w = cli.args.words;
+  if (w.size() != 1 || (w[0] != QLatin1String("on") && w[0] != QLatin1String("off")))
+    return CliUsage(cli.io.err, QStringLiteral("calibrate-power takes on or off"));
+  const bool on = w[0] == QLatin1String("on");
+  ButtonRun button(cli, "Com3");
+  if (const std::optional<int> code = button.open()) return *code;
+  Station& s = *button.station;
+  CalibrationRun run(s.commands, button.instruments(), s.link.clock(), s.link.prompter());
+  bool ok = false;
+  s.link.run(Exchange::Command, [&] { ok = on ? run.powerOn() : run.powerOff(); });
+  return button.report(ok, QJsonObject{{"supply", on ? "on" : "off"}, {"ok", ok}},
+                       QStringLiteral("supply %1\n").arg(on ? "on" : "off"));
+}
+
+int TaraCanaleCommand(CliRun& cli) {
+  const QStringList& w = cli.args.words;
+  auto usage = [&](const QString& text) { return CliUsage(cli.io.err, text); };
+  if (w.size() != 1 && w.size() != 3) return usage(QStringLiteral("tara-canale takes A or B, then V2000 and V1000 or none"));
+  const QString c = w[0].toUpper();
+  if (c != QLatin1String("A") && c != QLatin1String("B")) return usage(QStringLiteral("tara-canale takes channel A or B"));
+  const int channel = c == QLatin1String("A") ? 0 : 1;
+  double v2000 = 15225, v1000 = 10324;
+  if (w.size() == 3) {
+    const auto a = ParseReplyNumber(w[1].toUtf8()), b = ParseReplyNumber(w[2].toUtf8());
+    if (!a || !b) return usage(QStringLiteral("V2000 and V1000 are the unit's readings, numbers"));
+    v2000 = *a;
+    v1000 = *b;
+  }
+  // Readings that give no resistance are refused before the unit is touched.
+  const std::optional<PtcResult> ptc = ComputePtc(v2000, v1000);
+  if (!ptc || ptc->veqWord < 0 || ptc->veqWord > 65535)
+    return usage(QStringLiteral("readings %1 and %2 give no equivalent resistance").arg(v2000).arg(v1000));
+  ButtonRun button(cli, "Com3");
+  if (const std::optional<int> code = button.open()) return *code;
+  const OpenUnitPort opened(cli.io.unitPort, button.value("--port"), cli.io.err);
+  if (!opened) return kError;
+  std::optional<PtcResult> written;
+  CalibrationSteps& steps = button.steps();
+  button.station->link.run(Exchange::Command, [&] { written = steps.manualPtc(channel, v2000, v1000); });
+  const int cell = FindFactoryCell(CalibrationLayout::Current, FactoryCellKind::PtcWord, channel, 25)->first;
+  const QJsonObject o{{"channel", channel == 0 ? "A" : "B"},
+                      {"v2000", v2000},
+                      {"v1000", v1000},
+                      {"veq", ptc->veqWord},
+                      {"req", ptc->reqTenths},
+                      {"cells", QJsonArray{cell, cell + 1}},
+                      {"written", written.has_value()}};
+  return button.report(written.has_value(), o,
+                       QStringLiteral("Veq %1\nReq %2\ncells %3, %4 written\n")
+                           .arg(ptc->veqWord)
+                           .arg(ptc->reqTenths)
+                           .arg(cell)
+                           .arg(cell + 1));
+}
+
+int LinearityOutputCommand(CliRun& cli) { return Linearity(cli, false); }
+int LinearityTwoChannelsCommand(CliRun& cli) { return Linearity(cli, true); }
 
 } // namespace pv

@@ -8,11 +8,7 @@
 // end with a red cell, 3 stopped (an Abort answer or an interrupt), 1 error
 // end, 2 usage error or bad input. The buttons: 0 done, 1 a device or
 // instrument failure, 2 usage error or bad input.
-#include "InstrumentCli.h"
-
-#include <QString>
-#include <QStringList>
-#include <QTextStream>
+#include "CliBase.h"
 
 #include "link/Clock.h"
 
@@ -37,14 +33,13 @@ private:
   double factor_;
 };
 
-// True when the command word of args is "calibrate" or one of the buttons'.
-bool IsCalibrateInvocation(const QStringList& args);
-
-// args excludes the program name; unitPort is the unit's (still closed)
-// port; in answers manual instruments.
-int RunCalibrateCli(const QStringList& args, SerialPort& unitPort, InstrumentIo& io, Clock& clock,
-                    QTextStream& in, QTextStream& out, QTextStream& err);
-
-QString CalibrateHelpText();
+// calibrate MODEL: the calibration run.
+int CalibrateCommand(CliRun& run);
+// The window's other buttons, one a call: ON / OFF, "Tara Canale A/B",
+// "lett mult" and "2 ch compl.".
+int CalibratePowerCommand(CliRun& run);
+int TaraCanaleCommand(CliRun& run);
+int LinearityOutputCommand(CliRun& run);
+int LinearityTwoChannelsCommand(CliRun& run);
 
 } // namespace pv

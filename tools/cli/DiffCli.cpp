@@ -1,14 +1,15 @@
 #include "DiffCli.h"
-#include "CliCore.h"
-#include "EepromCli.h"
+#include "CliUnit.h"
 
 #include "config/ConfigDevice.h"
+#include "config/ConfigDiff.h"
 #include "config/ConfigFile.h"
 #include "config/EditorModel.h"
 #include "kernel/Catalogue.h"
 #include "link/DeviceCommands.h"
 #include "kernel/AtomicFile.h"
 #include "records/JsonHistory.h"
+#include "records/WriteRecord.h"
 #include "records/RecordStore.h"
 #include "text/Texts.h"
 
@@ -23,20 +24,17 @@ namespace pv {
 
 namespace {
 
-const QString kDevice = QStringLiteral("device");
+struct DiffJob {
+  QString command;                   // "diff", "restore" or "history"
+  QStringList names;                 // the arguments as given
+  std::array<QByteArray, 2> files;   // diff: a side's record, empty for "device"
+  std::optional<WriteRecord> entry;  // restore FILE (an entry of the old history)
+  qint64 entryId = 0;                // restore ID
+  bool includeCalibration = false;
+  QString fingerprint;               // history FINGERPRINT
+};
 
-int ExitOf(ConfigResult r) {
-  switch (r) {
-  case ConfigResult::Ok: return kExitOk;
-  case ConfigResult::CommFailure:
-  case ConfigResult::NotVerified: return kExitDevice;
-  case ConfigResult::BadData: return kExitUsage;
-  case ConfigResult::NotCompatible:
-  case ConfigResult::Refused:
-  case ConfigResult::Cancelled: return kExitRefused;
-  }
-  return kExitDevice;
-}
+const QString kDevice = QStringLiteral("device");
 
 // The unit's configuration as last read: decoded from its cells.
 ConfigSnapshot DeviceSnapshot(const EditorModel& m) {
@@ -51,7 +49,7 @@ int Diff(const DiffJob& job, EditorModel& m, DeviceCommands* commands, bool json
   std::optional<ConfigSnapshot> device;
   if (commands) {
     const ConfigResult r = ReadEprom(m, *commands);
-    if (r != ConfigResult::Ok) return ExitOf(r);
+    if (r != ConfigResult::Ok) return ExitFor(r);
     device = DeviceSnapshot(m);
   }
   std::array<ConfigSnapshot, 2> side;
@@ -169,7 +167,7 @@ int Restore(const DiffJob& job, EditorModel& m, DeviceCommands& commands, bool j
     // "last": the connected unit's newest entry, found by its fingerprint.
     ConfigResult found = ConfigResult::Ok;
     entry = NewestEntryFor(commands, store.get(), &found, &unit);
-    if (found != ConfigResult::Ok) return ExitOf(found);
+    if (found != ConfigResult::Ok) return ExitFor(found);
     if (!entry) {
       err << "planovix-cli: " << Tr(s, 134) << " (fingerprint " << unit.fingerprint.digest
           << (unit.fingerprint.blank ? QStringLiteral(", blank factory cells, label \"%1\"").arg(unit.label) : QString())
@@ -187,7 +185,7 @@ int Restore(const DiffJob& job, EditorModel& m, DeviceCommands& commands, bool j
   options.written = &written;
   options.skipped = &skipped;
   const ConfigResult r = RestoreCells(*entry, commands, options);
-  if (r != ConfigResult::Ok) return ExitOf(r);
+  if (r != ConfigResult::Ok) return ExitFor(r);
   const int restored = static_cast<int>(entry->cells.size()) - skipped;
   const QString name = entry->id > 0 ? QStringLiteral("entry #%1").arg(entry->id) : job.names.value(0);
   if (json) {
@@ -220,54 +218,20 @@ int Restore(const DiffJob& job, EditorModel& m, DeviceCommands& commands, bool j
 
 } // namespace
 
-bool IsDiffCommand(const QString& command) {
-  return command == QLatin1String("diff") || command == QLatin1String("restore") ||
-         command == QLatin1String("history");
+namespace {
+
+bool NeedsDevice(const DiffJob& job) {
+  if (job.command == QLatin1String("history")) return false;
+  return job.command == QLatin1String("restore") || job.files[0].isEmpty() || job.files[1].isEmpty();
 }
 
-QString DiffHelpText() {
-  return QStringLiteral(
-      "Compare and safe write:\n"
-      "  diff A B               compares two configurations field by field; A and B\n"
-      "                         are each a .DST file or the word device (the unit as\n"
-      "                         read now). Prints field, both values and the unit;\n"
-      "                         JSON {a, b, equal, fields [{key, field, a, b, unit}]}.\n"
-      "                         Exits 0 when equal, 4 when they differ.\n"
-      "  restore last|ID|FILE [--include-calibration]\n"
-      "                         puts back the cells a record store entry saved (every\n"
-      "                         write saves the cells it replaces first, see the\n"
-      "                         README), then reads them all back and compares. last:\n"
-      "                         the connected unit's newest entry, found by its\n"
-      "                         fingerprint (and by --label when its factory cells are\n"
-      "                         blank); a damaged newest entry is an error naming it,\n"
-      "                         never skipped. ID: entry number ID (see history).\n"
-      "                         FILE: an entry file of the old JSON history. An entry\n"
-      "                         of another unit is refused (exit 3) without --yes.\n"
-      "                         Only the configuration cells of bank 0 are put back;\n"
-      "                         --include-calibration puts back the factory cells and\n"
-      "                         other banks too. What the unit held before becomes a\n"
-      "                         new entry, so a restore can be undone.\n"
-      "  history [FINGERPRINT]  the record store's entries, newest first: number,\n"
-      "                         time, command, model, identity, fingerprint, label and\n"
-      "                         cells; a damaged entry says DAMAGED and why. JSON\n"
-      "                         {store, import, entries [{id, time, command, model,\n"
-      "                         identity, fingerprint, fingerprint_after, blank, label,\n"
-      "                         cells [[bank, address, value]...]} or {id, damaged}]}.\n"
-      "                         No port is opened.\n"
-      "\n");
-}
-
-bool DiffJob::needsDevice() const {
-  if (command == QLatin1String("history")) return false;
-  return command == QLatin1String("restore") || files[0].isEmpty() || files[1].isEmpty();
-}
-
-std::optional<DiffJob> PrepareDiffCommand(const QString& command, const QStringList& args, QTextStream& err,
-                                          int* code) {
+std::optional<DiffJob> PrepareDiffCommand(const QString& command, const QStringList& args, bool includeCalibration,
+                                          QTextStream& err, int* code) {
   *code = kExitUsage;
   DiffJob job;
   job.command = command;
   job.names = args;
+  job.includeCalibration = includeCalibration;
   if (command == QLatin1String("diff")) {
     if (args.size() != 2) {
       err << "planovix-cli: diff takes two arguments, each a .DST file or device (see --help)\n";
@@ -287,9 +251,7 @@ std::optional<DiffJob> PrepareDiffCommand(const QString& command, const QStringL
     if (!args.isEmpty()) job.fingerprint = args[0];
     return job;
   }
-  QStringList words = args;
-  job.includeCalibration = words.removeAll(QStringLiteral("--include-calibration")) > 0;
-  job.names = words;
+  const QStringList& words = args;
   if (words.size() != 1) {
     err << "planovix-cli: restore takes last, an entry number or an old history file, and optionally "
            "--include-calibration (see --help)\n";
@@ -310,8 +272,6 @@ std::optional<DiffJob> PrepareDiffCommand(const QString& command, const QStringL
   }
   return job;
 }
-
-namespace {
 
 int ListHistory(const DiffJob& job, bool json, QTextStream& out, QTextStream& err) {
   QString error;
@@ -343,13 +303,29 @@ int ListHistory(const DiffJob& job, bool json, QTextStream& out, QTextStream& er
   return kExitOk;
 }
 
+// Files are read and checked first; the port is opened only when the unit
+// is one side. A difference and a missing entry are said by the command.
+int RunCompare(CliRun& run) {
+  int code = kExitUsage;
+  const std::optional<DiffJob> job = PrepareDiffCommand(run.args.command, run.args.words,
+                                                        run.args.has("--include-calibration"), run.io.err, &code);
+  if (!job) return code;
+  if (job->command == QLatin1String("history")) return ListHistory(*job, run.json(), run.io.out, run.io.err);
+  CliUnit s(run, run.args.command);
+  if (!NeedsDevice(*job)) return Diff(*job, s.model, nullptr, run.json(), run.io.out);
+  return RunOnUnit(
+      run, s,
+      [&] {
+        if (job->command == QLatin1String("diff")) return Diff(*job, s.model, &s.commands, run.json(), run.io.out);
+        return Restore(*job, s.model, s.commands, run.json(), run.io.out, run.io.err);
+      },
+      {kExitDiffer, kExitUsage});
+}
+
 } // namespace
 
-int RunDiffCommand(const DiffJob& job, EditorModel& model, DeviceCommands& commands, bool json, QTextStream& out,
-                   QTextStream& err) {
-  if (job.command == QLatin1String("history")) return ListHistory(job, json, out, err);
-  if (job.command == QLatin1String("diff")) return Diff(job, model, job.needsDevice() ? &commands : nullptr, json, out);
-  return Restore(job, model, commands, json, out, err);
-}
+int DiffCommand(CliRun& run) { return RunCompare(run); }
+int RestoreCommand(CliRun& run) { return RunCompare(run); }
+int HistoryCommand(CliRun& run) { return RunCompare(run); }
 
 } // namespace pv

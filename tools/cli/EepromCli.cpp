@@ -1,5 +1,7 @@
 #include "EepromCli.h"
+#include "CliUnit.h"
 
+#include "factory/EepromEditor.h"
 #include "kernel/AtomicFile.h"
 #include "link/DeviceLink.h"
 #include "text/Texts.h"
@@ -13,8 +15,16 @@ namespace pv {
 
 namespace {
 
-// Exit codes shared with the rest of the tool.
-constexpr int kOk = 0, kDevice = 1, kUsage = 2, kRefused = 3;
+// A command checked and its input file read.
+struct EepromJob {
+  QString command;      // "eeprom", "peek" or "poke"
+  QString sub;          // "read", "write" or "verify" for "eeprom"
+  QString path;         // the memory file
+  MemoryImage image{};  // the file's cells (write, verify)
+  SingleFields fields;  // bank, address, format and value (peek, poke)
+};
+
+constexpr int kOk = kExitOk, kDevice = kExitDevice, kUsage = kExitUsage, kRefused = kExitRefused;
 
 const char* FormatName(EepromFormat f) {
   switch (f) {
@@ -27,8 +37,7 @@ const char* FormatName(EepromFormat f) {
 
 AppState English() {
   AppState s;
-  s.languageIndex = 1;
-  s.languageOffset = 300;
+  SetEnglish(s);
   return s;
 }
 
@@ -51,33 +60,7 @@ int ExitFor(EepromResult r) {
 
 } // namespace
 
-bool IsEepromCommand(const QString& command) {
-  return command == QLatin1String("eeprom") || command == QLatin1String("peek") || command == QLatin1String("poke");
-}
-
-QString EepromHelpText() {
-  return QStringLiteral(
-      "Cell memory (factory):\n"
-      "  eeprom read OUT.dat    cells 0..255 of bank 0 saved as a memory file (256\n"
-      "                         lines, one decimal value a line)\n"
-      "  eeprom write IN.dat    writes the file's 256 values to cells 0..255 of bank 0\n"
-      "                         (an OK/Cancel question: needs --yes), reads them back\n"
-      "                         and names the cells that differ (exit 1)\n"
-      "  eeprom verify IN.dat   compares bank 0 with the file: prints each differing\n"
-      "                         cell (cell, file value, unit value); exit 4 when any\n"
-      "                         differ. JSON: {\"count\":N,\"differences\":[{cell,file,unit}]}\n"
-      "  peek BANK ADDR byte|int|float\n"
-      "                         one value: byte 1 cell, int 2 cells (low byte first,\n"
-      "                         value = H * 256 + L), float 3 cells (Float24: sign and\n"
-      "                         exponent byte, then the mantissa bytes). Prints the value;\n"
-      "                         JSON {bank, address, format, value, bytes}\n"
-      "  poke BANK ADDR byte|int|float VALUE\n"
-      "                         writes one value and reads it back. byte 0..255, int\n"
-      "                         -32768..65535, float any value Float24 can hold\n"
-      "  A memory file that is short, long or holds anything but whole numbers\n"
-      "  0..255 is refused naming the line (exit 2), and nothing is sent.\n"
-      "\n");
-}
+namespace {
 
 std::optional<EepromJob> PrepareEepromCommand(const QString& command, const QStringList& args,
                                               QTextStream& err, int* code) {
@@ -218,5 +201,29 @@ int RunEepromCommand(const EepromJob& job, AppState& state, DeviceCommands& comm
   (void)err;
   return diffs.empty() ? kOk : kExitDiffer;
 }
+
+} // namespace
+
+namespace {
+
+int RunEeprom(CliRun& run) {
+  const QStringList& words = run.args.words;
+  int code = kExitUsage;
+  const std::optional<EepromJob> job = PrepareEepromCommand(run.args.command, words, run.io.err, &code);
+  if (!job) return code;
+  const bool memory = run.args.command == QLatin1String("eeprom");
+  CliUnit s(run, memory ? run.args.command + ' ' + words[0] : run.args.command);
+  // Cells that differ from the file are the answer, not a failure.
+  return RunOnUnit(
+      run, s,
+      [&] { return RunEepromCommand(*job, s.state, s.commands, s.link, s.link.prompter(), run.json(), run.io.out, run.io.err); },
+      {kExitDiffer});
+}
+
+} // namespace
+
+int EepromCommand(CliRun& run) { return RunEeprom(run); }
+int PeekCommand(CliRun& run) { return RunEeprom(run); }
+int PokeCommand(CliRun& run) { return RunEeprom(run); }
 
 } // namespace pv

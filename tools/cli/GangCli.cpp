@@ -1,5 +1,5 @@
 #include "GangCli.h"
-#include "CliCore.h"
+#include "CliBase.h"
 
 #include "app/TerminationSignals.h"
 #include "config/GangProgrammer.h"

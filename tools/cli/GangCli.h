@@ -12,7 +12,13 @@
 
 namespace pv {
 
-struct CliGlobals;
+class TerminationSignals;
+// What the tool's common options set for the gang.
+struct CliGlobals {
+  int retries = 2;         // Retry answers to Retry/Cancel before Cancel
+  QString label;           // --label
+  TerminationSignals* stops = nullptr;
+};
 
 // True when args carry --ports (the program command's gang form).
 bool IsGangInvocation(const QStringList& args);

@@ -1,4 +1,5 @@
 #include "InstrumentCli.h"
+#include "CliBench.h"
 
 #include "factory/Calibrator.h"
 #include "factory/FunctionGenerator.h"
@@ -7,70 +8,18 @@
 #include "factory/ProductionTest.h"
 #include "factory/SwitchingUnit.h"
 #include "kernel/AppState.h"
-#include "kernel/Prompter.h"
 #include "link/Clock.h"
-#include "link/QtSerialPort.h"
-#include "text/StringTable.h"
+#include "link/SerialPort.h"
 
 #include <QJsonArray>
-#include <array>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 #include <map>
 
 namespace pv {
 
 namespace {
-
-enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
-
-const QStringList kCommands = {"supply",          "supply-current", "calibrator-function",
-                               "calibrator-set",  "ambient",        "meter-setup",
-                               "meter-read",      "meter-beep",     "route",
-                               "generator-send",  "generator"};
-const QStringList kPortOptions = {"--supply", "--calibrator", "--meter",
-                                  "--meter-b", "--switch",    "--generator"};
-
-// The operator at a terminal: instructions and questions on standard error,
-// readings typed on standard input. A silent instrument is given up
-// (Retry/Cancel answered Cancel), so a script never hangs.
-class OperatorPrompter final : public Prompter {
-public:
-  OperatorPrompter(QTextStream& in, QTextStream& err) : in_(in), err_(err) {}
-  Answer ask(const QString&, const QString& text, Buttons buttons, Icon) override {
-    if (buttons == Buttons::RetryCancel) {
-      err_ << "planovix-cli: " << text << " (giving up)\n";
-      err_.flush();
-      return Answer::Cancel;
-    }
-    err_ << "planovix-cli: " << text << "\n";
-    err_.flush();
-    told << text;
-    return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-  }
-  std::optional<QString> askText(const QString&, const QString& prompt, const QString&) override {
-    // On a line of its own, so what follows reads well when the answer
-    // comes from a pipe rather than a keyboard.
-    err_ << "planovix-cli: " << prompt << "?\n";
-    err_.flush();
-    const QString line = in_.readLine();
-    if (line.isNull()) {
-      err_ << "planovix-cli: no reading on standard input\n";
-      return std::nullopt;
-    }
-    typed = line.trimmed();
-    return typed;
-  }
-  QString openFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-  QString saveFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-
-  QStringList told;
-  std::optional<QString> typed;
-
-private:
-  QTextStream& in_;
-  QTextStream& err_;
-};
 
 std::optional<qint64> WholeNumber(const QString& text) {
   const auto v = ParseReplyNumber(text.toUtf8());
@@ -82,349 +31,257 @@ std::optional<qint64> WholeNumber(const QString& text) {
 double Clean(double v) { return QString::number(v, 'g', 12).toDouble(); }
 QString Shown(double v) { return QString::number(v, 'g', 12); }
 
-} // namespace
-
-QString InstrumentHelpText() {
-  return QStringLiteral(
-      "Bench instruments:\n"
-      "  planovix-cli [--supply P] [--calibrator P] [--meter P] [--meter-b P]\n"
-      "               [--switch P] [--generator P] [--json] COMMAND\n"
-      "  supply on|off VOLTS        set the supply (\"SV VOLTS\" with two decimals,\n"
-      "                             0 to 30 V, then KOE / KOD)\n"
-      "  supply-current             supply current in mA (exit 1 when the supply\n"
-      "                             gives no full answer within one second)\n"
-      "  calibrator-function F [SENSOR]  output function F = 0..5, or 8 / 9 with a\n"
-      "                             sensor code 0..255\n"
-      "  calibrator-set VALUE       output value, a whole number in the calibrator's\n"
-      "                             units (90 mV is 90000)\n"
-      "  ambient                    ambient temperature measured by the calibrator\n"
-      "  meter-setup INDEX REM|LOC VOLT|CURR   set multimeter 0 or 1\n"
-      "  meter-read INDEX           reading of multimeter 0 or 1, x 1000 (mV or mA)\n"
-      "  meter-beep                 beep multimeter 0\n"
-      "  route PATTERN              switching unit: groups of a three-digit channel\n"
-      "                             and A (open) or C (close), e.g. 101A102C\n"
-      "  generator on|off           generator output on or off\n"
-      "  generator freq F           set the generator frequency to F Hz\n"
-      "                             (0.000001 to 20000000)\n"
-      "  generator ttl|tacho|bounce [F]  the production test waveforms (reset,\n"
-      "                             frequency F, default 1000, then the waveform\n"
-      "                             and output on); bounce sends 4000 points\n"
-      "  generator-send TEXT...     one command to the function generator (the\n"
-      "                             words joined by blanks, sent with end-of-message)\n"
-      "  P: \"Com1\"..\"Com8\", \"Usb1\"..\"Usb4\", \"Manuale\", a device path or a\n"
-      "     resource (TCPIP::host::port::SOCKET). ComN resolves as --port does;\n"
-      "     UsbN (multimeter and generator only; elsewhere serial port N) and\n"
-      "     UsbDevice1 resolve to $PLANOVIX_USB<N>, else /dev/usbtmc<N-1>.\n"
-      "     Defaults: supply Com4, calibrator Com6, meter Com3, switch Com5,\n"
-      "     generator UsbDevice1; --meter-b defaults to --meter.\n"
-      "  Manuale: nothing is sent; the instruction goes to standard error and a\n"
-      "     reading is read from standard input.\n"
-      "  A silent instrument is given up after 3 s (1 s for the supply current).\n");
-}
-
-std::unique_ptr<CalibrationBench> OpenCliBench(const AppState& state, Clock& clock, Prompter& prompter,
-                                               InstrumentIo& io, const std::map<QString, QString>& selectors,
-                                               QTextStream& err) {
-  std::array<std::unique_ptr<SerialPort>, 5> made;
-  for (auto& port : made) {
-    port = io.makePort();
-    if (!port) {
-      err << "planovix-cli: no serial ports on this system\n";
-      return nullptr;
-    }
+// What an instrument command's action works with.
+struct Call {
+  Bench& bench;
+  SerialPort* port;  // the instrument's serial port (the generator uses a session)
+  QString selector;
+  SessionFactory& sessions;
+  QJsonObject& result;
+  CliRun& run;
+  // A value the command prints: as text unless the result goes out as JSON.
+  void show(const char* key, double value) {
+    result[QLatin1String(key)] = Clean(value);
+    if (!run.json()) run.io.out << Shown(value) << "\n";
   }
-  auto take = [&made](InstrumentKind kind, int element) {
-    switch (kind) {
-    case InstrumentKind::PowerSupply: return std::move(made[0]);
-    case InstrumentKind::Calibrator: return std::move(made[1]);
-    case InstrumentKind::SwitchingUnit: return std::move(made[3]);
-    default: return std::move(made[element == 0 ? 2 : 4]);
-    }
-  };
-  auto bench = std::make_unique<CalibrationBench>(state, clock, prompter, take, io.sessions);
-  auto selector = [&selectors](const char* option) {
-    const auto it = selectors.find(QString::fromLatin1(option));
-    return it == selectors.end() ? QString() : it->second;
-  };
-  bench->supply().setSelector(selector("--supply"));
-  bench->calibrator().setSelector(selector("--calibrator"));
-  bench->meter(0).setSelector(selector("--meter"));
-  bench->switches().setSelector(selector("--switch"));
-  if (selectors.count(QStringLiteral("--meter-b"))) bench->meter(1).setSelector(selector("--meter-b"));
-  return bench;
+};
+
+// The option's selector, else its default (--meter-b: --meter's).
+QString Selector(const CliRun& run, const QString& option) {
+  static const std::map<QString, QString> defaults = {{"--supply", "Com4"},
+                                                      {"--calibrator", "Com6"},
+                                                      {"--meter", "Com3"},
+                                                      {"--switch", "Com5"},
+                                                      {"--generator", "UsbDevice1"}};
+  if (run.args.values.count(option)) return run.args.value(option.toLatin1().constData());
+  if (option == QLatin1String("--meter-b")) return Selector(run, QStringLiteral("--meter"));
+  return defaults.at(option);
 }
 
-InstrumentIo RealInstrumentIo(Clock& clock) {
-  return {[] { return std::make_unique<QtSerialPort>(); }, RealSessions(clock)};
-}
-
-bool IsInstrumentInvocation(const QStringList& args) {
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    const QString key = a.section('=', 0, 0);
-    if (kPortOptions.contains(key)) return true;
-    if (a == "--port") {
-      ++i;
-      continue;
-    }
-    if (a.startsWith('-') && a.size() > 1) continue;
-    return kCommands.contains(a);
+// The arguments are checked by the command before this: the selector is
+// checked, the instrument's port made and act run; the result goes out as
+// JSON, with the instructions a manual instrument was given.
+int OnInstrument(CliRun& run, const char* option, QJsonObject result, const std::function<bool(Call&)>& act) {
+  const QString name = QString::fromLatin1(option);
+  const QString selector = Selector(run, name);
+  if (!BenchSelectorsValid({{name, selector}}, {option}, run.io.err)) return kExitUsage;
+  AppState state;
+  SetEnglish(state);
+  BenchPrompter prompter(run.io.in, run.io.err, false);
+  Bench bench{state, run.io.clock, prompter};
+  InstrumentIo& io = BenchIo(run);
+  std::unique_ptr<SerialPort> port = io.makePort ? io.makePort() : nullptr;
+  if (!port && name != QLatin1String("--generator")) {
+    run.io.err << "planovix-cli: no serial ports on this system\n";
+    return kExitDevice;
   }
+  Call call{bench, port.get(), selector, io.sessions, result, run};
+  if (!act(call)) {
+    // A typed reading that is not a number is the operator's bad input.
+    if (prompter.typed && !ParseReplyNumber(prompter.typed->toUtf8())) return kExitUsage;
+    return kExitDevice;
+  }
+  if (!prompter.told.isEmpty()) result["manual"] = prompter.told.join('\n');
+  if (run.json()) run.io.out << QJsonDocument(result).toJson(QJsonDocument::Compact) << "\n";
+  return kExitOk;
+}
+
+int Usage(CliRun& run, const QString& text) { return CliUsage(run.io.err, text); }
+
+bool NoArguments(CliRun& run) {
+  if (run.args.words.isEmpty()) return true;
+  Usage(run, run.args.command + QStringLiteral(" takes no arguments"));
   return false;
 }
 
-int RunInstrumentCli(const QStringList& args, InstrumentIo& io, Clock& clock, QTextStream& in,
-                     QTextStream& out, QTextStream& err) {
-  std::map<QString, QString> ports = {{"--supply", "Com4"},  {"--calibrator", "Com6"},
-                                      {"--meter", "Com3"},   {"--switch", "Com5"},
-                                      {"--generator", "UsbDevice1"}};
-  bool json = false;
-  QStringList rest;
-  auto usage = [&](const QString& text) {
-    err << "planovix-cli: " << text << " (see --help)\n";
-    return kUsage;
-  };
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (!rest.isEmpty()) {
-      rest << a;
-      continue;
-    }
-    const QString key = a.section('=', 0, 0);
-    if (kPortOptions.contains(key)) {
-      QString value;
-      if (a.contains('=')) {
-        value = a.section('=', 1);
-      } else if (++i < args.size()) {
-        value = args[i];
-      } else {
-        return usage(a + " needs a value");
-      }
-      if (value.isEmpty()) return usage(a + " needs a value");
-      ports[key] = value;
-    } else if (a == "--json") {
-      json = true;
-    } else if (a == "--yes") {
-      // Accepted for symmetry with the unit commands; nothing asks OK/Cancel.
-    } else if (a.startsWith('-') && a.size() > 1 && !a[1].isDigit()) {
-      return usage("unknown option " + a);
-    } else {
-      rest << a;
-    }
-  }
-  if (rest.isEmpty()) return usage("no command given");
-  const QString cmd = rest.takeFirst();
-  if (!kCommands.contains(cmd)) return usage("unknown command " + cmd);
-  if (!ports.count("--meter-b")) ports["--meter-b"] = ports["--meter"];
+// The calibrator's answer to a command: its four data bytes.
+bool CalibratorCommand(Call& c, Calibrator& cal, uint8_t command, const CalData& data) {
+  const auto answer = cal.CalibratorExchange(kCalAddress, command, data);
+  if (answer && !cal.isManual()) c.result["answer"] = QJsonArray{(*answer)[0], (*answer)[1], (*answer)[2], (*answer)[3]};
+  return answer.has_value();
+}
 
-  // Arguments and selectors are checked before any instrument is touched.
-  auto checkSerial = [&](const char* option) -> bool {
-    return ParseSerialInstrumentPort(ports[option]).kind != PortKind::Invalid;
-  };
-  QJsonObject result;
-  bool on = false;
-  QString volts;
-  int f = 0, sensor = 0, meter = 0;
-  qint64 value = 0;
-  bool remote = true;
-  MeterFunction function = MeterFunction::Volt;
-  QString text;
-  GeneratorButton button = GeneratorButton::On;
-  if (cmd == "supply") {
-    if (rest.size() != 2 || (rest[0] != "on" && rest[0] != "off"))
-      return usage("supply takes on|off and VOLTS");
-    on = rest[0] == "on";
-    // The supply takes 0 to 30 V, sent with two decimals ("SV 24.00").
-    const std::optional<QString> text = SupplyVoltsText(rest[1]);
-    if (!text || rest[1].contains(' ')) return usage("VOLTS is a number from 0 to 30 such as 24.00");
-    volts = *text;
-    result = {{"supply", rest[0]}, {"volts", volts}};
-  } else if (cmd == "supply-current" || cmd == "ambient" || cmd == "meter-beep") {
-    if (!rest.isEmpty()) return usage(cmd + " takes no arguments");
-  } else if (cmd == "calibrator-function") {
-    if (rest.isEmpty() || rest.size() > 2) return usage("calibrator-function takes F [SENSOR]");
-    const auto ff = WholeNumber(rest[0]);
-    const auto ss = rest.size() == 2 ? WholeNumber(rest[1]) : std::optional<qint64>(0);
-    if (!ff || !ss) return usage("F and SENSOR are whole numbers");
-    f = static_cast<int>(*ff);
-    sensor = static_cast<int>(*ss);
-    const bool needsSensor = f == 8 || f == 9;
-    if (needsSensor != (rest.size() == 2) || !CalibratorFunctionBytes(f, sensor))
-      return usage("F is 0..5, or 8 or 9 followed by a sensor code 0..255");
-    result = {{"function", f}};
-    if (needsSensor) result["sensor"] = sensor;
-  } else if (cmd == "calibrator-set") {
-    if (rest.size() != 1) return usage("calibrator-set takes one VALUE");
-    const auto v = WholeNumber(rest[0]);
-    if (!v || !CalibratorValueBytes(*v))
-      return usage("VALUE is a whole number from -2147483648 to 4294967295");
-    value = *v;
-    result = {{"value", value}};
-  } else if (cmd == "meter-setup" || cmd == "meter-read") {
-    const int want = cmd == "meter-setup" ? 3 : 1;
-    if (rest.size() != want)
-      return usage(cmd == "meter-setup" ? "meter-setup takes INDEX REM|LOC VOLT|CURR"
-                                        : "meter-read takes INDEX");
-    if (rest[0] != "0" && rest[0] != "1") return usage("INDEX is 0 or 1");
-    meter = rest[0].toInt();
-    result = {{"meter", meter}};
-    if (want == 3) {
-      if (rest[1] != "REM" && rest[1] != "LOC") return usage("the mode is REM or LOC");
-      if (rest[2] != "VOLT" && rest[2] != "CURR") return usage("the function is VOLT or CURR");
-      remote = rest[1] == "REM";
-      function = rest[2] == "VOLT" ? MeterFunction::Volt : MeterFunction::Curr;
-      result["mode"] = rest[1];
-      result["function"] = rest[2];
-    }
-  } else if (cmd == "route") {
-    if (rest.size() != 1 || !IsWellFormedSwitchPattern(rest[0]))
-      return usage("route takes one PATTERN of three-digit channels and A or C, e.g. 101A102C");
-    text = rest[0];
-    result = {{"route", text}};
-  } else if (cmd == "generator") {
-    static const std::map<QString, GeneratorButton> kButtons = {
-        {"on", GeneratorButton::On},       {"off", GeneratorButton::Off},
-        {"freq", GeneratorButton::Frequency}, {"ttl", GeneratorButton::Ttl},
-        {"tacho", GeneratorButton::Tacho}, {"bounce", GeneratorButton::Bounce}};
-    if (rest.isEmpty() || !kButtons.count(rest[0]))
-      return usage("generator takes on|off|freq F|ttl|tacho|bounce");
-    button = kButtons.at(rest[0]);
-    const bool waveform = button == GeneratorButton::Ttl || button == GeneratorButton::Tacho ||
-                          button == GeneratorButton::Bounce;
-    const int most = button == GeneratorButton::Frequency ? 2 : waveform ? 2 : 1;
-    const int least = button == GeneratorButton::Frequency ? 2 : 1;
-    if (rest.size() < least || rest.size() > most)
-      return usage(button == GeneratorButton::Frequency ? "generator freq takes F"
-                   : waveform ? "generator " + rest[0] + " takes at most F"
-                              : "generator " + rest[0] + " takes no arguments");
-    text = rest.size() == 2 ? rest[1] : QStringLiteral("1000");
-    if (!GeneratorFrequencyText(text) || text.contains(' '))
-      return usage(QStringLiteral("F is a frequency in Hz from %1 to %2 such as 1000")
-                       .arg(QString::fromLatin1(*GeneratorFrequencyText(kGeneratorMinHz)),
-                            QString::fromLatin1(*GeneratorFrequencyText(kGeneratorMaxHz))));
-    result = {{"generator", rest[0]}};
-    if (button != GeneratorButton::On && button != GeneratorButton::Off) result["frequency"] = text;
-  } else if (cmd == "generator-send") {
-    if (rest.isEmpty()) return usage("generator-send takes the command text");
-    text = rest.join(' ');
-    result = {{"sent", text}};
+// meter-setup and meter-read: INDEX 0 or 1 first; nothing after a usage error.
+std::optional<int> MeterIndex(CliRun& run, int words, const char* usage) {
+  const QStringList& w = run.args.words;
+  if (w.size() != words) {
+    Usage(run, QLatin1String(usage));
+    return std::nullopt;
   }
-
-  const char* option = cmd.startsWith("supply")       ? "--supply"
-                       : cmd.startsWith("calibrator") || cmd == "ambient" ? "--calibrator"
-                       : cmd == "route"                ? "--switch"
-                       : cmd.startsWith("generator")   ? "--generator"
-                       : meter == 1                    ? "--meter-b"
-                                                       : "--meter";
-  const QString selector = ports[option];
-  const bool serialOnly = QByteArray(option) == "--supply" || QByteArray(option) == "--calibrator" ||
-                          QByteArray(option) == "--switch";
-  if (serialOnly && !checkSerial(option))
-    return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale or a device path, not \"%2\"")
-                     .arg(QString::fromLatin1(option), selector));
-  if (QByteArray(option).startsWith("--meter") &&
-      ParseMultimeterPort(selector).kind == PortKind::Invalid)
-    return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale, a device path or a "
-                                "resource, not \"%2\"")
-                     .arg(QString::fromLatin1(option), selector));
-  if (QByteArray(option) == "--generator" && ParseGeneratorPort(selector).kind == PortKind::Invalid)
-    return usage(QStringLiteral("--generator takes UsbDevice1, Usb1..Usb4, a device path or a "
-                                "resource, not \"%1\"")
-                     .arg(selector));
-
-  AppState state;
-  state.languageIndex = 1;  // messages in English
-  state.languageOffset = ComputeLanguageOffset(1);
-  OperatorPrompter prompter(in, err);
-  Bench bench{state, clock, prompter};
-  std::unique_ptr<SerialPort> port = io.makePort ? io.makePort() : nullptr;
-  if (!port && QByteArray(option) != "--generator") {
-    err << "planovix-cli: no serial ports on this system\n";
-    return kFailed;
+  if (w[0] != QLatin1String("0") && w[0] != QLatin1String("1")) {
+    Usage(run, QStringLiteral("INDEX is 0 or 1"));
+    return std::nullopt;
   }
+  return w[0].toInt();
+}
 
-  bool ok = false;
-  auto answerJson = [](const CalData& d) {
-    return QJsonArray{d[0], d[1], d[2], d[3]};
-  };
-  if (cmd == "supply" || cmd == "supply-current") {
-    PowerSupply supply(bench, *port);
-    supply.setSelector(selector);
-    if (cmd == "supply") {
-      ok = supply.SetPowerSupply(on, volts);
-    } else {
-      const SupplyCurrent c = supply.ReadSupplyCurrent();
-      ok = c.status == SupplyCurrent::Ok;
-      if (c.status == SupplyCurrent::TimedOut)
-        err << "planovix-cli: " << supply.lastError() << " (no full answer within 1 s: -1)\n";
-      if (ok) {
-        result = {{"current_mA", Clean(c.mA)}};
-        if (!json) out << Shown(c.mA) << "\n";
-      }
-    }
-  } else if (cmd == "calibrator-function" || cmd == "calibrator-set" || cmd == "ambient") {
-    Calibrator cal(bench, *port);
-    cal.setSelector(selector);
-    if (cmd == "ambient") {
-      const auto t = cal.ReadCalibratorTemperature();
-      ok = t.has_value();
-      if (ok) {
-        result = {{"ambient_C", Clean(*t)}};
-        if (!json) out << Shown(*t) << "\n";
-      }
-    } else {
-      const auto d = cmd == "calibrator-set" ? CalibratorValueBytes(value)
-                                             : CalibratorFunctionBytes(f, sensor);
-      const uint8_t command = cmd == "calibrator-set" ? kCalSetOutput : kCalSetFunction;
-      if (cal.isManual() && cmd == "calibrator-set") {
-        ok = cal.SetCalibratorOutput(static_cast<double>(value));
-      } else {
-        const auto answer = cal.CalibratorExchange(kCalAddress, command, *d);
-        ok = answer.has_value();
-        if (ok && !cal.isManual()) result["answer"] = answerJson(*answer);
-      }
-    }
-  } else if (cmd.startsWith("meter")) {
-    Multimeter dmm(bench, *port, io.sessions);
-    dmm.setSelector(selector);
-    if (cmd == "meter-setup") {
-      ok = dmm.SetupMultimeter(remote, function);
-    } else if (cmd == "meter-read") {
-      const auto r = dmm.ReadMultimeter();
-      ok = r.has_value();
-      if (ok) {
-        result["reading"] = Clean(*r);
-        if (!json) out << Shown(*r) << "\n";
-      }
-    } else {
-      ok = dmm.MultimeterBeep();
-    }
-  } else if (cmd == "route") {
-    SwitchingUnit unit(bench, *port);
-    unit.setSelector(selector);
-    ok = unit.SetSwitches(text);
-    if (ok && !unit.isManual()) result["commands"] = static_cast<int>(SwitchCommands(text).size());
-  } else if (cmd == "generator") {
-    // The production test's buttons, through the same core as the window.
-    FunctionGenerator gen(bench, io.sessions);
-    gen.setSelector(selector);
-    const int sent = PressGeneratorButton(gen, button, text);
-    ok = sent >= 0;
-    if (ok) result["commands"] = sent;
-  } else {
-    FunctionGenerator gen(bench, io.sessions);
-    gen.setSelector(selector);
-    ok = gen.write(text.toUtf8());
-  }
+const char* MeterOption(int index) { return index == 1 ? "--meter-b" : "--meter"; }
 
-  if (!ok) {
-    // A typed reading that is not a number is the operator's bad input.
-    if (prompter.typed && !ParseReplyNumber(prompter.typed->toUtf8())) return kUsage;
-    return kFailed;
-  }
-  if (!prompter.told.isEmpty()) result["manual"] = prompter.told.join('\n');
-  if (json) out << QJsonDocument(result).toJson(QJsonDocument::Compact) << "\n";
-  return kOk;
+} // namespace
+
+int SupplyCommand(CliRun& run) {
+  const QStringList& w = run.args.words;
+  if (w.size() != 2 || (w[0] != QLatin1String("on") && w[0] != QLatin1String("off")))
+    return Usage(run, QStringLiteral("supply takes on|off and VOLTS"));
+  const bool on = w[0] == QLatin1String("on");
+  // The supply takes 0 to 30 V, sent with two decimals ("SV 24.00").
+  const std::optional<QString> volts = SupplyVoltsText(w[1]);
+  if (!volts || w[1].contains(' ')) return Usage(run, QStringLiteral("VOLTS is a number from 0 to 30 such as 24.00"));
+  return OnInstrument(run, "--supply", {{"supply", w[0]}, {"volts", *volts}}, [&](Call& c) {
+    PowerSupply supply(c.bench, *c.port);
+    supply.setSelector(c.selector);
+    return supply.SetPowerSupply(on, *volts);
+  });
+}
+
+int SupplyCurrentCommand(CliRun& run) {
+  if (!NoArguments(run)) return kExitUsage;
+  return OnInstrument(run, "--supply", {}, [&](Call& c) {
+    PowerSupply supply(c.bench, *c.port);
+    supply.setSelector(c.selector);
+    const SupplyCurrent current = supply.ReadSupplyCurrent();
+    if (current.status == SupplyCurrent::TimedOut)
+      run.io.err << "planovix-cli: " << supply.lastError() << " (no full answer within 1 s: -1)\n";
+    if (current.status != SupplyCurrent::Ok) return false;
+    c.show("current_mA", current.mA);
+    return true;
+  });
+}
+
+int CalibratorFunctionCommand(CliRun& run) {
+  const QStringList& w = run.args.words;
+  if (w.isEmpty() || w.size() > 2) return Usage(run, QStringLiteral("calibrator-function takes F [SENSOR]"));
+  const auto f = WholeNumber(w[0]);
+  const auto sensor = w.size() == 2 ? WholeNumber(w[1]) : std::optional<qint64>(0);
+  if (!f || !sensor) return Usage(run, QStringLiteral("F and SENSOR are whole numbers"));
+  const bool needsSensor = *f == 8 || *f == 9;
+  const auto data = CalibratorFunctionBytes(static_cast<int>(*f), static_cast<int>(*sensor));
+  if (needsSensor != (w.size() == 2) || !data)
+    return Usage(run, QStringLiteral("F is 0..5, or 8 or 9 followed by a sensor code 0..255"));
+  QJsonObject result{{"function", static_cast<int>(*f)}};
+  if (needsSensor) result["sensor"] = static_cast<int>(*sensor);
+  return OnInstrument(run, "--calibrator", result, [&](Call& c) {
+    Calibrator cal(c.bench, *c.port);
+    cal.setSelector(c.selector);
+    return CalibratorCommand(c, cal, kCalSetFunction, *data);
+  });
+}
+
+int CalibratorSetCommand(CliRun& run) {
+  const QStringList& w = run.args.words;
+  if (w.size() != 1) return Usage(run, QStringLiteral("calibrator-set takes one VALUE"));
+  const auto value = WholeNumber(w[0]);
+  const auto data = value ? CalibratorValueBytes(*value) : std::nullopt;
+  if (!data) return Usage(run, QStringLiteral("VALUE is a whole number from -2147483648 to 4294967295"));
+  return OnInstrument(run, "--calibrator", {{"value", *value}}, [&](Call& c) {
+    Calibrator cal(c.bench, *c.port);
+    cal.setSelector(c.selector);
+    if (cal.isManual()) return cal.SetCalibratorOutput(static_cast<double>(*value));
+    return CalibratorCommand(c, cal, kCalSetOutput, *data);
+  });
+}
+
+int AmbientCommand(CliRun& run) {
+  if (!NoArguments(run)) return kExitUsage;
+  return OnInstrument(run, "--calibrator", {}, [&](Call& c) {
+    Calibrator cal(c.bench, *c.port);
+    cal.setSelector(c.selector);
+    const auto t = cal.ReadCalibratorTemperature();
+    if (t) c.show("ambient_C", *t);
+    return t.has_value();
+  });
+}
+
+int MeterSetupCommand(CliRun& run) {
+  const std::optional<int> index = MeterIndex(run, 3, "meter-setup takes INDEX REM|LOC VOLT|CURR");
+  if (!index) return kExitUsage;
+  const QStringList& w = run.args.words;
+  if (w[1] != QLatin1String("REM") && w[1] != QLatin1String("LOC")) return Usage(run, QStringLiteral("the mode is REM or LOC"));
+  if (w[2] != QLatin1String("VOLT") && w[2] != QLatin1String("CURR"))
+    return Usage(run, QStringLiteral("the function is VOLT or CURR"));
+  const bool remote = w[1] == QLatin1String("REM");
+  const MeterFunction function = w[2] == QLatin1String("VOLT") ? MeterFunction::Volt : MeterFunction::Curr;
+  return OnInstrument(run, MeterOption(*index), {{"meter", *index}, {"mode", w[1]}, {"function", w[2]}}, [&](Call& c) {
+    Multimeter dmm(c.bench, *c.port, c.sessions);
+    dmm.setSelector(c.selector);
+    return dmm.SetupMultimeter(remote, function);
+  });
+}
+
+int MeterReadCommand(CliRun& run) {
+  const std::optional<int> index = MeterIndex(run, 1, "meter-read takes INDEX");
+  if (!index) return kExitUsage;
+  return OnInstrument(run, MeterOption(*index), {{"meter", *index}}, [&](Call& c) {
+    Multimeter dmm(c.bench, *c.port, c.sessions);
+    dmm.setSelector(c.selector);
+    const auto reading = dmm.ReadMultimeter();
+    if (reading) c.show("reading", *reading);
+    return reading.has_value();
+  });
+}
+
+int MeterBeepCommand(CliRun& run) {
+  if (!NoArguments(run)) return kExitUsage;
+  return OnInstrument(run, "--meter", {}, [&](Call& c) {
+    Multimeter dmm(c.bench, *c.port, c.sessions);
+    dmm.setSelector(c.selector);
+    return dmm.MultimeterBeep();
+  });
+}
+
+int RouteCommand(CliRun& run) {
+  const QStringList& w = run.args.words;
+  if (w.size() != 1 || !IsWellFormedSwitchPattern(w[0]))
+    return Usage(run, QStringLiteral("route takes one PATTERN of three-digit channels and A or C, e.g. 101A102C"));
+  return OnInstrument(run, "--switch", {{"route", w[0]}}, [&](Call& c) {
+    SwitchingUnit unit(c.bench, *c.port);
+    unit.setSelector(c.selector);
+    const bool ok = unit.SetSwitches(w[0]);
+    if (ok && !unit.isManual()) c.result["commands"] = static_cast<int>(SwitchCommands(w[0]).size());
+    return ok;
+  });
+}
+
+int GeneratorCommand(CliRun& run) {
+  static const std::map<QString, GeneratorButton> kButtons = {
+      {"on", GeneratorButton::On},          {"off", GeneratorButton::Off},     {"freq", GeneratorButton::Frequency},
+      {"ttl", GeneratorButton::Ttl},        {"tacho", GeneratorButton::Tacho}, {"bounce", GeneratorButton::Bounce}};
+  const QStringList& w = run.args.words;
+  if (w.isEmpty() || !kButtons.count(w[0])) return Usage(run, QStringLiteral("generator takes on|off|freq F|ttl|tacho|bounce"));
+  const GeneratorButton button = kButtons.at(w[0]);
+  const bool frequency = button == GeneratorButton::Frequency;
+  const bool waveform = button == GeneratorButton::Ttl || button == GeneratorButton::Tacho || button == GeneratorButton::Bounce;
+  const int most = frequency || waveform ? 2 : 1;
+  const int least = frequency ? 2 : 1;
+  if (w.size() < least || w.size() > most)
+    return Usage(run, frequency  ? QStringLiteral("generator freq takes F")
+                      : waveform ? "generator " + w[0] + " takes at most F"
+                                 : "generator " + w[0] + " takes no arguments");
+  const QString hz = w.size() == 2 ? w[1] : QStringLiteral("1000");
+  if (!GeneratorFrequencyText(hz) || hz.contains(' '))
+    return Usage(run, QStringLiteral("F is a frequency in Hz from %1 to %2 such as 1000")
+                          .arg(QString::fromLatin1(*GeneratorFrequencyText(kGeneratorMinHz)),
+                               QString::fromLatin1(*GeneratorFrequencyText(kGeneratorMaxHz))));
+  QJsonObject result{{"generator", w[0]}};
+  if (button != GeneratorButton::On && button != GeneratorButton::Off) result["frequency"] = hz;
+  // The production test's buttons, through the same core as the window.
+  return OnInstrument(run, "--generator", result, [&](Call& c) {
+    FunctionGenerator gen(c.bench, c.sessions);
+    gen.setSelector(c.selector);
+    const int sent = PressGeneratorButton(gen, button, hz);
+    if (sent >= 0) c.result["commands"] = sent;
+    return sent >= 0;
+  });
+}
+
+int GeneratorSendCommand(CliRun& run) {
+  if (run.args.words.isEmpty()) return Usage(run, QStringLiteral("generator-send takes the command text"));
+  const QString text = run.args.words.join(' ');
+  return OnInstrument(run, "--generator", {{"sent", text}}, [&](Call& c) {
+    FunctionGenerator gen(c.bench, c.sessions);
+    gen.setSelector(c.selector);
+    return gen.write(text.toUtf8());
+  });
 }
 
 } // namespace pv

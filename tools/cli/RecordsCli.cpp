@@ -1,5 +1,5 @@
 #include "RecordsCli.h"
-#include "CliCore.h"
+#include "CliBase.h"
 
 #include "config/Certificate.h"
 #include "kernel/AppState.h"

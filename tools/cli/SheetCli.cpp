@@ -1,5 +1,4 @@
 #include "SheetCli.h"
-#include "CliCore.h"
 
 #include "config/ConfigDevice.h"
 #include "config/ConfigFile.h"
@@ -21,35 +20,6 @@
 #include <QJsonObject>
 
 namespace pv {
-
-QString SheetHelpText() {
-  return QStringLiteral(
-      "Commissioning sheet:\n"
-      "  sheet OUT.pdf [IN.DST] [--lang it|en]\n"
-      "                         the commissioning sheet (one A4 page, PDF): model,\n"
-      "                         identity, date, the configuration with units, the\n"
-      "                         trips and, for a unit set by its switches, the three\n"
-      "                         banks. Without IN.DST the unit is read as Read does;\n"
-      "                         with it, the file (its identity; no switch banks).\n"
-      "                         --lang: the sheet's language, English by default.\n"
-      "                         JSON: {\"saved\": OUT.pdf}\n"
-      "\n");
-}
-
-bool IsSheetCommand(const QString& cmd) { return cmd == QLatin1String("sheet"); }
-
-bool IsSheetInvocation(const QStringList& args) {
-  // The first word that is not an option or an option's value is the command.
-  for (int i = 0; i < args.size(); ++i) {
-    if (args[i] == QLatin1String("--port")) {
-      ++i;
-      continue;
-    }
-    if (args[i].startsWith(QLatin1Char('-'))) continue;
-    return IsSheetCommand(args[i]);
-  }
-  return false;
-}
 
 namespace {
 
@@ -73,40 +43,21 @@ private:
 
 } // namespace
 
-int RunSheetCli(const QStringList& rest, SerialPort& port, Clock& clock, const QString& portPath, bool,
-                bool json, QTextStream& out, QTextStream& err) {
-  auto usage = [&](const QString& text) {
-    err << "planovix-cli: " << text << " (see --help)\n";
-    return kExitUsage;
-  };
+int SheetCommand(CliRun& run) {
+  QTextStream& err = run.io.err;
   int language = 1;
-  QStringList files;
-  for (int i = 0; i < rest.size(); ++i) {
-    if (rest[i] == QLatin1String("--lang")) {
-      if (++i >= rest.size()) return usage(QStringLiteral("--lang needs it or en"));
-      if (rest[i] == QLatin1String("it")) language = 0;
-      else if (rest[i] == QLatin1String("en")) language = 1;
-      else return usage(QStringLiteral("--lang takes it or en"));
-    } else {
-      files << rest[i];
-    }
+  if (run.args.values.count(QStringLiteral("--lang"))) {
+    const QString lang = run.args.value("--lang");
+    if (lang == QLatin1String("it")) language = 0;
+    else if (lang != QLatin1String("en")) return CliUsage(err, QStringLiteral("--lang takes it or en"));
   }
-  if (files.isEmpty() || files.size() > 2) return usage(QStringLiteral("sheet takes OUT.pdf and an optional IN.DST"));
+  const QStringList& files = run.args.words;
+  if (files.isEmpty() || files.size() > 2)
+    return CliUsage(err, QStringLiteral("sheet takes OUT.pdf and an optional IN.DST"));
   const QString pdf = files[0];
 
   QByteArray record;
-  if (files.size() == 2) {
-    QFile f(files[1]);
-    if (!f.open(QIODevice::ReadOnly)) {
-      err << "planovix-cli: cannot open " << files[1] << ": " << f.errorString() << "\n";
-      return kExitUsage;
-    }
-    record = f.read(kRecordSize + 1);
-    if (const QString why = ValidateRecord(record); !why.isEmpty()) {
-      err << "planovix-cli: " << files[1] << " is not a valid configuration file: " << why << "\n";
-      return kExitUsage;
-    }
-  }
+  if (files.size() == 2 && !ReadConfigurationFile(files[1], &record, err)) return kExitUsage;
 
   AppState state;
   state.languageIndex = static_cast<uint8_t>(language);
@@ -128,20 +79,11 @@ int RunSheetCli(const QStringList& rest, SerialPort& port, Clock& clock, const Q
     origin.fileIdentity = state.identity;
   } else {
     Feedback feedback;
-    DeviceLink link(clock, prompter);
-    Transport transport(port, link.clock());
+    DeviceLink link(run.io.clock, prompter);
+    Transport transport(run.io.unitPort, link.clock());
     DeviceCommands commands(state, transport, link.prompter(), feedback);
-    OpenError why = OpenError::None;
-    QString detail;
-    if (!port.open(portPath, &why, &detail)) {
-      err << "planovix-cli: cannot open port " << portPath << (detail.isEmpty() ? QString() : ": " + detail)
-          << "\n";
-      return kExitDevice;
-    }
-    struct Closer {
-      SerialPort& p;
-      ~Closer() { p.close(); }
-    } closer{port};
+    const OpenUnitPort opened(run.io.unitPort, run.port(), err);
+    if (!opened) return kExitDevice;
     int code = kExitDevice;
     link.run(Exchange::Command, [&] {
       // As the program's Read: identity, the family, the cells, then the switches.
@@ -172,8 +114,8 @@ int RunSheetCli(const QStringList& rest, SerialPort& port, Clock& clock, const Q
     err << "planovix-cli: cannot write " << pdf << ": " << error << "\n";
     return kExitDevice;
   }
-  if (json) out << QJsonDocument(QJsonObject{{"saved", pdf}}).toJson(QJsonDocument::Compact) << "\n";
-  else out << "saved: " << pdf << "\n";
+  if (run.json()) run.io.out << QJsonDocument(QJsonObject{{"saved", pdf}}).toJson(QJsonDocument::Compact) << "\n";
+  else run.io.out << "saved: " << pdf << "\n";
   return kExitOk;
 }
 

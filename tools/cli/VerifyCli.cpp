@@ -1,6 +1,6 @@
 #include "VerifyCli.h"
 #include "CliProgress.h"
-#include "InstrumentCli.h"
+#include "CliBench.h"
 
 #include "factory/CalibrationTables.h"
 #include "factory/Verification.h"
@@ -16,42 +16,7 @@ namespace pv {
 
 namespace {
 
-enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
-
-const QStringList kValueOptions = {"--port",  "--supply", "--calibrator",   "--meter",  "--switch",
-                                   "--input", "--min",    "--half",         "--max",    "--output",
-                                   "--channel", "--supply-volts"};
-const char* const kCommand = "verify-calibration";
-
-// Messages and instructions on standard error, manual readings from
-// standard input; a silent instrument is given up so a script never hangs.
-class VerifyPrompter final : public Prompter {
-public:
-  VerifyPrompter(QTextStream& in, QTextStream& err) : in_(in), err_(err) {}
-  Answer ask(const QString&, const QString& text, Buttons buttons, Icon) override {
-    const bool giveUp = buttons == Buttons::RetryCancel || buttons == Buttons::OkCancel;
-    err_ << "planovix-cli: " << text << (giveUp ? " (giving up)" : "") << "\n";
-    err_.flush();
-    if (buttons == Buttons::YesNo) return Answer::No;
-    return giveUp ? Answer::Cancel : Answer::Ok;
-  }
-  std::optional<QString> askText(const QString&, const QString& prompt, const QString&) override {
-    err_ << "planovix-cli: " << prompt << "?\n";
-    err_.flush();
-    const QString line = in_.readLine();
-    if (line.isNull()) {
-      err_ << "planovix-cli: no reading on standard input\n";
-      return std::nullopt;
-    }
-    return line.trimmed();
-  }
-  QString openFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-  QString saveFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-
-private:
-  QTextStream& in_;
-  QTextStream& err_;
-};
+enum Exit { kOk = kExitOk, kFailed = kExitDevice, kUsage = kExitUsage };
 
 QString InputList() {
   QStringList names;
@@ -61,67 +26,19 @@ QString InputList() {
 
 } // namespace
 
-QString VerifyHelpText() {
-  return QStringLiteral(
-      "Calibration verification:\n"
-      "  planovix-cli [--port P] [--supply P] [--calibrator P] [--meter P] [--switch P]\n"
-      "               verify-calibration MODEL --input NAME --min X [--half Y] --max Z\n"
-      "               --output V|mA [--channel 0|1] [--supply-volts V]\n"
-      "  Supply on at V volts (18 to 30; left as it is without the option), the\n"
-      "  switching unit routed for MODEL's channel (default 0) and the input's\n"
-      "  wiring, then the calibrator at X, Y and Z (Y defaults to the middle)\n"
-      "  with one reading of multimeter 0 each; the report goes to stdout.\n"
-      "  NAME is a calibrator input as the window lists it (\"mVL (-20 : 200)\",\n"
-      "  \"mVH: (-200 : 800)\", \"V\", \"mA\", \"Tc J\" .. \"Tc N\", \"Pt100\", \"Pt1000\",\n"
-      "  \"Ni100\", \"Ni1000\", \"Ohm\", \"KOhm\"), case and blanks aside (TcK), or mVL\n"
-      "  and mVH. X, Y, Z are in mV, V, mA, degC or ohm as the input reads.\n"
-      "  Exit: 0 report complete, 1 instrument failure, 2 usage or a value\n"
-      "  refused (supply, input, range, channel).\n");
-}
-
-bool IsVerifyInvocation(const QStringList& args) {
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (kValueOptions.contains(a)) {
-      ++i;
-      continue;
-    }
-    if (a.startsWith('-') && a.size() > 1) continue;
-    return a == QLatin1String(kCommand);
-  }
-  return false;
-}
-
-int RunVerifyCli(const QStringList& args, InstrumentIo& io, Clock& clock, QTextStream& in, QTextStream& out,
-                 QTextStream& err) {
+int VerifyCommand(CliRun& cli) {
+  QTextStream& err = cli.io.err;
+  QTextStream& out = cli.io.out;
+  Clock& clock = cli.io.clock;
   std::map<QString, QString> values = {
       {"--supply", "Com4"}, {"--calibrator", "Com6"}, {"--meter", "Com3"}, {"--switch", "Com5"}, {"--channel", "0"}};
-  QStringList words;
-  auto usage = [&](const QString& text) {
-    err << "planovix-cli: " << text << " (see --help)\n";
-    return kUsage;
-  };
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    const QString key = a.section('=', 0, 0);
-    if (kValueOptions.contains(key)) {
-      QString value;
-      if (a.contains('=')) value = a.section('=', 1);
-      else if (++i < args.size()) value = args[i];
-      else return usage(a + " needs a value");
-      if (value.isEmpty()) return usage(key + " needs a value");
-      values[key] = value;
-    } else if (a.startsWith('-') && a.size() > 1) {
-      return usage("unknown option " + a);
-    } else {
-      words << a;
-    }
-  }
-  if (words.size() != 2 || words[0] != QLatin1String(kCommand)) return usage("verify-calibration takes one MODEL");
+  for (const auto& [option, value] : cli.args.values) values[option] = value;
+  const QStringList words = QStringList{cli.args.command} + cli.args.words;
+  auto usage = [&](const QString& text) { return CliUsage(err, text); };
+  if (words.size() != 2) return usage("verify-calibration takes one MODEL");
 
   AppState state;
-  state.languageIndex = 1;  // messages in English
-  state.languageOffset = ComputeLanguageOffset(1);
+  SetEnglish(state);
   auto refused = [&](int id) {
     err << "planovix-cli: " << LoadText(id + state.languageOffset) << "\n";
     return kUsage;
@@ -166,16 +83,10 @@ int RunVerifyCli(const QStringList& args, InstrumentIo& io, Clock& clock, QTextS
     if (check.refusal) return refused(check.refusal);
     supplyText = values["--supply-volts"];
   }
-  for (const char* option : {"--supply", "--calibrator", "--switch"})
-    if (ParseSerialInstrumentPort(values[option]).kind == PortKind::Invalid)
-      return usage(QStringLiteral("%1 takes Com1..Com8, Usb1..Usb4, Manuale or a device path, not \"%2\"")
-                       .arg(QLatin1String(option), values[option]));
-  if (ParseMultimeterPort(values["--meter"]).kind == PortKind::Invalid)
-    return usage(QStringLiteral("--meter takes Com1..Com8, Usb1..Usb4, Manuale, a device path or a resource, not \"%1\"")
-                     .arg(values["--meter"]));
+  if (!BenchSelectorsValid(values, {"--supply", "--calibrator", "--switch", "--meter"}, err)) return kUsage;
 
-  VerifyPrompter prompter(in, err);
-  const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, clock, prompter, io, values, err);
+  BenchPrompter prompter(cli.io.in, err, true);
+  const std::unique_ptr<CalibrationBench> bench = OpenCliBench(state, clock, prompter, BenchIo(cli), values, err);
   if (!bench) return kFailed;
   PowerSupply& supply = bench->supply();
   Calibrator& calibrator = bench->calibrator();

@@ -11,23 +11,10 @@
 // (supply outside 18..30 V, unknown input or model, an mV range beyond its
 // input, a second channel the model cannot verify). Nothing is sent before
 // every argument has been checked.
-#include "InstrumentCli.h"
-
-#include <QString>
-#include <QStringList>
-#include <QTextStream>
+#include "CliBase.h"
 
 namespace pv {
 
-class Clock;
-
-// True when the command word of args is "verify-calibration".
-bool IsVerifyInvocation(const QStringList& args);
-
-// args excludes the program name; in answers manual instruments.
-int RunVerifyCli(const QStringList& args, InstrumentIo& io, Clock& clock, QTextStream& in,
-                 QTextStream& out, QTextStream& err);
-
-QString VerifyHelpText();
+int VerifyCommand(CliRun& run);
 
 } // namespace pv

@@ -1,7 +1,5 @@
 // planovix-cli entry point: a real serial port and the steady clock.
 #include "CliCore.h"
-#include "RecordsCli.h"
-#include "SheetCli.h"
 #include "app/TerminationSignals.h"
 #include "link/Clock.h"
 #include "link/QtSerialPort.h"
@@ -17,7 +15,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<QCoreApplication> app;
   QStringList raw;
   for (int i = 1; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
-  if (pv::IsSheetInvocation(raw) || pv::IsRecordsPaintInvocation(raw)) {
+  const pv::CliCommand* command = pv::FindCliCommand(pv::CliCommandWord(raw));
+  if (command && command->paints) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     app = std::make_unique<QGuiApplication>(argc, argv);
   } else {
