@@ -76,7 +76,12 @@ public:
   Instrument& operator=(const Instrument&) = delete;
 
   // The selector, read once here: a change takes effect at the next command.
-  void setSelector(const QString& text) { where_ = rules_(text); }
+  void setSelector(const QString& text) {
+    selector_ = text;
+    where_ = rules_(text);
+  }
+  // As the user gave it: a run's record names the instrument by it.
+  QString selector() const { return selector_; }
   const InstrumentPort& where() const { return where_; }
   bool isManual() const { return where_.kind == PortKind::Manual; }
 
@@ -140,6 +145,7 @@ protected:
 
 private:
   SelectorRules rules_;
+  QString selector_;
   InstrumentPort where_;
   QString openPath_;
   QString lastError_;

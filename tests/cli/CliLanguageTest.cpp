@@ -51,7 +51,7 @@ TEST(CliLanguage, HelpFollowsTheLocale) {
   {
     Locale en("en_GB.UTF-8");
     EXPECT_EQ(c.run({"--help"}), 0);
-    EXPECT_TRUE(c.out.startsWith("Usage: planovix-cli [--port PORT]"));
+    EXPECT_TRUE(c.out.startsWith("Usage: planovix-cli [OPTIONS] COMMAND"));
     EXPECT_TRUE(c.out.contains("Exit codes:"));
   }
   {

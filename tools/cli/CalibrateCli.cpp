@@ -292,7 +292,7 @@ int Linearity(CliRun& cli, bool twoChannels) {
   } sink(log);
   long long asked = 0;
   gInterrupted = 0;
-  CliProgress progress(err, ShowsProgress(json));
+  CliProgress progress(err, ShowsProgress(cli.json()));
   auto keepGoing = [&] {
     if (gInterrupted != 0 || (points >= 0 && asked >= points)) return false;
     ++asked;

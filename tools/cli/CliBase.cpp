@@ -64,7 +64,9 @@ std::optional<CliArgs> ParseCliArgs(const QStringList& args, const std::vector<C
     } else if (i + 1 < args.size()) {
       value = args[++i];
     } else {
-      *error = {QStringLiteral("%1 needs a value").arg(key), key, false};
+      *error = {key == QLatin1String("--port") ? CliText(clitext::PortNeedsValue)
+                                                  : QStringLiteral("%1 needs a value").arg(key),
+                key, false};
       return std::nullopt;
     }
     parsed.values[key] = value;

@@ -48,7 +48,8 @@ int RunCli(const QStringList& args, CliIo& io) {
     if (option == QLatin1String("--port") && value.trimmed().isEmpty())
       return CliUsage(err, CliText(clitext::PortNeedsPort));
     if (value.isEmpty() && option != QLatin1String("--label"))
-      return CliUsage(err, QStringLiteral("%1 needs a value").arg(option));
+      return CliUsage(err, option == QLatin1String("--port") ? CliText(clitext::PortNeedsValue)
+                                                             : QStringLiteral("%1 needs a value").arg(option));
   }
 
   CliRun run(*parsed, io);

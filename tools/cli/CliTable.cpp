@@ -446,7 +446,8 @@ QString CliHelpText() {
       "drives the factory bench.\n"
       "\n"
       "Options of the unit's commands:\n");
-  out += OptionList({kPort, kYes, kJson, kRetries, kLabel, {"--help", nullptr, "this text, or COMMAND's part"}});
+  out += OptionList({kPort, kYes, kJson, kRetries, kLabel, {"--help", nullptr, "this text, or COMMAND's part"},
+                     {"--version", nullptr, "the tool's version"}});
   QString section;
   for (const CliCommand& c : CliCommands()) {
     if (section != QLatin1String(c.section)) {

@@ -9,6 +9,7 @@
 namespace pv {
 
 Answer CliPrompter::ask(const QString&, const QString& text, Buttons buttons, Icon icon) {
+  progress_.clear();  // a message starts on a line of its own
   switch (buttons) {
   case Buttons::RetryCancel:
     if (streak_ < retries_) {
@@ -49,7 +50,8 @@ std::optional<QString> CliPrompter::askText(const QString&, const QString& promp
 }
 
 CliUnit::CliUnit(CliRun& run, const QString& recordCommand)
-    : prompter(run.yes(), run.retries, run.io.err), feedback(prompter), link(run.io.clock, prompter),
+    : progress(run.io.err, ShowsProgress(run.json())), prompter(run.yes(), run.retries, run.io.err, progress),
+      feedback(prompter, progress), link(run.io.clock, prompter),
       transport(run.io.unitPort, link.clock()), commands(state, transport, link.prompter(), feedback),
       model(state, tables) {
   SetEnglish(state);

@@ -3,6 +3,7 @@
 // transport and editor, questions answered from --yes and --retries) and
 // the one place its port is opened for a command, the command run as one
 // exchange, and the unit left idle whatever the end.
+#include "CliProgress.h"
 #include "CliBase.h"
 
 #include "config/ConfigDevice.h"
@@ -22,7 +23,8 @@ namespace pv {
 // Answers questions from the flags; tells the user on standard error.
 class CliPrompter final : public Prompter {
 public:
-  CliPrompter(bool yes, int retries, QTextStream& err) : yes_(yes), retries_(retries), err_(err) {}
+  CliPrompter(bool yes, int retries, QTextStream& err, CliProgress& progress)
+      : yes_(yes), retries_(retries), err_(err), progress_(progress) {}
   // How many failures were reported on standard error: a failure nobody
   // explained gets a line of its own at the end. Questions answered by the
   // flags do not count.
@@ -40,24 +42,38 @@ private:
   int retries_;
   int streak_ = 0;
   QTextStream& err_;
+  CliProgress& progress_;
 };
 
 // The end of each routine (the busy lamp going green) ends a failure streak.
 class CliFeedback final : public Feedback {
 public:
-  explicit CliFeedback(CliPrompter& prompter) : prompter_(prompter) {}
+  CliFeedback(CliPrompter& prompter, CliProgress& progress) : prompter_(prompter), progress_(progress) {}
   void setBusy(bool busy) override {
-    if (!busy) prompter_.settled();
+    if (busy) return;
+    prompter_.settled();
+    progress_.clear();
+  }
+  // The link counts the cells of a read or a write; 0 of 0 ends it.
+  void setProgress(int done, int total) override {
+    if (total <= 0) {
+      progress_.clear();
+      return;
+    }
+    progress_.step(progress::Cells, done, total);
   }
 
 private:
   CliPrompter& prompter_;
+  CliProgress& progress_;
 };
 
 // One command's session with the unit, in English.
 struct CliUnit {
   AppState state;
   RangeTables tables;
+  // Where a read or a write is, on a terminal only.
+  CliProgress progress;
   CliPrompter prompter;
   CliFeedback feedback;
   // One exchange at a time here too: each command runs as one on the link.
