@@ -60,6 +60,13 @@ private:
 };
 } // namespace
 
+// The hosted windows hide while QWidget's destructor runs, when the frame
+// is no longer a MainFrame: they must not signal through it then.
+MainFrame::~MainFrame() {
+  for (QMdiSubWindow* sub : area_->subWindowList())
+    if (auto* hosted = dynamic_cast<HostedWindow*>(sub)) hosted->inner = nullptr;
+}
+
 QString MenuTitle(const AppState& s, int i) {
   static constexpr int kIds[] = {106, 100, 101, 35, 36, 102, 103};
   const QString t = Tr(s, kIds[i]);

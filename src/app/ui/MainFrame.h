@@ -22,6 +22,7 @@ class MainFrame final : public QMainWindow {
   Q_OBJECT
 public:
   MainFrame(ProgramActions& actions, const AppState& state);
+  ~MainFrame() override;
 
   // Hosts a window in a scrolling sub-window; it hides instead of closing
   // while the program is not exiting.
