@@ -38,6 +38,30 @@ uint8_t Code(const QByteArray& answer, int oneBasedPosition) {
   return static_cast<uint8_t>(answer.at(oneBasedPosition - 1));
 }
 
+// The busy lamp and the hourglass for the length of one routine, put out on
+// every way it ends. A routine that also takes the communication window
+// away gives it back first.
+class BusyScope {
+public:
+  explicit BusyScope(Feedback& feedback, bool holdWindow = false)
+      : feedback_(feedback), holdWindow_(holdWindow) {
+    feedback_.setBusy(true);
+    feedback_.setHourglass(true);
+    if (holdWindow_) feedback_.setCommWindowEnabled(false);
+  }
+  ~BusyScope() {
+    if (holdWindow_) feedback_.setCommWindowEnabled(true);
+    feedback_.setBusy(false);
+    feedback_.setHourglass(false);
+  }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+  Feedback& feedback_;
+  const bool holdWindow_;
+};
+
 } // namespace
 
 DeviceCommands::DeviceCommands(AppState& state, Transport& transport, Prompter& prompter,
@@ -123,9 +147,7 @@ CellBytes DeviceCommands::ReadCells(int bank, int firstAddress, int count) {
   // Addresses are single bytes: never wrap round onto cells nobody asked for.
   count = std::clamp(count, 0, 256 - firstAddress);
 
-  feedback_.setBusy(true);
-  feedback_.setHourglass(true);
-  feedback_.setCommWindowEnabled(false);
+  const BusyScope busy(feedback_, true);
   state_.commError = false;
   int attempts = 0;
   // A run being stopped starts no read.
@@ -184,9 +206,6 @@ CellBytes DeviceCommands::ReadCells(int bank, int firstAddress, int count) {
     result[0] = 1;
     state_.commError = true;
   }
-  feedback_.setCommWindowEnabled(true);
-  feedback_.setBusy(false);
-  feedback_.setHourglass(false);
   return result;
 }
 
@@ -196,16 +215,13 @@ void DeviceCommands::WriteCells(int bank, int count) {
   // overwrite a cell with a value nobody chose.
   count = std::clamp(count, 0, std::min(WriteList::kCapacity, state_.writeList.queued()));
 
-  feedback_.setBusy(true);
-  feedback_.setHourglass(true);
+  const BusyScope busy(feedback_);
   lastWrite_ = {};
   const WriteList& list = state_.writeList;
   if (stopping()) {
     // Asked to stop before the write began: nothing is sent.
     for (int i = 1; i <= count; ++i) lastWrite_.unsent.push_back(list.address[i]);
     state_.commError = true;
-    feedback_.setBusy(false);
-    feedback_.setHourglass(false);
     return;
   }
   StopMeasure();
@@ -237,8 +253,6 @@ void DeviceCommands::WriteCells(int bank, int count) {
     state_.commError = true;
     prompter_.ask(ProductTitle(state_), Tr(state_, kCommError), Buttons::Ok, Icon::Critical);
   }
-  feedback_.setBusy(false);
-  feedback_.setHourglass(false);
 }
 
 QString DeviceCommands::WriteFailureText() const {
@@ -259,32 +273,23 @@ QString DeviceCommands::WriteFailureText() const {
 
 IdentityBytes DeviceCommands::ReadIdentity() {
   IdentityBytes result{};
-  feedback_.setBusy(true);
-  feedback_.setHourglass(true);
+  const BusyScope busy(feedback_);
   state_.commError = false;
+  auto giveUp = [&] {
+    LeaveProgrammingAfterFailure();
+    result[0] = 1;
+    state_.commError = true;
+    return result;
+  };
   QByteArray answer;
   for (;;) {
-    if (stopping()) {
-      LeaveProgrammingAfterFailure();
-      result[0] = 1;
-      state_.commError = true;
-      feedback_.setBusy(false);
-      feedback_.setHourglass(false);
-      return result;
-    }
+    if (stopping()) return giveUp();
     StopMeasure();
     EnterProgramming();
     transport_.ClearInput();
     answer = transport_.SendAndWait(Frame("$V", 0, 0, 0), Template('*', 6), kTimeoutSec);
     if (!Failed(answer)) break;
-    if (!AskRetry(FailureText())) {
-      LeaveProgrammingAfterFailure();
-      result[0] = 1;
-      state_.commError = true;
-      feedback_.setBusy(false);
-      feedback_.setHourglass(false);
-      return result;
-    }
+    if (!AskRetry(FailureText())) return giveUp();
   }
   // Answer: '*', variant, hardware revision, spare byte, device code, CR LF.
   result[0] = 0;
@@ -297,8 +302,6 @@ IdentityBytes DeviceCommands::ReadIdentity() {
   state_.identity.spare = result[1];
   state_.identity.variant = result[3];
   state_.identity.hardwareRevision = result[4];
-  feedback_.setBusy(false);
-  feedback_.setHourglass(false);
   EndProgramming();
   state_.commError = false;
   return result;
@@ -335,8 +338,7 @@ QByteArray DeviceCommands::QueryInProgramming(const QByteArray& command, const Q
 
 std::array<int, 4> DeviceCommands::ReadSwitchState() {
   std::array<int, 4> result{};
-  feedback_.setBusy(true);
-  feedback_.setHourglass(true);
+  const BusyScope busy(feedback_);
   const bool longAnswer = LongSwitchAnswer(state_.identity);
   const QByteArray tmpl = Template('*', longAnswer ? 6 : 4);
   bool refused = false;
@@ -352,8 +354,6 @@ std::array<int, 4> DeviceCommands::ReadSwitchState() {
     const bool closed = EndProgramming();
     state_.commError = error || !closed;
   }
-  feedback_.setBusy(false);
-  feedback_.setHourglass(false);
   return result;
 }
 
@@ -368,12 +368,9 @@ QVector<int> DeviceCommands::ReadCalibrationTables(int inputType) {
   const QByteArray tmpl = Template('*', 2 * (S + Z) + 3);
   const int t = std::clamp(inputType, 0, 255);
 
-  feedback_.setBusy(true);
-  feedback_.setHourglass(true);
+  const BusyScope busy(feedback_);
   auto fail = [this]() {
     state_.commError = true;
-    feedback_.setBusy(false);
-    feedback_.setHourglass(false);
     return QVector<int>();
   };
 
@@ -404,8 +401,6 @@ QVector<int> DeviceCommands::ReadCalibrationTables(int inputType) {
   for (int i = 0; i < S; ++i) out.append(word(2 + 2 * i));
   out.append(JoinWord(cells[3], cells[2], sign));
   for (int j = 0; j < Z; ++j) out.append(word(2 + 2 * S + 2 * j));
-  feedback_.setBusy(false);
-  feedback_.setHourglass(false);
   return out;
 }
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace pv::test {
 namespace {
 
@@ -19,6 +21,14 @@ const QString kPortClosed = QStringLiteral("COM Port not open");
 void QueueCells(AppState& s, int from, int n) {
   s.writeList.reset();
   for (int i = 0; i < n; ++i) s.writeList.push(static_cast<uint8_t>(from + i), static_cast<uint8_t>(200 - i));
+}
+
+// The unit leaves three commands running unanswered (of those `which`
+// matches, or any); the user gives `answer` to the question that follows.
+void ThreeTimeouts(SimRig& rig, Answer answer, std::function<bool(const QByteArray&)> which = {}) {
+  rig.unit.faults().dropAnswers = 3;
+  rig.unit.faults().dropOnly = std::move(which);
+  rig.prompter.expect(answer);
 }
 
 // ---------------------------------------------------------------- cell reads
@@ -87,9 +97,7 @@ TEST(ReadCells, TwoSilentTimeoutsRestartFromTheFirstAddress) {
 
 TEST(ReadCells, ThirdTimeoutAsksAndRetryCompletesTheRead) {
   SimRig rig;
-  rig.unit.faults().dropAnswers = 3;
-  rig.unit.faults().dropOnly = ReadOf(2);
-  rig.prompter.expect(Answer::Retry);
+  ThreeTimeouts(rig, Answer::Retry, ReadOf(2));
   const CellBytes cells = rig.commands.ReadCells(0, 0, 5);
   ASSERT_EQ(rig.prompter.asked().size(), 1u);
   const Asked& q = rig.prompter.asked()[0];
@@ -105,9 +113,7 @@ TEST(ReadCells, ThirdTimeoutAsksAndRetryCompletesTheRead) {
 
 TEST(ReadCells, CancelFailsAndTakesTheUnitOutOfProgrammingMode) {
   SimRig rig;
-  rig.unit.faults().dropAnswers = 3;
-  rig.unit.faults().dropOnly = ReadOf(1);
-  rig.prompter.expect(Answer::Cancel);
+  ThreeTimeouts(rig, Answer::Cancel, ReadOf(1));
   const CellBytes cells = rig.commands.ReadCells(0, 0, 4);
   EXPECT_EQ(cells[0], 1);
   EXPECT_TRUE(rig.state.commError);
@@ -287,8 +293,7 @@ TEST(ReadSwitchState, LongAnswerOnVariantZeroShortElsewhere) {
 TEST(ReadSwitchState, SilentRetriesThenCancelGivesZerosAndTheFlag) {
   SimRig rig;
   rig.unit.setSwitches({1, 2, 3, 4});
-  rig.unit.faults().dropAnswers = 3;
-  rig.prompter.expect(Answer::Cancel);
+  ThreeTimeouts(rig, Answer::Cancel);
   EXPECT_EQ(rig.commands.ReadSwitchState(), (std::array<int, 4>{}));
   EXPECT_TRUE(rig.state.commError);
   EXPECT_EQ(rig.received("$D").size(), 3u);
@@ -367,9 +372,7 @@ TEST(CalibrationTables, DefaultsMoveWithTheChannelSelector) {
 
 TEST(CalibrationTables, FailureGivesAnEmptyListAndTheFlag) {
   SimRig rig;
-  rig.unit.faults().dropAnswers = 3;
-  rig.unit.faults().dropOnly = [](const QByteArray& c) { return c.startsWith("$S"); };
-  rig.prompter.expect(Answer::Cancel);
+  ThreeTimeouts(rig, Answer::Cancel, [](const QByteArray& c) { return c.startsWith("$S"); });
   EXPECT_TRUE(rig.commands.ReadCalibrationTables(8).isEmpty());
   EXPECT_TRUE(rig.state.commError);
   EXPECT_TRUE(rig.received("$R").empty());
