@@ -17,6 +17,14 @@
 using namespace pv;
 
 namespace {
+// A frame with its zero bytes: the length is the literal's, not up to the
+// first zero.
+template <size_t N>
+QByteArray Bytes(const char (&literal)[N]) { return QByteArray(literal, N - 1); }
+
+const QByteArray kReadCell4 = Bytes("$R\x00\x04\x00\r");
+const QByteArray kVersion = Bytes("$V\0\0\0\r");
+
 struct Bench {
   MemorySerialPort port;
   FakeClock clock;
@@ -31,15 +39,19 @@ struct Bench {
 
 TEST(Transport, AnswerBehindStrayCharactersIsFound) {
   Bench b;
-  b.port.setPeer([&](const QByteArray&) { b.port.deliver(QByteArray("xy*\x01\x02\x03\r\n", 8)); });
-  EXPECT_EQ(b.link.SendAndWait("$R\x00\x04\x00\r", "*#####", 1), QByteArray("*\x01\x02\x03\r\n", 6));
+  b.port.setPeer([&](const QByteArray& c) {
+    b.written += c;
+    b.port.deliver(Bytes("xy*\x01\x02\x03\r\n"));
+  });
+  EXPECT_EQ(b.link.SendAndWait(kReadCell4, "*#####", 1), Bytes("*\x01\x02\x03\r\n"));
+  EXPECT_EQ(b.written, kReadCell4);
 }
 
 TEST(Transport, WrongLineEndingTimesOutAfterOneSecond) {
   Bench b;
   b.port.setPeer([&](const QByteArray&) { b.port.deliver("*abc\n\r"); });
   const qint64 t0 = b.clock.nowMs();
-  EXPECT_EQ(b.link.SendAndWait("$V\0\0\0\r", "*#####", 1), kTimeout);
+  EXPECT_EQ(b.link.SendAndWait(kVersion, "*#####", 1), kTimeout);
   EXPECT_EQ(b.clock.nowMs() - t0, 1000);
 }
 
@@ -68,25 +80,28 @@ TEST(Transport, ClosedPortGivesErroreAtOnce) {
 TEST(Transport, PortErrorWhileWaitingGivesErrore) {
   Bench b;
   b.clock.schedule(300, [&] { b.port.raiseError(); });
-  EXPECT_EQ(b.link.SendAndWait("$V\0\0\0\r", "*######", 1), kErrore);
+  EXPECT_EQ(b.link.SendAndWait(kVersion, "*######", 1), kErrore);
   EXPECT_LT(b.clock.nowMs(), 1000);
+  EXPECT_EQ(b.written, kVersion);
 }
 
 TEST(Transport, EmptyCommandOnlyListens) {
   Bench b;
-  b.clock.schedule(200, [&] { b.port.deliver("A\x01\x02\r"); });
-  EXPECT_EQ(b.link.SendAndWait("", "A###", 1, true), QByteArray("A\x01\x02\r"));
+  b.clock.schedule(200, [&] { b.port.deliver(Bytes("A\x01\x02\r")); });
+  EXPECT_EQ(b.link.SendAndWait("", "A###", 1, true), Bytes("A\x01\x02\r"));
   EXPECT_TRUE(b.written.isEmpty());
   EXPECT_EQ(b.clock.nowMs(), 200);
 }
 
 TEST(Transport, AnswerArrivingInPiecesIsAssembled) {
   Bench b;
-  b.port.setPeer([&](const QByteArray&) {
+  b.port.setPeer([&](const QByteArray& c) {
+    b.written += c;
     b.clock.schedule(b.clock.nowMs() + 10, [&] { b.port.deliver("*ab"); });
     b.clock.schedule(b.clock.nowMs() + 20, [&] { b.port.deliver("c\r\n"); });
   });
-  EXPECT_EQ(b.link.SendAndWait("$V\0\0\0\r", "*#####", 1), "*abc\r\n");
+  EXPECT_EQ(b.link.SendAndWait(kVersion, "*#####", 1), "*abc\r\n");
+  EXPECT_EQ(b.written, kVersion);
 }
 
 TEST(Transport, PauseWaitsAtLeastItsTime) {
@@ -126,15 +141,15 @@ TEST(Transport, RealPortOnPseudoTerminal) {
     if (n > 0) got += QByteArray(buf, n);
     if (got.endsWith('\r')) {
       answer.stop();
-      const char reply[] = "\x07*\x02\x00\x00\x0c\r\n";
-      (void)::write(master, reply, sizeof reply - 1);
+      const QByteArray reply = Bytes("\x07*\x02\x00\x00\x0c\r\n");
+      (void)::write(master, reply.constData(), static_cast<size_t>(reply.size()));
     }
   });
   fcntl(master, F_SETFL, O_NONBLOCK);
   answer.start(5);
-  QByteArray reply = link.SendAndWait(QByteArray("$V\0\0\0\r", 6), "*######", 1);
-  EXPECT_EQ(reply, QByteArray("*\x02\x00\x00\x0c\r\n", 7));
-  EXPECT_EQ(got, QByteArray("$V\0\0\0\r", 6));
+  QByteArray reply = link.SendAndWait(kVersion, "*######", 1);
+  EXPECT_EQ(reply, Bytes("*\x02\x00\x00\x0c\r\n"));
+  EXPECT_EQ(got, kVersion);
 
   // Silence: a one-second time-out on the real clock.
   QElapsedTimer t;
