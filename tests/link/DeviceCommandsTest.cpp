@@ -302,37 +302,24 @@ TEST(ReadSwitchState, SilentRetriesThenCancelGivesZerosAndTheFlag) {
 
 // ---------------------------------------------------- calibration tables
 
-struct SizeCase {
-  uint8_t variant;
-  int span, zero;
-};
-// Names the case by its variant: the default printer dumps the struct's
-// bytes, padding included, so the test names changed from build to build.
-void PrintTo(const SizeCase& c, std::ostream* os) { *os << "variant " << int(c.variant); }
-
-class CalibrationSizes : public ::testing::TestWithParam<SizeCase> {};
-
-TEST_P(CalibrationSizes, FollowTheVariant) {
-  const SizeCase c = GetParam();
-  SimRig rig;
-  rig.unit.setIdentity({12, c.variant, 3, 0});
-  rig.state.identity = rig.unit.identity();
-  rig.state.signedValues = c.variant != 7;
-  const QVector<int> list = rig.commands.ReadCalibrationTables(c.variant == 7 ? 1 : 5);
-  EXPECT_FALSE(rig.state.commError);
-  EXPECT_EQ(rig.state.spanPoints, c.span);
-  EXPECT_EQ(rig.state.zeroPoints, c.zero);
-  EXPECT_EQ(list.size(), c.span + c.zero + 2);
+TEST(CalibrationTables, SizesFollowTheVariant) {
+  struct Case {
+    uint8_t variant;
+    int span, zero;
+  };
+  for (Case c : {Case{0, 63, 15}, Case{1, 63, 15}, Case{2, 63, 15}, Case{3, 63, 15}, Case{4, 16, 16},
+                 Case{5, 16, 16}, Case{6, 63, 15}, Case{7, 63, 1}}) {
+    SimRig rig;
+    rig.unit.setIdentity({12, c.variant, 3, 0});
+    rig.state.identity = rig.unit.identity();
+    rig.state.signedValues = c.variant != 7;
+    const QVector<int> list = rig.commands.ReadCalibrationTables(c.variant == 7 ? 1 : 5);
+    EXPECT_FALSE(rig.state.commError) << "variant " << int(c.variant);
+    EXPECT_EQ(rig.state.spanPoints, c.span) << "variant " << int(c.variant);
+    EXPECT_EQ(rig.state.zeroPoints, c.zero) << "variant " << int(c.variant);
+    EXPECT_EQ(list.size(), c.span + c.zero + 2) << "variant " << int(c.variant);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Variants, CalibrationSizes,
-                         ::testing::Values(SizeCase{0, 63, 15}, SizeCase{1, 63, 15},
-                                           SizeCase{2, 63, 15}, SizeCase{3, 63, 15},
-                                           SizeCase{4, 16, 16}, SizeCase{5, 16, 16},
-                                           SizeCase{6, 63, 15}, SizeCase{7, 63, 1}),
-                         [](const ::testing::TestParamInfo<SizeCase>& i) {
-                           return "Variant" + std::to_string(i.param.variant);
-                         });
 
 TEST(CalibrationTables, UnknownVariantKeepsThePreviousSizes) {
   SimRig rig("KRV2212D");  // variant 4: 16 and 16

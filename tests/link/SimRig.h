@@ -18,7 +18,7 @@ namespace pv::test {
 
 class RecordingFeedback : public Feedback {
 public:
-  void setBusy(bool busy) override { busy_ = busy; ++busyChanges; }
+  void setBusy(bool busy) override { busy_ = busy; }
   void setProgress(int done, int total) override { progress.emplace_back(done, total); }
   void setHourglass(bool on) override { hourglass = on; }
   void setPortFrameEnabled(bool on) override { portFrameEnabled = on; }
@@ -31,7 +31,6 @@ public:
   std::vector<std::pair<int, int>> progress;
   bool hourglass = false, portFrameEnabled = false;
   bool commWindowEnabled = true, commWindowDisabledOnce = false;
-  int busyChanges = 0;
 
 private:
   bool busy_ = false;

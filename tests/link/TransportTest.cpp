@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <stdlib.h>
@@ -30,29 +32,29 @@ struct Bench {
   FakeClock clock;
   Transport link{port, clock};
   QByteArray written;
+  std::function<void()> answer;  // what the "unit" does once a command arrived
   Bench() {
     port.open("mem");
-    port.setPeer([this](const QByteArray& b) { written += b; });
+    port.setPeer([this](const QByteArray& b) {
+      written += b;
+      if (answer) answer();
+    });
   }
 };
 } // namespace
 
 TEST(Transport, AnswerBehindStrayCharactersIsFound) {
   Bench b;
-  b.port.setPeer([&](const QByteArray& c) {
-    b.written += c;
-    b.port.deliver(Bytes("xy*\x01\x02\x03\r\n"));
-  });
+  b.answer = [&] { b.port.deliver(Bytes("xy*\x01\x02\x03\r\n")); };
   EXPECT_EQ(b.link.SendAndWait(kReadCell4, "*#####", 1), Bytes("*\x01\x02\x03\r\n"));
   EXPECT_EQ(b.written, kReadCell4);
 }
 
 TEST(Transport, WrongLineEndingTimesOutAfterOneSecond) {
   Bench b;
-  b.port.setPeer([&](const QByteArray&) { b.port.deliver("*abc\n\r"); });
-  const qint64 t0 = b.clock.nowMs();
+  b.answer = [&] { b.port.deliver("*abc\n\r"); };
   EXPECT_EQ(b.link.SendAndWait(kVersion, "*#####", 1), kTimeout);
-  EXPECT_EQ(b.clock.nowMs() - t0, 1000);
+  EXPECT_EQ(b.clock.nowMs(), 1000);
 }
 
 TEST(Transport, CrOnlyModeAcceptsFramesEndingInCr) {
@@ -72,9 +74,8 @@ TEST(Transport, NewestCompleteFrameWins) {
 TEST(Transport, ClosedPortGivesErroreAtOnce) {
   Bench b;
   b.port.close();
-  const qint64 t0 = b.clock.nowMs();
   EXPECT_EQ(b.link.SendAndWait("PR\r", "*#", 1), kErrore);
-  EXPECT_EQ(b.clock.nowMs(), t0);
+  EXPECT_EQ(b.clock.nowMs(), 0);
 }
 
 TEST(Transport, PortErrorWhileWaitingGivesErrore) {
@@ -82,7 +83,6 @@ TEST(Transport, PortErrorWhileWaitingGivesErrore) {
   b.clock.schedule(300, [&] { b.port.raiseError(); });
   EXPECT_EQ(b.link.SendAndWait(kVersion, "*######", 1), kErrore);
   EXPECT_LT(b.clock.nowMs(), 1000);
-  EXPECT_EQ(b.written, kVersion);
 }
 
 TEST(Transport, EmptyCommandOnlyListens) {
@@ -95,22 +95,20 @@ TEST(Transport, EmptyCommandOnlyListens) {
 
 TEST(Transport, AnswerArrivingInPiecesIsAssembled) {
   Bench b;
-  b.port.setPeer([&](const QByteArray& c) {
-    b.written += c;
+  b.answer = [&] {
     b.clock.schedule(b.clock.nowMs() + 10, [&] { b.port.deliver("*ab"); });
     b.clock.schedule(b.clock.nowMs() + 20, [&] { b.port.deliver("c\r\n"); });
-  });
+  };
   EXPECT_EQ(b.link.SendAndWait(kVersion, "*#####", 1), "*abc\r\n");
   EXPECT_EQ(b.written, kVersion);
 }
 
 TEST(Transport, PauseWaitsAtLeastItsTime) {
   Bench b;
-  const qint64 t0 = b.clock.nowMs();
   b.link.Pause(0.05);
-  EXPECT_GE(b.clock.nowMs() - t0, 50);
+  EXPECT_GE(b.clock.nowMs(), 50);
   b.link.Pause(0);
-  EXPECT_EQ(b.clock.nowMs() - t0, 50);
+  EXPECT_EQ(b.clock.nowMs(), 50);
 }
 
 #ifndef Q_OS_WIN
