@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -76,12 +77,13 @@ TEST_F(Panels, SwitchBanksFollowTheUnitBytes) {
     EXPECT_EQ(bank->byte(), bytes[b]);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(bank->isOn(i), ((bytes[b] >> i) & 1) == 1) << b << i;
   }
-  // Choosing another span re-plans the banks, and the drawing follows.
+  // Clicking another span re-plans the banks, and the drawing follows.
   SwitchWizardModel& m = program->switches();
-  ASSERT_GT(m.spanList().entries.size(), 5);
-  m.spanClicked(5);
+  auto* span = w->findChild<QListWidget*>("lst_span");
+  ASSERT_GT(span->count(), 5);
+  emit span->itemClicked(span->item(5));
   EXPECT_EQ(w->bank(1)->byte(), m.bytes()[1]);
-  EXPECT_EQ(w->findChild<QListWidget*>("lst_span")->currentRow(), 5);
+  EXPECT_EQ(span->currentRow(), 5);
 }
 
 TEST_F(Panels, DemonstrationWorksWithNoUnitAndNoPort) {
@@ -91,12 +93,12 @@ TEST_F(Panels, DemonstrationWorksWithNoUnitAndNoPort) {
   w->findChild<QPushButton*>("aiuto_switch")->click();
   auto* models = w->findChild<QComboBox*>("aiuto_modello");
   ASSERT_EQ(models->count(), 15);
-  program->switches().chooseDemoModel(0);  // KRV2210
+  emit models->activated(0);  // KRV2210, chosen in the window
   auto* input = w->findChild<QComboBox*>("cmb_SW_in_0");
   const int tcj = input->findText("Tc J");
   ASSERT_GE(tcj, 0);
-  program->switches().inputSelected(0, tcj);
-  program->switches().temperatureUnitSelected(true);
+  emit input->activated(tcj);
+  w->findChild<QRadioButton*>("opt_far_1")->click();
   auto* zero = w->findChild<QListWidget*>("lst_zero");
   QStringList zeros;
   for (int i = 0; i < zero->count(); ++i) zeros << zero->item(i)->text();

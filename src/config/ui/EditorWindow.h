@@ -3,7 +3,7 @@
 // model. Every rule runs in the model; this window copies values to and
 // from its controls and repaints when the model changes.
 #include "config/EditorState.h"
-#include "config/ui/Binder.h"
+#include "kernel/ui/Binder.h"
 
 #include <QStringList>
 #include <QWidget>

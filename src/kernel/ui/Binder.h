@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QSignalBlocker>
 #include <QStringList>
 #include <QWidget>
@@ -54,12 +55,7 @@ public:
     QObject::connect(box, &QComboBox::activated, box, [box, chosen](int) { chosen(box->currentText()); });
     syncers_.push_back([box, items, get] {
       QSignalBlocker b(box);
-      QStringList now;
-      for (int i = 0; i < box->count(); ++i) now << box->itemText(i);
-      if (now != *items) {
-        box->clear();
-        box->addItems(*items);
-      }
+      Refill(box, *items);
       const QString text = get();
       const int i = items->indexOf(text);
       if (i >= 0) {
@@ -78,6 +74,41 @@ public:
     combo(box, &field->items, [field] { return field->text; }, [field, rule](const QString& t) {
       field->text = t;
       if (rule) rule();
+    });
+  }
+
+  // A list chosen by position. get gives its items, the chosen index (-1
+  // for none) and the text shown while none is chosen; chosen gets the
+  // index the user picks.
+  template <typename Get>
+  void choice(QComboBox* box, Get get, std::function<void(int)> chosen) {
+    QObject::connect(box, &QComboBox::activated, box, [chosen](int i) { chosen(i); });
+    syncers_.push_back([box, get] {
+      const auto& now = get();
+      QSignalBlocker b(box);
+      Refill(box, now.items);
+      box->setCurrentIndex(now.index);
+      box->setPlaceholderText(now.index < 0 ? now.text : QString());
+    });
+  }
+
+  // A list of entries with one selected (-1 for none), kept in view;
+  // clicked gets the row the user clicks.
+  void list(QListWidget* l, std::function<QStringList()> entries, std::function<int()> selected,
+            std::function<void(int)> clicked) {
+    QObject::connect(l, &QListWidget::itemClicked, l, [l, clicked](QListWidgetItem* it) { clicked(l->row(it)); });
+    syncers_.push_back([l, entries, selected] {
+      QSignalBlocker b(l);
+      const QStringList want = entries();
+      QStringList now;
+      for (int i = 0; i < l->count(); ++i) now << l->item(i)->text();
+      if (now != want) {
+        l->clear();
+        l->addItems(want);
+      }
+      const int row = selected();
+      l->setCurrentRow(row);
+      if (row >= 0) l->scrollToItem(l->item(row));
     });
   }
 
@@ -129,6 +160,17 @@ public:
   void custom(std::function<void()> syncer) { syncers_.push_back(std::move(syncer)); }
 
 private:
+  // New items only when they differ, so that a sync leaves an unchanged
+  // list as the user left it.
+  static void Refill(QComboBox* box, const QStringList& items) {
+    QStringList now;
+    for (int i = 0; i < box->count(); ++i) now << box->itemText(i);
+    if (now != items) {
+      box->clear();
+      box->addItems(items);
+    }
+  }
+
   std::vector<std::function<void()>> syncers_;
 };
 

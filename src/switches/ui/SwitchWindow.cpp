@@ -16,38 +16,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace pv {
 
 namespace {
 QString N(const char* base, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(base)).arg(i); }
-
-void FillCombo(QComboBox* box, const SwitchWizardModel::Selector& s) {
-  QSignalBlocker b(box);
-  QStringList now;
-  for (int i = 0; i < box->count(); ++i) now << box->itemText(i);
-  if (now != s.items) {
-    box->clear();
-    box->addItems(s.items);
-  }
-  box->setCurrentIndex(s.index);
-  box->setPlaceholderText(s.index < 0 ? s.text : QString());
-}
-
-void FillList(QListWidget* list, const SwitchList& l) {
-  QSignalBlocker b(list);
-  QStringList now, want;
-  for (int i = 0; i < list->count(); ++i) now << list->item(i)->text();
-  for (const ListEntry& e : l.entries) want << e.text;
-  if (now != want) {
-    list->clear();
-    list->addItems(want);
-  }
-  list->setCurrentRow(l.selected);
-  if (l.selected >= 0) list->scrollToItem(list->item(l.selected));
-}
 } // namespace
 
 SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, Prompter& prompter, QWidget* parent)
@@ -95,9 +69,6 @@ SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, Prompter& 
         far_[k] = new QRadioButton(k == 0 ? QString::fromUtf8("\u00b0C") : QString::fromUtf8("\u00b0F"), inFrame_[c]);
         far_[k]->setObjectName(N("opt_far", k));
         units->addWidget(far_[k]);
-        connect(far_[k], &QRadioButton::clicked, this, [this, k] {
-          if (!syncing_) model_.temperatureUnitSelected(k == 1);
-        });
       }
       units->addStretch();
       il->addLayout(units);
@@ -121,18 +92,8 @@ SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, Prompter& 
       r->setAutoExclusive(false);
       opts_[2 * c + k] = r;
       pl->addWidget(r);
-      connect(r, &QRadioButton::clicked, this, [this, c, k] {
-        if (!syncing_) model_.optionSelected(c, k == 1);
-      });
     }
     grid->addWidget(optFrame_[c], 3, c);
-
-    connect(inBox_[c], &QComboBox::activated, this, [this, c](int i) {
-      if (!syncing_) model_.inputSelected(c, i);
-    });
-    connect(outBox_[c], &QComboBox::activated, this, [this, c](int i) {
-      if (!syncing_) model_.outputSelected(c, i);
-    });
   }
 
   // Span and zero lists, the multiplier, the second byte and the check.
@@ -151,12 +112,6 @@ SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, Prompter& 
   lists->addWidget(zeroLabel_, 0, 1);
   lists->addWidget(span_, 1, 0);
   lists->addWidget(zero_, 1, 1);
-  connect(span_, &QListWidget::itemClicked, this, [this](QListWidgetItem* it) {
-    if (!syncing_) model_.spanClicked(span_->row(it));
-  });
-  connect(zero_, &QListWidget::itemClicked, this, [this](QListWidgetItem* it) {
-    if (!syncing_) model_.zeroClicked(zero_->row(it));
-  });
   connect(span_, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* it) { storeDefault(0, span_->row(it)); });
   connect(zero_, &QListWidget::itemDoubleClicked, this,
@@ -171,9 +126,6 @@ SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, Prompter& 
   multiplier_->setObjectName(QStringLiteral("cmb_divider"));
   multiplier_->addItems(SwitchWizardModel::multiplierItems());
   dl->addWidget(multiplier_);
-  connect(multiplier_, &QComboBox::activated, this, [this](int i) {
-    if (!syncing_) model_.multiplierSelected(i);
-  });
   side->addWidget(divider_);
   // The second switch byte as the wizard plans it, named beside its box.
   auto* sw2Row = new QHBoxLayout;
@@ -218,11 +170,9 @@ SwitchWindow::SwitchWindow(SwitchWizardModel& model, AppState& state, Prompter& 
 
   connect(wizard_, &QPushButton::clicked, this, [this] { model_.enterDemo(); });
   connect(back_, &QPushButton::clicked, this, [this] { model_.leaveDemo(); });
-  connect(models_, &QComboBox::activated, this, [this](int i) {
-    if (!syncing_) model_.chooseDemoModel(i);
-  });
-  connect(&model_, &SwitchWizardModel::changed, this, &SwitchWindow::sync);
-  sync();
+  bind();
+  connect(&model_, &SwitchWizardModel::changed, this, [this] { binder_.sync(); });
+  binder_.sync();
 }
 
 void SwitchWindow::storeDefault(int table, int entry) {
@@ -233,85 +183,76 @@ void SwitchWindow::storeDefault(int table, int entry) {
     prompter_.ask(ProductTitle(state_), Tr(state_, 71), Buttons::Ok, Icon::Warning);
 }
 
-void SwitchWindow::sync() {
-  syncing_ = true;
+void SwitchWindow::bind() {
+  using Selector = SwitchWizardModel::Selector;
   const auto& v = model_.visibility();
   for (int c = 0; c < 2; ++c) {
-    FillCombo(inBox_[c], model_.input(c));
-    FillCombo(outBox_[c], model_.output(c));
-    inFrame_[c]->setVisible(v.inputFrame[c]);
-    outFrame_[c]->setVisible(v.outputFrame[c]);
-    optFrame_[c]->setVisible(v.optionFrame[c]);
-    inBox_[c]->setVisible(v.selectors);
-    outBox_[c]->setVisible(v.selectors);
-    channelLabel_[c]->setVisible(v.channelLabels);
-    const auto& cap = model_.optionCaptions(c);
-    optFrame_[c]->setTitle(cap.frame);
-    opts_[2 * c]->setText(cap.off);
-    opts_[2 * c + 1]->setText(cap.on);
-    opts_[2 * c]->setChecked(!model_.option(c));
-    opts_[2 * c + 1]->setChecked(model_.option(c));
-    opts_[2 * c]->setVisible(v.optionButtons);
-    opts_[2 * c + 1]->setVisible(v.optionButtons);
+    binder_.choice(inBox_[c], [this, c]() -> const auto& { return model_.input(c); },
+                   [this, c](int i) { model_.inputSelected(c, i); });
+    binder_.choice(outBox_[c], [this, c]() -> const auto& { return model_.output(c); },
+                   [this, c](int i) { model_.outputSelected(c, i); });
+    binder_.visible(inFrame_[c], &v.inputFrame[c]);
+    binder_.visible(outFrame_[c], &v.outputFrame[c]);
+    binder_.visible(optFrame_[c], &v.optionFrame[c]);
+    binder_.visible(inBox_[c], &v.selectors);
+    binder_.visible(outBox_[c], &v.selectors);
+    binder_.visible(channelLabel_[c], &v.channelLabels);
+    binder_.custom([this, c] {
+      const auto& cap = model_.optionCaptions(c);
+      optFrame_[c]->setTitle(cap.frame);
+      opts_[2 * c]->setText(cap.off);
+      opts_[2 * c + 1]->setText(cap.on);
+    });
+    binder_.options({opts_[2 * c], opts_[2 * c + 1]}, [this, c] { return model_.option(c) ? 1 : 0; },
+                    [this, c](int k) { model_.optionSelected(c, k == 1); });
+    binder_.visible(opts_[2 * c], &v.optionButtons);
+    binder_.visible(opts_[2 * c + 1], &v.optionButtons);
   }
-  far_[0]->setChecked(!model_.fahrenheit());
-  far_[1]->setChecked(model_.fahrenheit());
-  FillList(span_, model_.spanList());
-  FillList(zero_, model_.zeroList());
-  span_->setVisible(v.spanList);
-  zero_->setVisible(v.zeroList);
-  spanLabel_->setVisible(v.spanLabel);
-  zeroLabel_->setVisible(v.zeroLabel);
-  divider_->setVisible(v.multiplierFrame);
-  {
-    QSignalBlocker b(multiplier_);
-    multiplier_->setCurrentIndex(model_.multiplier());
-  }
-  sw2_->setText(model_.sw2Text());
-  // Nothing planned: no empty box without a meaning.
-  sw2_->setVisible(!model_.sw2Text().isEmpty());
-  sw2Label_->setVisible(!model_.sw2Text().isEmpty());
-  if (limits_->toPlainText() != model_.limitsText()) limits_->setPlainText(model_.limitsText());
-  limits_->setVisible(v.limitsText);
-  wizard_->setVisible(v.wizardButton);
-  back_->setVisible(v.backButton);
-  models_->setVisible(v.modelList);
-  {
-    QSignalBlocker b(models_);
-    const QStringList items = model_.demoModelList();
-    if (models_->count() != items.size()) {
-      models_->clear();
-      models_->addItems(items);
+  binder_.options({far_[0], far_[1]}, [this] { return model_.fahrenheit() ? 1 : 0; },
+                  [this](int k) { model_.temperatureUnitSelected(k == 1); });
+  binder_.list(
+      span_, [this] { return model_.spanList().texts(); }, [this] { return model_.spanList().selected; },
+      [this](int row) { model_.spanClicked(row); });
+  binder_.list(
+      zero_, [this] { return model_.zeroList().texts(); }, [this] { return model_.zeroList().selected; },
+      [this](int row) { model_.zeroClicked(row); });
+  binder_.visible(span_, &v.spanList);
+  binder_.visible(zero_, &v.zeroList);
+  binder_.visible(spanLabel_, &v.spanLabel);
+  binder_.visible(zeroLabel_, &v.zeroLabel);
+  binder_.visible(divider_, &v.multiplierFrame);
+  binder_.choice(
+      multiplier_,
+      [this] { return Selector{SwitchWizardModel::multiplierItems(), model_.multiplier(), {}}; },
+      [this](int i) { model_.multiplierSelected(i); });
+  binder_.custom([this] {
+    sw2_->setText(model_.sw2Text());
+    // Nothing planned: no empty box without a meaning.
+    sw2_->setVisible(!model_.sw2Text().isEmpty());
+    sw2Label_->setVisible(!model_.sw2Text().isEmpty());
+    if (limits_->toPlainText() != model_.limitsText()) limits_->setPlainText(model_.limitsText());
+  });
+  binder_.visible(limits_, &v.limitsText);
+  binder_.visible(wizard_, &v.wizardButton);
+  binder_.visible(back_, &v.backButton);
+  binder_.visible(models_, &v.modelList);
+  binder_.choice(
+      models_, [this] { return Selector{model_.demoModelList(), model_.demoSlot(), model_.demoModelListText()}; },
+      [this](int i) { model_.chooseDemoModel(i); });
+  binder_.custom([this] {
+    // No result (nothing chosen, or a unit configured by software): no empty frame.
+    check_->setVisible(model_.visibility().checkFrame && model_.check() != CheckResult::None);
+    spia_->setVisible(model_.check() != CheckResult::None);
+    if (model_.check() != CheckResult::None) spia_->setVbColor(model_.check() == CheckResult::Ok ? kGreen : kRed);
+    checkText_->setText(QString::fromLatin1(CheckText(model_.check())));
+    const auto banks = model_.banks();
+    const SwitchBytes& bytes = model_.bytes();
+    for (int b = 0; b < 3; ++b) {
+      banks_[b]->setCaption(banks[b].caption);
+      banks_[b]->setByte(bytes[b]);
+      banks_[b]->setVisible(banks[b].visible);
     }
-    models_->setCurrentIndex(model_.demoSlot());
-    models_->setPlaceholderText(model_.demoModelListText());
-  }
-  // No result (nothing chosen, or a unit configured by software): no empty frame.
-  check_->setVisible(v.checkFrame && model_.check() != CheckResult::None);
-  switch (model_.check()) {
-    case CheckResult::None:
-      spia_->setVisible(false);
-      checkText_->setText(QString());
-      break;
-    case CheckResult::Ok:
-      spia_->setVisible(true);
-      spia_->setVbColor(kGreen);
-      checkText_->setText(QStringLiteral("OK"));
-      break;
-    case CheckResult::Err:
-      spia_->setVisible(true);
-      spia_->setVbColor(kRed);
-      checkText_->setText(QStringLiteral("ERR"));
-      break;
-  }
-  const auto banks = model_.banks();
-  const SwitchBytes& bytes = model_.bytes();
-  for (int b = 0; b < 3; ++b) {
-    banks_[b]->setCaption(banks[b].caption);
-    banks_[b]->setByte(bytes[b]);
-    banks_[b]->setVisible(banks[b].visible);
-  }
-  syncing_ = false;
+  });
 }
 
 void SwitchWindow::applyCaptions(const AppState& s) {
@@ -329,7 +270,7 @@ void SwitchWindow::applyCaptions(const AppState& s) {
   sw2_->setToolTip(Tr(s, 20));
   // Option captions follow the input and the unit: the model owns them
   // and the program has it apply them before the window is recaptioned.
-  sync();
+  binder_.sync();
 }
 
 } // namespace pv

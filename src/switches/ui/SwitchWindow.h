@@ -2,6 +2,8 @@
 // The switch wizard window (frm_switch): the unit's three DIP-switch banks,
 // what they mean, and how to set them for another range; with a
 // demonstration mode that needs no unit. A thin view of SwitchWizardModel.
+#include "kernel/ui/Binder.h"
+
 #include <QWidget>
 #include <array>
 
@@ -27,15 +29,16 @@ class SwitchWindow final : public QWidget {
 public:
   SwitchWindow(SwitchWizardModel& model, AppState& state, Prompter& prompter, QWidget* parent = nullptr);
   void applyCaptions(const AppState& s);
-  void sync();
   DipBank* bank(int i) const { return banks_[i]; }
 
 private:
   void storeDefault(int table, int entry);
+  // Ties every widget to the model: what sync shows, where a user's choice goes.
+  void bind();
   SwitchWizardModel& model_;
   Prompter& prompter_;
   AppState& state_;
-  bool syncing_ = false;
+  Binder binder_;
   std::array<QGroupBox*, 2> inFrame_{}, outFrame_{}, optFrame_{};
   std::array<QComboBox*, 2> inBox_{}, outBox_{};
   std::array<QRadioButton*, 4> opts_{};
