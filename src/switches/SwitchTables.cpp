@@ -5,6 +5,7 @@
 #include "switches/SwitchLayouts.h"
 
 #include <cmath>
+#include <vector>
 
 namespace pv {
 
@@ -86,88 +87,57 @@ const QStringList& OutputLabelsB() {
 
 namespace {
 
-// Appends from, from + step, ... up to to; values are kept to the
-// thousandth so that 0.2 steps give the decimal numbers shown.
+// A run of table entries: from, from + step, ... up to to; one value when
+// there is no step. Values are kept to the thousandth so that 0.2 steps give
+// the decimal numbers shown.
+struct Run {
+  double from, to = 0, step = 0;
+};
+
 template <size_t N>
-void Steps(std::array<double, N>& a, int& n, double from, double to, double step) {
-  const int count = static_cast<int>(std::lround((to - from) / step)) + 1;
-  for (int i = 0; i < count; ++i) a[++n] = std::round((from + i * step) * 1000.0) / 1000.0;
-}
-template <size_t N>
-void Values(std::array<double, N>& a, int& n, std::initializer_list<double> v) {
-  for (double x : v) a[++n] = x;
-}
-// The short tables repeat their last value up to the 63 shown entries.
-template <size_t N>
-void RepeatLast(std::array<double, N>& a, int& n, int upTo) {
-  const double last = a[n];
-  while (n < upTo) a[++n] = last;
+int Fill(std::array<double, N>& a, const std::vector<Run>& runs) {
+  int n = 0;
+  for (const Run& r : runs) {
+    const int count = r.step == 0 ? 1 : static_cast<int>(std::lround((r.to - r.from) / r.step)) + 1;
+    for (int i = 0; i < count; ++i) a[++n] = std::round((r.from + i * r.step) * 1000.0) / 1000.0;
+  }
+  return n;
 }
 
 } // namespace
 
 const std::array<DemoRecord, 8>& DemoRecords() {
   static const std::array<DemoRecord, 8> records = [] {
-    std::array<DemoRecord, 8> r{};
-    int z = 0, s = 0;
-    auto done = [&](DemoRecord& rec) {
-      rec.zeroCount = z;
-      rec.spanCount = s;
-      z = s = 0;
+    struct Runs {
+      std::vector<Run> zero, span;
     };
-
-    // 1: millivolt, thermocouple and RTD inputs
-    Values(r[1].zero, z, {-200, -150, -100, -50, -40, -30, -20, -10, 0, 5, 10, 20, 30, 50, 100});
-    Steps(r[1].span, s, 0, 100, 5);
-    Steps(r[1].span, s, 110, 400, 10);
-    Values(r[1].span, s, {425, 450, 475, 500, 525, 550});
-    Steps(r[1].span, s, 600, 850, 50);
-    done(r[1]);
-
-    // 2: Res2K
-    Values(r[2].zero, z, {0});
-    Steps(r[2].zero, z, 150, 800, 50);
-    Steps(r[2].span, s, 500, 1000, 20);
-    Steps(r[2].span, s, 1025, 1500, 25);
-    Steps(r[2].span, s, 1550, 2000, 50);
-    RepeatLast(r[2].span, s, 63);
-    done(r[2]);
-
-    // 3: Res500
-    Values(r[3].zero, z, {0, 10, 20, 30, 40, 50, 75, 100, 125, 150, 175, 200, 225, 250, 300});
-    Steps(r[3].span, s, 50, 200, 5);
-    Steps(r[3].span, s, 210, 500, 10);
-    RepeatLast(r[3].span, s, 63);
-    done(r[3]);
-
-    // 4: potentiometers
-    Values(r[4].zero, z, {0});
-    Steps(r[4].zero, z, 15, 80, 5);
-    Values(r[4].span, s, {5, 6});
-    Steps(r[4].span, s, 8, 100, 2);
-    RepeatLast(r[4].span, s, 63);
-    done(r[4]);
-
-    // 5: 20 mA
-    Values(r[5].zero, z, {0});
-    Steps(r[5].zero, z, 1.5, 8, 0.5);
-    Steps(r[5].span, s, 5, 10, 0.2);
-    Steps(r[5].span, s, 10.25, 15, 0.25);
-    Steps(r[5].span, s, 15.5, 20, 0.5);
-    RepeatLast(r[5].span, s, 63);
-    done(r[5]);
-
-    // 6: 10 V
-    Values(r[6].zero, z, {0});
-    Steps(r[6].zero, z, 1.5, 8, 0.5);
-    Values(r[6].span, s, {0.5, 0.6});
-    Steps(r[6].span, s, 0.8, 10, 0.2);
-    RepeatLast(r[6].span, s, 63);
-    done(r[6]);
-
-    // 7: frequency, in units of the multiplier; no zero table
-    Steps(r[7].span, s, 0.5, 31.5, 0.5);
-    done(r[7]);
+    const Runs runs[8] = {
+        {},
+        // 1: millivolt, thermocouple and RTD inputs
+        {{{-200, -50, 50}, {-40, 0, 10}, {5}, {10, 30, 10}, {50, 100, 50}},
+         {{0, 100, 5}, {110, 400, 10}, {425, 550, 25}, {600, 850, 50}}},
+        // 2: Res2K
+        {{{0}, {150, 800, 50}}, {{500, 1000, 20}, {1025, 1500, 25}, {1550, 2000, 50}}},
+        // 3: Res500
+        {{{0, 50, 10}, {75, 250, 25}, {300}}, {{50, 200, 5}, {210, 500, 10}}},
+        // 4: potentiometers
+        {{{0}, {15, 80, 5}}, {{5, 6, 1}, {8, 100, 2}}},
+        // 5: 20 mA
+        {{{0}, {1.5, 8, 0.5}}, {{5, 10, 0.2}, {10.25, 15, 0.25}, {15.5, 20, 0.5}}},
+        // 6: 10 V
+        {{{0}, {1.5, 8, 0.5}}, {{0.5, 0.6, 0.1}, {0.8, 10, 0.2}}},
+        // 7: frequency, in units of the multiplier; no zero table
+        {{}, {{0.5, 31.5, 0.5}}},
+    };
+    std::array<DemoRecord, 8> r{};
+    for (size_t i = 1; i < r.size(); ++i) {
+      DemoRecord& rec = r[i];
+      rec.zeroCount = Fill(rec.zero, runs[i].zero);
+      rec.spanCount = Fill(rec.span, runs[i].span);
+      // The short span tables repeat their last value up to the 63 shown entries.
+      const double last = rec.span[rec.spanCount];
+      while (rec.spanCount < 63) rec.span[++rec.spanCount] = last;
+    }
     return r;
   }();
   return records;
