@@ -309,19 +309,6 @@ TEST(BenchCoupling, UnroutedInputReadsNothing) {
   EXPECT_DOUBLE_EQ(rig.frameValue(0), 800);
 }
 
-TEST(BenchCoupling, ChannelBCodeIsCarriedIntact) {
-  Rig rig;
-  rig.truth(1).gain[2] = 113;
-  rig.prepareChannel(1);
-  rig.route(kMillivoltPattern);
-  rig.calibratorFunction(0);
-  rig.selectRange(1, 2, 20000, 0);  // 200 mV
-  rig.writeFloat(32, 113);
-  rig.calibrator(150000);  // 150 mV -> 15 mA -> 2825
-  EXPECT_DOUBLE_EQ(rig.frameValue(1), 2825);
-  EXPECT_DOUBLE_EQ(rig.frameValue(0), rig.bench().streamedCode(0));
-}
-
 TEST(BenchCoupling, TrimByteIsOnesComplementInTheLastDecimal) {
   Rig rig;
   rig.truth(0).zero[4] = 0.0034;
