@@ -17,6 +17,7 @@
 #include "link/DeviceLink.h"
 #include "link/MemorySerialPort.h"
 #include "link/PortNames.h"
+#include "support/FileBytes.h"
 #include "text/Texts.h"
 #include "support/ScriptedPrompter.h"
 
@@ -496,11 +497,7 @@ TEST_F(TaraBench, ALinearityTestRefusedByABusyLinkLeavesTheOldLog) {
   startOpen("KRV2212A", 5);
   QTemporaryDir dir;
   const QString path = dir.filePath("linear.dat");
-  {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("old\n");
-  }
+  pv::test::Write(path, "old\n");
   window->setLogPath(path);
   user.expect(Answer::Ok);
   program->link().run(Exchange::Command, [&] {
@@ -509,9 +506,7 @@ TEST_F(TaraBench, ALinearityTestRefusedByABusyLinkLeavesTheOldLog) {
   });
   ASSERT_EQ(user.asked().size(), 1u);
   EXPECT_EQ(user.asked()[0].text, "Il dispositivo sta eseguendo un'altra operazione: riprovare al termine");
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), "old\n");
+  EXPECT_EQ(pv::test::Read(path), "old\n");
   EXPECT_TRUE(button("Command9")->isEnabled());
 }
 

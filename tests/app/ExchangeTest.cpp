@@ -36,27 +36,15 @@ QStringList Printable(const QList<QByteArray>& commands) {
   return out;
 }
 
-int Count(const QList<QByteArray>& commands, const char* prefix) {
-  int n = 0;
-  for (const QByteArray& c : commands) n += c.startsWith(prefix);
-  return n;
-}
+using test::Count;
 
 struct Overlap : pv::test::SimulatedProgram {
-  void startOpen(const char* model = "KRV2212A") {
-    start(model);
-    program->frame()->findChild<QPushButton*>("Check1")->click();
-    ASSERT_TRUE(port.isOpen());
-    unit.clearTranscript();
-  }
   // The editor change every write here sends: input maximum 800.0.
   void editMaximum() {
     auto* max = program->frame()->findChild<QLineEdit*>("txt_Input_max_0");
     max->setText(" 800");
     emit max->textEdited(" 800");
   }
-  // Runs the action at the given simulated time from now, inside a wait.
-  void at(qint64 ms, std::function<void()> action) { clock.schedule(clock.nowMs() + ms, std::move(action)); }
   QAction* action(const char* name) { return program->frame()->findChild<QAction*>(name); }
   QToolButton* button(const char* name) { return program->frame()->findChild<QToolButton*>(name); }
 };

@@ -22,24 +22,14 @@ using namespace pv;
 
 namespace {
 
-int Count(const QList<QByteArray>& commands, const char* prefix) {
-  int n = 0;
-  for (const QByteArray& c : commands) n += c.startsWith(prefix);
-  return n;
-}
+using test::Count;
 
 struct ProductionBench : pv::test::SimulatedProgram {
   void startOpen(const char* model = "KRV2212A") {
-    start(model);
-    program->frame()->findChild<QPushButton*>("Check1")->click();
-    ASSERT_TRUE(port.isOpen());
-    unit.clearTranscript();
+    SimulatedProgram::startOpen(model);
     program->ShowProductionTest();
     window = program->frame()->findChild<ProductionWindow*>("frm_test");
     ASSERT_NE(window, nullptr);
-  }
-  void at(qint64 ms, std::function<void()> action) {
-    clock.schedule(clock.nowMs() + ms, std::move(action));
   }
   QPushButton* button(const char* name) { return window->findChild<QPushButton*>(name); }
   QLineEdit* field(const char* name) { return window->findChild<QLineEdit*>(name); }

@@ -17,6 +17,7 @@
 #include "link/PortNames.h"
 #include "link/UnitSession.h"
 #include "measure/MeasurementRun.h"
+#include "support/FileBytes.h"
 #include "text/Texts.h"
 
 #include <QAction>
@@ -35,11 +36,7 @@ using namespace pv;
 
 namespace {
 
-int Count(const QList<QByteArray>& commands, const char* prefix) {
-  int n = 0;
-  for (const QByteArray& c : commands) n += c.startsWith(prefix);
-  return n;
-}
+using test::Count;
 
 struct Session : test::SimulatedProgram {
   QTemporaryDir history;
@@ -54,13 +51,6 @@ struct Session : test::SimulatedProgram {
   }
   QPushButton* toggle() { return find<QPushButton>("Check1"); }
   QAction* action(const char* name) { return find<QAction>(name); }
-  void startOpen(const char* model) {
-    start(model);
-    toggle()->click();
-    ASSERT_TRUE(port.isOpen());
-    unit.clearTranscript();
-  }
-  void at(qint64 ms, std::function<void()> fn) { clock.schedule(clock.nowMs() + ms, std::move(fn)); }
   // Runs fn at the first 5 ms tick where condition holds.
   void when(std::function<bool()> condition, std::function<void()> fn) {
     auto check = std::make_shared<std::function<void()>>();
@@ -69,6 +59,17 @@ struct Session : test::SimulatedProgram {
       else at(5, *check);
     };
     at(5, *check);
+  }
+  // Starts a measurement and returns when it ends. A run nobody managed to
+  // stop is stopped a minute on, and that fails the test.
+  void measureUntilStopped() {
+    auto stillRunning = std::make_shared<bool>(false);
+    at(60000, [this, stillRunning] {
+      *stillRunning = program->measurement().active();
+      program->state().measureRunning = false;
+    });
+    program->StartStop();
+    EXPECT_FALSE(*stillRunning) << "the run was still going a minute on";
   }
   QString nothingLoadedText() const { return Tr(program->state(), 92); }
   // The editor's configuration as a file would hold it.
@@ -166,11 +167,7 @@ TEST_F(Session, ACancelledOpenLeavesTheEditorTheTitleAndTheSaveTargetAlone) {
   QByteArray record = EditorRecord();
   record[10] = 0;
   record[14] = 0x40;  // input upper limit: a double the editor does not show
-  {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(record);
-  }
+  pv::test::Write(path, record);
   const QString title = program->frame()->windowTitle();
   const QString maxWas = find<QLineEdit>("txt_Input_max_0")->text();
 
@@ -189,9 +186,7 @@ TEST_F(Session, ACancelledOpenLeavesTheEditorTheTitleAndTheSaveTargetAlone) {
   user.expectFile(QString());
   program->FileSave(false);
   EXPECT_TRUE(user.allAnswered());
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), record);
+  EXPECT_EQ(pv::test::Read(path), record);
 }
 
 // ------------------------------------------------ Close Com and Exit
@@ -211,14 +206,7 @@ TEST_F(Session, CloseComPressedTwiceAsARunStartsStopsItOnceAndClosesThePort) {
       toggle()->click();
     });
   });
-  // A run nobody managed to stop is stopped a minute on.
-  bool stillRunning = false;
-  at(60000, [&] {
-    stillRunning = program->measurement().active();
-    program->state().measureRunning = false;
-  });
-  program->StartStop();
-  EXPECT_FALSE(stillRunning);
+  measureUntilStopped();
   EXPECT_TRUE(reachable);
   EXPECT_TRUE(secondReachable);
   // The first press stopped the run before it streamed.
@@ -248,13 +236,7 @@ TEST_F(Session, ExitPressedTwiceAsARunStartsSendsStopAndExits) {
     action("mnu_Exit")->trigger();
     at(15, [&] { action("mnu_Exit")->trigger(); });
   });
-  bool stillRunning = false;
-  at(60000, [&] {
-    stillRunning = program->measurement().active();
-    program->state().measureRunning = false;
-  });
-  program->StartStop();
-  EXPECT_FALSE(stillRunning);
+  measureUntilStopped();
   EXPECT_TRUE(reachable);
   EXPECT_FALSE(unit.streaming());
   if (Count(unit.transcript(), "MI") > 0) EXPECT_EQ(unit.transcript().last(), QByteArray("SM\r"));
@@ -300,11 +282,7 @@ TEST_F(Session, AnItalianFileMessageCarriesNoEnglishDetail) {
   QByteArray record = EditorRecord();
   record[80] = 7;
   const QString bad = dir.filePath(QStringLiteral("bad.DST"));
-  {
-    QFile f(bad);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(record);
-  }
+  pv::test::Write(bad, record);
   user.expectFile(bad);
   user.expect(Answer::Ok);
   action("mnu_File_Open")->trigger();

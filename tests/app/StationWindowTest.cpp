@@ -13,6 +13,7 @@
 #include "link/DeviceCommands.h"
 #include "link/MemorySerialPort.h"
 #include "link/Transport.h"
+#include "support/LentPort.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempRecords.h"
 #include "text/StringTable.h"
@@ -30,24 +31,17 @@ using namespace pv;
 namespace {
 
 // A simulated unit's port, made on the slot's thread; the unit itself is the
-// test's and outlives the run.
-class SimPort final : public SerialPort {
-public:
-  explicit SimPort(sim::DeviceSimulator& unit) : link_(unit, port_) {
-    connect(&port_, &SerialPort::readyRead, this, &SerialPort::readyRead);
-    connect(&port_, &SerialPort::errorOccurred, this, &SerialPort::errorOccurred);
-  }
-  bool open(const QString& path, OpenError* why, QString* detail) override { return port_.open(path, why, detail); }
-  void close() override { port_.close(); }
-  bool isOpen() const override { return port_.isOpen(); }
-  bool write(const QByteArray& bytes) override { return port_.write(bytes); }
-  QByteArray readAll() override { return port_.readAll(); }
-  void clear() override { port_.clear(); }
-  bool hasError() const override { return port_.hasError(); }
+// test's and outlives the run. The wire is a base so that it is made before
+// the port lent over it and goes after it.
+struct SimWire {
+  explicit SimWire(sim::DeviceSimulator& unit) : link(unit, port) {}
+  MemorySerialPort port;
+  sim::SimulatorLink link;
+};
 
-private:
-  MemorySerialPort port_;
-  sim::SimulatorLink link_;
+class SimPort final : private SimWire, public test::LentPort {
+public:
+  explicit SimPort(sim::DeviceSimulator& unit) : SimWire(unit), test::LentPort(SimWire::port) {}
 };
 
 struct Station : ::testing::Test {

@@ -22,11 +22,8 @@ struct Termination : pv::test::SimulatedProgram {
   void startOpen() {
     start("KRV2212A");
     ExitOnSignals(stops, *program);
-    program->frame()->findChild<QPushButton*>("Check1")->click();
-    ASSERT_TRUE(port.isOpen());
-    unit.clearTranscript();
+    openPort();
   }
-  void at(qint64 ms, std::function<void()> action) { clock.schedule(clock.nowMs() + ms, std::move(action)); }
 };
 
 TEST_F(Termination, SigtermDuringAMeasurementStopsItThenLeaves) {

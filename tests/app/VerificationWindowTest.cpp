@@ -8,6 +8,7 @@
 #include "factory/Verification.h"
 #include "factory/ui/verification/VerificationWindow.h"
 #include "kernel/ui/Widgets.h"
+#include "support/VerificationBench.h"
 #include "text/Texts.h"
 
 #include <QCheckBox>
@@ -20,48 +21,17 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <deque>
 #include <map>
 
 namespace pv::test {
 namespace {
 
-struct Windows {
-  AppState state;
-  FakeClock clock;
-  ScriptedPrompter user;
-  Bench bench{state, clock, user};
-  MemorySerialPort supplyPort, calPort, meterPort, switchPort;
-  std::vector<QByteArray> supplyWrites, meterWrites, switchWrites;
-  int calFrames = 0;
-  std::deque<QByteArray> readings;
-  PowerSupply supply{bench, supplyPort};
-  Calibrator calibrator{bench, calPort};
-  Multimeter meter{bench, meterPort, {}};
-  SwitchingUnit switches{bench, switchPort};
-  Verification core{state, {supply, calibrator, meter, switches}, clock, user};
+struct Windows : VerificationBench {
   bool portOpen = false;
-  VerificationWindow window{state, core, user, [this] { return portOpen; }};
-  InstrumentSetupWindow setup{state, core, user};
+  VerificationWindow window{state, core, prompter, [this] { return portOpen; }};
+  InstrumentSetupWindow setup{state, core, prompter};
 
   Windows() {
-    supply.setSelector("Com4");
-    calibrator.setSelector("Com6");
-    meter.setSelector("Com3");
-    switches.setSelector("Com5");
-    supplyPort.setPeer([this](const QByteArray& b) { supplyWrites.push_back(b); });
-    switchPort.setPeer([this](const QByteArray& b) { switchWrites.push_back(b); });
-    calPort.setPeer([this](const QByteArray& b) {
-      calFrames += b == "\x01";  // every frame starts with the address
-      calPort.deliver(b);
-    });
-    meterPort.setPeer([this](const QByteArray& b) {
-      meterWrites.push_back(b);
-      if (b == ":READ?\r\n" && !readings.empty()) {
-        meterPort.deliver(readings.front());
-        readings.pop_front();
-      }
-    });
     window.setSetupWindow(&setup);
     window.openFresh();
   }
@@ -79,7 +49,6 @@ struct Windows {
     c->setCurrentIndex(i);
     emit c->activated(i);
   }
-  QString said() const { return user.asked().empty() ? QString() : user.asked().back().text; }
 };
 
 TEST(VerificationSetupWindow, FramesAppearOnceAModeIsChosen) {
@@ -102,9 +71,9 @@ TEST(VerificationSetupWindow, FramesAppearOnceAModeIsChosen) {
 TEST(VerificationSetupWindow, SupplyRefuses17Point9AndSends24) {
   Windows w;
   w.find<QLineEdit>("val_alim_ver")->setText("17.9");
-  w.user.expect(Answer::Ok);
+  w.prompter.expect(Answer::Ok);
   w.click("set_al");
-  EXPECT_EQ(w.said(), "Valore di alimentazione errato!");
+  EXPECT_EQ(w.lastMessage(), "Valore di alimentazione errato!");
   EXPECT_TRUE(w.supplyWrites.empty());
   w.find<QLineEdit>("val_alim_ver")->setText("24");
   w.click("set_al");
@@ -120,9 +89,9 @@ TEST(VerificationSetupWindow, ChoosingADeviceShowsItsChannelSelector) {
   w.choose("disp_un_sw", "KRV2211B");
   EXPECT_EQ(w.find<QLabel>("lbl_canale")->text(), "Impostare canale di misura");
   w.choose("sel_can_usw", "Canale 1");
-  w.user.expect(Answer::Ok);
+  w.prompter.expect(Answer::Ok);
   w.click("set_usw");
-  EXPECT_EQ(w.said(), "secondo canale di uscita non tarabile");
+  EXPECT_EQ(w.lastMessage(), "secondo canale di uscita non tarabile");
   EXPECT_TRUE(w.switchWrites.empty());
 }
 
@@ -151,7 +120,7 @@ TEST(VerificationSetupWindow, AVoltRunFillsTheReportAndTheLampFollowsTheDownload
   EXPECT_TRUE(w.find<QPushButton>("set_cali")->isEnabled());
 
   QTemporaryDir dir;
-  w.user.expectFile(dir.filePath("verifica.txt"));
+  w.prompter.expectFile(dir.filePath("verifica.txt"));
   w.click("salva_report");
   QFile f(dir.filePath("verifica.txt"));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -165,19 +134,19 @@ TEST(VerificationSetupWindow, AllInstrumentsSkipsTheUntickedAndStopsAtARefusal) 
   w.choose("disp_un_sw", "KRV2210");
   w.choose("sel_can_usw", "Canale 0");
   // No calibrator input chosen: the run refuses after the other three.
-  w.user.expect(Answer::Ok);
+  w.prompter.expect(Answer::Ok);
   w.click("imp_strum");
-  EXPECT_EQ(w.said(), "Impostare calibratore");
+  EXPECT_EQ(w.lastMessage(), "Impostare calibratore");
   EXPECT_TRUE(w.supplyWrites.empty());
   EXPECT_EQ(w.meterWrites, (std::vector<QByteArray>{":SYST:REM\r\n", ":CONF:CURR:DC\r\n"}));
   EXPECT_EQ(w.switchWrites.size(), 5u);  // the channel only: no input chosen
-  EXPECT_EQ(w.calFrames, 0);
+  EXPECT_TRUE(w.calWire.isEmpty());
   // A refused meter stops the rest.
   w.switchWrites.clear();
   w.find<QComboBox>("outvi")->setCurrentIndex(-1);
-  w.user.expect(Answer::Ok);
+  w.prompter.expect(Answer::Ok);
   w.click("imp_strum");
-  EXPECT_EQ(w.said(), "Impostare tipo di uscita");
+  EXPECT_EQ(w.lastMessage(), "Impostare tipo di uscita");
   EXPECT_TRUE(w.switchWrites.empty());
 }
 

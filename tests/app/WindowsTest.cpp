@@ -249,15 +249,6 @@ TEST_F(Bench, SaveAndOpenThroughTheFileMenu) {
   EXPECT_EQ(max->text(), " 600");
 }
 
-TEST_F(Bench, ExitClosesInOrderAndReleasesThePort) {
-  start("KRV2212A");
-  openPort();
-  find<QAction>("mnu_Exit")->trigger();
-  EXPECT_TRUE(program->state().exitFlag);
-  EXPECT_FALSE(port.isOpen());
-  EXPECT_FALSE(program->frame()->isVisible());
-}
-
 TEST_F(Bench, FamilyOwnedTripDirectionAndDoublerAreShownButNotEditable) {
   start("KRV2312A");
   openPort();

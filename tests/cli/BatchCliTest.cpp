@@ -4,6 +4,7 @@
 #include "BatchCli.h"
 #include "CliRig.h"
 #include "app/TerminationSignals.h"
+#include "support/FileBytes.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -239,10 +240,7 @@ TEST(BatchCli, LogGetsItsHeaderOnce) {
 TEST(BatchCli, BadInputStopsBeforeTheUnitIsTouched) {
   Bench b({"KRV2212A"});
   const QString dst = b.factoryFile();
-  QFile shortFile(b.file("short.DST"));
-  ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly));
-  shortFile.write(QByteArray(100, '\0'));
-  shortFile.close();
+  test::Write(b.file("short.DST"), QByteArray(100, '\0'));
   EXPECT_EQ(b.run({"program", b.file("short.DST")}), 2);
   EXPECT_TRUE(b.err.contains("is not a valid configuration file")) << b.err.toStdString();
   EXPECT_EQ(b.run({"program", dst, "--model", "KRV9999"}), 2);

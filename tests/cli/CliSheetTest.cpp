@@ -1,6 +1,7 @@
 // planovix-cli sheet against simulated units: the page a technician files
 // after commissioning, read back with poppler's tools.
 #include "CliRig.h"
+#include "support/FileBytes.h"
 #include "support/PdfText.h"
 #include "switches/SwitchTables.h"
 
@@ -64,10 +65,7 @@ TEST_F(CliSheet, BadArgumentsAndSilentUnitsWriteNothing) {
   EXPECT_EQ(c.run({"sheet"}), 2);
   EXPECT_EQ(c.run({"sheet", c.file("a.pdf"), "--lang", "de"}), 2);
   EXPECT_EQ(c.run({"sheet", c.file("a.pdf"), c.file("missing.DST")}), 2);
-  QFile bad(c.file("short.DST"));
-  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-  bad.write("too short");
-  bad.close();
+  test::Write(c.file("short.DST"), "too short");
   EXPECT_EQ(c.run({"sheet", c.file("a.pdf"), c.file("short.DST")}), 2);
   EXPECT_FALSE(QFile::exists(c.file("a.pdf")));
 

@@ -1,9 +1,9 @@
 // planovix-cli in-process against the simulator: results and exit codes.
 #include "CliRig.h"
+#include "support/FileBytes.h"
 #include "switches/SwitchTables.h"
 
 #include <QFile>
-#include <cstring>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -114,15 +114,8 @@ TEST(Cli, ReadConfigThenWriteConfigRestoresTheCells) {
 
 TEST(Cli, QuestionsNeedYes) {
   Cli c;
-  ASSERT_EQ(c.run({"read-config", c.file("unit.DST")}), 0);
-  QFile f(c.file("unit.DST"));
-  f.open(QIODevice::ReadWrite);
-  QByteArray r = f.readAll();
-  const double wide = 2000;  // above the row, still fits its word
-  std::memcpy(r.data() + 14, &wide, 8);
-  f.seek(0);
-  f.write(r);
-  f.close();
+  // Channel A's input upper 2000: above the row, still fits its word.
+  c.editedUnitFile("unit.DST", [](QByteArray& r) { test::PutDouble(r, 14, 2000); });
   const sim::Bank before = c.unit.bank(0);
   EXPECT_EQ(c.run({"write-config", c.file("unit.DST")}), 3);
   EXPECT_TRUE(c.err.contains("exceeds limits"));
@@ -151,13 +144,9 @@ TEST(Cli, DeviceFailuresExitOne) {
   Cli pulled;
   pulled.unit.faults().hangUpAfter = 20;
   // A read that fails half-way leaves an existing file as it was.
-  QFile kept(pulled.file("x.DST"));
-  ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
-  kept.write("older contents");
-  kept.close();
+  test::Write(pulled.file("x.DST"), "older contents");
   EXPECT_EQ(pulled.run({"read-config", pulled.file("x.DST")}), 1);
-  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-  EXPECT_EQ(kept.readAll(), QByteArray("older contents"));
+  EXPECT_EQ(test::Read(pulled.file("x.DST")), QByteArray("older contents"));
 
   Cli eleven;
   DeviceIdentity id = eleven.unit.identity();

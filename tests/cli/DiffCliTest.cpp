@@ -22,21 +22,11 @@
 namespace pv {
 namespace {
 using test::Cli;
+using test::PutDouble;
 
 // Each test gets a record store of its own.
 using History = test::TempRecords;
 
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-  return f.readAll();
-}
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
-}
-void PutDouble(QByteArray& r, int at, double v) { std::memcpy(r.data() + at, &v, 8); }
 void PutBool(QByteArray& r, int at, bool v) {
   r[at] = v ? '\xFF' : '\0';
   r[at + 1] = v ? '\xFF' : '\0';
@@ -62,7 +52,7 @@ TEST(DiffCli, FilesDifferingInOneFieldOfEachKindListExactlyThatField) {
   History h;
   Cli c;
   ASSERT_EQ(c.run({"read-config", c.file("base.DST")}), 0) << c.err.toStdString();
-  const QByteArray base = ReadAll(c.file("base.DST"));
+  const QByteArray base = test::Read(c.file("base.DST"));
   ASSERT_EQ(base.size(), 292);
   // Swaps a channel's option pair: buttons k0 and k1 of channel ch.
   auto swapPair = [](int first, int second, int ch) {
@@ -96,7 +86,7 @@ TEST(DiffCli, FilesDifferingInOneFieldOfEachKindListExactlyThatField) {
     SCOPED_TRACE(e.key);
     QByteArray changed = base;
     e.edit(changed);
-    WriteAll(c.file("changed.DST"), changed);
+    test::Write(c.file("changed.DST"), changed);
     c.unit.clearTranscript();
     ASSERT_EQ(c.run({"--json", "diff", c.file("base.DST"), c.file("changed.DST")}), 4) << c.err.toStdString() << c.out.toStdString();
     const QJsonObject o = Json(c.out);
@@ -113,10 +103,10 @@ TEST(DiffCli, AnotherOutputTypeChangesTheMeaningOfItsLimits) {
   History h;
   Cli c;
   ASSERT_EQ(c.run({"read-config", c.file("base.DST")}), 0);
-  QByteArray changed = ReadAll(c.file("base.DST"));
+  QByteArray changed = test::Read(c.file("base.DST"));
   ASSERT_EQ(changed[46], 1);  // "4-20 mA"
   changed[46] = 2;            // "0-10 V"; the file keeps its limits 4 and 20
-  WriteAll(c.file("changed.DST"), changed);
+  test::Write(c.file("changed.DST"), changed);
   ASSERT_EQ(c.run({"--json", "diff", c.file("base.DST"), c.file("changed.DST")}), 4);
   const QJsonArray f = Json(c.out)["fields"].toArray();
   ASSERT_EQ(f.size(), 3) << c.out.toStdString();
@@ -131,9 +121,9 @@ TEST(DiffCli, TableShowsFieldBothValuesAndUnitAndExitsZeroWhenEqual) {
   History h;
   Cli c;
   ASSERT_EQ(c.run({"read-config", c.file("base.DST")}), 0);
-  QByteArray changed = ReadAll(c.file("base.DST"));
+  QByteArray changed = test::Read(c.file("base.DST"));
   PutDouble(changed, 152, 321);
-  WriteAll(c.file("changed.DST"), changed);
+  test::Write(c.file("changed.DST"), changed);
 
   EXPECT_EQ(c.run({"diff", c.file("base.DST"), c.file("base.DST")}), 0);
   EXPECT_EQ(c.out, QStringLiteral("No differences\n"));
@@ -156,34 +146,30 @@ TEST(DiffCli, TableShowsFieldBothValuesAndUnitAndExitsZeroWhenEqual) {
 TEST(DiffCli, BadInputNeverReachesTheUnit) {
   History h;
   Cli c;
-  WriteAll(c.file("short.DST"), QByteArray(100, '\0'));
+  test::Write(c.file("short.DST"), QByteArray(100, '\0'));
   c.unit.clearTranscript();
   EXPECT_EQ(c.run({"diff", c.file("short.DST"), "device"}), 2);
   EXPECT_TRUE(c.err.contains(QStringLiteral("not a valid configuration file")));
   EXPECT_EQ(c.run({"diff", "device"}), 2);
   EXPECT_EQ(c.run({"diff", c.file("missing.DST"), "device"}), 2);
   EXPECT_EQ(c.run({"restore"}), 2);
-  WriteAll(c.file("h.json"), "{}");
+  test::Write(c.file("h.json"), "{}");
   EXPECT_EQ(c.run({"restore", c.file("h.json")}), 2);
   EXPECT_TRUE(c.err.contains(QStringLiteral("not a write history entry")));
   EXPECT_TRUE(c.unit.transcript().isEmpty());
 }
 
-// A file for the unit with two fields changed: channel A's input upper
-// value (cells 20, 21) and channel A's offset (cell 7).
-QString EditedFile(Cli& c) {
-  EXPECT_EQ(c.run({"read-config", c.file("base.DST")}), 0);
-  QByteArray r = ReadAll(c.file("base.DST"));
-  PutDouble(r, 14, 500);
-  PutDouble(r, 88, 0.5);
-  WriteAll(c.file("edited.DST"), r);
-  return c.file("edited.DST");
+// Two entries in the store: the edited file written, then the unit's own
+// configuration written back.
+void WriteEditedThenBack(Cli& c) {
+  ASSERT_EQ(c.run({"--yes", "write-config", c.editedFile()}), 0) << c.err.toStdString();
+  ASSERT_EQ(c.run({"--yes", "write-config", c.file("base.DST")}), 0) << c.err.toStdString();
 }
 
 TEST(DiffCli, ChangedOnlyWriteSendsOnlyTheChangedFieldsCells) {
   History h;
   Cli full, changed;
-  const QString fullFile = EditedFile(full), changedFile = EditedFile(changed);
+  const QString fullFile = full.editedFile(), changedFile = changed.editedFile();
   const sim::Bank before = changed.unit.bank(0);
 
   full.unit.clearTranscript();
@@ -213,7 +199,7 @@ TEST(DiffCli, ChangedOnlyWriteSendsOnlyTheChangedFieldsCells) {
 TEST(DiffCli, EveryWriteSavesTheUnitsCellsFirstWithItsFingerprint) {
   History h;
   Cli c;
-  const QString file = EditedFile(c);
+  const QString file = c.editedFile();
   const sim::Bank before = c.unit.bank(0);
   ASSERT_TRUE(h.entries().empty());
   ASSERT_EQ(c.run({"--yes", "--label", "SN 7", "write-config", file}), 0) << c.err.toStdString();
@@ -247,12 +233,12 @@ TEST(DiffCli, AStoreThatCannotTakeTheEntryStopsTheWriteUnlessAccepted) {
     SCOPED_TRACE(kind);
     History h;
     const QString victim = h.dir.filePath("victim");
-    WriteAll(victim, "someone's");
-    if (kind == 0) WriteAll(h.path(), QByteArray(2048, 'x'));
+    test::Write(victim, "someone's");
+    if (kind == 0) test::Write(h.path(), QByteArray(2048, 'x'));
     if (kind == 1) ASSERT_TRUE(QDir().mkpath(h.path()));
     if (kind == 2) ASSERT_EQ(::symlink(qPrintable(victim), qPrintable(h.path())), 0);
     Cli c;
-    const QString file = EditedFile(c);
+    const QString file = c.editedFile();
     const sim::Bank before = c.unit.bank(0);
     c.unit.clearTranscript();
     EXPECT_EQ(c.run({"write-config", file}), 3);
@@ -262,8 +248,8 @@ TEST(DiffCli, AStoreThatCannotTakeTheEntryStopsTheWriteUnlessAccepted) {
 
     EXPECT_EQ(c.run({"--yes", "write-config", file}), 0) << c.err.toStdString();
     EXPECT_NE(c.unit.bank(0), before);
-    EXPECT_EQ(ReadAll(victim), "someone's");
-    if (kind == 0) EXPECT_EQ(ReadAll(h.path()), QByteArray(2048, 'x'));
+    EXPECT_EQ(test::Read(victim), "someone's");
+    if (kind == 0) EXPECT_EQ(test::Read(h.path()), QByteArray(2048, 'x'));
   }
 }
 
@@ -273,7 +259,7 @@ TEST(DiffCli, WriteCutShortLeavesTheEntryAndRestorePutsEveryCellBack) {
   {
     History h;
     Cli probe;
-    const QString file = EditedFile(probe);
+    const QString file = probe.editedFile();
     probe.unit.clearTranscript();
     ASSERT_EQ(probe.run({"--yes", "write-config", file}), 0);
     const QList<QByteArray>& t = probe.unit.transcript();
@@ -288,7 +274,7 @@ TEST(DiffCli, WriteCutShortLeavesTheEntryAndRestorePutsEveryCellBack) {
     SCOPED_TRACE("cut after command " + std::to_string(cut));
     History h;
     Cli c;
-    const QString file = EditedFile(c);
+    const QString file = c.editedFile();
     const sim::Bank before = c.unit.bank(0);
     // The count runs from the unit's switch-on: the commands of the read come first.
     c.unit.faults().hangUpAfter = static_cast<int>(c.unit.transcript().size()) + cut;
@@ -324,7 +310,7 @@ TEST(DiffCli, WriteCutShortLeavesTheEntryAndRestorePutsEveryCellBack) {
 TEST(DiffCli, RestoreLastTakesTheUnitsNewestEntry) {
   History h;
   Cli c;
-  const QString file = EditedFile(c);
+  const QString file = c.editedFile();
   const sim::Bank before = c.unit.bank(0);
   ASSERT_EQ(c.run({"--yes", "write-config", file}), 0);
   ASSERT_NE(c.unit.bank(0), before);
@@ -346,8 +332,8 @@ struct TwoUnits {
   TwoUnits() {
     b.unit.setCell(0, 50, 0x42);  // B's 90 mV gain is its own
     b.unit.setCell(0, 7, 0xF4);   // -1.2 degrees
-    const QString fileA = EditedFile(a);
-    const QString fileB = EditedFile(b);
+    const QString fileA = a.editedFile();
+    const QString fileB = b.editedFile();
     aBefore = a.unit.bank(0);
     bBefore = b.unit.bank(0);
     EXPECT_EQ(a.run({"--yes", "write-config", fileA}), 0) << a.err.toStdString();
@@ -398,7 +384,7 @@ TEST(DiffCli, RestorePutsBackFactoryCellsOnlyWhenAskedTo) {
     const int value = a >= 50 && a <= 70 ? 7 : before[static_cast<size_t>(a)] ^ (a == 20 ? 1 : 0);
     text += QByteArray::number(value) + "\n";
   }
-  WriteAll(c.file("other.dat"), text);
+  test::Write(c.file("other.dat"), text);
   ASSERT_EQ(c.run({"--yes", "eeprom", "write", c.file("other.dat")}), 0) << c.err.toStdString();
   ASSERT_EQ(c.unit.cell(0, 50), 7);
   // The write changed the unit's fingerprint: its history follows it.
@@ -416,9 +402,7 @@ TEST(DiffCli, RestorePutsBackFactoryCellsOnlyWhenAskedTo) {
 TEST(DiffCli, ADamagedNewestEntryIsAnErrorThatNamesItNeverSkipped) {
   History h;
   Cli c;
-  const QString file = EditedFile(c);
-  ASSERT_EQ(c.run({"--yes", "write-config", file}), 0);
-  ASSERT_EQ(c.run({"--yes", "write-config", c.file("base.DST")}), 0);
+  WriteEditedThenBack(c);
   {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("tamper"));
     db.setDatabaseName(h.path());
@@ -445,7 +429,7 @@ TEST(DiffCli, BlankUnitsAreToldApartByTheirLabels) {
   for (Cli* c : {&a, &b})
     for (int addr = 34; addr < 128; ++addr) c->unit.setCell(0, addr, 0);  // never calibrated
   b.unit.setCell(0, 7, 0xF4);
-  const QString fileA = EditedFile(a), fileB = EditedFile(b);
+  const QString fileA = a.editedFile(), fileB = b.editedFile();
   const sim::Bank aBefore = a.unit.bank(0);
   ASSERT_EQ(a.run({"--yes", "--label", "SN 1", "write-config", fileA}), 0);
   ASSERT_EQ(b.run({"--yes", "--label", "SN 2", "write-config", fileB}), 0);
@@ -463,9 +447,7 @@ TEST(DiffCli, BlankUnitsAreToldApartByTheirLabels) {
 TEST(DiffCli, HistoryListsEveryEntryWithoutTheUnit) {
   History h;
   Cli c;
-  const QString file = EditedFile(c);
-  ASSERT_EQ(c.run({"--yes", "write-config", file}), 0);
-  ASSERT_EQ(c.run({"--yes", "write-config", c.file("base.DST")}), 0);
+  WriteEditedThenBack(c);
   c.unit.clearTranscript();
   ASSERT_EQ(c.run({"--json", "history"}), 0) << c.err.toStdString();
   EXPECT_TRUE(c.unit.transcript().isEmpty());
@@ -493,7 +475,7 @@ TEST(DiffCli, AnOldHistoryFileIsRestoredOnlyOnceConfirmed) {
   History h;
   Cli c;
   const sim::Bank before = c.unit.bank(0);
-  WriteAll(c.file("old.json"),
+  test::Write(c.file("old.json"),
            QStringLiteral("{\"format\":\"planovix-write-history\",\"version\":1,\"model\":\"KRV2212A\","
                           "\"identity\":{\"device_code\":12,\"variant\":2,\"hardware_revision\":%1,\"spare\":0},"
                           "\"time\":\"2026-12-06T10:15:00.042Z\",\"bank\":0,\"cells\":[[7,%2],[50,1]]}")
@@ -512,7 +494,7 @@ TEST(DiffCli, AnOldHistoryFileIsRestoredOnlyOnceConfirmed) {
 TEST(DiffCli, AnotherModelsCellsAreRefusedWithoutYes) {
   History h;
   Cli c("KRV2212A");
-  const QString file = EditedFile(c);
+  const QString file = c.editedFile();
   ASSERT_EQ(c.run({"--yes", "write-config", file}), 0);
 
   Cli other("KRV2210");

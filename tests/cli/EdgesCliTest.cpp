@@ -6,32 +6,19 @@
 #include "support/TempRecords.h"
 
 #include <QFile>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace pv {
 namespace {
 using test::Cli;
+using test::PutDouble;
 
 int Writes(const sim::DeviceSimulator& unit) {
   int n = 0;
   for (const QByteArray& c : unit.transcript()) n += c.startsWith("$W");
   return n;
 }
-
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
-}
-
-void PutDouble(QByteArray& r, int at, double v) { std::memcpy(r.data() + at, &v, 8); }
 
 TEST(EdgesCli, OneLostAnswerIsAskedAgainAsATechnicianWould) {
   Cli c;
@@ -75,11 +62,10 @@ TEST(EdgesCli, APipeADeviceOrAFolderIsNoConfigurationFile) {
 TEST(EdgesCli, FileValuesTheEditorCannotShowAreSaidNotReplaced) {
   test::TempRecords records;
   Cli c;
-  ASSERT_EQ(c.run({"read-config", c.file("u.DST")}), 0);
-  QByteArray r = ReadAll(c.file("u.DST"));
-  r[12] = static_cast<char>(255);  // channel A's input type: no such row
-  PutDouble(r, 144, 1e9);          // channel B's over-range: no such row
-  WriteAll(c.file("odd.DST"), r);
+  c.editedUnitFile("odd.DST", [](QByteArray& r) {
+    r[12] = static_cast<char>(255);  // channel A's input type: no such row
+    PutDouble(r, 144, 1e9);          // channel B's over-range: no such row
+  });
   ASSERT_EQ(c.run({"show-config", c.file("odd.DST")}), 0);
   EXPECT_TRUE(c.err.contains(QStringLiteral("Input 255 (Channel A)"))) << c.err.toStdString();
   EXPECT_TRUE(c.err.contains(QStringLiteral("Over range 1e+09 % (Channel B)"))) << c.err.toStdString();
@@ -92,10 +78,7 @@ TEST(EdgesCli, FileValuesTheEditorCannotShowAreSaidNotReplaced) {
 TEST(EdgesCli, AnOffsetBeyond12Point7IsRefusedUnlessTheUnitHoldsIt) {
   test::TempRecords records;
   Cli c;
-  ASSERT_EQ(c.run({"read-config", c.file("u.DST")}), 0);
-  QByteArray r = ReadAll(c.file("u.DST"));
-  PutDouble(r, 88, -12.8);
-  WriteAll(c.file("offset.DST"), r);
+  c.editedUnitFile("offset.DST", [](QByteArray& r) { PutDouble(r, 88, -12.8); });
   const sim::Bank before = c.unit.bank(0);
   c.unit.clearTranscript();
   EXPECT_EQ(c.run({"--yes", "write-config", c.file("offset.DST")}), 2);
@@ -120,7 +103,7 @@ TEST(EdgesCli, AMemoryFileLineIsShownAsItsEditorWroteIt) {
   Cli c;
   QByteArray text;
   for (int i = 0; i < 256; ++i) text += i == 4 ? QByteArray("\xC3\xA7\xC3\xA0 5\n") : QByteArray("0\n");
-  WriteAll(c.file("utf8.dat"), text);
+  test::Write(c.file("utf8.dat"), text);
   EXPECT_EQ(c.run({"eeprom", "verify", c.file("utf8.dat")}), 2);
   EXPECT_TRUE(c.err.contains(QString::fromUtf8("\"\xC3\xA7\xC3\xA0 5\""))) << c.err.toStdString();
 }
@@ -139,10 +122,7 @@ TEST(EdgesCli, AnEepromWriteCutDuringItsFirstReadSaysWhy) {
 TEST(EdgesCli, AReadCutBeforeTheWriteSaysNothingWasWrittenAndProgrammingMode) {
   test::TempRecords records;
   Cli c;
-  ASSERT_EQ(c.run({"read-config", c.file("u.DST")}), 0);
-  QByteArray r = ReadAll(c.file("u.DST"));
-  PutDouble(r, 14, 500);
-  WriteAll(c.file("edited.DST"), r);
+  c.editedUnitFile("edited.DST", [](QByteArray& r) { PutDouble(r, 14, 500); });
   // write-config reads the configuration, then the factory cells for the
   // backup: the line goes in the second read.
   Cli probe;

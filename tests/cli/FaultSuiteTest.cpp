@@ -3,29 +3,15 @@
 // run that did not do its work never exits 0 and never leaves standard
 // error empty; a write cut short names exactly the cells that left.
 #include "CliRig.h"
+#include "support/FileBytes.h"
 
 #include <QFile>
 #include <QRegularExpression>
-#include <cstring>
 #include <gtest/gtest.h>
 
 namespace pv {
 namespace {
 using test::Cli;
-
-// A file for the unit with two fields changed, so that the write has work.
-QString EditedFile(Cli& c) {
-  EXPECT_EQ(c.run({"read-config", c.file("base.DST")}), 0);
-  QFile f(c.file("base.DST"));
-  EXPECT_TRUE(f.open(QIODevice::ReadWrite));
-  QByteArray r = f.readAll();
-  const double upper = 500, offset = 0.5;
-  std::memcpy(r.data() + 14, &upper, 8);
-  std::memcpy(r.data() + 88, &offset, 8);
-  f.seek(0);
-  f.write(r);
-  return c.file("base.DST");
-}
 
 std::vector<int> WrittenAddresses(const sim::DeviceSimulator& unit) {
   std::vector<int> out;
@@ -50,7 +36,7 @@ struct WholeRun {
 WholeRun RunWithoutFaults(const char* model, const QStringList& args, bool withFile) {
   Cli c(model);
   QStringList a = args;
-  if (withFile) a << EditedFile(c);
+  if (withFile) a << c.editedFile();
   c.unit.clearTranscript();
   EXPECT_EQ(c.run(a), 0) << c.err.toStdString();
   return {static_cast<int>(c.unit.transcript().size()), c.out};
@@ -72,7 +58,7 @@ TEST(FaultSuite, WriteCutAfterEveryCommand) {
   ASSERT_GT(total, 100);
   for (int n = 1; n < total; ++n) {
     Cli c("KRV2212A");
-    const QString file = EditedFile(c);
+    const QString file = c.editedFile();
     const sim::Bank before = c.unit.bank(0);
     c.unit.clearTranscript();
     c.unit.faults().hangUpAfter = n;
@@ -98,17 +84,12 @@ TEST(FaultSuite, ReadCutAfterEveryCommandLeavesTheOldFile) {
   const int total = RunWithoutFaults("KRV2312D", {"read-config", "/dev/null"}, false).commands;
   for (int n = 1; n < total; ++n) {
     Cli c("KRV2312D");
-    QFile old(c.file("x.DST"));
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("older contents");
-    old.close();
+    test::Write(c.file("x.DST"), "older contents");
     c.unit.faults().hangUpAfter = n;
     SCOPED_TRACE("cut after command " + std::to_string(n));
     EXPECT_EQ(c.run({"read-config", c.file("x.DST")}), 1);
     EXPECT_FALSE(c.err.trimmed().isEmpty());
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), QByteArray("older contents"));
-    old.close();
+    EXPECT_EQ(test::Read(c.file("x.DST")), QByteArray("older contents"));
   }
 }
 
@@ -138,7 +119,7 @@ TEST(FaultSuite, RefusedProgrammingModeIsSaidAndWritesNothing) {
     ExpectWholeOrSaid(c.run(command), c, whole);
   }
   Cli w("KRV2212A");
-  const QString file = EditedFile(w);
+  const QString file = w.editedFile();
   const sim::Bank before = w.unit.bank(0);
   w.unit.faults().badProgramming = -1;
   EXPECT_EQ(w.run({"--yes", "write-config", file}), 1);
@@ -150,7 +131,7 @@ TEST(FaultSuite, RefusedProgrammingModeIsSaidAndWritesNothing) {
 TEST(FaultSuite, GarbageAndAFewLostAnswersStillSucceedWithTheRightCells) {
   for (int lost : {0, 1, 2}) {
     Cli c("KRV2210");
-    const QString file = EditedFile(c);
+    const QString file = c.editedFile();
     c.unit.faults().garbagePrefix = true;
     // Lost cell answers are retried silently (an identity answer is not).
     c.unit.faults().dropAnswers = lost;

@@ -26,6 +26,11 @@ CellImage Filled(std::initializer_list<std::pair<int, uint8_t>> cells, uint8_t f
   return m;
 }
 
+// The cells an encoding must hold, as (address, byte) pairs.
+void ExpectCells(const CellImage& cells, std::initializer_list<std::pair<int, int>> expected) {
+  for (const auto& [a, v] : expected) EXPECT_EQ(cells[a], v) << "cell " << a;
+}
+
 std::set<int> Differences(const CellImage& a, const CellImage& b) {
   std::set<int> out;
   for (int i = 0; i < 256; ++i)
@@ -174,12 +179,7 @@ TEST(CellMapGolden, Krv2210EditsLandInTheirCells) {
   r.responseTime = 1.36; // (1.36 - 0.2) / 0.058 = 20
   const EncodedCells e = EncodeConfig(id, Tables(), r, kKrv2210);
   ASSERT_TRUE(e.ok());
-  EXPECT_EQ(e.cells[10], 0xA0);
-  EXPECT_EQ(e.cells[11], 0x0C);
-  EXPECT_EQ(e.cells[12], 0x46);
-  EXPECT_EQ(e.cells[8], 30);
-  EXPECT_EQ(e.cells[28], 20);
-  EXPECT_EQ(e.cells[29], 0);
+  ExpectCells(e.cells, {{10, 0xA0}, {11, 0x0C}, {12, 0x46}, {8, 30}, {28, 20}, {29, 0}});
   EXPECT_EQ(Differences(kKrv2210, e.cells), (std::set<int>{8, 10, 11, 12, 28, 29}));
 }
 
@@ -216,15 +216,8 @@ TEST(CellMapGolden, Krv2220EditsAndUnownedCells) {
   r.trigger = 0.1498;       // rounds to cell 1, truncation would give 0
   const EncodedCells e = EncodeConfig(id, Tables(), r, kKrv2220);
   ASSERT_TRUE(e.ok());
-  EXPECT_EQ(e.cells[0], 0x55);
-  EXPECT_EQ(e.cells[1], 0x77);
-  EXPECT_EQ(e.cells[5], 0x00);
-  EXPECT_EQ(e.cells[6], 0x02);
-  EXPECT_EQ(e.cells[20], 0x60);
-  EXPECT_EQ(e.cells[21], 0xEA);
-  EXPECT_EQ(e.cells[12], 0x60);
-  EXPECT_EQ(e.cells[13], 0xEA);
-  EXPECT_EQ(e.cells[64], 1);
+  ExpectCells(e.cells, {{0, 0x55}, {1, 0x77}, {5, 0x00}, {6, 0x02}, {20, 0x60}, {21, 0xEA}, {12, 0x60},
+                        {13, 0xEA}, {64, 1}});
   EXPECT_EQ(Differences(kKrv2220, e.cells), (std::set<int>{0, 5, 6, 12, 13, 20, 21, 64}));
   EXPECT_EQ(std::count(e.addresses.begin(), e.addresses.end(), 1), 0);  // cell 1 is never sent
 }
@@ -247,12 +240,10 @@ TEST(CellMapGolden, SpecialInputCodes) {
   r0.ch[0].inputMin = 0;
   EncodedCells e = EncodeConfig({12, 0, 3, 0}, Tables(), r0, freq);
   ASSERT_TRUE(e.ok());
-  EXPECT_EQ(e.cells[0], 1);
-  EXPECT_EQ(e.cells[1], 1);
+  ExpectCells(e.cells, {{0, 1}, {1, 1}});
   r0.ch[0].inputRow = rows::Freq;
   e = EncodeConfig({12, 0, 3, 0}, Tables(), r0, Filled({{0, 0xE1}, {1, 0xE1}}));
-  EXPECT_EQ(e.cells[0], 33);
-  EXPECT_EQ(e.cells[1], 33);
+  ExpectCells(e.cells, {{0, 33}, {1, 33}});
 }
 
 TEST(CellMapGolden, PhysicalScaleOnVariant5) {
@@ -267,9 +258,7 @@ TEST(CellMapGolden, PhysicalScaleOnVariant5) {
   r.physical[7] = 1;  // 0x3F800000 at 149
   const EncodedCells e = EncodeConfig(id, Tables(), r, m);
   ASSERT_TRUE(e.ok());
-  EXPECT_EQ(e.cells[149], 0x00);
-  EXPECT_EQ(e.cells[150], 0x80);
-  EXPECT_EQ(e.cells[151], 0x3F);
+  ExpectCells(e.cells, {{149, 0x00}, {150, 0x80}, {151, 0x3F}});
   EXPECT_EQ(Differences(m, e.cells), (std::set<int>{149, 150, 151}));
   EXPECT_EQ(e.cells[152], 0x5A);  // read, but no field's
 }

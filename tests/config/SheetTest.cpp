@@ -2,6 +2,7 @@
 // as a PDF reader sees it (one A4 page, every field in its text).
 #include "config/EditorModel.h"
 #include "config/Sheet.h"
+#include "support/FileBytes.h"
 #include "support/PdfText.h"
 
 #include <QDir>
@@ -34,25 +35,12 @@ struct Unit {
 // A two-channel unit with its physical scale: KRV2312D (variant 5).
 ConfigRecord TwoChannels() {
   ConfigRecord r;
-  r.ch[0].inputRow = 5;  // "20 mA"
-  r.ch[0].inputMax = 20;
-  r.ch[0].inputMin = 4;
-  r.ch[0].outputRow = 1;  // "4-20 mA"
-  r.ch[0].outputMax = 20;
-  r.ch[0].outputMin = 4;
-  r.ch[0].offset = -0.3;
-  r.ch[0].overRange = 2;  // "±5.0%"
-  r.ch[0].operation = 2;  // "A+B"
-  r.ch[0].tripHigh = 16.5;
-  r.ch[0].tripLow = 7.25;
-  r.ch[0].relay = 1;
-  r.ch[1].inputRow = 4;  // "10 V"
-  r.ch[1].inputMax = 10;
-  r.ch[1].inputMin = 2;
-  r.ch[1].outputRow = 2;  // "0-10 V"
-  r.ch[1].outputMax = 10;
-  r.ch[1].outputMin = 0;
-  r.ch[1].burnOut = 1;
+  // "20 mA" in, "4-20 mA" out, over-range "±5.0%", operation "A+B".
+  r.ch[0] = {.inputRow = 5, .inputMax = 20, .inputMin = 4, .outputRow = 1, .outputMax = 20, .outputMin = 4,
+             .operation = 2, .relay = 1, .tripHigh = 16.5, .tripLow = 7.25, .offset = -0.3, .overRange = 2};
+  // "10 V" in, "0-10 V" out, down scale.
+  r.ch[1] = {.inputRow = 4, .inputMax = 10, .inputMin = 2, .outputRow = 2, .outputMax = 10, .outputMin = 0,
+             .burnOut = 1};
   r.tripDelay = 3;
   r.physical = {250, -50, 8, 1, 12, 2, 9, 3};
   return r;
@@ -227,17 +215,11 @@ TEST_F(SheetPdf, AFailedWriteLeavesWhatWasThereAndSaysWhy) {
   // The name is taken by a folder: the page cannot be renamed over it.
   const QString pdf = path("taken.pdf");
   ASSERT_TRUE(QDir().mkpath(pdf));
-  {
-    QFile keep(pdf + QStringLiteral("/keep.txt"));
-    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
-    keep.write("kept");
-  }
+  test::Write(pdf + QStringLiteral("/keep.txt"), "kept");
   QString why;
   EXPECT_FALSE(RenderSheet(u.sheet(), pdf, &why));
   EXPECT_FALSE(why.isEmpty());
-  QFile keep(pdf + QStringLiteral("/keep.txt"));
-  ASSERT_TRUE(keep.open(QIODevice::ReadOnly));
-  EXPECT_EQ(keep.readAll(), "kept");
+  EXPECT_EQ(test::Read(pdf + QStringLiteral("/keep.txt")), "kept");
   // No temporary page is left beside it.
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0);
 }

@@ -1,14 +1,8 @@
 // planovix-cli calibrate in-process: the simulated bench behind in-memory
 // ports, the tool's own option parsing, output and exit codes.
-#include "Bench.h"
 #include "CalibrateCli.h"
-#include "CliBench.h"
-#include "CliCore.h"
-#include "InstrumentLink.h"
-#include "SimulatorLink.h"
-#include "link/Clock.h"
-#include "link/MemorySerialPort.h"
-#include "support/LentPort.h"
+#include "support/CliStation.h"
+#include "support/FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,48 +15,14 @@
 namespace pv::test {
 namespace {
 
-struct Station {
-  FakeClock clock;
-  MemorySerialPort unitPort, supplyPort, calibratorPort, meterPort, switchPort, meterBPort;
-  bench::SimulatedBench sim;
-  sim::SimulatorLink link;
-  bench::InstrumentLink supplyLink, calibratorLink, meterLink, switchLink, meterBLink;
-  int made = 0;
-  InstrumentIo io;
-  QString out, err;
-
-  static bench::BenchFaults Faults(const QStringList& texts) {
+// The dip switches are flipped by the simulated operator after each read.
+struct Station : CliStation {
+  static bench::BenchFaults DipOperator() {
     bench::BenchFaults f;
     f.dipOperator = true;
-    for (const QString& t : texts) EXPECT_TRUE(bench::ApplyFault(f, t).isEmpty()) << t.toStdString();
     return f;
   }
-  explicit Station(const char* model, const QStringList& faults = {})
-      : sim(*FindModel(QString::fromLatin1(model)), bench::NominalTruth(*FindModel(QString::fromLatin1(model)), 3),
-            Faults(faults)),
-        link(sim.unit(), unitPort, &clock), supplyLink(sim.supply(), supplyPort),
-        calibratorLink(sim.calibrator(), calibratorPort), meterLink(sim.meter(0), meterPort),
-        switchLink(sim.switches(), switchPort), meterBLink(sim.meter(1), meterBPort) {
-    // The tool makes its instrument ports in this order, the second meter
-    // last (the two-channel linearity test only).
-    io.makePort = [this]() -> std::unique_ptr<SerialPort> {
-      MemorySerialPort* ports[] = {&supplyPort, &calibratorPort, &meterPort, &switchPort, &meterBPort};
-      return std::make_unique<LentPort>(*ports[made++ % 5]);
-    };
-  }
-  int run(QStringList args) {
-    made = 0;
-    out.clear();
-    err.clear();
-    QTextStream o(&out), e(&err);
-    QString none;
-    QTextStream in(&none);
-    CliIo cli{unitPort, clock, in, o, e, &io};
-    const int code = RunCli(args, cli);
-    o.flush();
-    e.flush();
-    return code;
-  }
+  explicit Station(const char* model, const QStringList& faults = {}) : CliStation(model, 3, DipOperator(), faults) {}
   int writes() {
     int n = 0;
     for (const QByteArray& c : sim.unit().transcript()) n += c.startsWith("$W");
@@ -172,10 +132,7 @@ TEST(CalibrateCli, StateAndResumeRerunOnlyTheRowsNotGreen) {
 
 TEST(CalibrateCli, BadInputIsAUsageErrorThatTouchesNothing) {
   QTemporaryDir dir;
-  QFile shortFile(QDir(dir.path()).filePath("KRV2211A.dat"));
-  ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly));
-  shortFile.write("0\n1\n");
-  shortFile.close();
+  test::Write(QDir(dir.path()).filePath("KRV2211A.dat"), "0\n1\n");
   Station s("KRV2211A");
   EXPECT_EQ(s.run({"calibrate", "KRV9999"}), 2);
   EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--rows", "1,22"}), 2);
@@ -257,6 +214,9 @@ TEST(CalibrateCli, OutputLinearityLogsCodeAndVoltsUntilItsPoints) {
   }
   EXPECT_GT(lastEnd, lastForce);
   EXPECT_FALSE(s.sim.unit().programming());
+  EXPECT_EQ(s.sim.lastForcedCode(0), 803);
+  EXPECT_EQ(s.sim.forcedCode(0), -1);
+  EXPECT_FALSE(s.sim.unit().streaming());
   EXPECT_EQ(s.run({"linearity-output", "--points", "0"}), 2);
   EXPECT_EQ(s.run({"calibrate", "KRV2211A", "--points", "3"}), 2);
 }
@@ -264,19 +224,13 @@ TEST(CalibrateCli, OutputLinearityLogsCodeAndVoltsUntilItsPoints) {
 TEST(CalibrateCli, ALinkPlantedAsTheLinearityLogIsRefusedAndItsTargetKept) {
   QTemporaryDir dir;
   const QString victim = QDir(dir.path()).filePath("victim");
-  {
-    QFile f(victim);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("precious");
-  }
+  test::Write(victim, "precious");
   const QString file = QDir(dir.path()).filePath("linear.dat");
   ASSERT_TRUE(QFile::link(victim, file));
   Station s("KRV2211A");
   EXPECT_EQ(s.run({"linearity-output", "--points", "3", "--file", file}), 1);
   EXPECT_TRUE(s.err.contains("symbolic link")) << s.err.toStdString();
-  QFile f(victim);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), "precious");
+  EXPECT_EQ(test::Read(victim), "precious");
 }
 
 TEST(CalibrateCli, TwoChannelLinearityReadsBothMeters) {
@@ -291,6 +245,7 @@ TEST(CalibrateCli, TwoChannelLinearityReadsBothMeters) {
   ASSERT_EQ(lines.size(), 4);
   EXPECT_EQ(lines[0], "Input\tInA\tOutA\tMultA\tInB\tOutB\tMultB\r");
   EXPECT_TRUE(lines[1].startsWith("0\t00.000\t")) << lines[1].toStdString();
+  EXPECT_EQ(lines[1].split('\t').size(), 7);
   EXPECT_TRUE(lines[2].startsWith("1\t00.010\t")) << lines[2].toStdString();
   EXPECT_EQ(s.sim.meter(0).readings(), 2);
   EXPECT_EQ(s.sim.meter(1).readings(), 2);
@@ -302,6 +257,7 @@ TEST(CalibrateCli, TwoChannelLinearityReadsBothMeters) {
                                             QByteArray(1, '\x00') + char(before[0]),
                                             QByteArray(1, '\x01') + char(before[1])}));
   EXPECT_EQ(s.sim.unit().bank(0), before);
+  EXPECT_FALSE(s.sim.unit().streaming());
 }
 
 TEST(CalibrateCli, TimeScaleShortensWaitsAboveTheirFloors) {

@@ -1,21 +1,19 @@
 // The calibration run against the simulated bench in-process: the unit
 // behind an in-memory port, every instrument behind its own, the program's
 // drivers on top, and simulated time (4 s settle times cost nothing).
-#include "InstrumentLink.h"
 #include "config/CellMap.h"
 #include "config/FactoryCells.h"
 #include "factory/CalibrationRun.h"
 #include "factory/CalibrationSteps.h"
-#include "factory/Multimeter.h"
 #include "link/Codecs.h"
 #include "link/MemorySerialPort.h"
 #include "support/BenchStation.h"
+#include "support/FileBytes.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempRecords.h"
 
 #include <QJsonArray>
 
-#include <QBuffer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cmath>
@@ -243,10 +241,7 @@ TEST(CalibrationRun, FinalProgrammingKeepsCellSevenAndOnTheOlderUnitCellEight) {
 
 TEST(CalibrationRun, AMissingOrShortModelFileEndsBeforeAnythingIsWritten) {
   QTemporaryDir dir;
-  QFile shortFile(QDir(dir.path()).filePath("KRV2211A.dat"));
-  ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly));
-  shortFile.write("1\n2\n3\n");
-  shortFile.close();
+  test::Write(QDir(dir.path()).filePath("KRV2211A.dat"), "1\n2\n3\n");
   for (const QString& where : {dir.path(), dir.path() + "/nowhere"}) {
     Rig rig("KRV2211A");
     CalibrationOptions o = rig.options("KRV2211A");
@@ -337,26 +332,6 @@ TEST(CalibrationArithmetic, OutputHalfPointCode) {
   EXPECT_EQ(OutputCodeFor(5, 800, 3500, 3, 3), std::nullopt);
 }
 
-TEST(CalibrationArithmetic, ManualPtcDefaults) {
-  const auto r = ComputePtc(15225, 10324);
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->veqWord, 28984);
-  EXPECT_EQ(r->reqTenths, 18075);
-  EXPECT_EQ(r->veqWord & 255, 56);
-  EXPECT_EQ(r->veqWord >> 8, 113);
-}
-
-TEST(CalibrationSteps, ManualPtcWritesCells65And66) {
-  Rig rig("KRV2211C");
-  CalibrationSteps& steps = rig.steps("KRV2211C");
-  ASSERT_TRUE(steps.manualPtc(0, 15225, 10324));
-  EXPECT_EQ(rig.writes()[65], (std::vector<int>{56}));
-  EXPECT_EQ(rig.writes()[66], (std::vector<int>{113}));
-  ASSERT_TRUE(steps.manualPtc(1, 15225, 10324));
-  EXPECT_EQ(rig.writes()[44], (std::vector<int>{56}));
-}
-
-
 // The cells written, in order, as (address, value).
 std::vector<std::pair<int, int>> WrittenCells(Rig& rig) {
   std::vector<std::pair<int, int>> w;
@@ -424,53 +399,6 @@ TEST(CalibrationBytes, CurrentStepAfterTheVoltageStepSetsTheCurrentType) {
   EXPECT_EQ(rig.row(9).box, CellColour::Green);
 }
 
-TEST(CalibrationSteps, OutputLinearityLogsCodeAndVolts) {
-  Rig rig("KRV2211A");
-  CalibrationSteps& steps = rig.steps("KRV2211A");
-  ASSERT_TRUE(rig.switches.SetSwitches(QStringLiteral("101A102A108A")));
-  QBuffer log;
-  log.open(QIODevice::WriteOnly);
-  int left = 3;
-  ASSERT_TRUE(steps.outputLinearity(log, [&] { return left-- > 0; }));
-  const QList<QByteArray> lines = log.data().split('\n');
-  ASSERT_EQ(lines.size(), 4);  // three lines and the empty rest
-  EXPECT_TRUE(lines[0].startsWith("801\t0")) << lines[0].toStdString();
-  EXPECT_TRUE(lines[2].startsWith("803\t")) << lines[2].toStdString();
-  // Each code was forced on channel A in programming mode, which the test
-  // leaves: the output runs free again.
-  EXPECT_EQ(rig.sim.lastForcedCode(0), 803);
-  EXPECT_EQ(rig.sim.forcedCode(0), -1);
-  EXPECT_FALSE(rig.sim.unit().programming());
-  EXPECT_FALSE(rig.sim.unit().streaming());
-}
-
-TEST(CalibrationSteps, TwoChannelLinearityLogsBothChannels) {
-  Rig rig("KRV2212A");
-  MemorySerialPort portB;
-  bench::InstrumentLink linkB(rig.sim.meter(1), portB);
-  Multimeter meterB(rig.bench, portB, {});
-  meterB.setSelector("Com7");
-  CalibrationSteps& steps = rig.steps("KRV2212A");
-  QBuffer log;
-  log.open(QIODevice::WriteOnly);
-  int left = 2;
-  const sim::Bank before = rig.sim.unit().bank(0);
-  ASSERT_TRUE(steps.twoChannelLinearity(log, rig.meter, meterB, [&] {
-    // Both inputs on the 800 mV row while the test runs.
-    EXPECT_EQ(rig.sim.unit().cell(0, 0), 3);
-    EXPECT_EQ(rig.sim.unit().cell(0, 1), 3);
-    return left-- > 0;
-  }));
-  const QList<QByteArray> lines = log.data().split('\n');
-  ASSERT_EQ(lines.size(), 4);
-  EXPECT_EQ(lines[0], "Input\tInA\tOutA\tMultA\tInB\tOutB\tMultB\r");
-  EXPECT_EQ(lines[1].split('\t').size(), 7);
-  EXPECT_TRUE(lines[2].startsWith("1\t00.010\t")) << lines[2].toStdString();
-  // Every cell it changed to test is back.
-  EXPECT_EQ(rig.sim.unit().bank(0), before);
-  EXPECT_FALSE(rig.sim.unit().streaming());
-}
-
 TEST(CalibrationBytes, OlderUnitStoresThePairHighValueFirst) {
   Rig rig("KRV2210");
   EXPECT_EQ(rig.run.start(OnlyRow(rig, "KRV2210", 8), false), RunEnd::Normal);
@@ -478,7 +406,6 @@ TEST(CalibrationBytes, OlderUnitStoresThePairHighValueFirst) {
   EXPECT_NEAR(rig.storedFloat(103), 0.0, 0.1);
   EXPECT_EQ(rig.row(8).box, CellColour::Green);
 }
-
 
 // The cells written to one address, in order.
 std::vector<int> WritesTo(Rig& rig, int address) { return rig.writes()[address]; }
@@ -692,7 +619,6 @@ TEST(CalibrationArithmetic, PtcReadingsThatGiveNoResistanceAreRefused) {
   EXPECT_TRUE(rig.sim.unit().transcript().isEmpty());
 }
 
-
 TEST(CalibrationRun, TheUnitsCellsAreSavedBeforeTheRunWritesOne) {
   for (const char* model : {"KRV2212A", "KRV2312D"}) {
     TempRecords records;
@@ -731,7 +657,6 @@ TEST(CalibrationRun, TheUnitsCellsAreSavedBeforeTheRunWritesOne) {
     if (o.loadDefault) EXPECT_EQ(saved.size(), 256u) << model;
   }
 }
-
 
 // The run's record holds what the grid showed, row by row, with the limits
 // each cell was judged by, what the final programming wrote (as the unit

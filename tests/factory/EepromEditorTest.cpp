@@ -67,19 +67,6 @@ QByteArray Lines(int n, int value = 7) {
 
 // ------------------------------------------------------------ single values
 
-TEST(EepromSingle, IntReadShowsHighTimes256PlusLow) {
-  Rig r;
-  r.unit.setCell(0, 0x40, 0x34);
-  r.unit.setCell(0, 0x41, 0x12);
-  r.editor.fields.start = "64";
-  r.editor.fields.format = EepromFormat::Int;
-  EXPECT_EQ(r.editor.readOne(), EepromResult::Ok);
-  EXPECT_EQ(r.editor.fields.value, "4660");
-  EXPECT_EQ(r.editor.fields.a, "52");
-  EXPECT_EQ(r.editor.fields.b, "18");
-  EXPECT_EQ(r.editor.fields.c, "0");
-}
-
 TEST(EepromSingle, ByteReadAtAnotherBankAsksThatBank) {
   Rig r;
   r.unit.setCell(5, 200, 0xA7);

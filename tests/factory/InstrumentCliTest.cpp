@@ -5,6 +5,7 @@
 #include "factory/MemorySession.h"
 #include "link/Clock.h"
 #include "link/MemorySerialPort.h"
+#include "support/LentPort.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,32 +14,6 @@
 
 namespace pv {
 namespace {
-
-// The tool owns the ports it makes; this one lends it the test's simulated
-// port, which outlives the run, and notes how it was opened.
-class LentPort final : public SerialPort {
-public:
-  LentPort(MemorySerialPort& port, QString& path, qint32& baud) : port_(port), path_(path), baud_(baud) {
-    connect(&port_, &SerialPort::readyRead, this, &SerialPort::readyRead);
-    connect(&port_, &SerialPort::errorOccurred, this, &SerialPort::errorOccurred);
-  }
-  bool open(const QString& path, OpenError* why, QString* detail) override {
-    path_ = path;
-    baud_ = baudRate();
-    return port_.open(path, why, detail);
-  }
-  void close() override { port_.close(); }
-  bool isOpen() const override { return port_.isOpen(); }
-  bool write(const QByteArray& bytes) override { return port_.write(bytes); }
-  QByteArray readAll() override { return port_.readAll(); }
-  void clear() override { port_.clear(); }
-  bool hasError() const override { return port_.hasError(); }
-
-private:
-  MemorySerialPort& port_;
-  QString& path_;
-  qint32& baud_;
-};
 
 struct Cli {
   FakeClock clock;
@@ -62,7 +37,12 @@ struct Cli {
     });
     io.makePort = [this] {
       port = sim.get();
-      return std::make_unique<LentPort>(*sim, openedPath, baud);
+      auto lent = std::make_unique<test::LentPort>(*sim);
+      lent->onOpen = [this](const QString& path, qint32 speed) {
+        openedPath = path;
+        baud = speed;
+      };
+      return lent;
     };
     io.sessions = [this](const QString& resource) {
       sessionResource = resource;

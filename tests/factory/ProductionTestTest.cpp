@@ -5,6 +5,7 @@
 #include "factory/ProductionTest.h"
 #include "link/DeviceLink.h"
 #include "link/SimRig.h"
+#include "support/FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -242,9 +243,7 @@ TEST(ProductionTest, SweepFromZeroSendsAMillihertzFirstAndLogsEveryPoint) {
                                     "OUTPut ON", "FREQuency 0.001", "FREQuency 10",
                                     "FREQuency 20", "OUTPut OFF"}));
   EXPECT_EQ(b.lines, (QStringList{"0-->10", "20-->10"}));
-  QFile f(log);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), QByteArray("0\t10\r\n10\t10\r\n20\t10\r\n"));
+  EXPECT_EQ(test::Read(log), QByteArray("0\t10\r\n10\t10\r\n20\t10\r\n"));
   EXPECT_FALSE(b.rig.unit.streaming());
 }
 

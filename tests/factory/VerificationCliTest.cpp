@@ -1,56 +1,15 @@
 // planovix-cli verify-calibration in-process: the simulated bench behind
 // in-memory ports and simulated time; the report, the exit codes, and the
 // refusals that send nothing.
-#include "Bench.h"
-#include "CliBench.h"
-#include "CliCore.h"
-#include "InstrumentLink.h"
-#include "link/Clock.h"
-#include "link/MemorySerialPort.h"
-#include "support/LentPort.h"
+#include "support/CliStation.h"
 
 #include <gtest/gtest.h>
 
 namespace pv::test {
 namespace {
 
-struct Station {
-  FakeClock clock;
-  MemorySerialPort supplyPort, calibratorPort, meterPort, switchPort;
-  bench::SimulatedBench sim;
-  bench::InstrumentLink supplyLink, calibratorLink, meterLink, switchLink;
-  InstrumentIo io;
-  QString out, err;
-
-  static bench::BenchFaults Faults(const QStringList& texts) {
-    bench::BenchFaults f;
-    for (const QString& t : texts) EXPECT_TRUE(bench::ApplyFault(f, t).isEmpty()) << t.toStdString();
-    return f;
-  }
-  explicit Station(const char* model, const QStringList& faults = {})
-      : sim(*FindModel(QString::fromLatin1(model)), bench::NominalTruth(*FindModel(QString::fromLatin1(model)), 0),
-            Faults(faults)),
-        supplyLink(sim.supply(), supplyPort), calibratorLink(sim.calibrator(), calibratorPort),
-        meterLink(sim.meter(0), meterPort), switchLink(sim.switches(), switchPort) {
-    // The tool makes its ports in this order: supply, calibrator, meter, switch.
-    io.makePort = [this, n = 0]() mutable -> std::unique_ptr<SerialPort> {
-      MemorySerialPort* ports[] = {&supplyPort, &calibratorPort, &meterPort, &switchPort};
-      return std::make_unique<LentPort>(*ports[n++ % 4]);
-    };
-  }
-  int run(const QStringList& args) {
-    out.clear();
-    err.clear();
-    QTextStream o(&out), e(&err);
-    QString none;
-    QTextStream in(&none);
-    MemorySerialPort unitPort;
-    CliIo cli{unitPort, clock, in, o, e, &io};
-    const int code = RunCli(args, cli);
-    o.flush();
-    e.flush();
-    return code;
-  }
+struct Station : CliStation {
+  explicit Station(const char* model, const QStringList& faults = {}) : CliStation(model, 0, {}, faults) {}
   bool untouched() {
     return sim.supply().transcript().isEmpty() && sim.calibrator().transcript().isEmpty() &&
            sim.meter(0).transcript().isEmpty() && sim.switches().transcript().isEmpty();

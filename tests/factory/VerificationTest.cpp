@@ -2,15 +2,11 @@
 // with simulated time: the bytes each instrument receives, the report text,
 // the checks that refuse a request before anything is sent.
 #include "factory/Verification.h"
-#include "kernel/AppState.h"
-#include "link/Clock.h"
-#include "link/MemorySerialPort.h"
-#include "support/ScriptedPrompter.h"
 #include "support/TempRecords.h"
+#include "support/VerificationBench.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <deque>
 #include <gtest/gtest.h>
 
 namespace pv::test {
@@ -18,72 +14,26 @@ namespace {
 
 QByteArray Hex(const char* text) { return QByteArray::fromHex(text); }
 
-struct Rig {
-  AppState state;
-  FakeClock clock;
-  ScriptedPrompter prompter;
-  Bench bench{state, clock, prompter};
-  MemorySerialPort supplyPort, calPort, meterPort, switchPort;
-  std::vector<QByteArray> supplyWrites, meterWrites, switchWrites;
-  QByteArray calWire;
-  std::deque<QByteArray> readings;  // what the meter answers to ":READ?"
-  PowerSupply supply{bench, supplyPort};
-  Calibrator calibrator{bench, calPort};
-  Multimeter meter{bench, meterPort, {}};
-  SwitchingUnit switches{bench, switchPort};
-  Verification v{state, {supply, calibrator, meter, switches}, clock, prompter};
-
-  Rig() {
-    supply.setSelector("Com4");
-    calibrator.setSelector("Com6");
-    meter.setSelector("Com3");
-    switches.setSelector("Com5");
-    supplyPort.setPeer([this](const QByteArray& b) { supplyWrites.push_back(b); });
-    switchPort.setPeer([this](const QByteArray& b) { switchWrites.push_back(b); });
-    // The calibrator echoes every byte.
-    calPort.setPeer([this](const QByteArray& b) {
-      calWire += b;
-      calPort.deliver(b);
-    });
-    meterPort.setPeer([this](const QByteArray& b) {
-      meterWrites.push_back(b);
-      if (b == ":READ?\r\n" && !readings.empty()) {
-        meterPort.deliver(readings.front());
-        readings.pop_front();
-      }
-    });
-    v.open();
-  }
-  bool nothingSent() const {
-    return supplyWrites.empty() && meterWrites.empty() && switchWrites.empty() && calWire.isEmpty();
-  }
-  QString lastMessage() const { return prompter.asked().empty() ? QString() : prompter.asked().back().text; }
+struct Rig : VerificationBench {
+  Rig() { core.open(); }
 };
 
 // ---------------------------------------------------------------- supply
 
-TEST(VerificationSupply, RefusesBelowEighteenVoltsAndSendsNothing) {
-  Rig r;
-  r.prompter.expect(Answer::Ok);
-  EXPECT_EQ(r.v.setSupply("17.9"), VerifyResult::Refused);
-  EXPECT_EQ(r.lastMessage(), "Valore di alimentazione errato!");
-  EXPECT_TRUE(r.nothingSent());
-}
-
 TEST(VerificationSupply, TwentyFourSendsTwoDecimalsThenSwitchesOn) {
   Rig r;
-  EXPECT_EQ(r.v.setSupply("24"), VerifyResult::Done);
+  EXPECT_EQ(r.core.setSupply("24"), VerifyResult::Done);
   EXPECT_EQ(r.supplyWrites, (std::vector<QByteArray>{"SV 24.00\r", "KOE\r"}));
   r.supplyWrites.clear();
-  EXPECT_EQ(r.v.setSupply("18.5"), VerifyResult::Done);
+  EXPECT_EQ(r.core.setSupply("18.5"), VerifyResult::Done);
   EXPECT_EQ(r.supplyWrites, (std::vector<QByteArray>{"SV 18.50\r", "KOE\r"}));
 }
 
-TEST(VerificationSupply, RefusesTextAndValuesAboveThirtyVolts) {
+TEST(VerificationSupply, RefusesTextAndValuesOutsideEighteenToThirtyVoltsAndSendsNothing) {
   Rig r;
-  for (const char* typed : {"240", "30.01", "", "24V", "abc"}) {
+  for (const char* typed : {"17.9", "240", "30.01", "", "24V", "abc"}) {
     r.prompter.expect(Answer::Ok);
-    EXPECT_EQ(r.v.setSupply(typed), VerifyResult::Refused) << typed;
+    EXPECT_EQ(r.core.setSupply(typed), VerifyResult::Refused) << typed;
     EXPECT_EQ(r.lastMessage(), "Valore di alimentazione errato!");
   }
   EXPECT_TRUE(r.nothingSent());
@@ -91,10 +41,10 @@ TEST(VerificationSupply, RefusesTextAndValuesAboveThirtyVolts) {
 
 TEST(VerificationSupply, StopSwitchesTheSupplyOffAndClearsTheState) {
   Rig r;
-  EXPECT_EQ(r.v.stop("26"), VerifyResult::Done);
+  EXPECT_EQ(r.core.stop("26"), VerifyResult::Done);
   EXPECT_EQ(r.supplyWrites, (std::vector<QByteArray>{"SV 26.00\r", "KOD\r"}));
-  EXPECT_FALSE(r.v.active());
-  EXPECT_EQ(r.v.phase(), Verification::Phase::Stop);
+  EXPECT_FALSE(r.core.active());
+  EXPECT_EQ(r.core.phase(), Verification::Phase::Stop);
 }
 
 // ---------------------------------------------------------------- meter, switches
@@ -102,16 +52,16 @@ TEST(VerificationSupply, StopSwitchesTheSupplyOffAndClearsTheState) {
 TEST(VerificationMeter, CurrentAndVoltageSetUps) {
   Rig r;
   r.prompter.expect(Answer::Ok);
-  EXPECT_EQ(r.v.setMeter(VerifyOutput::None), VerifyResult::Refused);
+  EXPECT_EQ(r.core.setMeter(VerifyOutput::None), VerifyResult::Refused);
   EXPECT_EQ(r.lastMessage(), "Impostare tipo di uscita");
   EXPECT_TRUE(r.nothingSent());
-  EXPECT_EQ(r.v.setMeter(VerifyOutput::Curr), VerifyResult::Done);
+  EXPECT_EQ(r.core.setMeter(VerifyOutput::Curr), VerifyResult::Done);
   EXPECT_EQ(r.meterWrites, (std::vector<QByteArray>{":SYST:REM\r\n", ":CONF:CURR:DC\r\n"}));
 }
 
 TEST(VerificationSwitches, OlderFixtureSecondChannelThenTheVoltageWiring) {
   Rig r;
-  EXPECT_EQ(r.v.setSwitches("KRV2210", 1, FindVerificationInput("V")), VerifyResult::Done);
+  EXPECT_EQ(r.core.setSwitches("KRV2210", 1, FindVerificationInput("V")), VerifyResult::Done);
   EXPECT_EQ(r.switchWrites, (std::vector<QByteArray>{
                                 "rout:close (@109)\r\n", "rout:open (@110)\r\n", "rout:close (@111)\r\n",
                                 "rout:close (@112)\r\n", "rout:open (@113)\r\n",
@@ -146,13 +96,13 @@ TEST(VerificationSwitches, PatternsByModelChannelAndInputClass) {
 TEST(VerificationSwitches, RefusesNoDeviceAndAnUncalibratedSecondOutput) {
   Rig r;
   r.prompter.expect(Answer::Ok);
-  EXPECT_EQ(r.v.setSwitches("", 0, nullptr), VerifyResult::Refused);
+  EXPECT_EQ(r.core.setSwitches("", 0, nullptr), VerifyResult::Refused);
   EXPECT_EQ(r.lastMessage(), "Selezionare dispositivo da verificare");
   r.prompter.expect(Answer::Ok);
-  EXPECT_EQ(r.v.setSwitches("KRV2211A", 1, nullptr), VerifyResult::Refused);
+  EXPECT_EQ(r.core.setSwitches("KRV2211A", 1, nullptr), VerifyResult::Refused);
   EXPECT_EQ(r.lastMessage(), "secondo canale di uscita non tarabile");
   EXPECT_TRUE(r.nothingSent());
-  EXPECT_EQ(r.v.setSwitches("KRV2212A", 1, nullptr), VerifyResult::Done);
+  EXPECT_EQ(r.core.setSwitches("KRV2212A", 1, nullptr), VerifyResult::Done);
   EXPECT_EQ(r.switchWrites, (std::vector<QByteArray>{"rout:close (@101)\r\n", "rout:close (@102)\r\n"}));
 }
 
@@ -162,7 +112,7 @@ TEST(VerificationRun, VoltInputAddsExactlyThreeValueLines) {
   Rig r;
   r.readings = {"+4.00000E-03\r\n", "+5.00210E+00\r\n", "+9.99870E+00\r\n"};
   VerifyRun s{FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt};
-  ASSERT_EQ(r.v.run(s), VerifyResult::Done);
+  ASSERT_EQ(r.core.run(s), VerifyResult::Done);
   const QString expected = QStringLiteral(
       "\n"
       "Taratura in corso N\u00b0 : 0 V Range: 0 \u00f7 10 V\n"
@@ -171,9 +121,9 @@ TEST(VerificationRun, VoltInputAddsExactlyThreeValueLines) {
       "Valore di span: 09.999 V\n"
       "Taratura dispositivo N\u00b0 0 : terminata\n"
       "__________________________________________________________\n");
-  EXPECT_EQ(r.v.report(), expected);
-  EXPECT_EQ(r.v.verificationScale(), 10000);
-  EXPECT_DOUBLE_EQ(r.v.lastReading(), 9998.7);
+  EXPECT_EQ(r.core.report(), expected);
+  EXPECT_EQ(r.core.verificationScale(), 10000);
+  EXPECT_DOUBLE_EQ(r.core.lastReading(), 9998.7);
   // Function 2, output 0, then 0 V, 5 V and 10 V in tenths of a millivolt.
   EXPECT_EQ(r.calWire.toHex(' '), Hex("01 80 02 00 00 00 02"
                                       "01 81 00 00 00 00 00"
@@ -190,15 +140,15 @@ TEST(VerificationRun, ThermocoupleFrameAndMilliampReadings) {
   Rig r;
   r.readings = {"0.004\r\n", "0.012\r\n", "0.0200004\r\n"};
   VerifyRun s{FindVerificationInput("Tc K"), -50, 100, 250, VerifyOutput::Curr};
-  ASSERT_EQ(r.v.run(s), VerifyResult::Done);
+  ASSERT_EQ(r.core.run(s), VerifyResult::Done);
   // (8, sensor 1, 0, 64), checksum 73; -50 degC is -50000 m degC.
   EXPECT_EQ(r.calWire.left(21).toHex(' '), Hex("01 80 08 01 00 40 49"
                                                "01 81 00 00 00 00 00"
                                                "01 81 ff ff 3c b0 6a")
                                                .toHex(' '));
-  EXPECT_TRUE(r.v.report().contains("Range: -50 \u00f7 250 Tc K\n"));
-  EXPECT_TRUE(r.v.report().contains("Valore di zero: 04.000 mA\n"));
-  EXPECT_TRUE(r.v.report().contains("Valore di span: 20.000 mA\n"));
+  EXPECT_TRUE(r.core.report().contains("Range: -50 \u00f7 250 Tc K\n"));
+  EXPECT_TRUE(r.core.report().contains("Valore di zero: 04.000 mA\n"));
+  EXPECT_TRUE(r.core.report().contains("Valore di span: 20.000 mA\n"));
   EXPECT_EQ(r.meterWrites[1], ":CONF:CURR:DC\r\n");
   EXPECT_EQ(r.meterWrites.back(), ":SYST:LOC\r\n");
 }
@@ -206,39 +156,39 @@ TEST(VerificationRun, ThermocoupleFrameAndMilliampReadings) {
 TEST(VerificationRun, MillivoltLimitsRefuseBeforeAnythingMoves) {
   Rig r;
   r.prompter.expect(Answer::Ok);
-  EXPECT_EQ(r.v.run({FindVerificationInput("mVL"), -30, 85, 200, VerifyOutput::Volt}), VerifyResult::Refused);
+  EXPECT_EQ(r.core.run({FindVerificationInput("mVL"), -30, 85, 200, VerifyOutput::Volt}), VerifyResult::Refused);
   EXPECT_EQ(r.lastMessage(), "Valore non corretto per mVL; selezionare ingresso mVH");
   r.prompter.expect(Answer::Ok);
-  EXPECT_EQ(r.v.run({FindVerificationInput("mVL"), 0, 150, 300, VerifyOutput::Volt}), VerifyResult::Refused);
+  EXPECT_EQ(r.core.run({FindVerificationInput("mVL"), 0, 150, 300, VerifyOutput::Volt}), VerifyResult::Refused);
   EXPECT_EQ(r.lastMessage(), "Valore non corretto per mVL; selezionare ingresso mVH");
   r.prompter.expect(Answer::Ok);
-  EXPECT_EQ(r.v.run({FindVerificationInput("mVH"), 0, 450, 900, VerifyOutput::Volt}), VerifyResult::Refused);
+  EXPECT_EQ(r.core.run({FindVerificationInput("mVH"), 0, 450, 900, VerifyOutput::Volt}), VerifyResult::Refused);
   EXPECT_EQ(r.lastMessage(), "Valore non corretto per mVH; selezionare ingresso V");
   r.prompter.expect(Answer::Ok);
-  EXPECT_EQ(r.v.run({nullptr, 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Refused);
+  EXPECT_EQ(r.core.run({nullptr, 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Refused);
   EXPECT_EQ(r.lastMessage(), "Impostare calibratore");
   r.prompter.expect(Answer::Ok);
-  EXPECT_EQ(r.v.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::None}), VerifyResult::Refused);
+  EXPECT_EQ(r.core.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::None}), VerifyResult::Refused);
   EXPECT_EQ(r.lastMessage(), "Impostare tipo di uscita");
   EXPECT_TRUE(r.nothingSent());
-  EXPECT_TRUE(r.v.report().isEmpty());
+  EXPECT_TRUE(r.core.report().isEmpty());
   // The edges of the ranges are accepted.
   r.readings = {"0\r\n", "0\r\n", "0\r\n"};
-  EXPECT_EQ(r.v.run({FindVerificationInput("mVL"), -20, 90, 200, VerifyOutput::Volt}), VerifyResult::Done);
+  EXPECT_EQ(r.core.run({FindVerificationInput("mVL"), -20, 90, 200, VerifyOutput::Volt}), VerifyResult::Done);
 }
 
 TEST(VerificationRun, StopEndsTheRunAtItsNextPoint) {
   Rig r;
   r.readings = {"1\r\n", "2\r\n", "3\r\n"};
   // STOP pressed while the run waits before its half-scale point.
-  r.clock.schedule(9500, [&] { r.v.stop("24"); });
-  EXPECT_EQ(r.v.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Stopped);
-  EXPECT_TRUE(r.v.report().contains("Valore di zero: "));
-  EXPECT_FALSE(r.v.report().contains("1/2 scala"));
-  EXPECT_TRUE(r.v.report().endsWith("Verifica interrotta (STOP)\n"));
+  r.clock.schedule(9500, [&] { r.core.stop("24"); });
+  EXPECT_EQ(r.core.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Stopped);
+  EXPECT_TRUE(r.core.report().contains("Valore di zero: "));
+  EXPECT_FALSE(r.core.report().contains("1/2 scala"));
+  EXPECT_TRUE(r.core.report().endsWith("Verifica interrotta (STOP)\n"));
   EXPECT_EQ(r.supplyWrites, (std::vector<QByteArray>{"SV 24.00\r", "KOD\r"}));
   EXPECT_EQ(r.calWire.size(), 3 * 7);  // function, output 0, zero point; nothing after
-  EXPECT_FALSE(r.v.running());
+  EXPECT_FALSE(r.core.running());
 }
 
 // Each run is a record: the three readings as read and the run's report;
@@ -247,10 +197,10 @@ TEST(VerificationRun, EachRunIsRecordedWithItsReadingsAndReport) {
   TempRecords records;
   Rig r;
   r.readings = {"+4.00000E-03\r\n", "+5.00210E+00\r\n", "+9.99870E+00\r\n", "1\r\n", "2\r\n"};
-  ASSERT_EQ(r.v.setSwitches("KRV2212A", 0, FindVerificationInput("V")), VerifyResult::Done);
-  ASSERT_EQ(r.v.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Done);
-  r.clock.schedule(r.clock.nowMs() + 9500, [&] { r.v.stop("24"); });
-  EXPECT_EQ(r.v.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Stopped);
+  ASSERT_EQ(r.core.setSwitches("KRV2212A", 0, FindVerificationInput("V")), VerifyResult::Done);
+  ASSERT_EQ(r.core.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Done);
+  r.clock.schedule(r.clock.nowMs() + 9500, [&] { r.core.stop("24"); });
+  EXPECT_EQ(r.core.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Stopped);
   const std::vector<FactoryRecord> all = records.factoryRecords();
   ASSERT_EQ(all.size(), 2u);
   const FactoryRecord& done = all[1];
@@ -271,10 +221,10 @@ TEST(VerificationRun, ASilentMeterFailsTheRunWithItsReportSoFar) {
   Rig r;
   r.readings = {"0.001\r\n"};  // then nothing
   r.prompter.expect(Answer::Cancel);  // Retry/Cancel for the silent meter
-  EXPECT_EQ(r.v.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Failed);
-  EXPECT_TRUE(r.v.report().contains("Valore di zero: 00.001 V\n"));
-  EXPECT_FALSE(r.v.report().contains("terminata"));
-  EXPECT_FALSE(r.v.running());
+  EXPECT_EQ(r.core.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Failed);
+  EXPECT_TRUE(r.core.report().contains("Valore di zero: 00.001 V\n"));
+  EXPECT_FALSE(r.core.report().contains("terminata"));
+  EXPECT_FALSE(r.core.running());
 }
 
 TEST(VerificationRun, ByHandTheOperatorIsToldTheFunctionAndTypesTheReadings) {
@@ -283,12 +233,12 @@ TEST(VerificationRun, ByHandTheOperatorIsToldTheFunctionAndTypesTheReadings) {
   r.meter.setSelector("Manuale");
   for (int i = 0; i < 7; ++i) r.prompter.expect(Answer::Ok);
   for (const char* typed : {"0.004", "0.012", "0.020"}) r.prompter.expectText(QString::fromLatin1(typed));
-  ASSERT_EQ(r.v.run({FindVerificationInput("mA"), 4, 12, 20, VerifyOutput::Curr}), VerifyResult::Done);
+  ASSERT_EQ(r.core.run({FindVerificationInput("mA"), 4, 12, 20, VerifyOutput::Curr}), VerifyResult::Done);
   QStringList told;
   for (const Asked& a : r.prompter.asked()) told << a.text;
   EXPECT_EQ(told, (QStringList{"Cal = mA", "Cal = 0", "Mult = CURR", "Cal = 40000", "Lettura Mult", "Cal = 120000",
                                "Lettura Mult", "Cal = 200000", "Lettura Mult", "Mult = CURR"}));
-  EXPECT_TRUE(r.v.report().contains("Valore di 1/2 scala: 12.000 mA\n"));
+  EXPECT_TRUE(r.core.report().contains("Valore di 1/2 scala: 12.000 mA\n"));
   EXPECT_TRUE(r.nothingSent());
 }
 
@@ -299,44 +249,44 @@ TEST(VerificationDownload, CountsOnlyWrittenDownloads) {
   std::deque<DownloadOutcome> outcomes = {DownloadOutcome::Written, DownloadOutcome::CommError,
                                           DownloadOutcome::PortClosed, DownloadOutcome::Written};
   QStringList seenDuring;
-  r.v.setDownload([&] {
-    seenDuring << r.v.report();
-    EXPECT_EQ(r.v.phase(), Verification::Phase::Download);
+  r.core.setDownload([&] {
+    seenDuring << r.core.report();
+    EXPECT_EQ(r.core.phase(), Verification::Phase::Download);
     const DownloadOutcome o = outcomes.front();
     outcomes.pop_front();
     return o;
   });
-  EXPECT_EQ(r.v.download(), DownloadOutcome::Written);
-  EXPECT_EQ(r.v.report(), "Download completato. Programmazioni effettuate:     1\nImpostare strumentazione");
-  EXPECT_EQ(r.v.phase(), Verification::Phase::Ok);
-  r.v.download();
-  EXPECT_EQ(r.v.report(), "Errore: controllare connessioni dispositivo");
-  EXPECT_EQ(r.v.phase(), Verification::Phase::Stop);
-  r.v.download();
-  EXPECT_EQ(r.v.report(), "Errore di comunicazione");
-  r.v.download();
-  EXPECT_EQ(r.v.count(), 2);
+  EXPECT_EQ(r.core.download(), DownloadOutcome::Written);
+  EXPECT_EQ(r.core.report(), "Download completato. Programmazioni effettuate:     1\nImpostare strumentazione");
+  EXPECT_EQ(r.core.phase(), Verification::Phase::Ok);
+  r.core.download();
+  EXPECT_EQ(r.core.report(), "Errore: controllare connessioni dispositivo");
+  EXPECT_EQ(r.core.phase(), Verification::Phase::Stop);
+  r.core.download();
+  EXPECT_EQ(r.core.report(), "Errore di comunicazione");
+  r.core.download();
+  EXPECT_EQ(r.core.count(), 2);
   EXPECT_EQ(seenDuring, QStringList(4, "Programmazione in corso..."));
-  r.v.open();
-  EXPECT_EQ(r.v.count(), 0);
-  EXPECT_TRUE(r.v.report().isEmpty());
+  r.core.open();
+  EXPECT_EQ(r.core.count(), 0);
+  EXPECT_TRUE(r.core.report().isEmpty());
 }
 
 TEST(VerificationReport, SavedAsTextAndAFailedSaveSaysWhy) {
   Rig r;
-  r.v.setDownload([] { return DownloadOutcome::Written; });
-  r.v.download();
+  r.core.setDownload([] { return DownloadOutcome::Written; });
+  r.core.download();
   r.readings = {"0\r\n", "5\r\n", "10\r\n"};
-  ASSERT_EQ(r.v.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Done);
+  ASSERT_EQ(r.core.run({FindVerificationInput("V"), 0, 5, 10, VerifyOutput::Volt}), VerifyResult::Done);
   QTemporaryDir dir;
   const QString path = dir.filePath("report.txt");
   QString why;
-  ASSERT_TRUE(r.v.saveReport(path, &why)) << why.toStdString();
+  ASSERT_TRUE(r.core.saveReport(path, &why)) << why.toStdString();
   QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromUtf8(f.readAll()), r.v.report());
-  EXPECT_TRUE(r.v.report().contains("Taratura in corso N\u00b0 : 1 V"));
-  EXPECT_FALSE(r.v.saveReport(dir.filePath("missing/report.txt"), &why));
+  EXPECT_EQ(QString::fromUtf8(f.readAll()), r.core.report());
+  EXPECT_TRUE(r.core.report().contains("Taratura in corso N\u00b0 : 1 V"));
+  EXPECT_FALSE(r.core.saveReport(dir.filePath("missing/report.txt"), &why));
   EXPECT_FALSE(why.isEmpty());
 }
 

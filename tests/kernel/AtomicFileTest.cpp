@@ -25,6 +25,18 @@ QStringList Names(const QString& dir) {
   return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// A file someone else owns, and a link to it planted under the name a save
+// or a log is about to use.
+struct PlantedLink {
+  QTemporaryDir dir;
+  QString victim = dir.filePath(QStringLiteral("victim"));
+  QString link;
+  explicit PlantedLink(const char* name) : link(dir.filePath(QLatin1String(name))) {
+    Write(victim, "precious");
+    EXPECT_EQ(::symlink(qPrintable(victim), qPrintable(link)), 0);
+  }
+};
+
 TEST(AtomicFile, ReplacesWholeAndCleansOnlyItsOwnLeftovers) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("unit.DST"));
@@ -92,15 +104,11 @@ TEST(AtomicFile, AFolderRemovedBeforeTheRenameIsAFailure) {
 }
 
 TEST(AtomicFile, APlantedLinkIsReplacedNeverFollowed) {
-  QTemporaryDir dir;
-  const QString victim = dir.filePath(QStringLiteral("victim"));
-  Write(victim, "precious");
-  const QString path = dir.filePath(QStringLiteral("unit.DST"));
-  ASSERT_EQ(::symlink(qPrintable(victim), qPrintable(path)), 0);
-  ASSERT_TRUE(SaveAtomically(path, "new"));
-  EXPECT_EQ(Read(victim), "precious");
-  EXPECT_EQ(Read(path), "new");
-  EXPECT_FALSE(QFileInfo(path).isSymLink());
+  const PlantedLink p("unit.DST");
+  ASSERT_TRUE(SaveAtomically(p.link, "new"));
+  EXPECT_EQ(Read(p.victim), "precious");
+  EXPECT_EQ(Read(p.link), "new");
+  EXPECT_FALSE(QFileInfo(p.link).isSymLink());
 }
 
 TEST(AtomicFile, AFolderInTheWayOrAMissingFolderIsReported) {
@@ -133,12 +141,9 @@ TEST(AtomicFile, SafeSaveFileSavesOnCommitOnly) {
 }
 
 TEST(NoFollowFile, RefusesLinksPipesAndSecondNamesAndNeverTruncatesThem) {
-  QTemporaryDir dir;
-  const QString victim = dir.filePath(QStringLiteral("victim"));
-  Write(victim, "precious");
-  const QString link = dir.filePath(QStringLiteral("linear.dat"));
-  ASSERT_EQ(::symlink(qPrintable(victim), qPrintable(link)), 0);
-  NoFollowFile viaLink(link);
+  const PlantedLink p("linear.dat");
+  const QTemporaryDir& dir = p.dir;
+  NoFollowFile viaLink(p.link);
   EXPECT_FALSE(viaLink.open(QIODevice::WriteOnly));
   EXPECT_TRUE(viaLink.errorString().contains(QStringLiteral("symbolic link"))) << viaLink.errorString().toStdString();
   // A dangling link is not created through either.
@@ -148,12 +153,12 @@ TEST(NoFollowFile, RefusesLinksPipesAndSecondNamesAndNeverTruncatesThem) {
   EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("elsewhere"))));
 
   const QString hard = dir.filePath(QStringLiteral("second-name"));
-  ASSERT_EQ(::link(qPrintable(victim), qPrintable(hard)), 0);
+  ASSERT_EQ(::link(qPrintable(p.victim), qPrintable(hard)), 0);
   EXPECT_FALSE(NoFollowFile(hard).open(QIODevice::WriteOnly));
   const QString fifo = dir.filePath(QStringLiteral("fifo"));
   ASSERT_EQ(::mkfifo(qPrintable(fifo), 0600), 0);
   EXPECT_FALSE(NoFollowFile(fifo).open(QIODevice::WriteOnly));  // refused, not waited on
-  EXPECT_EQ(Read(victim), "precious");
+  EXPECT_EQ(Read(p.victim), "precious");
 }
 
 TEST(NoFollowFile, WritesLineByLineAndReportsAFullDisk) {
