@@ -332,8 +332,8 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   connect(command7_, &QPushButton::clicked, this, &CalibrationWindow::verificationRequested);
   connect(command1_[0], &QPushButton::clicked, this, [this] { manualPtc(0); });
   connect(command1_[1], &QPushButton::clicked, this, [this] { manualPtc(1); });
-  connect(command9_, &QPushButton::clicked, this, [this] { outputLinearity(); });
-  connect(command3_, &QPushButton::clicked, this, [this] { twoChannelLinearity(); });
+  connect(command9_, &QPushButton::clicked, this, [this] { linearity(false); });
+  connect(command3_, &QPushButton::clicked, this, [this] { linearity(true); });
   connect(command4_, &QPushButton::clicked, this, [this] { linearityOn_ = false; });
 
   connect(&link_, &DeviceLink::stateChanged, this, [this] { setSequence(sequence_); });
@@ -497,51 +497,33 @@ bool CalibrationWindow::linearityMeter(int element, int port) {
   return m.open();  // a failure has been reported by the driver
 }
 
-void CalibrationWindow::outputLinearity() {
+// The linearity tests log until STOP. Of the output: one meter on port 8.
+// Of both channels: meters on ports 1 and 2, and the calibrator steps the
+// inputs (it may not have been opened by a run).
+void CalibrationWindow::linearity(bool twoChannels) {
   if (sequence_ != Sequence::None) return;
   applySelectors();
   if (!unitPortReady()) return;
   setSequence(Sequence::Linearity);
   SafeSaveFile log(logPath_);
-  if (linearityMeter(0, 8)) {
+  Calibrator& cal = bench_.calibrator();
+  const bool ready = twoChannels ? linearityMeter(0, 1) && linearityMeter(1, 2) && (cal.isManual() || cal.open())
+                                 : linearityMeter(0, 8);
+  if (ready) {
     if (!log.open(QIODevice::WriteOnly)) {
       tell(Tr(state_, kCannotWrite).arg(logPath_, log.errorString()));
     } else {
       linearityOn_ = true;
       auto steps = makeSteps();
+      const auto going = [this] { return linearityOn_ && !state_.exitFlag; };
       const bool ran = link_.run(Exchange::Command, [&] {
-        steps->outputLinearity(log, [this] { return linearityOn_ && !state_.exitFlag; });
+        if (twoChannels)
+          steps->twoChannelLinearity(log, bench_.meter(0), bench_.meter(1), going);
+        else
+          steps->outputLinearity(log, going);
       });
       // What was measured is kept, even after a fault; a refused test
       // leaves the old log as it was.
-      if (!ran) tell(Tr(state_, kBusy));
-      else if (!log.commit()) tell(Tr(state_, kCannotWrite).arg(logPath_, log.errorString()));
-    }
-  }
-  linearityOn_ = false;
-  bench_.calibrator().close();
-  setSequence(Sequence::None);
-  applySelectors();
-}
-
-void CalibrationWindow::twoChannelLinearity() {
-  if (sequence_ != Sequence::None) return;
-  applySelectors();
-  if (!unitPortReady()) return;
-  setSequence(Sequence::Linearity);
-  SafeSaveFile log(logPath_);
-  // The calibrator steps the inputs: it may not have been opened by a run.
-  Calibrator& cal = bench_.calibrator();
-  if (linearityMeter(0, 1) && linearityMeter(1, 2) && (cal.isManual() || cal.open())) {
-    if (!log.open(QIODevice::WriteOnly)) {
-      tell(Tr(state_, kCannotWrite).arg(logPath_, log.errorString()));
-    } else {
-      linearityOn_ = true;
-      auto steps = makeSteps();
-      const bool ran = link_.run(Exchange::Command, [&] {
-        steps->twoChannelLinearity(log, bench_.meter(0), bench_.meter(1),
-                                   [this] { return linearityOn_ && !state_.exitFlag; });
-      });
       if (!ran) tell(Tr(state_, kBusy));
       else if (!log.commit()) tell(Tr(state_, kCannotWrite).arg(logPath_, log.errorString()));
     }

@@ -85,8 +85,8 @@ private:
   // Switches the supply on or off by hand.
   void power(bool on);
   void manualPtc(int channel);
-  void outputLinearity();
-  void twoChannelLinearity();
+  // The output's linearity test, or both channels'.
+  void linearity(bool twoChannels);
   bool linearityMeter(int element, int port);
   bool unitPortReady();
   CalibrationOptions optionsFromBoxes() const;
