@@ -4,12 +4,13 @@
 // tools on one device through two names. Afterwards the unit's transcript
 // must show it left idle: every "PR" followed by "$FPxx", every "MI" by "SM".
 #include "CliRig.h"
+#include "support/ChildProcess.h"
+#include "support/EditedConfig.h"
 #include "support/TempRecords.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -17,49 +18,18 @@
 namespace pv {
 namespace {
 
-struct Process {
-  QProcess p;
-  Process(const QString& program, const QStringList& args) {
-    p.setProgram(program);
-    p.setArguments(args);
-    p.start();
-  }
-  ~Process() {
-    if (p.state() != QProcess::NotRunning) {
-      p.kill();
-      p.waitForFinished(3000);
-    }
-  }
-  void signal(int sig) { ::kill(static_cast<pid_t>(p.processId()), sig); }
-  // Standard error as it comes, until it holds text.
-  QString err;
-  bool waitErr(const QString& text, int ms = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!err.contains(text) && t.elapsed() < ms) {
-      p.waitForReadyRead(50);
-      err += QString::fromLocal8Bit(p.readAllStandardError());
-    }
-    return err.contains(text);
-  }
-};
-
 // One simulated unit with a transcript of what it received.
 struct Unit {
   QTemporaryDir dir;
   QString transcript = dir.filePath(QStringLiteral("unit.log"));
   QString link = dir.filePath(QStringLiteral("com1"));
-  std::unique_ptr<Process> sim;
-  QString pty;
-  explicit Unit(QStringList extra = {}) {
-    sim = std::make_unique<Process>(QStringLiteral(PLANOVIX_DEVSIM),
-                                    QStringList{QStringLiteral("--model"), QStringLiteral("KRV2212A"),
-                                                QStringLiteral("--serial"), QStringLiteral("7"),
-                                                QStringLiteral("--transcript"), transcript, QStringLiteral("--link"),
-                                                link} +
-                                        extra);
-    if (sim->p.waitForReadyRead(5000)) pty = QString::fromLocal8Bit(sim->p.readLine()).trimmed();
-  }
+  test::ChildProcess sim;
+  QString pty = sim.readLine(5000);
+  explicit Unit(const QStringList& extra = {})
+      : sim(QStringLiteral(PLANOVIX_DEVSIM), QStringList{QStringLiteral("--model"), QStringLiteral("KRV2212A"),
+                                                         QStringLiteral("--serial"), QStringLiteral("7"),
+                                                         QStringLiteral("--transcript"), transcript,
+                                                         QStringLiteral("--link"), link} + extra) {}
   QStringList lines() const {
     QFile f(transcript);
     if (!f.open(QIODevice::ReadOnly)) return {};
@@ -102,6 +72,8 @@ struct Outcome {
   int code = -1;
 };
 
+using Process = test::ChildProcess;
+
 Outcome Cli(const QStringList& args, const std::function<void(Process&)>& meanwhile = {}) {
   Process cli(QStringLiteral(PLANOVIX_CLI), args);
   if (meanwhile) meanwhile(cli);
@@ -118,14 +90,18 @@ QString EditedFile(const Unit& u) {
   const QString path = u.dir.filePath(QStringLiteral("edited.DST"));
   Outcome r = Cli({QStringLiteral("--port"), u.link, QStringLiteral("read-config"), path});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::ReadWrite));
-  QByteArray bytes = f.readAll();
-  const double upper = 500;
-  std::memcpy(bytes.data() + 14, &upper, 8);
-  f.seek(0);
-  f.write(bytes);
+  EXPECT_TRUE(test::RaiseUpperLimit(path));
   return path;
+}
+
+// write-config of the file, sig sent once the unit has received count
+// commands that start with prefix.
+Outcome SignalledWrite(const Unit& u, const QString& file, const QString& prefix, int count, int sig) {
+  return Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("write-config"), file},
+             [&](Process& cli) {
+               ASSERT_TRUE(u.waitFor(prefix, count));
+               cli.signal(sig);
+             });
 }
 
 const std::pair<int, const char*> kSignals[] = {{SIGINT, "Ctrl+C"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
@@ -138,12 +114,8 @@ TEST(EndsOverPty, ASignalDuringTheReadBeforeAWriteWritesNothing) {
     ASSERT_FALSE(u.pty.isEmpty());
     const QString file = EditedFile(u);
     const int readsBefore = u.count("$R");
-    const Outcome r = Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("write-config"), file},
-                      [&](Process& cli) {
-                        // Ten cells into the configuration read.
-                        ASSERT_TRUE(u.waitFor(QStringLiteral("$R"), readsBefore + 10));
-                        cli.signal(sig);
-                      });
+    // Ten cells into the configuration read.
+    const Outcome r = SignalledWrite(u, file, QStringLiteral("$R"), readsBefore + 10, sig);
     EXPECT_EQ(r.code, 128 + sig) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("ended by %1").arg(QLatin1String(name)))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("nothing was written"))) << r.err.toStdString();
@@ -157,11 +129,7 @@ TEST(EndsOverPty, ASignalDuringAWriteLetsItFinishAndBeReadBack) {
   Unit u({QStringLiteral("--baud-timing")});
   ASSERT_FALSE(u.pty.isEmpty());
   const QString file = EditedFile(u);
-  const Outcome r = Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("write-config"), file},
-                    [&](Process& cli) {
-                      ASSERT_TRUE(u.waitFor(QStringLiteral("$W"), 3));
-                      cli.signal(SIGTERM);
-                    });
+  const Outcome r = SignalledWrite(u, file, QStringLiteral("$W"), 3, SIGTERM);
   EXPECT_EQ(r.code, 128 + SIGTERM) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains(QStringLiteral("it had done all its work"))) << r.err.toStdString();
   // Every cell of the write left, and the unit holds the file now.
@@ -219,11 +187,7 @@ TEST(EndsOverPty, KilledOutrightTheNextRunTakesTheUnitOutOfProgrammingMode) {
   Unit u({QStringLiteral("--baud-timing")});
   ASSERT_FALSE(u.pty.isEmpty());
   const QString file = EditedFile(u);
-  Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("write-config"), file},
-      [&](Process& cli) {
-        ASSERT_TRUE(u.waitFor(QStringLiteral("$W"), 5));
-        cli.signal(SIGKILL);
-      });
+  SignalledWrite(u, file, QStringLiteral("$W"), 5, SIGKILL);
   // The record store holds the entry saved before the write, whole.
   ASSERT_EQ(records.entries().size(), 1u);
   EXPECT_TRUE(records.entries()[0].record.has_value());

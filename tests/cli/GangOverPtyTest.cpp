@@ -1,6 +1,8 @@
 // Gang programming with the real executables: one planovix-devsim per port,
 // units plugged and pulled while planovix-cli serves every port at once.
 #include "CliRig.h"
+#include "support/ChildProcess.h"
+#include "support/EditedConfig.h"
 #include "support/TempRecords.h"
 
 #include <QElapsedTimer>
@@ -10,7 +12,6 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <csignal>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -20,44 +21,31 @@ namespace {
 // A .DST for a KRV2212A with one value changed, so every unit gets a write.
 QString MakeFile(test::Cli& c) {
   EXPECT_EQ(c.run({"read-config", c.file("gang.DST")}), 0) << c.err.toStdString();
-  QFile f(c.file("gang.DST"));
-  EXPECT_TRUE(f.open(QIODevice::ReadWrite));
-  QByteArray r = f.readAll();
-  const double upper = 500;
-  std::memcpy(r.data() + 14, &upper, 8);
-  f.seek(0);
-  f.write(r);
+  EXPECT_TRUE(test::RaiseUpperLimit(c.file("gang.DST")));
   return c.file("gang.DST");
 }
 
 // One port: a simulator started with no unit plugged. plug() and pull() are
 // the technician's hands.
 struct Port {
-  QProcess sim;
   QString link, transcript;
-  Port(const QString& dir, int index, const QString& model, QStringList extra = {}) {
-    link = QStringLiteral("%1/com%2").arg(dir).arg(index);
-    transcript = QStringLiteral("%1/unit%2.log").arg(dir).arg(index);
-    sim.setProgram(QStringLiteral(PLANOVIX_DEVSIM));
-    sim.setArguments(QStringList{"--model", model, "--unplugged", "--link", link, "--transcript", transcript,
-                                 "--serial", QString::number(100 * (index + 1))} +
-                     extra);
-    sim.start();
-    EXPECT_TRUE(sim.waitForReadyRead(10000));
-    sim.readLine();  // no terminal yet
-  }
-  ~Port() {
-    sim.terminate();
-    if (!sim.waitForFinished(3000)) sim.kill();
+  test::ChildProcess sim;
+  Port(const QString& dir, int index, const QString& model, const QStringList& extra = {})
+      : link(QStringLiteral("%1/com%2").arg(dir).arg(index)),
+        transcript(QStringLiteral("%1/unit%2.log").arg(dir).arg(index)),
+        sim(QStringLiteral(PLANOVIX_DEVSIM), QStringList{"--model", model, "--unplugged", "--link", link, "--transcript",
+                                                         transcript, "--serial", QString::number(100 * (index + 1))} +
+                                                 extra) {
+    // Its first line, blank: no terminal yet, and its signals are set.
+    EXPECT_TRUE(sim.p.waitForReadyRead(10000));
+    sim.readLine();
   }
   // Plugs the next unit and waits for its terminal.
   void plug() {
-    ::kill(static_cast<pid_t>(sim.processId()), SIGUSR2);
-    QByteArray line;
-    while (line.trimmed().isEmpty() && sim.waitForReadyRead(10000)) line = sim.readLine();
-    ASSERT_FALSE(line.trimmed().isEmpty());
+    sim.signal(SIGUSR2);
+    ASSERT_FALSE(sim.readPath().isEmpty());
   }
-  void pull() { ::kill(static_cast<pid_t>(sim.processId()), SIGUSR1); }
+  void pull() { sim.signal(SIGUSR1); }
   // The last unit on the port was left out of programming mode: every "PR"
   // after its last "$FP" would say otherwise.
   bool leftIdle() const {
@@ -75,23 +63,14 @@ struct Port {
 
 // planovix-cli program --ports, its output read line by line as it comes.
 struct Gang {
-  QProcess cli;
+  test::ChildProcess process;
+  QProcess& cli = process.p;
   QStringList lines;
   QString pending;
-  Gang(const QString& file, const QStringList& links, const QString& log, const test::TempRecords& records) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PLANOVIX_RECORDS"), records.path());
-    cli.setProcessEnvironment(env);
-    cli.setProgram(QStringLiteral(PLANOVIX_CLI));
-    cli.setArguments({"program", file, "--ports", links.join(','), "--repeat", "--log", log, "--model", "KRV2212A"});
-    cli.start();
-  }
-  ~Gang() {
-    if (cli.state() != QProcess::NotRunning) {
-      cli.kill();
-      cli.waitForFinished(3000);
-    }
-  }
+  // The records go where the test's TempRecords points the environment.
+  Gang(const QString& file, const QStringList& links, const QString& log)
+      : process(QStringLiteral(PLANOVIX_CLI),
+                {"program", file, "--ports", links.join(','), "--repeat", "--log", log, "--model", "KRV2212A"}) {}
   void take() {
     pending += QString::fromLocal8Bit(cli.readAllStandardOutput());
     qsizetype nl;
@@ -113,7 +92,7 @@ struct Gang {
       take();
     }
   }
-  void signal(int sig) { ::kill(static_cast<pid_t>(cli.processId()), sig); }
+  void signal(int sig) { process.signal(sig); }
 };
 
 QRegularExpression Result(const QString& link) {
@@ -154,7 +133,7 @@ TEST(GangOverPty, EightPortsPluggedAndPulledAtRandom) {
     links << ports.back()->link;
   }
   const QString log = maker.file("gang.csv");
-  Gang gang(file, links, log, records);
+  Gang gang(file, links, log);
   ASSERT_GE(gang.waitLine(QRegularExpression("^program: "), 0), 0);
 
   // Plugs in a random order (the seed is printed to repeat a run); a port
@@ -268,7 +247,7 @@ TEST(GangOverPty, CtrlCFinishesEveryUnitInHand) {
     links << ports.back()->link;
   }
   for (int i = 0; i < 3; ++i) ports[static_cast<size_t>(i)]->plug();
-  Gang gang(file, links, maker.file("stop.csv"), records);
+  Gang gang(file, links, maker.file("stop.csv"));
   for (int i = 0; i < 3; ++i)
     ASSERT_GE(gang.waitLine(QRegularExpression('^' + QRegularExpression::escape(links[i]) + ": writing"), 0), 0)
         << gang.lines.join('\n').toStdString();
