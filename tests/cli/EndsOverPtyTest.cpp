@@ -94,48 +94,50 @@ QString EditedFile(const Unit& u) {
   return path;
 }
 
-// write-config of the file, sig sent once the unit has received count
-// commands that start with prefix.
-Outcome SignalledWrite(const Unit& u, const QString& file, const QString& prefix, int count, int sig) {
-  return Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("write-config"), file},
-             [&](Process& cli) {
-               ASSERT_TRUE(u.waitFor(prefix, count));
-               cli.signal(sig);
-             });
-}
+// A unit at line speed, a record store of the test's own and a file that
+// changes the unit.
+struct WriteRig {
+  test::TempRecords records;
+  Unit u{{QStringLiteral("--baud-timing")}};
+  QString file = u.pty.isEmpty() ? QString() : EditedFile(u);
+  // write-config of the file, sig sent once the unit has received count
+  // commands that start with prefix.
+  Outcome write(const QString& prefix, int count, int sig) {
+    return Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("write-config"), file},
+               [&](Process& cli) {
+                 ASSERT_TRUE(u.waitFor(prefix, count));
+                 cli.signal(sig);
+               });
+  }
+};
 
 const std::pair<int, const char*> kSignals[] = {{SIGINT, "Ctrl+C"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
 
 TEST(EndsOverPty, ASignalDuringTheReadBeforeAWriteWritesNothing) {
   for (const auto& [sig, name] : kSignals) {
     SCOPED_TRACE(name);
-    test::TempRecords records;
-    Unit u({QStringLiteral("--baud-timing")});
-    ASSERT_FALSE(u.pty.isEmpty());
-    const QString file = EditedFile(u);
-    const int readsBefore = u.count("$R");
+    WriteRig w;
+    ASSERT_FALSE(w.file.isEmpty());
     // Ten cells into the configuration read.
-    const Outcome r = SignalledWrite(u, file, QStringLiteral("$R"), readsBefore + 10, sig);
+    const Outcome r = w.write(QStringLiteral("$R"), w.u.count("$R") + 10, sig);
     EXPECT_EQ(r.code, 128 + sig) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("ended by %1").arg(QLatin1String(name)))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("nothing was written"))) << r.err.toStdString();
-    EXPECT_EQ(u.writes(), 0);
-    u.expectIdle();
+    EXPECT_EQ(w.u.writes(), 0);
+    w.u.expectIdle();
   }
 }
 
 TEST(EndsOverPty, ASignalDuringAWriteLetsItFinishAndBeReadBack) {
-  test::TempRecords records;
-  Unit u({QStringLiteral("--baud-timing")});
-  ASSERT_FALSE(u.pty.isEmpty());
-  const QString file = EditedFile(u);
-  const Outcome r = SignalledWrite(u, file, QStringLiteral("$W"), 3, SIGTERM);
+  WriteRig w;
+  ASSERT_FALSE(w.file.isEmpty());
+  const Outcome r = w.write(QStringLiteral("$W"), 3, SIGTERM);
   EXPECT_EQ(r.code, 128 + SIGTERM) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains(QStringLiteral("it had done all its work"))) << r.err.toStdString();
   // Every cell of the write left, and the unit holds the file now.
-  const Outcome check = Cli({QStringLiteral("--port"), u.link, QStringLiteral("diff"), file, QStringLiteral("device")});
+  const Outcome check = Cli({QStringLiteral("--port"), w.u.link, QStringLiteral("diff"), w.file, QStringLiteral("device")});
   EXPECT_EQ(check.code, 0) << check.out.toStdString() << check.err.toStdString();
-  u.expectIdle();
+  w.u.expectIdle();
 }
 
 TEST(EndsOverPty, TwoSignalsStopAnEepromWriteAtTheNextCellAndSayWhichLeft) {
@@ -183,17 +185,15 @@ TEST(EndsOverPty, ASignalStopsAMeasurementWithItsSM) {
 }
 
 TEST(EndsOverPty, KilledOutrightTheNextRunTakesTheUnitOutOfProgrammingMode) {
-  test::TempRecords records;
-  Unit u({QStringLiteral("--baud-timing")});
-  ASSERT_FALSE(u.pty.isEmpty());
-  const QString file = EditedFile(u);
-  SignalledWrite(u, file, QStringLiteral("$W"), 5, SIGKILL);
+  WriteRig w;
+  ASSERT_FALSE(w.file.isEmpty());
+  w.write(QStringLiteral("$W"), 5, SIGKILL);
   // The record store holds the entry saved before the write, whole.
-  ASSERT_EQ(records.entries().size(), 1u);
-  EXPECT_TRUE(records.entries()[0].record.has_value());
-  const Outcome next = Cli({QStringLiteral("--port"), u.link, QStringLiteral("restore"), QStringLiteral("last")});
+  ASSERT_EQ(w.records.entries().size(), 1u);
+  EXPECT_TRUE(w.records.entries()[0].record.has_value());
+  const Outcome next = Cli({QStringLiteral("--port"), w.u.link, QStringLiteral("restore"), QStringLiteral("last")});
   EXPECT_EQ(next.code, 0) << next.err.toStdString();
-  u.expectIdle();
+  w.u.expectIdle();
 }
 
 TEST(EndsOverPty, AFullDiskLeavesTheOldFileAndSaysWhy) {

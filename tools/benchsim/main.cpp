@@ -8,7 +8,6 @@
 // and with --env the same as the program's variables (PLANOVIX_COM2=...).
 #include "Bench.h"
 #include "PtyLoop.h"
-#include "kernel/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -106,11 +105,8 @@ void SaveState(const QString& path, const SimulatedBench& bench, const QJsonObje
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("planovix-benchsim"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(PLANOVIX_VERSION));
-
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
+  const QString description = QStringLiteral(
       "A simulated factory bench: one unit with a power supply, a calibrator, two\n"
       "multimeters and a switching unit on pseudo-terminals, and a function generator\n"
       "and a USB multimeter as raw SCPI sockets on 127.0.0.1. The instruments are\n"
@@ -118,9 +114,7 @@ int main(int argc, char** argv) {
       "Prints \"name=value\" lines (with --env also PLANOVIX_COMn / PLANOVIX_USBn lines),\n"
       "then \"ready\". Stops on Ctrl+C or SIGTERM.\n"
       "Wiring: unit COM 2, meter Com3, supply Com4, switch Com5, calibrator Com6,\n"
-      "second meter Com7, generator Usb1 (the program's \"UsbDevice1\"), USB meter Usb2."));
-  parser.addHelpOption();
-  parser.addVersionOption();
+      "second meter Com7, generator Usb1 (the program's \"UsbDevice1\"), USB meter Usb2.");
   const QCommandLineOption model(QStringLiteral("model"),
       QStringLiteral("Model of the unit (default KRV2212A): %1.").arg(ModelIds().join(QStringLiteral(", "))),
       QStringLiteral("M"), QStringLiteral("KRV2212A"));
@@ -157,11 +151,9 @@ int main(int argc, char** argv) {
       QStringLiteral("Degrees C the unit's cold-junction sensor reads high, on both channels, instead of "
                      "the seed's spread (-5 to 5)."),
       QStringLiteral("C"));
-  parser.addOptions({model, fault, seed, ambient, state, transcripts, env, tcpPort, dipOperator, unitNeedsPower,
-                     framePeriod, coldJunctionError});
-  parser.process(app);
-  if (!parser.positionalArguments().isEmpty())
-    Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
+  ReadCommandLine(parser, "planovix-benchsim", description,
+                  {model, fault, seed, ambient, state, transcripts, env, tcpPort, dipOperator, unitNeedsPower,
+                   framePeriod, coldJunctionError});
 
   const ModelRow* row = FindModel(parser.value(model));
   if (!row)

@@ -333,10 +333,7 @@ int ProgramCommand(CliRun& run) {
       << ": " << units << (units == 1 ? " unit" : " units")
       << ", " << ok << " ok, " << refused << " refused, " << failed << " failed\n";
   out.flush();
-  if (code != kExitOk) return code;
-  if (failed > 0) return kExitDevice;
-  if (refused > 0) return kExitRefused;
-  return kExitOk;
+  return UnitsExit(code, failed, refused);
 }
 
 } // namespace pv

@@ -177,10 +177,7 @@ int RunGangCli(const QStringList& args, QTextStream& out, QTextStream& err, cons
       << (units == 1 ? " unit" : " units") << " on " << gangPorts.size() << " ports, " << ok << " ok, " << refused
       << " refused, " << failed << " failed\n";
   out.flush();
-  if (code != kExitOk) return code;
-  if (failed > 0) return kExitDevice;
-  if (refused > 0) return kExitRefused;
-  return kExitOk;
+  return UnitsExit(code, failed, refused);
 }
 
 } // namespace pv

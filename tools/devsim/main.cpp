@@ -13,7 +13,6 @@
 #include "MemoryFile.h"
 #include "PtyLoop.h"
 #include "switches/SwitchTables.h"
-#include "kernel/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -62,20 +61,15 @@ void LoadMemory(DeviceSimulator& unit, const QString& path) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("planovix-devsim"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(PLANOVIX_VERSION));
-
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
+  const QString description = QStringLiteral(
       "Simulates one PLANOVIX signal conditioner on a pseudo-terminal.\n"
       "The first line printed is the terminal's path; point the program at it,\n"
       "e.g. PLANOVIX_COM1=<path>. Stops on Ctrl+C or SIGTERM.\n"
       "While measuring (\"MI\") it sends a frame every 100 ms; each input sweeps\n"
       "from 10 % under its range to 10 % over it and back once a minute, channel B\n"
       "a quarter of a minute behind, so trips and under/over-range show.\n"
-      "Span/zero tables (\"$S\") hold the switch wizard's demonstration values."));
-  parser.addHelpOption();
-  parser.addVersionOption();
+      "Span/zero tables (\"$S\") hold the switch wizard's demonstration values.");
   const QCommandLineOption model(QStringLiteral("model"),
       QStringLiteral("Model to simulate (default KRV2212A): %1.").arg(ModelIds().join(QStringLiteral(", "))),
       QStringLiteral("M"), QStringLiteral("KRV2212A"));
@@ -128,11 +122,9 @@ int main(int argc, char** argv) {
       QStringLiteral("Pull the first unit after it has received N \"$W\" cell writes (a cable "
                      "pulled mid-write); SIGUSR2 plugs the next one as usual."),
       QStringLiteral("N"));
-  parser.addOptions({model, deviceCode, hwRevision, spare, memory, switches, link, dropAnswers,
-                     garbage, badPr, hangup, baud, transcript, serial, unplugged, pullAfterWrites});
-  parser.process(app);
-  if (!parser.positionalArguments().isEmpty())
-    Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
+  ReadCommandLine(parser, "planovix-devsim", description,
+                  {model, deviceCode, hwRevision, spare, memory, switches, link, dropAnswers,
+                   garbage, badPr, hangup, baud, transcript, serial, unplugged, pullAfterWrites});
 
   // Each unit plugged is set up from the options; the n-th one (from 0) with
   // a serial n past the one given, so every unit is a unit of its own.

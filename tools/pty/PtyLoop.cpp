@@ -1,6 +1,7 @@
 #include "PtyLoop.h"
 
 #include "DeviceSimulator.h"
+#include "kernel/Version.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -33,6 +34,19 @@ double NowMs() {
 void Fail(const QString& message) {
   std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(message));
   std::exit(2);
+}
+
+void ReadCommandLine(QCommandLineParser& parser, const char* name, const QString& description,
+                     const QList<QCommandLineOption>& options) {
+  QCoreApplication::setApplicationName(QLatin1String(name));
+  QCoreApplication::setApplicationVersion(QStringLiteral(PLANOVIX_VERSION));
+  parser.setApplicationDescription(description);
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addOptions(options);
+  parser.process(*QCoreApplication::instance());
+  if (!parser.positionalArguments().isEmpty())
+    Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
 }
 
 void WriteAll(int fd, QByteArray& queue) {

@@ -4,6 +4,7 @@
 // stop and control signals are never lost, the streaming unit's frame
 // clock, and the command transcripts. POSIX only.
 #include <QByteArray>
+#include <QCommandLineParser>
 #include <QList>
 #include <QString>
 
@@ -24,6 +25,11 @@ double NowMs();
 
 // "<application name>: message" on standard error, then exit code 2.
 [[noreturn]] void Fail(const QString& message);
+
+// Names the simulator (for --version and Fail), reads its command line with
+// the options, --help and --version, and refuses a stray argument.
+void ReadCommandLine(QCommandLineParser& parser, const char* name, const QString& description,
+                     const QList<QCommandLineOption>& options);
 
 // Writes what the descriptor takes now; the rest stays queued.
 void WriteAll(int fd, QByteArray& queue);
