@@ -8,6 +8,7 @@
 #include "kernel/Catalogue.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <memory>
@@ -18,11 +19,13 @@ namespace {
 
 const QString kHeader = QStringLiteral("time,port,model,identity,fingerprint,label,result,reason,cells_written");
 
-// A log of another layout (the single program's) is not appended to.
+// A log of another layout (the single program's) is not appended to. Only
+// its first line is read here; the log itself is opened for appending
+// without following a link.
 bool SameLayout(const QString& path, QString* why) {
   const QFileInfo info(path);
   if (path.isEmpty() || !info.exists() || info.size() == 0) return true;
-  NoFollowFile old(path);
+  QFile old(path);
   if (!old.open(QIODevice::ReadOnly)) {
     *why = old.errorString();
     return false;
