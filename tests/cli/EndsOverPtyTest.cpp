@@ -4,12 +4,11 @@
 // tools on one device through two names. Afterwards the unit's transcript
 // must show it left idle: every "PR" followed by "$FPxx", every "MI" by "SM".
 #include "CliRig.h"
-#include "support/ChildProcess.h"
+#include "support/DevsimUnit.h"
 #include "support/EditedConfig.h"
 #include "support/TempRecords.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 #include <csignal>
@@ -19,52 +18,11 @@ namespace pv {
 namespace {
 
 // One simulated unit with a transcript of what it received.
-struct Unit {
-  QTemporaryDir dir;
-  QString transcript = dir.filePath(QStringLiteral("unit.log"));
-  QString link = dir.filePath(QStringLiteral("com1"));
-  test::ChildProcess sim;
-  QString pty = sim.readLine(5000);
+struct Unit : test::DevsimUnit {
   explicit Unit(const QStringList& extra = {})
-      : sim(QStringLiteral(PLANOVIX_DEVSIM), QStringList{QStringLiteral("--model"), QStringLiteral("KRV2212A"),
-                                                         QStringLiteral("--serial"), QStringLiteral("7"),
-                                                         QStringLiteral("--transcript"), transcript,
-                                                         QStringLiteral("--link"), link} + extra) {}
-  QStringList lines() const {
-    QFile f(transcript);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
-  }
-  // Waits until the unit has received count commands starting with prefix.
-  bool waitFor(const QString& prefix, int count = 1, int ms = 20000) const {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-      int n = 0;
-      for (const QString& l : lines()) n += l.startsWith(prefix);
-      if (n >= count) return true;
-      QThread::msleep(5);
-    }
-    return false;
-  }
-  // "PR" never left open, "MI" never left streaming.
-  void expectIdle() const {
-    bool programming = false, streaming = false;
-    for (const QString& l : lines()) {
-      if (l.startsWith(QLatin1String("PR"))) programming = true;
-      if (l.startsWith(QLatin1String("$FPxx"))) programming = false;
-      if (l.startsWith(QLatin1String("MI"))) streaming = true;
-      if (l.startsWith(QLatin1String("SM"))) streaming = false;
-    }
-    EXPECT_FALSE(programming) << "left in programming mode; last: " << lines().value(lines().size() - 1).toStdString();
-    EXPECT_FALSE(streaming) << "left streaming";
-  }
-  int count(const char* prefix) const {
-    int n = 0;
-    for (const QString& l : lines()) n += l.startsWith(QLatin1String(prefix));
-    return n;
-  }
-  int writes() const { return count("$W"); }
+      : DevsimUnit(QStringList{QStringLiteral("--model"), QStringLiteral("KRV2212A"), QStringLiteral("--serial"),
+                               QStringLiteral("7")} +
+                   extra) {}
 };
 
 struct Outcome {
@@ -87,7 +45,7 @@ Outcome Cli(const QStringList& args, const std::function<void(Process&)>& meanwh
 
 // A configuration file with one field the unit does not hold yet.
 QString EditedFile(const Unit& u) {
-  const QString path = u.dir.filePath(QStringLiteral("edited.DST"));
+  const QString path = u.home.filePath(QStringLiteral("edited.DST"));
   Outcome r = Cli({QStringLiteral("--port"), u.link, QStringLiteral("read-config"), path});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_TRUE(test::RaiseUpperLimit(path));
@@ -123,7 +81,7 @@ TEST(EndsOverPty, ASignalDuringTheReadBeforeAWriteWritesNothing) {
     EXPECT_EQ(r.code, 128 + sig) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("ended by %1").arg(QLatin1String(name)))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("nothing was written"))) << r.err.toStdString();
-    EXPECT_EQ(w.u.writes(), 0);
+    EXPECT_EQ(w.u.count("$W"), 0);
     w.u.expectIdle();
   }
 }
@@ -144,7 +102,7 @@ TEST(EndsOverPty, TwoSignalsStopAnEepromWriteAtTheNextCellAndSayWhichLeft) {
   test::TempRecords records;
   Unit u({QStringLiteral("--baud-timing")});
   ASSERT_FALSE(u.pty.isEmpty());
-  const QString image = u.dir.filePath(QStringLiteral("unit.dat"));
+  const QString image = u.home.filePath(QStringLiteral("unit.dat"));
   ASSERT_EQ(Cli({QStringLiteral("--port"), u.link, QStringLiteral("eeprom"), QStringLiteral("read"), image}).code, 0);
   const Outcome r = Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("eeprom"),
                      QStringLiteral("write"), image},
@@ -156,7 +114,7 @@ TEST(EndsOverPty, TwoSignalsStopAnEepromWriteAtTheNextCellAndSayWhichLeft) {
                       cli.signal(SIGHUP);
                     });
   EXPECT_EQ(r.code, 128 + SIGHUP) << r.err.toStdString();
-  EXPECT_LT(u.writes(), 256);
+  EXPECT_LT(u.count("$W"), 256);
   EXPECT_TRUE(r.err.contains(QStringLiteral("Cells not sent:"))) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains(QStringLiteral("cells were sent and"))) << r.err.toStdString();
   u.expectIdle();
@@ -199,7 +157,7 @@ TEST(EndsOverPty, KilledOutrightTheNextRunTakesTheUnitOutOfProgrammingMode) {
 TEST(EndsOverPty, AFullDiskLeavesTheOldFileAndSaysWhy) {
   Unit u;
   ASSERT_FALSE(u.pty.isEmpty());
-  const QString image = u.dir.filePath(QStringLiteral("unit.dat"));
+  const QString image = u.home.filePath(QStringLiteral("unit.dat"));
   {
     QFile f(image);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -218,7 +176,7 @@ TEST(EndsOverPty, AFullDiskLeavesTheOldFileAndSaysWhy) {
   QFile f(image);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), "old\n");
-  EXPECT_EQ(QDir(u.dir.path()).entryList({QStringLiteral(".unit.dat.*")}, QDir::Hidden | QDir::Files).size(), 0);
+  EXPECT_EQ(QDir(u.home.path()).entryList({QStringLiteral(".unit.dat.*")}, QDir::Hidden | QDir::Files).size(), 0);
   u.expectIdle();
 }
 

@@ -1,7 +1,7 @@
 // Gang programming with the real executables: one planovix-devsim per port,
 // units plugged and pulled while planovix-cli serves every port at once.
 #include "CliRig.h"
-#include "support/ChildProcess.h"
+#include "support/DevsimUnit.h"
 #include "support/EditedConfig.h"
 #include "support/TempRecords.h"
 
@@ -27,38 +27,10 @@ QString MakeFile(test::Cli& c) {
 
 // One port: a simulator started with no unit plugged. plug() and pull() are
 // the technician's hands.
-struct Port {
-  QString link, transcript;
-  test::ChildProcess sim;
+struct Port : test::DevsimUnit {
   Port(const QString& dir, int index, const QString& model, const QStringList& extra = {})
-      : link(QStringLiteral("%1/com%2").arg(dir).arg(index)),
-        transcript(QStringLiteral("%1/unit%2.log").arg(dir).arg(index)),
-        sim(QStringLiteral(PLANOVIX_DEVSIM), QStringList{"--model", model, "--unplugged", "--link", link, "--transcript",
-                                                         transcript, "--serial", QString::number(100 * (index + 1))} +
-                                                 extra) {
-    // Its first line, blank: no terminal yet, and its signals are set.
-    EXPECT_TRUE(sim.p.waitForReadyRead(10000));
-    sim.readLine();
-  }
-  // Plugs the next unit and waits for its terminal.
-  void plug() {
-    sim.signal(SIGUSR2);
-    ASSERT_FALSE(sim.readPath().isEmpty());
-  }
-  void pull() { sim.signal(SIGUSR1); }
-  // The last unit on the port was left out of programming mode: every "PR"
-  // after its last "$FP" would say otherwise.
-  bool leftIdle() const {
-    QFile f(transcript);
-    if (!f.open(QIODevice::ReadOnly)) return true;  // never talked to
-    const QList<QByteArray> lines = f.readAll().split('\n');
-    qsizetype lastPr = -1, lastFp = -1;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-      if (lines[i].startsWith("PR")) lastPr = i;
-      if (lines[i].startsWith("$FP")) lastFp = i;
-    }
-    return lastPr < lastFp;
-  }
+      : DevsimUnit(QStringList{"--model", model, "--unplugged", "--serial", QString::number(100 * (index + 1))} + extra,
+                   dir, index) {}
 };
 
 // planovix-cli program --ports, its output read line by line as it comes.
@@ -231,7 +203,7 @@ TEST(GangOverPty, EightPortsPluggedAndPulledAtRandom) {
   EXPECT_EQ(ok, expectedOk);
   // One backup per unit written: the nine good ones and the cut one.
   EXPECT_EQ(records.entries().size(), 10u);
-  for (int p = 0; p < 8; ++p) EXPECT_TRUE(ports[static_cast<size_t>(p)]->leftIdle() || p == kCut) << p;
+  for (int p = 0; p < 8; ++p) EXPECT_TRUE(ports[static_cast<size_t>(p)]->busy().isEmpty() || p == kCut) << p;
 }
 
 // Ctrl+C while three units are being written: each is finished, read back
@@ -263,7 +235,7 @@ TEST(GangOverPty, CtrlCFinishesEveryUnitInHand) {
                             0, 0),
               0)
         << i;
-    EXPECT_TRUE(ports[static_cast<size_t>(i)]->leftIdle()) << i;
+    EXPECT_TRUE(ports[static_cast<size_t>(i)]->busy().isEmpty()) << i;
   }
   EXPECT_TRUE(all.contains("gang ended (Ctrl+C): 3 units on 4 ports, 3 ok, 0 refused, 0 failed"));
 }

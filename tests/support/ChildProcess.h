@@ -27,8 +27,6 @@ struct ChildProcess {
       p.waitForFinished(3000);
     }
   }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
 
   void signal(int sig) { ::kill(static_cast<pid_t>(p.processId()), sig); }
   // The next line of standard output, trimmed; empty when none came in time.
@@ -36,12 +34,6 @@ struct ChildProcess {
     while (!p.canReadLine())
       if (!p.waitForReadyRead(ms)) return {};
     return QString::fromLocal8Bit(p.readLine()).trimmed();
-  }
-  // The next line that is not blank (a simulator's new terminal path).
-  QString readPath(int ms = 10000) {
-    QString line;
-    while (line.isEmpty() && (p.canReadLine() || p.waitForReadyRead(ms))) line = readLine(ms);
-    return line;
   }
   // Standard error as it comes, until it holds text.
   bool waitErr(const QString& text, int ms = 20000) {
