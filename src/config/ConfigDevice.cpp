@@ -182,23 +182,29 @@ namespace {
 bool ReadImage(DeviceCommands& commands, CellImage& image) { return ReadConfigCells(commands, image); }
 } // namespace
 
-ConfigResult ReadEprom(EditorModel& m, DeviceCommands& commands, const CaptionsHook& captions) {
+ConfigResult ReadUnitImage(DeviceCommands& commands, CellImage& image, const CaptionsHook& captions,
+                           const std::function<void()>& accepted) {
   AppState& s = commands.state();
   StopRunningMeasure(commands);
   const IdentityBytes id = commands.ReadIdentity();
   if (id[0] == 1 || s.commError) return ConfigResult::CommFailure;
   if (captions) captions();
   if (!ReadAcceptance(s, commands.prompter())) return ConfigResult::NotCompatible;
-  m.fillLists();
-
-  CellImage image{};
+  if (accepted) accepted();
   if (!ReadImage(commands, image)) return ConfigResult::CommFailure;
   for (int a = 0; a <= 64; ++a) s.programmingBuffer[a] = image[a];
   s.familyCell = image[4];
   s.signedValues = CellLayoutFor(s.identity).signedWords;
+  return ConfigResult::Ok;
+}
+
+ConfigResult ReadEprom(EditorModel& m, DeviceCommands& commands, const CaptionsHook& captions) {
+  CellImage image{};
+  const ConfigResult r = ReadUnitImage(commands, image, captions, [&] { m.fillLists(); });
+  if (r != ConfigResult::Ok) return r;
   m.base = image;
   m.baseValid = true;
-  m.load(DecodeConfig(s.identity, m.tables(), image));
+  m.load(DecodeConfig(commands.state().identity, m.tables(), image));
   return ConfigResult::Ok;
 }
 

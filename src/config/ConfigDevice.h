@@ -41,6 +41,12 @@ enum class ConfigResult {
 using CaptionsHook = std::function<void()>;
 
 ConfigResult ReadEprom(EditorModel& m, DeviceCommands& commands, const CaptionsHook& captions = {});
+// The same read without an editor: the identity (accepted or refused), then
+// the cells into image; the state's family cell and programming buffer are
+// set as by Read. accepted runs once the identity is accepted, before the
+// cells are read.
+ConfigResult ReadUnitImage(DeviceCommands& commands, CellImage& image, const CaptionsHook& captions = {},
+                           const std::function<void()>& accepted = {});
 
 // Where a write's backup goes and how it is named.
 struct BackupOptions {

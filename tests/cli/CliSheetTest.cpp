@@ -77,5 +77,15 @@ TEST_F(CliSheet, BadArgumentsAndSilentUnitsWriteNothing) {
   EXPECT_FALSE(c.err.isEmpty());
 }
 
+TEST_F(CliSheet, ALostAnswerIsAskedAgainAsByEveryUnitCommand) {
+  Cli c("KRV2212A");
+  c.unit.faults().dropAnswers = 1;
+  ASSERT_EQ(c.run({"sheet", c.file("a.pdf")}), 0) << c.err.toStdString();
+  EXPECT_TRUE(c.err.contains(QStringLiteral("(retry 1 of 2)"))) << c.err.toStdString();
+  c.unit.faults().dropAnswers = 1;
+  EXPECT_EQ(c.run({"--retries", "0", "sheet", c.file("b.pdf")}), 1);
+  EXPECT_FALSE(QFile::exists(c.file("b.pdf")));
+}
+
 } // namespace
 } // namespace pv

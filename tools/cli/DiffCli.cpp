@@ -4,7 +4,6 @@
 #include "config/ConfigDevice.h"
 #include "config/ConfigDiff.h"
 #include "config/ConfigFile.h"
-#include "config/EditorModel.h"
 #include "kernel/Catalogue.h"
 #include "link/DeviceCommands.h"
 #include "kernel/AtomicFile.h"
@@ -36,33 +35,30 @@ struct DiffJob {
 
 const QString kDevice = QStringLiteral("device");
 
-// The unit's configuration as last read: decoded from its cells.
-ConfigSnapshot DeviceSnapshot(const EditorModel& m) {
-  const AppState& s = m.state();
-  return {s.identity, s.familyCell, DecodeConfig(s.identity, m.tables(), m.base)};
-}
 
 QString Pad(const QString& text, int width) { return text.leftJustified(width, QLatin1Char(' ')); }
 
-int Diff(const DiffJob& job, EditorModel& m, DeviceCommands* commands, bool json, QTextStream& out) {
-  const AppState& s = m.state();
+int Diff(const DiffJob& job, const AppState& s, const RangeTables& tables, DeviceCommands* commands, bool json,
+         QTextStream& out) {
   std::optional<ConfigSnapshot> device;
   if (commands) {
-    const ConfigResult r = ReadEprom(m, *commands);
+    // The unit's side: its configuration decoded from the cells just read.
+    CellImage image{};
+    const ConfigResult r = ReadUnitImage(*commands, image);
     if (r != ConfigResult::Ok) return ExitFor(r);
-    device = DeviceSnapshot(m);
+    device = ConfigSnapshot{s.identity, s.familyCell, DecodeConfig(s.identity, tables, image)};
   }
   std::array<ConfigSnapshot, 2> side;
   for (int i = 0; i < 2; ++i)
     side[i] = job.files[i].isEmpty() ? *device
-                                     : SnapshotFromFile(s, m.tables(), job.files[i], device ? &*device : nullptr);
+                                     : SnapshotFromFile(s, tables, job.files[i], device ? &*device : nullptr);
 
   std::vector<FieldDiff> diffs;
   if (!(side[0].identity == side[1].identity))
     diffs.push_back({QStringLiteral("identity"), Tr(s, 73), IdentityText(s, side[0].identity),
                      IdentityText(s, side[1].identity), {}, {}});
-  for (FieldDiff& d : DiffFields(ConfigFields(s, m.tables(), side[0].identity, side[0].familyCell, side[0].record),
-                                 ConfigFields(s, m.tables(), side[1].identity, side[1].familyCell, side[1].record)))
+  for (FieldDiff& d : DiffFields(ConfigFields(s, tables, side[0].identity, side[0].familyCell, side[0].record),
+                                 ConfigFields(s, tables, side[1].identity, side[1].familyCell, side[1].record)))
     diffs.push_back(std::move(d));
 
   if (json) {
@@ -139,9 +135,8 @@ QString EntryLine(const RecordStore::Entry& e) {
   return line;
 }
 
-int Restore(const DiffJob& job, EditorModel& m, DeviceCommands& commands, bool json, QTextStream& out,
+int Restore(const DiffJob& job, AppState& s, DeviceCommands& commands, bool json, QTextStream& out,
             QTextStream& err) {
-  AppState& s = m.state();
   QString error;
   std::unique_ptr<RecordStore> store = RecordStore::Open(RecordStore::DefaultLocation(), &error);
   std::optional<WriteRecord> entry = job.entry;
@@ -312,12 +307,12 @@ int RunCompare(CliRun& run) {
   if (!job) return code;
   if (job->command == QLatin1String("history")) return ListHistory(*job, run.json(), run.io.out, run.io.err);
   CliUnit s(run, run.args.command);
-  if (!NeedsDevice(*job)) return Diff(*job, s.model, nullptr, run.json(), run.io.out);
+  if (!NeedsDevice(*job)) return Diff(*job, s.state, s.tables, nullptr, run.json(), run.io.out);
   return RunOnUnit(
       run, s,
       [&] {
-        if (job->command == QLatin1String("diff")) return Diff(*job, s.model, &s.commands, run.json(), run.io.out);
-        return Restore(*job, s.model, s.commands, run.json(), run.io.out, run.io.err);
+        if (job->command == QLatin1String("diff")) return Diff(*job, s.state, s.tables, &s.commands, run.json(), run.io.out);
+        return Restore(*job, s.state, s.commands, run.json(), run.io.out, run.io.err);
       },
       {kExitDiffer, kExitUsage});
 }

@@ -1,15 +1,10 @@
 #include "SheetCli.h"
+#include "CliUnit.h"
 
 #include "config/ConfigDevice.h"
 #include "config/ConfigFile.h"
 #include "config/Sheet.h"
-#include "kernel/Feedback.h"
-#include "kernel/Prompter.h"
-#include "link/DeviceCommands.h"
-#include "link/DeviceLink.h"
 #include "link/ModelFamily.h"
-#include "link/SerialPort.h"
-#include "link/Transport.h"
 #include "switches/SwitchSheet.h"
 #include "switches/SwitchUnit.h"
 #include "switches/SwitchWizardModel.h"
@@ -20,28 +15,6 @@
 #include <QJsonObject>
 
 namespace pv {
-
-namespace {
-
-// The sheet asks nothing; a message from the link goes to standard error.
-class SheetPrompter final : public Prompter {
-public:
-  explicit SheetPrompter(QTextStream& err) : err_(err) {}
-  int said = 0;
-  Answer ask(const QString&, const QString& text, Buttons buttons, Icon) override {
-    ++said;
-    err_ << "planovix-cli: " << text << "\n";
-    return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
-  }
-  std::optional<QString> askText(const QString&, const QString&, const QString& def) override { return def; }
-  QString openFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-  QString saveFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-
-private:
-  QTextStream& err_;
-};
-
-} // namespace
 
 int SheetCommand(CliRun& run) {
   QTextStream& err = run.io.err;
@@ -59,12 +32,12 @@ int SheetCommand(CliRun& run) {
   QByteArray record;
   if (files.size() == 2 && !ReadConfigurationFile(files[1], &record, err)) return kExitUsage;
 
-  AppState state;
+  // The unit's session, in the sheet's language: its messages too.
+  CliUnit unit(run, QStringLiteral("sheet"));
+  AppState& state = unit.state;
   state.languageIndex = static_cast<uint8_t>(language);
   state.languageOffset = ComputeLanguageOffset(language);
-  RangeTables tables;
-  EditorModel model(state, tables);
-  SheetPrompter prompter(err);
+  EditorModel& model = unit.model;
   SheetOrigin origin;
   origin.when = QDateTime::currentDateTime();
   std::optional<SheetPicture> picture;
@@ -78,33 +51,19 @@ int SheetCommand(CliRun& run) {
     origin.familyKnown = false;
     origin.fileIdentity = state.identity;
   } else {
-    Feedback feedback;
-    DeviceLink link(run.io.clock, prompter);
-    Transport transport(run.io.unitPort, link.clock());
-    DeviceCommands commands(state, transport, link.prompter(), feedback);
-    const OpenUnitPort opened(run.io.unitPort, run.port(), err);
-    if (!opened) return kExitDevice;
-    int code = kExitDevice;
-    link.run(Exchange::Command, [&] {
+    const int code = RunOnUnit(run, unit, [&] {
       // As the program's Read: identity, the family, the cells, then the switches.
-      const ConfigResult r = ReadEprom(model, commands, [&] { LookUpModel(state, commands, true); });
-      if (r == ConfigResult::NotCompatible) {
-        code = kExitRefused;
-        return;
-      }
-      if (r != ConfigResult::Ok) return;
-      DeviceSwitchUnit unit(commands);
-      SwitchWizardModel switches(state, tables, prompter);
-      switches.setUnit(&unit);
+      const ConfigResult r = ReadEprom(model, unit.commands, [&] { LookUpModel(state, unit.commands, true); });
+      if (r != ConfigResult::Ok) return r == ConfigResult::NotCompatible ? kExitRefused : kExitDevice;
+      DeviceSwitchUnit switchUnit(unit.commands);
+      SwitchWizardModel switches(state, unit.tables, unit.prompter);
+      switches.setUnit(&switchUnit);
       switches.ReadSwitch();
-      if (state.commError) return;
-      picture = SwitchBanksPicture(switches, tables, state);
-      code = kExitOk;
+      if (state.commError) return kExitDevice;
+      picture = SwitchBanksPicture(switches, unit.tables, state);
+      return kExitOk;
     });
-    if (code != kExitOk) {
-      if (prompter.said == 0) err << "planovix-cli: sheet failed: the unit could not be read\n";
-      return code;
-    }
+    if (code != kExitOk) return code;
   }
 
   SheetContent content = SheetFromEditor(model, origin);

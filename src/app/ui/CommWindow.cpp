@@ -131,42 +131,12 @@ CommWindow::CommWindow(ProgramActions& actions, const AppState& state, QWidget* 
 
 void CommWindow::buildMenus() {
   menuBar_ = new QMenuBar(this);
-  menuBar_->setNativeMenuBar(false);
-  QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
-  file->setObjectName(QStringLiteral("mnu_File"));
-  menus_[0] = file;
-  file->addAction(actions_.fileOpen);
-  file->addSeparator()->setObjectName(QStringLiteral("sep"));
-  file->addActions({actions_.fileSave, actions_.fileSaveAs});
-
-  QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
-  view->setObjectName(QStringLiteral("mnu_View"));
-  menus_[1] = view;
-  view->addActions({actions_.viewProgram, actions_.viewMeasure, actions_.viewSwitch, actions_.compare});
-
-  QMenu* action = menuBar_->addMenu(QStringLiteral("&Action"));
-  action->setObjectName(QStringLiteral("mnu_Action"));
-  menus_[2] = action;
-  QMenu* prog = action->addMenu(QStringLiteral("&Program"));
-  prog->setObjectName(QStringLiteral("mnu_Action_Program"));
-  menus_[3] = prog;
-  prog->addActions({actions_.read, actions_.write, actions_.writeChanged, actions_.undoWrite});
-  QMenu* meas = action->addMenu(QStringLiteral("&Measure"));
-  meas->setObjectName(QStringLiteral("mnu_Action_Measure"));
-  menus_[4] = meas;
-  meas->addActions({actions_.start, actions_.stop});
-
-  collaudo_ = menuBar_->addMenu(QStringLiteral("&Collaudo"));
-  collaudo_->setObjectName(QStringLiteral("mnu_Collaudo"));
-  collaudo_->addActions({actions_.eeprom, actions_.taratura, actions_.station, actions_.test, actions_.records});
-
-  QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
-  help->setObjectName(QStringLiteral("mnu_Help"));
-  menus_[5] = collaudo_;
-  menus_[6] = help;
-  help->addAction(actions_.about);
-
-  menuBar_->addAction(actions_.exit);
+  menus_ = BuildMenuBar(menuBar_, actions_,
+                        {{"mnu_File", "mnu_View", "mnu_Action", "mnu_Action_Program", "mnu_Action_Measure",
+                          "mnu_Collaudo", "mnu_Help"},
+                         {actions_.eeprom, actions_.taratura, actions_.station, actions_.test, actions_.records},
+                         {actions_.about}});
+  collaudo_ = menus_[5];
 }
 
 void CommWindow::applyMenuCaptions() {

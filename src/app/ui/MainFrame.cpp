@@ -74,13 +74,39 @@ QString MenuTitle(const AppState& s, int i) {
   return i == 3 || i == 4 ? QLatin1Char('&') + t : t;
 }
 
+std::array<QMenu*, 7> BuildMenuBar(QMenuBar* bar, const ProgramActions& a, const MenuBarLayout& layout) {
+  std::array<QMenu*, 7> menus{};
+  auto named = [&](QMenu* m, int i) {
+    m->setObjectName(QString::fromLatin1(layout.names[static_cast<size_t>(i)]));
+    menus[static_cast<size_t>(i)] = m;
+    return m;
+  };
+  bar->setNativeMenuBar(false);
+  QMenu* file = named(bar->addMenu(QStringLiteral("&File")), 0);
+  file->addAction(a.fileOpen);
+  file->addSeparator()->setObjectName(QStringLiteral("sep"));
+  file->addActions({a.fileSave, a.fileSaveAs});
+  named(bar->addMenu(QStringLiteral("&View")), 1)->addActions({a.viewProgram, a.viewMeasure, a.viewSwitch, a.compare});
+  QMenu* action = named(bar->addMenu(QStringLiteral("&Action")), 2);
+  named(action->addMenu(QStringLiteral("&Program")), 3)->addActions({a.read, a.write, a.writeChanged, a.undoWrite});
+  named(action->addMenu(QStringLiteral("&Measure")), 4)->addActions({a.start, a.stop});
+  named(bar->addMenu(QStringLiteral("&Collaudo")), 5)->addActions(layout.factory);
+  named(bar->addMenu(QStringLiteral("&Help")), 6)->addActions(layout.help);
+  bar->addAction(a.exit);
+  return menus;
+}
+
 MainFrame::MainFrame(ProgramActions& actions, const AppState& state)
     : actions_(actions), state_(state), area_(new QMdiArea(this)) {
   setObjectName(QStringLiteral("frm_main"));
   area_->setObjectName(QStringLiteral("mdi"));
   area_->setBackground(QColor(0x5f, 0x6b, 0x75));
   setCentralWidget(area_);
-  buildMenus();
+  menus_ = BuildMenuBar(menuBar(), actions_,
+                       {{"mnu_file", "mnu_view", "mnu_action", "mnu_prog", "mnu_meas", "mnu_collaudo", "mnu_help"},
+                        {actions_.eeprom, actions_.taratura, actions_.station, actions_.records},
+                        {actions_.language, actions_.about}});
+  collaudo_ = menus_[5];
   // Room for the communication window, the editor and a factory window
   // beside one another (smaller screens get the frame maximised).
   QSize size(1600, 1000);
@@ -185,47 +211,6 @@ void MainFrame::showForScreen() {
     return;
   }
   show();
-}
-
-void MainFrame::buildMenus() {
-  QMenuBar* bar = menuBar();
-  bar->setNativeMenuBar(false);
-  QMenu* file = bar->addMenu(QStringLiteral("&File"));
-  file->setObjectName(QStringLiteral("mnu_file"));
-  menus_[0] = file;
-  file->addAction(actions_.fileOpen);
-  file->addSeparator();
-  file->addAction(actions_.fileSave);
-  file->addAction(actions_.fileSaveAs);
-
-  QMenu* view = bar->addMenu(QStringLiteral("&View"));
-  view->setObjectName(QStringLiteral("mnu_view"));
-  menus_[1] = view;
-  view->addActions({actions_.viewProgram, actions_.viewMeasure, actions_.viewSwitch, actions_.compare});
-
-  QMenu* action = bar->addMenu(QStringLiteral("&Action"));
-  action->setObjectName(QStringLiteral("mnu_action"));
-  menus_[2] = action;
-  QMenu* prog = action->addMenu(QStringLiteral("&Program"));
-  prog->setObjectName(QStringLiteral("mnu_prog"));
-  menus_[3] = prog;
-  prog->addActions({actions_.read, actions_.write, actions_.writeChanged, actions_.undoWrite});
-  QMenu* meas = action->addMenu(QStringLiteral("&Measure"));
-  meas->setObjectName(QStringLiteral("mnu_meas"));
-  menus_[4] = meas;
-  meas->addActions({actions_.start, actions_.stop});
-
-  collaudo_ = bar->addMenu(QStringLiteral("&Collaudo"));
-  collaudo_->setObjectName(QStringLiteral("mnu_collaudo"));
-  collaudo_->addActions({actions_.eeprom, actions_.taratura, actions_.station, actions_.records});
-
-  QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-  help->setObjectName(QStringLiteral("mnu_help"));
-  menus_[6] = help;
-  menus_[5] = collaudo_;
-  help->addActions({actions_.language, actions_.about});
-
-  bar->addAction(actions_.exit);
 }
 
 void MainFrame::applyCaptions() {

@@ -1,13 +1,16 @@
 #pragma once
 // The main frame: a multi-document frame that hosts every other window,
 // with its own menu bar built from the program's shared actions.
+#include <QList>
 #include <QMainWindow>
 #include <array>
 #include <functional>
 
+class QAction;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QMenuBar;
 
 namespace pv {
 
@@ -17,6 +20,17 @@ class ProgramActions;
 // The title of menu i (File, View, Action, Program, Measure, factory, help)
 // in the current language; both menu bars show these.
 QString MenuTitle(const AppState& s, int i);
+
+// What tells the two menu bars apart: the menus' object names (in
+// MenuTitle's order) and what the factory and help menus hold.
+struct MenuBarLayout {
+  std::array<const char*, 7> names;
+  QList<QAction*> factory;
+  QList<QAction*> help;
+};
+// Fills a menu bar with the shared actions; returns its menus in
+// MenuTitle's order, for the captions.
+std::array<QMenu*, 7> BuildMenuBar(QMenuBar* bar, const ProgramActions& a, const MenuBarLayout& layout);
 
 class MainFrame final : public QMainWindow {
   Q_OBJECT
@@ -65,7 +79,6 @@ protected:
   void closeEvent(QCloseEvent* e) override;
 
 private:
-  void buildMenus();
   ProgramActions& actions_;
   const AppState& state_;
   QMdiArea* area_;

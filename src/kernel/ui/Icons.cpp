@@ -16,6 +16,19 @@ const QColor kRedC(0xd2, 0x3b, 0x2f);
 const QColor kCase(0xe8, 0xec, 0xef);
 
 // A DIN-rail unit seen from the front, used by read and write.
+// A path through the points, closed back to the first when asked.
+QPainterPath Path(std::initializer_list<QPointF> points, bool closed) {
+  QPainterPath path;
+  for (const QPointF& at : points) {
+    if (path.elementCount() == 0)
+      path.moveTo(at);
+    else
+      path.lineTo(at);
+  }
+  if (closed) path.closeSubpath();
+  return path;
+}
+
 void DrawUnit(QPainter& p, QRectF r) {
   p.setPen(QPen(kInk, 1.2));
   p.setBrush(kCase);
@@ -161,28 +174,14 @@ void Paint(QPainter& p, Picture pic) {
       p.setBrush(kBlue);
       p.drawRoundedRect(QRectF(2, 2, 28, 28), 6, 6);
       p.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-      QPainterPath wave;
-      wave.moveTo(6, 20);
-      wave.lineTo(11, 20);
-      wave.lineTo(14, 10);
-      wave.lineTo(18, 23);
-      wave.lineTo(21, 14);
-      wave.lineTo(26, 14);
       p.setBrush(Qt::NoBrush);
-      p.drawPath(wave);
+      p.drawPath(Path({{6, 20}, {11, 20}, {14, 10}, {18, 23}, {21, 14}, {26, 14}}, false));
       break;
     }
     case Picture::Document: {
-      QPainterPath page;
-      page.moveTo(7, 3);
-      page.lineTo(20, 3);
-      page.lineTo(26, 9);
-      page.lineTo(26, 29);
-      page.lineTo(7, 29);
-      page.closeSubpath();
       p.setPen(QPen(kInk, 1.2));
       p.setBrush(Qt::white);
-      p.drawPath(page);
+      p.drawPath(Path({{7, 3}, {20, 3}, {26, 9}, {26, 29}, {7, 29}}, true));
       p.drawLine(QPointF(20, 3), QPointF(20, 9));
       p.drawLine(QPointF(20, 9), QPointF(26, 9));
       p.setPen(Qt::NoPen);

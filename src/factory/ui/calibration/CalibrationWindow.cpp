@@ -252,15 +252,20 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
       connect(b, &QCheckBox::toggled, this, [this] { optionsChanged(); });
       return b;
     };
+    // A row's tick, then its result fields left to right: (cell, name).
+    struct Column {
+      int cell;
+      const char* name;
+    };
     int at = 2;
-    for (int row : kChannelRows[static_cast<size_t>(c)].inputs) {
+    auto addRow = [&](int row, std::initializer_list<Column> columns) {
       g->addWidget(box(row), at, 0);
-      g->addWidget(field(row, kZero, "txt_zero"), at, 1);
-      g->addWidget(field(row, kHalf, "txt_half"), at, 2);
-      g->addWidget(field(row, kSpan, "txt_span"), at, 3);
-      g->addWidget(field(row, kK1, "txt_k1"), at, 4);
+      int col = 1;
+      for (const Column& k : columns) g->addWidget(field(row, k.cell, k.name), at, col++);
       ++at;
-    }
+    };
+    for (int row : kChannelRows[static_cast<size_t>(c)].inputs)
+      addRow(row, {{kZero, "txt_zero"}, {kHalf, "txt_half"}, {kSpan, "txt_span"}, {kK1, "txt_k1"}});
     auto* uscite = captions_.add(new QLabel(frame), kOutputs);
     uscite->setFont(bold);
     g->addWidget(uscite, at, 0);
@@ -271,16 +276,9 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
     heading(at, 5, QStringLiteral("Span"));
     captions_.add(heading(at, 6, QString()), kLoadCaption);
     ++at;
-    for (int row : kChannelRows[static_cast<size_t>(c)].outputs) {
-      g->addWidget(box(row), at, 0);
-      g->addWidget(field(row, kK1, "txt_k1"), at, 1);
-      g->addWidget(field(row, kK2, "txt_k2"), at, 2);
-      g->addWidget(field(row, kZero, "txt_zero"), at, 3);
-      g->addWidget(field(row, kHalf, "txt_half"), at, 4);
-      g->addWidget(field(row, kSpan, "txt_span"), at, 5);
-      g->addWidget(field(row, kLoad, "txt_span2"), at, 6);
-      ++at;
-    }
+    for (int row : kChannelRows[static_cast<size_t>(c)].outputs)
+      addRow(row, {{kK1, "txt_k1"}, {kK2, "txt_k2"}, {kZero, "txt_zero"}, {kHalf, "txt_half"}, {kSpan, "txt_span"},
+                   {kLoad, "txt_span2"}});
     g->setRowStretch(at, 1);
     connect(chkCanale_[static_cast<size_t>(c)], &QCheckBox::toggled, this, [this] { optionsChanged(); });
     outer->addWidget(frame, 2, c * 2, 1, 2);
@@ -329,8 +327,8 @@ CalibrationWindow::CalibrationWindow(AppState& state, DeviceCommands& unit, Devi
   connect(command2_, &QPushButton::clicked, this, [this] { start(false); });
   connect(command6_, &QPushButton::clicked, this, [this] { start(true); });
   connect(command5_, &QPushButton::clicked, this, [this] { run_->requestStop(); });
-  connect(cmdOn_, &QPushButton::clicked, this, [this] { powerOn(); });
-  connect(cmdOff_, &QPushButton::clicked, this, [this] { powerOff(); });
+  connect(cmdOn_, &QPushButton::clicked, this, [this] { power(true); });
+  connect(cmdOff_, &QPushButton::clicked, this, [this] { power(false); });
   connect(command7_, &QPushButton::clicked, this, &CalibrationWindow::verificationRequested);
   connect(command1_[0], &QPushButton::clicked, this, [this] { manualPtc(0); });
   connect(command1_[1], &QPushButton::clicked, this, [this] { manualPtc(1); });
@@ -450,20 +448,15 @@ void CalibrationWindow::start(bool resume) {
   if (!ran) tell(Tr(state_, kBusy));
 }
 
-void CalibrationWindow::powerOn() {
-  if (sequence_ != Sequence::None) return;
-  applySelectors();
-  // A failure has been reported by the driver.
-  setSequence(Sequence::Manual);
-  run_->powerOn();
-  setSequence(Sequence::None);
-}
-
-void CalibrationWindow::powerOff() {
+// A failure is reported by the driver.
+void CalibrationWindow::power(bool on) {
   if (sequence_ != Sequence::None) return;
   applySelectors();
   setSequence(Sequence::Manual);
-  run_->powerOff();
+  if (on)
+    run_->powerOn();
+  else
+    run_->powerOff();
   setSequence(Sequence::None);
 }
 

@@ -82,8 +82,8 @@ private:
 
   void chooseModel(int index);
   void start(bool resume);
-  void powerOn();
-  void powerOff();
+  // Switches the supply on or off by hand.
+  void power(bool on);
   void manualPtc(int channel);
   void outputLinearity();
   void twoChannelLinearity();

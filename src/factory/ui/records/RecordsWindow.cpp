@@ -237,37 +237,41 @@ void RecordsWindow::fillTimeline() {
   timeline_->resizeColumnsToContents();
 }
 
+namespace {
+// Puts a chart of one set of bars in its view, in place of the old chart.
+void ShowBars(QChartView* view, const QString& title, QAbstractBarSeries* series, QBarSet* set,
+              const QStringList& categories, Qt::Alignment categoriesAt, QValueAxis* values) {
+  auto* chart = new QChart;
+  chart->setTitle(title);
+  chart->legend()->hide();
+  series->append(set);
+  chart->addSeries(series);
+  auto* names = new QBarCategoryAxis;
+  names->append(categories);
+  chart->addAxis(names, categoriesAt);
+  chart->addAxis(values, categoriesAt == Qt::AlignBottom ? Qt::AlignLeft : Qt::AlignBottom);
+  series->attachAxis(names);
+  series->attachAxis(values);
+  QChart* old = view->chart();
+  view->setChart(chart);
+  delete old;
+}
+} // namespace
+
 void RecordsWindow::fillCharts() {
   {
-    auto* chart = new QChart;
-    chart->setTitle(Tr(state_, kYieldTitle));
-    chart->legend()->hide();
     auto* set = new QBarSet(Tr(state_, kYieldTitle));
     QStringList models;
     for (const ModelYield& y : FirstPassYield(records_)) {
       *set << y.percent();
       models << QStringLiteral("%1 (%2/%3)").arg(y.model).arg(y.firstPass).arg(y.units);
     }
-    auto* series = new QBarSeries;
-    series->append(set);
-    chart->addSeries(series);
-    auto* x = new QBarCategoryAxis;
-    x->append(models);
-    auto* y = new QValueAxis;
-    y->setRange(0, 100);
-    y->setLabelFormat(QStringLiteral("%d %%"));
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    QChart* old = yieldChart_->chart();
-    yieldChart_->setChart(chart);
-    delete old;
+    auto* percent = new QValueAxis;
+    percent->setRange(0, 100);
+    percent->setLabelFormat(QStringLiteral("%d %%"));
+    ShowBars(yieldChart_, Tr(state_, kYieldTitle), new QBarSeries, set, models, Qt::AlignBottom, percent);
   }
   {
-    auto* chart = new QChart;
-    chart->setTitle(Tr(state_, kFailingTitle));
-    chart->legend()->hide();
     auto* set = new QBarSet(Tr(state_, kFailingTitle));
     QStringList names;
     std::vector<RowFailures> failing = FailingRows(records_, rows_);
@@ -280,22 +284,11 @@ void RecordsWindow::fillCharts() {
       names << QStringLiteral("%1  %2 %3 (%4/%5)").arg(f.model, f.step, f.item).arg(f.failed).arg(f.measured);
       most = std::max(most, f.failed);
     }
-    auto* series = new QHorizontalBarSeries;
-    series->append(set);
-    chart->addSeries(series);
-    auto* y = new QBarCategoryAxis;
-    y->append(names);
-    auto* x = new QValueAxis;
-    x->setRange(0, most);
-    x->setLabelFormat(QStringLiteral("%d"));
-    x->setTickCount(std::min(most, 10) + 1);
-    chart->addAxis(y, Qt::AlignLeft);
-    chart->addAxis(x, Qt::AlignBottom);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    QChart* old = failingChart_->chart();
-    failingChart_->setChart(chart);
-    delete old;
+    auto* count = new QValueAxis;
+    count->setRange(0, most);
+    count->setLabelFormat(QStringLiteral("%d"));
+    count->setTickCount(std::min(most, 10) + 1);
+    ShowBars(failingChart_, Tr(state_, kFailingTitle), new QHorizontalBarSeries, set, names, Qt::AlignLeft, count);
   }
 }
 

@@ -69,13 +69,19 @@ InstrumentSetupWindow::InstrumentSetupWindow(const AppState& state, Verification
   supplyVolts_->setMaximumWidth(70);
   checkSupply_ = check("Check_alim_ver");
   setSupply_ = captions_.add(Named(new QPushButton, "set_al"), kSetSupply);
-  auto* sl = new QGridLayout(supplyFrame_);
-  sl->addWidget(captions_.add(new QLabel, kSupplyVolts), 0, 0);
-  sl->addWidget(supplyVolts_, 0, 1);
-  sl->addWidget(new QLabel(QStringLiteral("Vcc")), 0, 2);
-  sl->addWidget(checkSupply_, 0, 3);
-  sl->addWidget(setSupply_, 0, 4);
-  sl->setColumnStretch(2, 1);
+  // An instrument's frame: what to set on the left, its tick and button on
+  // the right.
+  auto row = [this](QGroupBox* frame, int label, QWidget* field, QCheckBox* tick, QPushButton* set) {
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(captions_.add(new QLabel, label), 0, 0);
+    grid->addWidget(field, 0, 1);
+    grid->addWidget(tick, 0, 3);
+    grid->addWidget(set, 0, 4);
+    grid->setColumnStretch(2, 1);
+    return grid;
+  };
+  row(supplyFrame_, kSupplyVolts, supplyVolts_, checkSupply_, setSupply_)
+      ->addWidget(new QLabel(QStringLiteral("Vcc")), 0, 2);
 
   // Meter.
   meterFrame_ = captions_.add(Named(new QGroupBox, "multimetro"), kMeterFrame);
@@ -84,12 +90,7 @@ InstrumentSetupWindow::InstrumentSetupWindow(const AppState& state, Verification
   outvi_->setCurrentIndex(-1);
   checkMeter_ = check("Check_mult_ver");
   setMeter_ = captions_.add(Named(new QPushButton, "set_mult"), kSetMeter);
-  auto* ml = new QGridLayout(meterFrame_);
-  ml->addWidget(captions_.add(new QLabel, kOutputSignal), 0, 0);
-  ml->addWidget(outvi_, 0, 1);
-  ml->addWidget(checkMeter_, 0, 3);
-  ml->addWidget(setMeter_, 0, 4);
-  ml->setColumnStretch(2, 1);
+  row(meterFrame_, kOutputSignal, outvi_, checkMeter_, setMeter_);
 
   // Calibrator.
   calFrame_ = captions_.add(Named(new QGroupBox, "Calibratore"), kCalFrame);
@@ -131,14 +132,9 @@ InstrumentSetupWindow::InstrumentSetupWindow(const AppState& state, Verification
   channel_->hide();
   checkSwitch_ = check("Check_un_sw");
   setSwitch_ = captions_.add(Named(new QPushButton, "set_usw"), kSetSwitch);
-  auto* wl = new QGridLayout(switchFrame_);
-  wl->addWidget(captions_.add(new QLabel, kUnit), 0, 0);
-  wl->addWidget(device_, 0, 1);
-  wl->addWidget(checkSwitch_, 0, 3);
-  wl->addWidget(setSwitch_, 0, 4);
+  QGridLayout* wl = row(switchFrame_, kUnit, device_, checkSwitch_, setSwitch_);
   wl->addWidget(channelLabel_, 1, 0);
   wl->addWidget(channel_, 1, 1);
-  wl->setColumnStretch(2, 1);
 
   all_ = captions_.add(Named(new QPushButton, "imp_strum"), kSetAll);
   stop_ = Named(new QPushButton(QStringLiteral("STOP")), "stop_ver");
