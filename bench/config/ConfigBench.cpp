@@ -18,6 +18,7 @@
 #include "CliCore.h"
 #include "link/Clock.h"
 #include "link/QtSerialPort.h"
+#include "support/Stopwatch.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -25,24 +26,14 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
+using pv::benchmark::CpuNow;
+using pv::benchmark::WallNow;
+
 constexpr double kByteSeconds = 10.0 / 9600.0;
-
-double WallNow() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-double CpuNow() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
 
 // One transcript line back to the bytes that were received.
 QByteArray Unescape(const QByteArray& line) {

@@ -10,9 +10,7 @@
 //   build/bench/factory/bench-calibration-timing [settle-seconds]
 #include "factory/CalibrationRun.h"
 #include "factory/CalibrationUnit.h"
-#include "kernel/Prompter.h"
-#include "link/Clock.h"
-#include "support/BenchStation.h"
+#include "support/LineSpeedStation.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -20,50 +18,7 @@
 #include <map>
 #include <vector>
 
-namespace {
-
 using namespace pv;
-
-// Simulated time, split into pauses (nothing awaited) and waits for an
-// answer.
-class CountingClock final : public Clock {
-public:
-  qint64 nowMs() override { return inner.nowMs(); }
-  void wait(qint64 ms, SerialPort* port) override {
-    const qint64 before = inner.nowMs();
-    inner.wait(ms, port);
-    (port ? answerMs : pauseMs) += inner.nowMs() - before;
-  }
-  FakeClock inner;
-  qint64 pauseMs = 0, answerMs = 0;
-};
-
-class Answers final : public Prompter {
-public:
-  Answer ask(const QString&, const QString&, Buttons, Icon) override { return Answer::Ok; }
-  std::optional<QString> askText(const QString&, const QString&, const QString&) override { return std::nullopt; }
-  QString openFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-  QString saveFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-};
-
-// A "$R" (6 bytes) and its answer (8 bytes) at 9600 baud, 10 bits a byte.
-constexpr int kAnswerMs = 15;
-
-FakeClock* SimulatedTime(CountingClock& clock) { return &clock.inner; }
-
-// The station of the calibration tests, its unit answering at line speed.
-struct Station : test::BenchStation<CountingClock, Answers> {
-  explicit Station(const ModelRow& model)
-      : BenchStation(model, bench::NominalTruth(model, 0), [] {
-          bench::BenchFaults f;
-          f.dipOperator = true;
-          return f;
-        }()) {
-    link.setAnswerDelayMs(kAnswerMs);
-  }
-};
-
-} // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
@@ -72,7 +27,7 @@ int main(int argc, char** argv) {
   const double settle = argc > 1 ? std::atof(argv[1]) : 4;
   const ModelRow& model = *FindModel(u"KRV2212A");
 
-  Station s(model);
+  benchmark::LineSpeedStation s(model);
   CalibrationRun run(s.commands, s.instruments(), s.clock, s.prompter);
   CalibrationOptions o = OptionsForModel(*FindCalibrationModel(QStringLiteral("KRV2212A")));
   o.settleSeconds = settle;
@@ -81,7 +36,7 @@ int main(int argc, char** argv) {
 
   // What is not the procedure's, on its own: the backup's read (after the
   // procedure's own "$V"), and the save before the final programming.
-  Station alone(model);
+  benchmark::LineSpeedStation alone(model);
   alone.commands.ReadIdentity();
   const qint64 p0 = alone.clock.pauseMs, t0 = alone.clock.nowMs();
   std::vector<int> config;
@@ -95,7 +50,7 @@ int main(int argc, char** argv) {
   const qint64 savePauses = alone.clock.pauseMs - p1, saveTotal = alone.clock.nowMs() - t1;
 
   const qint64 mandated = pauses - factoryPauses - savePauses;
-  std::printf("KRV2212A, settle %.1f s, unit answers after %d ms: run ends %s\n", settle, kAnswerMs,
+  std::printf("KRV2212A, settle %.1f s, unit answers after %d ms: run ends %s\n", settle, benchmark::kAnswerMs,
               RunEndName(end));
   std::printf("  run                     %8.1f s (pauses %.1f s, waits for answers %.1f s)\n", total / 1000.0,
               pauses / 1000.0, answers / 1000.0);

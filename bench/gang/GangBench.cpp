@@ -16,20 +16,18 @@
 #include "config/GangProgrammer.h"
 #include "link/Clock.h"
 #include "link/QtSerialPort.h"
+#include "support/ChildProcess.h"
+#include "support/EditedConfig.h"
+#include "support/Stopwatch.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -37,40 +35,26 @@ using namespace pv;
 
 namespace {
 
-double WallNow() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
+using benchmark::CpuNow;
+using benchmark::WallNow;
 
-double CpuNow() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
-
-struct Sim {
-  QProcess p;
+// One port's simulator, its unit plugged; it is pulled and plugged again
+// by signals, as the technician's hands.
+struct Sim : test::ChildProcess {
   QString link;
-  Sim(const QString& dir, int index, bool plugged) {
-    link = QStringLiteral("%1/com%2").arg(dir).arg(index);
-    QStringList args{"--model", "KRV2212A", "--baud-timing", "--link", link, "--serial",
-                     QString::number(1000 * (index + 1))};
-    if (!plugged) args << "--unplugged";
-    p.start(QStringLiteral(PLANOVIX_DEVSIM), args);
-    p.waitForReadyRead(10000);
-    p.readLine();
+  Sim(const QString& dir, int index)
+      : ChildProcess(QStringLiteral(PLANOVIX_DEVSIM),
+                     {"--model", "KRV2212A", "--baud-timing", "--link", QStringLiteral("%1/com%2").arg(dir).arg(index),
+                      "--serial", QString::number(1000 * (index + 1))}),
+        link(QStringLiteral("%1/com%2").arg(dir).arg(index)) {
+    readLine();
   }
-  ~Sim() {
-    p.terminate();
-    if (!p.waitForFinished(3000)) p.kill();
-  }
-  void signal(int sig) { ::kill(static_cast<pid_t>(p.processId()), sig); }
 };
 
 // The file every unit gets: the simulator's own configuration read once,
 // with channel A's input upper limit changed.
 QString MakeFile(const QString& dir) {
-  Sim sim(dir, 99, true);
+  Sim sim(dir, 99);
   const QString path = dir + QStringLiteral("/bench.DST");
   QString out, err;
   QTextStream o(&out), e(&err);
@@ -81,13 +65,7 @@ QString MakeFile(const QString& dir) {
     std::fprintf(stderr, "bench-gang: cannot read the configuration: %s\n", qPrintable(err));
     std::exit(1);
   }
-  QFile f(path);
-  f.open(QIODevice::ReadWrite);
-  QByteArray r = f.readAll();
-  const double upper = 500;
-  std::memcpy(r.data() + 14, &upper, 8);
-  f.seek(0);
-  f.write(r);
+  test::RaiseUpperLimit(path);
   return path;
 }
 
@@ -102,7 +80,7 @@ Run RunGang(const QString& dir, const QString& file, int ports, int perPort) {
   std::vector<std::unique_ptr<Sim>> sims;
   std::vector<GangPort> list;
   for (int i = 0; i < ports; ++i) {
-    sims.push_back(std::make_unique<Sim>(here.path(), i, true));
+    sims.push_back(std::make_unique<Sim>(here.path(), i));
     list.push_back({sims.back()->link, sims.back()->link});
   }
   GangOptions o;

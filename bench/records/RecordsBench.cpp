@@ -6,23 +6,10 @@
 // (recording included) is measured on the wall clock and added to it.
 //
 //   build/bench/records/bench-records [rows]
-#include "Bench.h"
-#include "InstrumentLink.h"
-#include "SimulatorLink.h"
 #include "factory/CalibrationRun.h"
-#include "factory/Calibrator.h"
-#include "factory/Multimeter.h"
-#include "factory/PowerSupply.h"
 #include "factory/RunRecord.h"
-#include "factory/SwitchingUnit.h"
-#include "kernel/AppState.h"
-#include "kernel/Feedback.h"
-#include "kernel/Prompter.h"
-#include "link/Clock.h"
-#include "link/DeviceCommands.h"
-#include "link/MemorySerialPort.h"
-#include "link/Transport.h"
 #include "records/Recorder.h"
+#include "support/LineSpeedStation.h"
 #include "support/PostgresServer.h"
 
 #include <QCoreApplication>
@@ -35,67 +22,6 @@
 namespace {
 
 using namespace pv;
-
-// Simulated time, split into pauses (nothing awaited) and waits for an
-// answer.
-class CountingClock final : public Clock {
-public:
-  qint64 nowMs() override { return inner.nowMs(); }
-  void wait(qint64 ms, SerialPort* port) override {
-    const qint64 before = inner.nowMs();
-    inner.wait(ms, port);
-    (port ? answerMs : pauseMs) += inner.nowMs() - before;
-  }
-  FakeClock inner;
-  qint64 pauseMs = 0, answerMs = 0;
-};
-
-class Answers final : public Prompter {
-public:
-  Answer ask(const QString&, const QString&, Buttons, Icon) override { return Answer::Ok; }
-  std::optional<QString> askText(const QString&, const QString&, const QString&) override { return std::nullopt; }
-  QString openFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-  QString saveFileName(const QString&, const QString&, const QStringList&) override { return {}; }
-};
-
-constexpr int kAnswerMs = 15;
-
-struct Station {
-  AppState state;
-  CountingClock clock;
-  MemorySerialPort unitPort, supplyPort, meterPort, calibratorPort, switchPort;
-  bench::SimulatedBench sim;
-  sim::SimulatorLink link;
-  bench::InstrumentLink supplyLink, meterLink, calibratorLink, switchLink;
-  Transport transport{unitPort, clock};
-  Answers prompter;
-  Feedback feedback;
-  DeviceCommands commands{state, transport, prompter, feedback};
-  Bench bench{state, clock, prompter};
-  PowerSupply supply{bench, supplyPort};
-  Calibrator calibrator{bench, calibratorPort};
-  Multimeter meter{bench, meterPort, {}};
-  SwitchingUnit switches{bench, switchPort};
-
-  explicit Station(const ModelRow& model)
-      : sim(model, bench::NominalTruth(model, 0), [] {
-          bench::BenchFaults f;
-          f.dipOperator = true;
-          return f;
-        }()),
-        link(sim.unit(), unitPort, &clock.inner), supplyLink(sim.supply(), supplyPort),
-        meterLink(sim.meter(0), meterPort), calibratorLink(sim.calibrator(), calibratorPort),
-        switchLink(sim.switches(), switchPort) {
-    link.setAnswerDelayMs(kAnswerMs);
-    unitPort.open(QStringLiteral("sim"));
-    state.identity = sim.unit().identity();
-    supply.setSelector("Com4");
-    calibrator.setSelector("Com6");
-    meter.setSelector("Com3");
-    switches.setSelector("Com5");
-  }
-};
-
 
 struct Cost {
   double medianMs = 0, worstMs = 0;
@@ -132,8 +58,8 @@ struct RunTime {
 
 RunTime Calibrate(bool record) {
   const ModelRow& model = *FindModel(u"KRV2212A");
-  Station s(model);
-  CalibrationRun run(s.commands, {s.supply, s.calibrator, s.meter, s.switches}, s.clock, s.prompter);
+  benchmark::LineSpeedStation s(model);
+  CalibrationRun run(s.commands, s.instruments(), s.clock, s.prompter);
   run.record().setEnabled(record);
   CalibrationOptions o = OptionsForModel(*FindCalibrationModel(QStringLiteral("KRV2212A")));
   QElapsedTimer t;

@@ -235,6 +235,9 @@ TEST(BatchCli, LogGetsItsHeaderOnce) {
   ASSERT_EQ(csv.size(), 3);
   EXPECT_TRUE(csv[0].startsWith("time,"));
   EXPECT_TRUE(csv[2].contains(",ok,"));
+  // The gang reads the log's first line, and keeps to a log of its own layout.
+  EXPECT_EQ(b.run({"program", dst, "--ports", b.file("no-port"), "--log", b.file("l.csv")}), 2);
+  EXPECT_TRUE(b.err.contains("it is a log of another layout")) << b.err.toStdString();
 }
 
 TEST(BatchCli, BadInputStopsBeforeTheUnitIsTouched) {

@@ -4,29 +4,13 @@
 // cell (the simulator lingers a moment, so the closing command may still
 // leave), and each time the command says so and exits 1.
 #include "CliRig.h"
+#include "support/ChildProcess.h"
+#include "support/EditedConfig.h"
 
-#include <QFile>
-#include <QProcess>
-#include <cstring>
 #include <gtest/gtest.h>
 
 namespace pv {
 namespace {
-
-struct Process {
-  QProcess p;
-  Process(const QString& program, const QStringList& args) {
-    p.setProgram(program);
-    p.setArguments(args);
-    p.start();
-  }
-  ~Process() {
-    if (p.state() != QProcess::NotRunning) {
-      p.kill();
-      p.waitForFinished(3000);
-    }
-  }
-};
 
 // Indices (1-based) of the first and last "$W" of an in-process write-config.
 std::pair<int, int> WritePhase(const QString& file) {
@@ -45,26 +29,19 @@ std::pair<int, int> WritePhase(const QString& file) {
 TEST(CliOverPty, PulledCableIsSaidAndExitsOne) {
   test::Cli model("KRV2212A");
   ASSERT_EQ(model.run({"read-config", model.file("u.DST")}), 0);
-  QFile f(model.file("u.DST"));
-  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-  QByteArray r = f.readAll();
-  const double upper = 500;
-  std::memcpy(r.data() + 14, &upper, 8);
-  f.seek(0);
-  f.write(r);
-  f.close();
+  ASSERT_TRUE(test::RaiseUpperLimit(model.file("u.DST")));
   const auto [first, last] = WritePhase(model.file("u.DST"));
   ASSERT_GT(first, 0);
 
   for (int cut : {10, (first + last) / 2, last}) {
-    Process sim(QStringLiteral(PLANOVIX_DEVSIM),
-                {QStringLiteral("--model"), QStringLiteral("KRV2212A"), QStringLiteral("--hangup-after"),
-                 QString::number(cut)});
-    ASSERT_TRUE(sim.p.waitForReadyRead(5000));
-    const QString pty = QString::fromLocal8Bit(sim.p.readLine()).trimmed();
-    Process cli(QStringLiteral(PLANOVIX_CLI),
-                {QStringLiteral("--port"), pty, QStringLiteral("--yes"), QStringLiteral("write-config"),
-                 model.file("u.DST")});
+    test::ChildProcess sim(QStringLiteral(PLANOVIX_DEVSIM),
+                           {QStringLiteral("--model"), QStringLiteral("KRV2212A"), QStringLiteral("--hangup-after"),
+                            QString::number(cut)});
+    const QString pty = sim.readLine(5000);
+    ASSERT_FALSE(pty.isEmpty());
+    test::ChildProcess cli(QStringLiteral(PLANOVIX_CLI),
+                           {QStringLiteral("--port"), pty, QStringLiteral("--yes"), QStringLiteral("write-config"),
+                            model.file("u.DST")});
     ASSERT_TRUE(cli.p.waitForFinished(60000));
     const QString err = QString::fromLocal8Bit(cli.p.readAllStandardError());
     SCOPED_TRACE("cut after command " + std::to_string(cut) + ": " + err.toStdString());

@@ -4,12 +4,12 @@
 // tools on one device through two names. Afterwards the unit's transcript
 // must show it left idle: every "PR" followed by "$FPxx", every "MI" by "SM".
 #include "CliRig.h"
+#include "support/DevsimUnit.h"
+#include "support/EditedConfig.h"
 #include "support/TempRecords.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -17,90 +17,20 @@
 namespace pv {
 namespace {
 
-struct Process {
-  QProcess p;
-  Process(const QString& program, const QStringList& args) {
-    p.setProgram(program);
-    p.setArguments(args);
-    p.start();
-  }
-  ~Process() {
-    if (p.state() != QProcess::NotRunning) {
-      p.kill();
-      p.waitForFinished(3000);
-    }
-  }
-  void signal(int sig) { ::kill(static_cast<pid_t>(p.processId()), sig); }
-  // Standard error as it comes, until it holds text.
-  QString err;
-  bool waitErr(const QString& text, int ms = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!err.contains(text) && t.elapsed() < ms) {
-      p.waitForReadyRead(50);
-      err += QString::fromLocal8Bit(p.readAllStandardError());
-    }
-    return err.contains(text);
-  }
-};
-
 // One simulated unit with a transcript of what it received.
-struct Unit {
-  QTemporaryDir dir;
-  QString transcript = dir.filePath(QStringLiteral("unit.log"));
-  QString link = dir.filePath(QStringLiteral("com1"));
-  std::unique_ptr<Process> sim;
-  QString pty;
-  explicit Unit(QStringList extra = {}) {
-    sim = std::make_unique<Process>(QStringLiteral(PLANOVIX_DEVSIM),
-                                    QStringList{QStringLiteral("--model"), QStringLiteral("KRV2212A"),
-                                                QStringLiteral("--serial"), QStringLiteral("7"),
-                                                QStringLiteral("--transcript"), transcript, QStringLiteral("--link"),
-                                                link} +
-                                        extra);
-    if (sim->p.waitForReadyRead(5000)) pty = QString::fromLocal8Bit(sim->p.readLine()).trimmed();
-  }
-  QStringList lines() const {
-    QFile f(transcript);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
-  }
-  // Waits until the unit has received count commands starting with prefix.
-  bool waitFor(const QString& prefix, int count = 1, int ms = 20000) const {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-      int n = 0;
-      for (const QString& l : lines()) n += l.startsWith(prefix);
-      if (n >= count) return true;
-      QThread::msleep(5);
-    }
-    return false;
-  }
-  // "PR" never left open, "MI" never left streaming.
-  void expectIdle() const {
-    bool programming = false, streaming = false;
-    for (const QString& l : lines()) {
-      if (l.startsWith(QLatin1String("PR"))) programming = true;
-      if (l.startsWith(QLatin1String("$FPxx"))) programming = false;
-      if (l.startsWith(QLatin1String("MI"))) streaming = true;
-      if (l.startsWith(QLatin1String("SM"))) streaming = false;
-    }
-    EXPECT_FALSE(programming) << "left in programming mode; last: " << lines().value(lines().size() - 1).toStdString();
-    EXPECT_FALSE(streaming) << "left streaming";
-  }
-  int count(const char* prefix) const {
-    int n = 0;
-    for (const QString& l : lines()) n += l.startsWith(QLatin1String(prefix));
-    return n;
-  }
-  int writes() const { return count("$W"); }
+struct Unit : test::DevsimUnit {
+  explicit Unit(const QStringList& extra = {})
+      : DevsimUnit(QStringList{QStringLiteral("--model"), QStringLiteral("KRV2212A"), QStringLiteral("--serial"),
+                               QStringLiteral("7")} +
+                   extra) {}
 };
 
 struct Outcome {
   QString out, err;
   int code = -1;
 };
+
+using Process = test::ChildProcess;
 
 Outcome Cli(const QStringList& args, const std::function<void(Process&)>& meanwhile = {}) {
   Process cli(QStringLiteral(PLANOVIX_CLI), args);
@@ -115,66 +45,64 @@ Outcome Cli(const QStringList& args, const std::function<void(Process&)>& meanwh
 
 // A configuration file with one field the unit does not hold yet.
 QString EditedFile(const Unit& u) {
-  const QString path = u.dir.filePath(QStringLiteral("edited.DST"));
+  const QString path = u.home.filePath(QStringLiteral("edited.DST"));
   Outcome r = Cli({QStringLiteral("--port"), u.link, QStringLiteral("read-config"), path});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::ReadWrite));
-  QByteArray bytes = f.readAll();
-  const double upper = 500;
-  std::memcpy(bytes.data() + 14, &upper, 8);
-  f.seek(0);
-  f.write(bytes);
+  EXPECT_TRUE(test::RaiseUpperLimit(path));
   return path;
 }
+
+// A unit at line speed, a record store of the test's own and a file that
+// changes the unit.
+struct WriteRig {
+  test::TempRecords records;
+  Unit u{{QStringLiteral("--baud-timing")}};
+  QString file = u.pty.isEmpty() ? QString() : EditedFile(u);
+  // write-config of the file, sig sent once the unit has received count
+  // commands that start with prefix.
+  Outcome write(const QString& prefix, int count, int sig) {
+    return Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("write-config"), file},
+               [&](Process& cli) {
+                 ASSERT_TRUE(u.waitFor(prefix, count));
+                 cli.signal(sig);
+               });
+  }
+};
 
 const std::pair<int, const char*> kSignals[] = {{SIGINT, "Ctrl+C"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
 
 TEST(EndsOverPty, ASignalDuringTheReadBeforeAWriteWritesNothing) {
   for (const auto& [sig, name] : kSignals) {
     SCOPED_TRACE(name);
-    test::TempRecords records;
-    Unit u({QStringLiteral("--baud-timing")});
-    ASSERT_FALSE(u.pty.isEmpty());
-    const QString file = EditedFile(u);
-    const int readsBefore = u.count("$R");
-    const Outcome r = Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("write-config"), file},
-                      [&](Process& cli) {
-                        // Ten cells into the configuration read.
-                        ASSERT_TRUE(u.waitFor(QStringLiteral("$R"), readsBefore + 10));
-                        cli.signal(sig);
-                      });
+    WriteRig w;
+    ASSERT_FALSE(w.file.isEmpty());
+    // Ten cells into the configuration read.
+    const Outcome r = w.write(QStringLiteral("$R"), w.u.count("$R") + 10, sig);
     EXPECT_EQ(r.code, 128 + sig) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("ended by %1").arg(QLatin1String(name)))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("nothing was written"))) << r.err.toStdString();
-    EXPECT_EQ(u.writes(), 0);
-    u.expectIdle();
+    EXPECT_EQ(w.u.count("$W"), 0);
+    w.u.expectIdle();
   }
 }
 
 TEST(EndsOverPty, ASignalDuringAWriteLetsItFinishAndBeReadBack) {
-  test::TempRecords records;
-  Unit u({QStringLiteral("--baud-timing")});
-  ASSERT_FALSE(u.pty.isEmpty());
-  const QString file = EditedFile(u);
-  const Outcome r = Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("write-config"), file},
-                    [&](Process& cli) {
-                      ASSERT_TRUE(u.waitFor(QStringLiteral("$W"), 3));
-                      cli.signal(SIGTERM);
-                    });
+  WriteRig w;
+  ASSERT_FALSE(w.file.isEmpty());
+  const Outcome r = w.write(QStringLiteral("$W"), 3, SIGTERM);
   EXPECT_EQ(r.code, 128 + SIGTERM) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains(QStringLiteral("it had done all its work"))) << r.err.toStdString();
   // Every cell of the write left, and the unit holds the file now.
-  const Outcome check = Cli({QStringLiteral("--port"), u.link, QStringLiteral("diff"), file, QStringLiteral("device")});
+  const Outcome check = Cli({QStringLiteral("--port"), w.u.link, QStringLiteral("diff"), w.file, QStringLiteral("device")});
   EXPECT_EQ(check.code, 0) << check.out.toStdString() << check.err.toStdString();
-  u.expectIdle();
+  w.u.expectIdle();
 }
 
 TEST(EndsOverPty, TwoSignalsStopAnEepromWriteAtTheNextCellAndSayWhichLeft) {
   test::TempRecords records;
   Unit u({QStringLiteral("--baud-timing")});
   ASSERT_FALSE(u.pty.isEmpty());
-  const QString image = u.dir.filePath(QStringLiteral("unit.dat"));
+  const QString image = u.home.filePath(QStringLiteral("unit.dat"));
   ASSERT_EQ(Cli({QStringLiteral("--port"), u.link, QStringLiteral("eeprom"), QStringLiteral("read"), image}).code, 0);
   const Outcome r = Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("eeprom"),
                      QStringLiteral("write"), image},
@@ -186,7 +114,7 @@ TEST(EndsOverPty, TwoSignalsStopAnEepromWriteAtTheNextCellAndSayWhichLeft) {
                       cli.signal(SIGHUP);
                     });
   EXPECT_EQ(r.code, 128 + SIGHUP) << r.err.toStdString();
-  EXPECT_LT(u.writes(), 256);
+  EXPECT_LT(u.count("$W"), 256);
   EXPECT_TRUE(r.err.contains(QStringLiteral("Cells not sent:"))) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains(QStringLiteral("cells were sent and"))) << r.err.toStdString();
   u.expectIdle();
@@ -215,27 +143,21 @@ TEST(EndsOverPty, ASignalStopsAMeasurementWithItsSM) {
 }
 
 TEST(EndsOverPty, KilledOutrightTheNextRunTakesTheUnitOutOfProgrammingMode) {
-  test::TempRecords records;
-  Unit u({QStringLiteral("--baud-timing")});
-  ASSERT_FALSE(u.pty.isEmpty());
-  const QString file = EditedFile(u);
-  Cli({QStringLiteral("--port"), u.link, QStringLiteral("--yes"), QStringLiteral("write-config"), file},
-      [&](Process& cli) {
-        ASSERT_TRUE(u.waitFor(QStringLiteral("$W"), 5));
-        cli.signal(SIGKILL);
-      });
+  WriteRig w;
+  ASSERT_FALSE(w.file.isEmpty());
+  w.write(QStringLiteral("$W"), 5, SIGKILL);
   // The record store holds the entry saved before the write, whole.
-  ASSERT_EQ(records.entries().size(), 1u);
-  EXPECT_TRUE(records.entries()[0].record.has_value());
-  const Outcome next = Cli({QStringLiteral("--port"), u.link, QStringLiteral("restore"), QStringLiteral("last")});
+  ASSERT_EQ(w.records.entries().size(), 1u);
+  EXPECT_TRUE(w.records.entries()[0].record.has_value());
+  const Outcome next = Cli({QStringLiteral("--port"), w.u.link, QStringLiteral("restore"), QStringLiteral("last")});
   EXPECT_EQ(next.code, 0) << next.err.toStdString();
-  u.expectIdle();
+  w.u.expectIdle();
 }
 
 TEST(EndsOverPty, AFullDiskLeavesTheOldFileAndSaysWhy) {
   Unit u;
   ASSERT_FALSE(u.pty.isEmpty());
-  const QString image = u.dir.filePath(QStringLiteral("unit.dat"));
+  const QString image = u.home.filePath(QStringLiteral("unit.dat"));
   {
     QFile f(image);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -254,7 +176,7 @@ TEST(EndsOverPty, AFullDiskLeavesTheOldFileAndSaysWhy) {
   QFile f(image);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), "old\n");
-  EXPECT_EQ(QDir(u.dir.path()).entryList({QStringLiteral(".unit.dat.*")}, QDir::Hidden | QDir::Files).size(), 0);
+  EXPECT_EQ(QDir(u.home.path()).entryList({QStringLiteral(".unit.dat.*")}, QDir::Hidden | QDir::Files).size(), 0);
   u.expectIdle();
 }
 

@@ -1,6 +1,8 @@
 // Gang programming with the real executables: one planovix-devsim per port,
 // units plugged and pulled while planovix-cli serves every port at once.
 #include "CliRig.h"
+#include "support/DevsimUnit.h"
+#include "support/EditedConfig.h"
 #include "support/TempRecords.h"
 
 #include <QElapsedTimer>
@@ -10,7 +12,6 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <csignal>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -20,78 +21,28 @@ namespace {
 // A .DST for a KRV2212A with one value changed, so every unit gets a write.
 QString MakeFile(test::Cli& c) {
   EXPECT_EQ(c.run({"read-config", c.file("gang.DST")}), 0) << c.err.toStdString();
-  QFile f(c.file("gang.DST"));
-  EXPECT_TRUE(f.open(QIODevice::ReadWrite));
-  QByteArray r = f.readAll();
-  const double upper = 500;
-  std::memcpy(r.data() + 14, &upper, 8);
-  f.seek(0);
-  f.write(r);
+  EXPECT_TRUE(test::RaiseUpperLimit(c.file("gang.DST")));
   return c.file("gang.DST");
 }
 
 // One port: a simulator started with no unit plugged. plug() and pull() are
 // the technician's hands.
-struct Port {
-  QProcess sim;
-  QString link, transcript;
-  Port(const QString& dir, int index, const QString& model, QStringList extra = {}) {
-    link = QStringLiteral("%1/com%2").arg(dir).arg(index);
-    transcript = QStringLiteral("%1/unit%2.log").arg(dir).arg(index);
-    sim.setProgram(QStringLiteral(PLANOVIX_DEVSIM));
-    sim.setArguments(QStringList{"--model", model, "--unplugged", "--link", link, "--transcript", transcript,
-                                 "--serial", QString::number(100 * (index + 1))} +
-                     extra);
-    sim.start();
-    EXPECT_TRUE(sim.waitForReadyRead(10000));
-    sim.readLine();  // no terminal yet
-  }
-  ~Port() {
-    sim.terminate();
-    if (!sim.waitForFinished(3000)) sim.kill();
-  }
-  // Plugs the next unit and waits for its terminal.
-  void plug() {
-    ::kill(static_cast<pid_t>(sim.processId()), SIGUSR2);
-    QByteArray line;
-    while (line.trimmed().isEmpty() && sim.waitForReadyRead(10000)) line = sim.readLine();
-    ASSERT_FALSE(line.trimmed().isEmpty());
-  }
-  void pull() { ::kill(static_cast<pid_t>(sim.processId()), SIGUSR1); }
-  // The last unit on the port was left out of programming mode: every "PR"
-  // after its last "$FP" would say otherwise.
-  bool leftIdle() const {
-    QFile f(transcript);
-    if (!f.open(QIODevice::ReadOnly)) return true;  // never talked to
-    const QList<QByteArray> lines = f.readAll().split('\n');
-    qsizetype lastPr = -1, lastFp = -1;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-      if (lines[i].startsWith("PR")) lastPr = i;
-      if (lines[i].startsWith("$FP")) lastFp = i;
-    }
-    return lastPr < lastFp;
-  }
+struct Port : test::DevsimUnit {
+  Port(const QString& dir, int index, const QString& model, const QStringList& extra = {})
+      : DevsimUnit(QStringList{"--model", model, "--unplugged", "--serial", QString::number(100 * (index + 1))} + extra,
+                   dir, index) {}
 };
 
 // planovix-cli program --ports, its output read line by line as it comes.
 struct Gang {
-  QProcess cli;
+  test::ChildProcess process;
+  QProcess& cli = process.p;
   QStringList lines;
   QString pending;
-  Gang(const QString& file, const QStringList& links, const QString& log, const test::TempRecords& records) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PLANOVIX_RECORDS"), records.path());
-    cli.setProcessEnvironment(env);
-    cli.setProgram(QStringLiteral(PLANOVIX_CLI));
-    cli.setArguments({"program", file, "--ports", links.join(','), "--repeat", "--log", log, "--model", "KRV2212A"});
-    cli.start();
-  }
-  ~Gang() {
-    if (cli.state() != QProcess::NotRunning) {
-      cli.kill();
-      cli.waitForFinished(3000);
-    }
-  }
+  // The records go where the test's TempRecords points the environment.
+  Gang(const QString& file, const QStringList& links, const QString& log)
+      : process(QStringLiteral(PLANOVIX_CLI),
+                {"program", file, "--ports", links.join(','), "--repeat", "--log", log, "--model", "KRV2212A"}) {}
   void take() {
     pending += QString::fromLocal8Bit(cli.readAllStandardOutput());
     qsizetype nl;
@@ -113,7 +64,7 @@ struct Gang {
       take();
     }
   }
-  void signal(int sig) { ::kill(static_cast<pid_t>(cli.processId()), sig); }
+  void signal(int sig) { process.signal(sig); }
 };
 
 QRegularExpression Result(const QString& link) {
@@ -154,7 +105,7 @@ TEST(GangOverPty, EightPortsPluggedAndPulledAtRandom) {
     links << ports.back()->link;
   }
   const QString log = maker.file("gang.csv");
-  Gang gang(file, links, log, records);
+  Gang gang(file, links, log);
   ASSERT_GE(gang.waitLine(QRegularExpression("^program: "), 0), 0);
 
   // Plugs in a random order (the seed is printed to repeat a run); a port
@@ -252,7 +203,7 @@ TEST(GangOverPty, EightPortsPluggedAndPulledAtRandom) {
   EXPECT_EQ(ok, expectedOk);
   // One backup per unit written: the nine good ones and the cut one.
   EXPECT_EQ(records.entries().size(), 10u);
-  for (int p = 0; p < 8; ++p) EXPECT_TRUE(ports[static_cast<size_t>(p)]->leftIdle() || p == kCut) << p;
+  for (int p = 0; p < 8; ++p) EXPECT_TRUE(ports[static_cast<size_t>(p)]->busy().isEmpty() || p == kCut) << p;
 }
 
 // Ctrl+C while three units are being written: each is finished, read back
@@ -268,7 +219,7 @@ TEST(GangOverPty, CtrlCFinishesEveryUnitInHand) {
     links << ports.back()->link;
   }
   for (int i = 0; i < 3; ++i) ports[static_cast<size_t>(i)]->plug();
-  Gang gang(file, links, maker.file("stop.csv"), records);
+  Gang gang(file, links, maker.file("stop.csv"));
   for (int i = 0; i < 3; ++i)
     ASSERT_GE(gang.waitLine(QRegularExpression('^' + QRegularExpression::escape(links[i]) + ": writing"), 0), 0)
         << gang.lines.join('\n').toStdString();
@@ -284,7 +235,7 @@ TEST(GangOverPty, CtrlCFinishesEveryUnitInHand) {
                             0, 0),
               0)
         << i;
-    EXPECT_TRUE(ports[static_cast<size_t>(i)]->leftIdle()) << i;
+    EXPECT_TRUE(ports[static_cast<size_t>(i)]->busy().isEmpty()) << i;
   }
   EXPECT_TRUE(all.contains("gang ended (Ctrl+C): 3 units on 4 ports, 3 ok, 0 refused, 0 failed"));
 }

@@ -2,6 +2,7 @@
 // on a terminal while it writes a simulated unit; quiet in a pipe and
 // with --json.
 #include "CliRig.h"
+#include "support/ChildProcess.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -50,10 +51,9 @@ struct Outcome {
 // terminal when one is given, else in a pipe.
 Outcome RunTool(const QStringList& args, Terminal* terminal) {
   Outcome r;
-  QProcess sim;
-  sim.start(QStringLiteral(PLANOVIX_DEVSIM), {QStringLiteral("--model"), QStringLiteral("KRV2212A")});
-  if (!sim.waitForReadyRead(5000)) return r;
-  const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
+  test::ChildProcess sim(QStringLiteral(PLANOVIX_DEVSIM), {QStringLiteral("--model"), QStringLiteral("KRV2212A")});
+  const QString pty = sim.readLine(5000);
+  if (pty.isEmpty()) return r;
   QProcess cli;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
@@ -66,8 +66,6 @@ Outcome RunTool(const QStringList& args, Terminal* terminal) {
   if (terminal) r.terminal += terminal->drain();
   r.code = cli.exitCode();
   r.err = cli.readAllStandardError();
-  sim.terminate();
-  sim.waitForFinished(3000);
   return r;
 }
 

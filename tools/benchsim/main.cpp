@@ -7,7 +7,7 @@
 //   generator=TCPIP::127.0.0.1::PORT::SOCKET usb-meter=TCPIP::127.0.0.1::PORT::SOCKET
 // and with --env the same as the program's variables (PLANOVIX_COM2=...).
 #include "Bench.h"
-#include "kernel/Version.h"
+#include "PtyLoop.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -16,98 +16,36 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
-#include <cstdio>
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
 using namespace pv;
 using namespace pv::bench;
+using namespace pv::pty;
 
 namespace {
 
-volatile sig_atomic_t gStop = 0;
-void OnSignal(int) { gStop = 1; }
-
 constexpr qint64 kDefaultFramePeriodMs = 100;
-// What may wait for a reader that does not read; older bytes are lost, as
-// they would be on a real line.
-constexpr qsizetype kMaxBacklog = 64 * 1024;
 
-double NowMs() {
-  using namespace std::chrono;
-  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-[[noreturn]] void Fail(const QString& message) {
-  std::fprintf(stderr, "planovix-benchsim: %s\n", qPrintable(message));
-  std::exit(2);
-}
-
-void WriteAll(int fd, QByteArray& queue) {
-  while (!queue.isEmpty()) {
-    const ssize_t n = ::write(fd, queue.constData(), static_cast<size_t>(queue.size()));
-    if (n > 0) queue.remove(0, n);
-    else if (n < 0 && errno == EINTR) continue;
-    else return;  // full: next turn
-  }
-  if (queue.size() > kMaxBacklog) queue.remove(0, queue.size() - kMaxBacklog);
-}
-
-// Where the commands an endpoint received are logged.
-struct Log {
-  FILE* file = nullptr;
-  qsizetype written = 0;
-  void flush(const QList<QByteArray>& lines, qsizetype upTo) {
-    if (!file) return;
-    for (; written < upTo; ++written) std::fprintf(file, "%s\n", sim::EscapeBytes(lines[written]).constData());
-    std::fflush(file);
-  }
-};
-
-// One pseudo-terminal. The slave stays open here too, so the master sees no
-// hang-up while the program closes and reopens its side.
-struct Terminal {
+// One serial end of the bench on its pseudo-terminal.
+struct SerialEnd : Terminal {
   QString name;
   int com = 0;
-  int master = -1, slave = -1;
-  QByteArray path, out;
+  QByteArray out;
   std::function<void(const QByteArray&)> receive;
   std::function<const QList<QByteArray>&()> transcript;
   std::function<qsizetype()> settled;
-  Log log;
+  TranscriptFile log;
 };
-
-void OpenTerminal(Terminal& t, speed_t speed) {
-  t.master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (t.master < 0 || grantpt(t.master) != 0 || unlockpt(t.master) != 0)
-    Fail(QStringLiteral("no pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-  const char* name = ptsname(t.master);
-  if (!name) Fail(QStringLiteral("no pseudo-terminal name"));
-  t.path = name;
-  t.slave = ::open(name, O_RDWR | O_NOCTTY);
-  if (t.slave < 0) Fail(QStringLiteral("cannot open %1").arg(QString::fromLocal8Bit(t.path)));
-  termios tio{};
-  if (tcgetattr(t.slave, &tio) == 0) {
-    cfmakeraw(&tio);
-    cfsetispeed(&tio, speed);
-    cfsetospeed(&tio, speed);
-    tcsetattr(t.slave, TCSANOW, &tio);
-  }
-  fcntl(t.master, F_SETFL, fcntl(t.master, F_GETFL) | O_NONBLOCK);
-}
 
 // A raw SCPI socket: one listening port, any number of clients; answers go
 // to the client that asked.
@@ -123,7 +61,7 @@ struct Socket {
   };
   std::vector<Client> clients;
   Client* current = nullptr;
-  Log log;
+  TranscriptFile log;
 };
 
 void Listen(Socket& s, quint16 wanted) {
@@ -167,11 +105,8 @@ void SaveState(const QString& path, const SimulatedBench& bench, const QJsonObje
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("planovix-benchsim"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(PLANOVIX_VERSION));
-
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
+  const QString description = QStringLiteral(
       "A simulated factory bench: one unit with a power supply, a calibrator, two\n"
       "multimeters and a switching unit on pseudo-terminals, and a function generator\n"
       "and a USB multimeter as raw SCPI sockets on 127.0.0.1. The instruments are\n"
@@ -179,9 +114,7 @@ int main(int argc, char** argv) {
       "Prints \"name=value\" lines (with --env also PLANOVIX_COMn / PLANOVIX_USBn lines),\n"
       "then \"ready\". Stops on Ctrl+C or SIGTERM.\n"
       "Wiring: unit COM 2, meter Com3, supply Com4, switch Com5, calibrator Com6,\n"
-      "second meter Com7, generator Usb1 (the program's \"UsbDevice1\"), USB meter Usb2."));
-  parser.addHelpOption();
-  parser.addVersionOption();
+      "second meter Com7, generator Usb1 (the program's \"UsbDevice1\"), USB meter Usb2.");
   const QCommandLineOption model(QStringLiteral("model"),
       QStringLiteral("Model of the unit (default KRV2212A): %1.").arg(ModelIds().join(QStringLiteral(", "))),
       QStringLiteral("M"), QStringLiteral("KRV2212A"));
@@ -218,11 +151,9 @@ int main(int argc, char** argv) {
       QStringLiteral("Degrees C the unit's cold-junction sensor reads high, on both channels, instead of "
                      "the seed's spread (-5 to 5)."),
       QStringLiteral("C"));
-  parser.addOptions({model, fault, seed, ambient, state, transcripts, env, tcpPort, dipOperator, unitNeedsPower,
-                     framePeriod, coldJunctionError});
-  parser.process(app);
-  if (!parser.positionalArguments().isEmpty())
-    Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
+  ReadCommandLine(parser, "planovix-benchsim", description,
+                  {model, fault, seed, ambient, state, transcripts, env, tcpPort, dipOperator, unitNeedsPower,
+                   framePeriod, coldJunctionError});
 
   const ModelRow* row = FindModel(parser.value(model));
   if (!row)
@@ -256,7 +187,7 @@ int main(int argc, char** argv) {
   bench.calibrator().setAmbient(ambientValue);
 
   // The serial ends, in the order the calibration window lists them.
-  std::vector<Terminal> terms(6);
+  std::vector<SerialEnd> terms(6);
   const std::pair<const char*, int> ends[] = {{"unit", 2},    {"supply", 4},  {"calibrator", 6},
                                               {"meter-a", 3}, {"meter-b", 7}, {"switch", 5}};
   for (size_t i = 0; i < terms.size(); ++i) {
@@ -266,8 +197,8 @@ int main(int argc, char** argv) {
   Instrument* serial[6] = {nullptr, &bench.supply(), &bench.calibrator(), &bench.meter(0), &bench.meter(1),
                            &bench.switches()};
   for (size_t i = 0; i < terms.size(); ++i) {
-    Terminal& t = terms[i];
-    OpenTerminal(t, i == 1 ? B2400 : B9600);
+    SerialEnd& t = terms[i];
+    static_cast<Terminal&>(t) = OpenTerminal(i == 1 ? B2400 : B9600);
     if (i == 0) {
       sim::DeviceSimulator& unit = bench.unit();
       unit.setSink([&t](const QByteArray& b) { t.out += b; });
@@ -304,36 +235,16 @@ int main(int argc, char** argv) {
   if (parser.isSet(transcripts)) {
     const QString dir = parser.value(transcripts);
     if (!QDir().mkpath(dir)) Fail(QStringLiteral("cannot create %1").arg(dir));
-    auto open = [&](const QString& name) {
-      const QString path = QDir(dir).filePath(name + QStringLiteral(".log"));
-      // Appended to, never through a link planted in its place.
-      const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
-      FILE* f = fd < 0 ? nullptr : fdopen(fd, "a");
-      if (!f) Fail(QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-      return f;
-    };
-    for (Terminal& t : terms) t.log.file = open(t.name);
-    for (Socket& s : sockets) s.log.file = open(s.name);
+    const auto path = [&](const QString& name) { return QDir(dir).filePath(name + QStringLiteral(".log")); };
+    for (SerialEnd& t : terms) t.log.open(path(t.name));
+    for (Socket& s : sockets) s.log.open(path(s.name));
   }
   const QString statePath = parser.isSet(state) ? parser.value(state) : QString();
 
-  // Signals are blocked except inside ppoll, so a stop request is never lost.
-  struct sigaction sa{};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-  sigset_t blocked, waitMask;
-  sigemptyset(&blocked);
-  sigaddset(&blocked, SIGINT);
-  sigaddset(&blocked, SIGTERM);
-  sigprocmask(SIG_BLOCK, &blocked, &waitMask);
-  sigdelset(&waitMask, SIGINT);
-  sigdelset(&waitMask, SIGTERM);
+  LoopSignals control;
 
   QJsonObject endpoints;
-  for (const Terminal& t : terms) {
+  for (const SerialEnd& t : terms) {
     std::printf("%s=%s\n", qPrintable(t.name), t.path.constData());
     endpoints[t.name] = QString::fromLocal8Bit(t.path);
   }
@@ -342,7 +253,7 @@ int main(int argc, char** argv) {
     endpoints[s.name] = QString::fromLatin1(Resource(s));
   }
   if (parser.isSet(env)) {
-    for (const Terminal& t : terms) std::printf("PLANOVIX_COM%d=%s\n", t.com, t.path.constData());
+    for (const SerialEnd& t : terms) std::printf("PLANOVIX_COM%d=%s\n", t.com, t.path.constData());
     for (const Socket& s : sockets) std::printf("PLANOVIX_USB%d=%s\n", s.usb, Resource(s).constData());
   }
   std::printf("ready\n");
@@ -354,43 +265,36 @@ int main(int argc, char** argv) {
                           {QStringLiteral("seed"), static_cast<qint64>(seedValue)}};
   if (!statePath.isEmpty()) SaveState(statePath, bench, extra);
 
-  const double start = NowMs();
-  double nextFrame = -1;
-  while (!gStop) {
+  // What waits for each reader goes out, as much as it takes now.
+  const auto sendAll = [&] {
+    for (SerialEnd& t : terms) {
+      WriteAll(t.master, t.out);
+      TrimBacklog(t.out);
+    }
+    for (Socket& s : sockets)
+      for (auto& c : s.clients) {
+        WriteAll(c.fd, c.out);
+        TrimBacklog(c.out);
+      }
+  };
+  FrameClock frames(static_cast<double>(framePeriodMs));
+  while (!control.stopRequested()) {
     const double now = NowMs();
     sim::DeviceSimulator& unit = bench.unit();
-    if (unit.streaming() && (!needsPower || bench.unitPowered())) {
-      if (nextFrame < 0) nextFrame = now + framePeriodMs;
-      if (now >= nextFrame) {
-        unit.emitFrame(static_cast<qint64>(now - start));
-        nextFrame = now + framePeriodMs;
-      }
-    } else {
-      nextFrame = -1;
-    }
-    for (Terminal& t : terms) WriteAll(t.master, t.out);
-    for (Socket& s : sockets)
-      for (auto& c : s.clients) WriteAll(c.fd, c.out);
+    if (frames.due(unit.streaming() && (!needsPower || bench.unitPowered()), now)) unit.emitFrame(frames.stamp(now));
+    sendAll();
 
     std::vector<pollfd> fds;
-    for (const Terminal& t : terms) fds.push_back({t.master, POLLIN, 0});
+    for (const SerialEnd& t : terms) fds.push_back({t.master, POLLIN, 0});
     for (const Socket& s : sockets) {
       fds.push_back({s.listener, POLLIN, 0});
       for (const auto& c : s.clients) fds.push_back({c.fd, short(POLLIN | (c.out.isEmpty() ? 0 : POLLOUT)), 0});
     }
     bool pending = false;
-    for (const Terminal& t : terms) pending = pending || !t.out.isEmpty();
-    double wait = nextFrame >= 0 ? std::max(0.0, nextFrame - now) : -1;
+    for (const SerialEnd& t : terms) pending = pending || !t.out.isEmpty();
+    double wait = frames.waitMs(now);
     if (pending) wait = wait < 0 ? 5 : std::min(wait, 5.0);
-    timespec ts{};
-    timespec* timeout = nullptr;
-    if (wait >= 0) {
-      const auto us = static_cast<long long>(wait * 1000.0);
-      ts.tv_sec = us / 1000000;
-      ts.tv_nsec = (us % 1000000) * 1000;
-      timeout = &ts;
-    }
-    const int ready = ppoll(fds.data(), fds.size(), timeout, &waitMask);
+    const int ready = control.poll(fds.data(), fds.size(), wait);
     if (ready < 0) {
       if (errno == EINTR) continue;
       break;
@@ -399,13 +303,12 @@ int main(int argc, char** argv) {
 
     bool changed = false, idleHangUp = false;
     size_t k = 0;
-    for (Terminal& t : terms) {
+    for (SerialEnd& t : terms) {
       const pollfd& p = fds[k++];
       if (p.revents & POLLIN) {
-        char buffer[4096];
-        const ssize_t n = ::read(t.master, buffer, sizeof buffer);
-        if (n > 0) {
-          t.receive(QByteArray(buffer, static_cast<qsizetype>(n)));
+        const QByteArray bytes = ReadSome(t.master);
+        if (!bytes.isEmpty()) {
+          t.receive(bytes);
           t.log.flush(t.transcript(), t.settled());
           changed = true;
         }
@@ -449,26 +352,20 @@ int main(int argc, char** argv) {
     }
     if (changed && !statePath.isEmpty()) {
       // Answers go out before the (slower) state file is rewritten.
-      for (Terminal& t : terms) WriteAll(t.master, t.out);
-      for (Socket& s : sockets)
-        for (auto& c : s.clients) WriteAll(c.fd, c.out);
+      sendAll();
       SaveState(statePath, bench, extra);
     }
-    if (idleHangUp && !changed) {
-      timespec pause{0, 20 * 1000000};
-      nanosleep(&pause, nullptr);
-    }
+    if (idleHangUp && !changed) IdlePause();
   }
 
-  for (Terminal& t : terms) {
+  for (SerialEnd& t : terms) {
     t.log.flush(t.transcript(), t.transcript().size());
-    if (t.log.file) std::fclose(t.log.file);
-    ::close(t.master);
-    ::close(t.slave);
+    t.log.close();
+    CloseTerminal(t);
   }
   for (Socket& s : sockets) {
     s.log.flush(s.instrument->transcript(), s.instrument->transcript().size());
-    if (s.log.file) std::fclose(s.log.file);
+    s.log.close();
     for (auto& c : s.clients) ::close(c.fd);
     ::close(s.listener);
   }

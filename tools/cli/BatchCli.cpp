@@ -2,6 +2,7 @@
 
 #include "GangCli.h"
 #include "CliProgress.h"
+#include "CsvLog.h"
 #include "app/TerminationSignals.h"
 #include "config/ConfigFile.h"
 #include "kernel/AtomicFile.h"
@@ -102,12 +103,6 @@ struct UnitResult {
   int cells = 0;
 };
 
-QString CsvField(QString s) {
-  if (s.contains(',') || s.contains('"') || s.contains('\n') || s.contains('\r'))
-    s = '"' + s.replace('"', QStringLiteral("\"\"")) + '"';
-  return s;
-}
-
 // What a command said on standard error, without the tool's prefix, one
 // message after the other.
 QString Messages(const QString& err) {
@@ -178,46 +173,6 @@ UnitResult Write(const Options& opt, CountingPort& port) {
   return r;
 }
 
-// The log is opened without following a link planted in its place, and
-// every line is checked on its way to the disk.
-
-class CsvLog {
-public:
-  bool open(const QString& path, QString* why) {
-    if (path.isEmpty()) return true;
-    const bool fresh = !QFileInfo(path).exists() || QFileInfo(path).size() == 0;
-    file_ = std::make_unique<NoFollowFile>(path);
-    if (!file_->open(QIODevice::WriteOnly | QIODevice::Append)) {
-      *why = file_->errorString();
-      file_.reset();
-      return false;
-    }
-    if (fresh) return line("time,model,identity,result,reason,cells_written\n", why);
-    return true;
-  }
-  bool append(const QString& model, const QString& identity, const UnitResult& r, QString* why) {
-    if (!file_) return true;
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString time = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);
-    return line(QStringList{time, CsvField(model), identity, QLatin1String(OutcomeName(r.outcome)),
-                            CsvField(r.reason), QString::number(r.cells)}
-                        .join(',') + '\n',
-                why);
-  }
-
-private:
-  // Each line reaches the disk before the next unit is touched.
-  bool line(const QString& text, QString* why) {
-    const QByteArray bytes = text.toUtf8();
-    if (file_->write(bytes) != bytes.size() || !file_->sync()) {
-      *why = file_->errorString();
-      return false;
-    }
-    return true;
-  }
-  std::unique_ptr<NoFollowFile> file_;
-};
-
 } // namespace
 
 void RequestBatchStop() { gStop = true; }
@@ -280,7 +235,7 @@ int ProgramCommand(CliRun& run) {
   }
   CsvLog log;
   QString why;
-  if (!log.open(opt.log, &why)) {
+  if (!log.open(opt.log, QStringLiteral("time,model,identity,result,reason,cells_written"), &why)) {
     err << "planovix-cli: cannot write " << opt.log << ": " << why << "\n";
     return kExitUsage;
   }
@@ -355,7 +310,9 @@ int ProgramCommand(CliRun& run) {
     if (!r.reason.isEmpty()) out << ": " << r.reason;
     out << (r.outcome == Outcome::Ok ? "\a" : "\a\a\a") << "\n";
     out.flush();
-    if (!log.append(p.model, p.identity, r, &why)) {
+    if (!log.append({CsvTime(QDateTime::currentDateTime()), CsvField(p.model), p.identity,
+                     QLatin1String(OutcomeName(r.outcome)), CsvField(r.reason), QString::number(r.cells)},
+                    &why)) {
       err << "planovix-cli: cannot write " << opt.log << ": " << why << "; batch stopped\n";
       code = kExitDevice;
       break;
@@ -376,10 +333,7 @@ int ProgramCommand(CliRun& run) {
       << ": " << units << (units == 1 ? " unit" : " units")
       << ", " << ok << " ok, " << refused << " refused, " << failed << " failed\n";
   out.flush();
-  if (code != kExitOk) return code;
-  if (failed > 0) return kExitDevice;
-  if (refused > 0) return kExitRefused;
-  return kExitOk;
+  return UnitsExit(code, failed, refused);
 }
 
 } // namespace pv

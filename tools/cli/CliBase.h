@@ -31,6 +31,15 @@ struct InstrumentIo;
 
 enum CliExit { kExitOk = 0, kExitDevice = 1, kExitUsage = 2, kExitRefused = 3, kExitDiffer = 4 };
 
+// How a program run over many units ends: a fault of the run itself first,
+// then a unit that failed, then one refused.
+inline int UnitsExit(int code, int failed, int refused) {
+  if (code != kExitOk) return code;
+  if (failed > 0) return kExitDevice;
+  if (refused > 0) return kExitRefused;
+  return kExitOk;
+}
+
 // One option of a command. arg names the kind of value it takes, as help,
 // manual page and completion show it ("PORT", "FILE.csv", "N", "MODEL");
 // null for a flag.

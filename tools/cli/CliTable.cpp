@@ -423,20 +423,28 @@ QString CliCommandHelp(const CliCommand& c) {
   return out;
 }
 
+namespace {
+
+// Every command of the table by its synopsis and summary, under its section.
+QString CommandList() {
+  QString out, section;
+  for (const CliCommand& c : CliCommands()) {
+    if (section != QLatin1String(c.section)) {
+      section = QLatin1String(c.section);
+      out += '\n' + section + QStringLiteral(":\n");
+    }
+    out += QStringLiteral("  ") + QLatin1String(c.synopsis) + '\n' + Wrap(QLatin1String(c.summary), 6);
+  }
+  return out;
+}
+
+} // namespace
+
 QString CliHelpText() {
   // In Italian: the tool's general part from the string table, then every
   // command of the table by its synopsis (the long help stays English).
   if (CliLanguageIndex() == 0) {
-    QString out = CliText(clitext::Help);
-    QString section;
-    for (const CliCommand& c : CliCommands()) {
-      if (section != QLatin1String(c.section)) {
-        section = QLatin1String(c.section);
-        out += '\n' + section + QStringLiteral(":\n");
-      }
-      out += QStringLiteral("  ") + QLatin1String(c.synopsis) + '\n' + Wrap(QLatin1String(c.summary), 6);
-    }
-    return out;
+    return CliText(clitext::Help) + CommandList();
   }
   QString out = QStringLiteral(
       "Usage: planovix-cli [OPTIONS] COMMAND [ARGS]\n"
@@ -448,14 +456,7 @@ QString CliHelpText() {
       "Options of the unit's commands:\n");
   out += OptionList({kPort, kYes, kJson, kRetries, kLabel, {"--help", nullptr, "this text, or COMMAND's part"},
                      {"--version", nullptr, "the tool's version"}});
-  QString section;
-  for (const CliCommand& c : CliCommands()) {
-    if (section != QLatin1String(c.section)) {
-      section = QLatin1String(c.section);
-      out += '\n' + section + QStringLiteral(":\n");
-    }
-    out += QStringLiteral("  ") + QLatin1String(c.synopsis) + '\n' + Wrap(QLatin1String(c.summary), 6);
-  }
+  out += CommandList();
   out += QStringLiteral("\nBench options:\n") + OptionList({kSupply, kCalibrator, kMeter, kMeterB, kSwitch, kGenerator});
   out += Wrap(QLatin1String(kInstrumentPorts), 2);
   out += QStringLiteral("\nExit codes:\n") + Wrap(QLatin1String(kExitCodes), 2);

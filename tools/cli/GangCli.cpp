@@ -1,5 +1,6 @@
 #include "GangCli.h"
 #include "CliBase.h"
+#include "CsvLog.h"
 
 #include "app/TerminationSignals.h"
 #include "config/GangProgrammer.h"
@@ -7,6 +8,7 @@
 #include "kernel/Catalogue.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <memory>
@@ -17,62 +19,21 @@ namespace {
 
 const QString kHeader = QStringLiteral("time,port,model,identity,fingerprint,label,result,reason,cells_written");
 
-QString CsvField(QString s) {
-  if (s.contains(',') || s.contains('"') || s.contains('\n') || s.contains('\r'))
-    s = '"' + s.replace('"', QStringLiteral("\"\"")) + '"';
-  return s;
+// A log of another layout (the single program's) is not appended to. Only
+// its first line is read here; the log itself is opened for appending
+// without following a link.
+bool SameLayout(const QString& path, QString* why) {
+  const QFileInfo info(path);
+  if (path.isEmpty() || !info.exists() || info.size() == 0) return true;
+  QFile old(path);
+  if (!old.open(QIODevice::ReadOnly)) {
+    *why = old.errorString();
+    return false;
+  }
+  if (QString::fromUtf8(old.readLine()).trimmed() == kHeader) return true;
+  *why = QStringLiteral("it is a log of another layout (its first line is not \"%1\")").arg(kHeader);
+  return false;
 }
-
-// The log is opened without following a link planted in its place, each
-// line reaches the disk before the next, and a log of another layout (the
-// single program's) is not appended to.
-class GangLog {
-public:
-  bool open(const QString& path, QString* why) {
-    if (path.isEmpty()) return true;
-    const QFileInfo info(path);
-    const bool fresh = !info.exists() || info.size() == 0;
-    if (!fresh) {
-      NoFollowFile old(path);
-      if (!old.open(QIODevice::ReadOnly)) {
-        *why = old.errorString();
-        return false;
-      }
-      const QString first = QString::fromUtf8(old.readLine()).trimmed();
-      if (first != kHeader) {
-        *why = QStringLiteral("it is a log of another layout (its first line is not \"%1\")").arg(kHeader);
-        return false;
-      }
-    }
-    file_ = std::make_unique<NoFollowFile>(path);
-    if (!file_->open(QIODevice::WriteOnly | QIODevice::Append)) {
-      *why = file_->errorString();
-      file_.reset();
-      return false;
-    }
-    return !fresh || line(kHeader + '\n', why);
-  }
-  bool append(const GangUnit& u, QString* why) {
-    if (!file_) return true;
-    const QString time = u.time.toOffsetFromUtc(u.time.offsetFromUtc()).toString(Qt::ISODate);
-    return line(QStringList{time, CsvField(u.port), CsvField(u.model), u.identity, u.fingerprint, CsvField(u.label),
-                            QLatin1String(GangOutcomeName(u.outcome)), CsvField(u.reason),
-                            QString::number(u.cellsSent)}
-                        .join(',') + '\n',
-                why);
-  }
-
-private:
-  bool line(const QString& text, QString* why) {
-    const QByteArray bytes = text.toUtf8();
-    if (file_->write(bytes) != bytes.size() || !file_->sync()) {
-      *why = file_->errorString();
-      return false;
-    }
-    return true;
-  }
-  std::unique_ptr<NoFollowFile> file_;
-};
 
 QString UnitLine(const GangUnit& u) {
   QString s = u.port + QStringLiteral(": ") + (u.model.isEmpty() ? QStringLiteral("unknown unit") : u.model) +
@@ -148,8 +109,8 @@ int RunGangCli(const QStringList& args, QTextStream& out, QTextStream& err, cons
     if (!m) return usage(QStringLiteral("unknown model %1; one of %2").arg(opt.model, ModelIds().join(", ")));
     opt.model = QLatin1String(m->id);
   }
-  GangLog csv;
-  if (!csv.open(log, &why)) {
+  CsvLog csv;
+  if (!SameLayout(log, &why) || !csv.open(log, kHeader, &why)) {
     err << "planovix-cli: cannot write " << log << ": " << why << "\n";
     return kExitUsage;
   }
@@ -175,7 +136,10 @@ int RunGangCli(const QStringList& args, QTextStream& out, QTextStream& err, cons
     out << UnitLine(u) << (u.outcome == GangOutcome::Ok ? "\a" : "\a\a\a") << "\n";
     out.flush();
     QString whyNot;
-    if (!csv.append(u, &whyNot) && code != kExitUsage) {
+    const QStringList fields{CsvTime(u.time), CsvField(u.port), CsvField(u.model), u.identity, u.fingerprint,
+                             CsvField(u.label), QLatin1String(GangOutcomeName(u.outcome)), CsvField(u.reason),
+                             QString::number(u.cellsSent)};
+    if (!csv.append(fields, &whyNot) && code != kExitUsage) {
       err << "planovix-cli: cannot write " << log << ": " << whyNot << "; the gang ends after the units in hand\n";
       err.flush();
       code = kExitDevice;
@@ -216,10 +180,7 @@ int RunGangCli(const QStringList& args, QTextStream& out, QTextStream& err, cons
       << (units == 1 ? " unit" : " units") << " on " << gangPorts.size() << " ports, " << ok << " ok, " << refused
       << " refused, " << failed << " failed\n";
   out.flush();
-  if (code != kExitOk) return code;
-  if (failed > 0) return kExitDevice;
-  if (refused > 0) return kExitRefused;
-  return kExitOk;
+  return UnitsExit(code, failed, refused);
 }
 
 } // namespace pv

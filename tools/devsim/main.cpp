@@ -11,8 +11,8 @@
 // printed as a new line; --link follows it).
 #include "DeviceSimulator.h"
 #include "MemoryFile.h"
+#include "PtyLoop.h"
 #include "switches/SwitchTables.h"
-#include "kernel/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -21,45 +21,22 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
+#include <ctime>
 #include <unistd.h>
+#include <utility>
 
 using namespace pv;
 using namespace pv::sim;
+using namespace pv::pty;
 
 namespace {
-
-volatile sig_atomic_t gStop = 0;
-volatile sig_atomic_t gPull = 0;
-volatile sig_atomic_t gPlug = 0;
-void OnSignal(int) { gStop = 1; }
-void OnPull(int) { gPull = 1; }
-void OnPlug(int) { gPlug = 1; }
 
 // One byte at 9600 baud, 8N1: ten bits.
 constexpr double kByteMs = 10.0 * 1000.0 / 9600.0;
 constexpr qint64 kFramePeriodMs = 100;
-// What may wait for a program that is not reading; older bytes are lost, as
-// they would be on a real line.
-constexpr qsizetype kMaxBacklog = 64 * 1024;
-
-double NowMs() {
-  using namespace std::chrono;
-  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-[[noreturn]] void Fail(const QString& message) {
-  std::fprintf(stderr, "planovix-devsim: %s\n", qPrintable(message));
-  std::exit(2);
-}
 
 int ParseNumber(const QString& text, const char* what, int low, int high) {
   bool ok = false;
@@ -80,91 +57,19 @@ void LoadMemory(DeviceSimulator& unit, const QString& path) {
   for (int i = 0; i < values.size(); ++i) unit.setCell(0, i, values[i]);
 }
 
-void WriteAll(int fd, QByteArray& queue) {
-  while (!queue.isEmpty()) {
-    const ssize_t n = ::write(fd, queue.constData(), static_cast<size_t>(queue.size()));
-    if (n > 0) {
-      queue.remove(0, n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return;  // the terminal's buffer is full: try again on the next turn
-    }
-  }
-}
-
-// The pseudo-terminal pair a unit is plugged on. The slave stays open here
-// too, so the master never sees a hang-up while the program closes and
-// reopens its side.
-struct Terminal {
-  int master = -1;
-  int slave = -1;
-  QByteArray path;
-  bool open() const { return master >= 0; }
-};
-
-Terminal OpenTerminal() {
-  Terminal t;
-  t.master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (t.master < 0 || grantpt(t.master) != 0 || unlockpt(t.master) != 0)
-    Fail(QStringLiteral("no pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-  const char* name = ptsname(t.master);
-  if (!name) Fail(QStringLiteral("no pseudo-terminal name"));
-  t.path = QByteArray(name);
-  t.slave = ::open(t.path.constData(), O_RDWR | O_NOCTTY);
-  if (t.slave < 0) Fail(QStringLiteral("cannot open %1").arg(QString::fromLocal8Bit(t.path)));
-  termios tio{};
-  if (tcgetattr(t.slave, &tio) == 0) {
-    cfmakeraw(&tio);
-    cfsetispeed(&tio, B9600);
-    cfsetospeed(&tio, B9600);
-    tcsetattr(t.slave, TCSANOW, &tio);
-  }
-  fcntl(t.master, F_SETFL, fcntl(t.master, F_GETFL) | O_NONBLOCK);
-  return t;
-}
-
-void CloseTerminal(Terminal& t) {
-  if (t.master >= 0) ::close(t.master);
-  if (t.slave >= 0) ::close(t.slave);
-  t = Terminal{};
-}
-
-// Points the link at the terminal (replacing an older link of ours).
-void Relink(const QByteArray& linkPath, const QByteArray& target) {
-  if (linkPath.isEmpty()) return;
-  ::unlink(linkPath.constData());
-  if (::symlink(target.constData(), linkPath.constData()) != 0)
-    Fail(QStringLiteral("cannot create link %1: %2")
-             .arg(QString::fromLocal8Bit(linkPath), QString::fromLocal8Bit(std::strerror(errno))));
-}
-
-// Removes the link when it still points at our terminal.
-void Unlink(const QByteArray& linkPath, const QByteArray& target) {
-  if (linkPath.isEmpty()) return;
-  char buffer[4096];
-  const ssize_t n = ::readlink(linkPath.constData(), buffer, sizeof buffer - 1);
-  if (n > 0 && QByteArray(buffer, n) == target) ::unlink(linkPath.constData());
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("planovix-devsim"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(PLANOVIX_VERSION));
-
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
+  const QString description = QStringLiteral(
       "Simulates one PLANOVIX signal conditioner on a pseudo-terminal.\n"
       "The first line printed is the terminal's path; point the program at it,\n"
       "e.g. PLANOVIX_COM1=<path>. Stops on Ctrl+C or SIGTERM.\n"
       "While measuring (\"MI\") it sends a frame every 100 ms; each input sweeps\n"
       "from 10 % under its range to 10 % over it and back once a minute, channel B\n"
       "a quarter of a minute behind, so trips and under/over-range show.\n"
-      "Span/zero tables (\"$S\") hold the switch wizard's demonstration values."));
-  parser.addHelpOption();
-  parser.addVersionOption();
+      "Span/zero tables (\"$S\") hold the switch wizard's demonstration values.");
   const QCommandLineOption model(QStringLiteral("model"),
       QStringLiteral("Model to simulate (default KRV2212A): %1.").arg(ModelIds().join(QStringLiteral(", "))),
       QStringLiteral("M"), QStringLiteral("KRV2212A"));
@@ -217,11 +122,9 @@ int main(int argc, char** argv) {
       QStringLiteral("Pull the first unit after it has received N \"$W\" cell writes (a cable "
                      "pulled mid-write); SIGUSR2 plugs the next one as usual."),
       QStringLiteral("N"));
-  parser.addOptions({model, deviceCode, hwRevision, spare, memory, switches, link, dropAnswers,
-                     garbage, badPr, hangup, baud, transcript, serial, unplugged, pullAfterWrites});
-  parser.process(app);
-  if (!parser.positionalArguments().isEmpty())
-    Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
+  ReadCommandLine(parser, "planovix-devsim", description,
+                  {model, deviceCode, hwRevision, spare, memory, switches, link, dropAnswers,
+                   garbage, badPr, hangup, baud, transcript, serial, unplugged, pullAfterWrites});
 
   // Each unit plugged is set up from the options; the n-th one (from 0) with
   // a serial n past the one given, so every unit is a unit of its own.
@@ -283,49 +186,26 @@ int main(int argc, char** argv) {
   setUp(unit, 0);
   const bool paced = parser.isSet(baud);
 
-  FILE* log = nullptr;
-  if (parser.isSet(transcript)) {
-    // Appended to, never through a link planted in its place.
-    const int fd = ::open(QFile::encodeName(parser.value(transcript)).constData(),
-                          O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
-    log = fd < 0 ? nullptr : fdopen(fd, "a");
-    if (!log) Fail(QStringLiteral("cannot write %1: %2").arg(parser.value(transcript), QString::fromLocal8Bit(std::strerror(errno))));
-  }
+  TranscriptFile log;
+  if (parser.isSet(transcript)) log.open(parser.value(transcript));
 
   QByteArray linkPath;
   if (parser.isSet(link)) linkPath = QFile::encodeName(parser.value(link));
   Terminal term;
   if (!parser.isSet(unplugged)) {
-    term = OpenTerminal();
+    term = OpenTerminal(B9600);
     Relink(linkPath, term.path);
   } else if (!linkPath.isEmpty()) {
     ::unlink(linkPath.constData());  // a stale link from an earlier run: no unit is there
   }
 
-  // Signals are blocked except inside ppoll, so a stop request is never lost
-  // between the check and the wait.
-  struct sigaction sa{};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  sa.sa_handler = OnPull;
-  sigaction(SIGUSR1, &sa, nullptr);
-  sa.sa_handler = OnPlug;
-  sigaction(SIGUSR2, &sa, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-  sigset_t blocked, waitMask;
-  sigemptyset(&blocked);
-  for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) sigaddset(&blocked, sig);
-  sigprocmask(SIG_BLOCK, &blocked, &waitMask);
-  for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) sigdelset(&waitMask, sig);
-
+  LoopSignals control({SIGUSR1, SIGUSR2});
   QByteArray out;
   bool hungUp = false;
   int plugs = 0;
   int cellWrites = 0;
   bool cutDone = false;
-  qsizetype logged = 0;
+  bool cutNow = false;
   auto announce = [&] {
     std::printf("%s\n", term.open() ? term.path.constData() : "");
     std::fflush(stdout);
@@ -338,25 +218,24 @@ int main(int argc, char** argv) {
     unit.setSink([&](const QByteArray& bytes) { out += bytes; });
     unit.setHangUp([&] { hungUp = true; });
     cellWrites = 0;
-    logged = 0;
+    log.written = 0;
     unit.setCommandObserver([&](const QByteArray& command) {
       // Once only: the unit plugged after the cut one is whole.
       if (command.startsWith("$W") && ++cellWrites == pullAfter && !cutDone) {
         cutDone = true;
-        gPull = 1;
+        cutNow = true;
       }
     });
   };
   wire();
   announce();
 
-  const double start = NowMs();
-  double nextFrame = -1;   // when streaming: time of the next frame
+  FrameClock frames(kFramePeriodMs);
   double nextByte = 0;     // with --baud-timing: when the next byte may leave
 
-  while (!gStop) {
-    if (gPull) {
-      gPull = 0;
+  while (!control.stopRequested()) {
+    // SIGUSR1 pulls the unit, as does the cut of --pull-after-writes.
+    if (control.take(SIGUSR1) | std::exchange(cutNow, false)) {
       if (term.open()) {
         Unlink(linkPath, term.path);
         CloseTerminal(term);
@@ -364,31 +243,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "planovix-devsim: unit pulled after %d cell writes\n", cellWrites);
       }
     }
-    if (gPlug) {
-      gPlug = 0;
+    if (control.take(SIGUSR2)) {
       if (!term.open()) {
         unit = DeviceSimulator();
         setUp(unit, ++plugs);
         wire();
-        term = OpenTerminal();
+        term = OpenTerminal(B9600);
         Relink(linkPath, term.path);
         announce();
       }
     }
     if (!term.open()) {
-      ppoll(nullptr, 0, nullptr, &waitMask);  // nothing plugged: wait for a signal
+      control.poll(nullptr, 0, -1);  // nothing plugged: wait for a signal
       continue;
     }
     const double now = NowMs();
-    if (unit.streaming()) {
-      if (nextFrame < 0) nextFrame = now + kFramePeriodMs;
-      if (now >= nextFrame) {
-        unit.emitFrame(static_cast<qint64>(now - start));
-        nextFrame = now + kFramePeriodMs;
-      }
-    } else {
-      nextFrame = -1;
-    }
+    if (frames.due(unit.streaming(), now)) unit.emitFrame(frames.stamp(now));
 
     if (paced) {
       if (nextByte < now - kByteMs) nextByte = now;  // the line was idle
@@ -402,7 +272,7 @@ int main(int argc, char** argv) {
     } else {
       WriteAll(term.master, out);
     }
-    if (out.size() > kMaxBacklog) out.remove(0, out.size() - kMaxBacklog);
+    TrimBacklog(out);
 
     if (hungUp && out.isEmpty()) {
       // Give the program a moment to take the last answer off the line.
@@ -411,43 +281,26 @@ int main(int argc, char** argv) {
       break;
     }
 
-    double wait = -1;
-    if (nextFrame >= 0) wait = std::max(0.0, nextFrame - now);
+    double wait = frames.waitMs(now);
     if (!out.isEmpty()) {
       const double byteWait = paced ? std::max(0.0, nextByte - now) : 1.0;
       wait = wait < 0 ? byteWait : std::min(wait, byteWait);
     }
-    timespec ts{};
-    timespec* timeout = nullptr;
-    if (wait >= 0) {
-      const auto us = static_cast<long long>(wait * 1000.0);
-      ts.tv_sec = us / 1000000;
-      ts.tv_nsec = (us % 1000000) * 1000;
-      timeout = &ts;
-    }
     pollfd pfd{term.master, POLLIN, 0};
-    const int ready = ppoll(&pfd, 1, timeout, &waitMask);
+    const int ready = control.poll(&pfd, 1, wait);
     if (ready < 0) {
       if (errno == EINTR) continue;
       break;
     }
     if (ready == 0) continue;
     if (pfd.revents & POLLIN) {
-      char buffer[4096];
-      const ssize_t n = ::read(term.master, buffer, sizeof buffer);
-      if (n > 0) {
-        unit.receive(QByteArray(buffer, static_cast<qsizetype>(n)));
-        if (log) {
-          const auto& lines = unit.transcript();
-          for (; logged < lines.size(); ++logged)
-            std::fprintf(log, "%s\n", EscapeBytes(lines[logged]).constData());
-          std::fflush(log);
-        }
+      const QByteArray bytes = ReadSome(term.master);
+      if (!bytes.isEmpty()) {
+        unit.receive(bytes);
+        log.flush(unit.transcript(), unit.transcript().size());
       }
     } else if (pfd.revents & (POLLHUP | POLLERR)) {
-      // Nobody holds the other side; do not spin while waiting for them.
-      timespec pause{0, 20 * 1000000};
-      nanosleep(&pause, nullptr);
+      IdlePause();  // nobody holds the other side
     }
   }
 
@@ -455,6 +308,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "planovix-devsim: line cut after %d commands\n", unit.faults().hangUpAfter);
   if (term.open()) Unlink(linkPath, term.path);
   CloseTerminal(term);
-  if (log) std::fclose(log);
+  log.close();
   return 0;
 }
