@@ -12,6 +12,9 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -238,6 +241,49 @@ TEST(GangOverPty, CtrlCFinishesEveryUnitInHand) {
     EXPECT_TRUE(ports[static_cast<size_t>(i)]->busy().isEmpty()) << i;
   }
   EXPECT_TRUE(all.contains("gang ended (Ctrl+C): 3 units on 4 ports, 3 ok, 0 refused, 0 failed"));
+}
+
+// A port another program holds (the desktop program's own unit port, say)
+// is said once and left alone while the other ports work; once it is let
+// go, its unit is written like any other.
+TEST(GangOverPty, APortHeldByAnotherProgramIsSaidAndTakenOnceFree) {
+  test::TempRecords records;
+  test::Cli maker("KRV2212A");
+  const QString file = MakeFile(maker);
+  std::vector<std::unique_ptr<Port>> ports;
+  QStringList links;
+  for (int i = 0; i < 2; ++i) {
+    ports.push_back(std::make_unique<Port>(maker.dir.path(), i, "KRV2212A"));
+    ports.back()->plug();
+    links << ports.back()->link;
+  }
+  // Held as the program holds its port: open, with a lock on the device
+  // (and not handed on to the gang's process).
+  int held = ::open(QFile::encodeName(ports[0]->pty).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+  Gang gang(file, links, maker.file("held.csv"));
+  const QString okLine = QStringLiteral(": KRV2212A .*: ok, 31 cells written and verified");
+  const int second = gang.waitLine(QRegularExpression('^' + QRegularExpression::escape(links[1]) + okLine), 0);
+  ASSERT_GE(second, 0) << gang.lines.join('\n').toStdString();
+  const QString said = QString::fromLocal8Bit(gang.cli.readAllStandardError());
+  EXPECT_TRUE(said.contains(QStringLiteral("cannot open port")) && said.contains(links[0]) &&
+              said.contains(QStringLiteral("already open in another program")) &&
+              said.contains(QStringLiteral("(still looking)")))
+      << said.toStdString();
+  EXPECT_TRUE(ports[0]->lines().isEmpty()) << "the held unit was touched";
+
+  ::close(held);
+  EXPECT_GE(gang.waitLine(QRegularExpression('^' + QRegularExpression::escape(links[0]) + okLine), 0), 0)
+      << gang.lines.join('\n').toStdString();
+  gang.signal(SIGINT);
+  ASSERT_TRUE(gang.cli.waitForFinished(60000));
+  EXPECT_EQ(gang.cli.exitCode(), 0);
+  gang.take();
+  EXPECT_TRUE(gang.lines.join('\n').contains("2 units on 2 ports, 2 ok, 0 refused, 0 failed"))
+      << gang.lines.join('\n').toStdString();
+  for (const auto& port : ports) port->expectIdle();
 }
 
 } // namespace
