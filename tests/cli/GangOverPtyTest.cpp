@@ -36,6 +36,23 @@ struct Port : test::DevsimUnit {
                    dir, index) {}
 };
 
+// A gang bench: records of its own, the file to write, and count ports of
+// KRV2212A units, the first `plugged` of them plugged.
+struct GangBench {
+  test::TempRecords records;
+  test::Cli maker{"KRV2212A"};
+  QString file = MakeFile(maker);
+  std::vector<std::unique_ptr<Port>> ports;
+  QStringList links;
+  GangBench(int count, int plugged) {
+    for (int i = 0; i < count; ++i) {
+      ports.push_back(std::make_unique<Port>(maker.dir.path(), i, "KRV2212A"));
+      if (i < plugged) ports.back()->plug();
+      links << ports.back()->link;
+    }
+  }
+};
+
 // planovix-cli program --ports, its output read line by line as it comes.
 struct Gang {
   test::ChildProcess process;
@@ -212,16 +229,11 @@ TEST(GangOverPty, EightPortsPluggedAndPulledAtRandom) {
 // Ctrl+C while three units are being written: each is finished, read back
 // and left out of programming mode; the empty port just ends.
 TEST(GangOverPty, CtrlCFinishesEveryUnitInHand) {
-  test::TempRecords records;
-  test::Cli maker("KRV2212A");
-  const QString file = MakeFile(maker);
-  std::vector<std::unique_ptr<Port>> ports;
-  QStringList links;
-  for (int i = 0; i < 4; ++i) {
-    ports.push_back(std::make_unique<Port>(maker.dir.path(), i, "KRV2212A"));
-    links << ports.back()->link;
-  }
-  for (int i = 0; i < 3; ++i) ports[static_cast<size_t>(i)]->plug();
+  GangBench bench(4, 3);
+  const QStringList& links = bench.links;
+  auto& ports = bench.ports;
+  test::Cli& maker = bench.maker;
+  const QString& file = bench.file;
   Gang gang(file, links, maker.file("stop.csv"));
   for (int i = 0; i < 3; ++i)
     ASSERT_GE(gang.waitLine(QRegularExpression('^' + QRegularExpression::escape(links[i]) + ": writing"), 0), 0)
@@ -247,35 +259,26 @@ TEST(GangOverPty, CtrlCFinishesEveryUnitInHand) {
 // is said once and left alone while the other ports work; once it is let
 // go, its unit is written like any other.
 TEST(GangOverPty, APortHeldByAnotherProgramIsSaidAndTakenOnceFree) {
-  test::TempRecords records;
-  test::Cli maker("KRV2212A");
-  const QString file = MakeFile(maker);
-  std::vector<std::unique_ptr<Port>> ports;
-  QStringList links;
-  for (int i = 0; i < 2; ++i) {
-    ports.push_back(std::make_unique<Port>(maker.dir.path(), i, "KRV2212A"));
-    ports.back()->plug();
-    links << ports.back()->link;
-  }
+  GangBench b(2, 2);
   // Held as the program holds its port: open, with a lock on the device
   // (and not handed on to the gang's process).
-  int held = ::open(QFile::encodeName(ports[0]->pty).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  int held = ::open(QFile::encodeName(b.ports[0]->pty).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(held, 0);
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
 
-  Gang gang(file, links, maker.file("held.csv"));
+  Gang gang(b.file, b.links, b.maker.file("held.csv"));
   const QString okLine = QStringLiteral(": KRV2212A .*: ok, 31 cells written and verified");
-  const int second = gang.waitLine(QRegularExpression('^' + QRegularExpression::escape(links[1]) + okLine), 0);
+  const int second = gang.waitLine(QRegularExpression('^' + QRegularExpression::escape(b.links[1]) + okLine), 0);
   ASSERT_GE(second, 0) << gang.lines.join('\n').toStdString();
   const QString said = QString::fromLocal8Bit(gang.cli.readAllStandardError());
-  EXPECT_TRUE(said.contains(QStringLiteral("cannot open port")) && said.contains(links[0]) &&
+  EXPECT_TRUE(said.contains(QStringLiteral("cannot open port")) && said.contains(b.links[0]) &&
               said.contains(QStringLiteral("already open in another program")) &&
               said.contains(QStringLiteral("(still looking)")))
       << said.toStdString();
-  EXPECT_TRUE(ports[0]->lines().isEmpty()) << "the held unit was touched";
+  EXPECT_TRUE(b.ports[0]->lines().isEmpty()) << "the held unit was touched";
 
   ::close(held);
-  EXPECT_GE(gang.waitLine(QRegularExpression('^' + QRegularExpression::escape(links[0]) + okLine), 0), 0)
+  EXPECT_GE(gang.waitLine(QRegularExpression('^' + QRegularExpression::escape(b.links[0]) + okLine), 0), 0)
       << gang.lines.join('\n').toStdString();
   gang.signal(SIGINT);
   ASSERT_TRUE(gang.cli.waitForFinished(60000));
@@ -283,7 +286,7 @@ TEST(GangOverPty, APortHeldByAnotherProgramIsSaidAndTakenOnceFree) {
   gang.take();
   EXPECT_TRUE(gang.lines.join('\n').contains("2 units on 2 ports, 2 ok, 0 refused, 0 failed"))
       << gang.lines.join('\n').toStdString();
-  for (const auto& port : ports) port->expectIdle();
+  for (const auto& port : b.ports) port->expectIdle();
 }
 
 } // namespace
