@@ -239,7 +239,9 @@ TEST_F(Session, ExitPressedTwiceAsARunStartsSendsStopAndExits) {
   measureUntilStopped();
   EXPECT_TRUE(reachable);
   EXPECT_FALSE(unit.streaming());
-  if (Count(unit.transcript(), "MI") > 0) EXPECT_EQ(unit.transcript().last(), QByteArray("SM\r"));
+  if (Count(unit.transcript(), "MI") > 0) {
+    EXPECT_EQ(unit.transcript().last(), QByteArray("SM\r"));
+  }
   EXPECT_TRUE(program->state().exitFlag);
   EXPECT_FALSE(program->frame()->isVisible());
   EXPECT_FALSE(port.isOpen());

@@ -125,8 +125,9 @@ TEST_F(Placement, WindowsOpenBelowTheCommunicationWindowAndInsideTheFrame) {
       // What does not fit scrolls.
       auto* scroll = qobject_cast<QScrollArea*>(host->widget());
       ASSERT_NE(scroll, nullptr);
-      if (w->sizeHint().height() > scroll->viewport()->height())
+      if (w->sizeHint().height() > scroll->viewport()->height()) {
         EXPECT_TRUE(scroll->verticalScrollBar()->isVisible()) << model;
+      }
     }
     program.reset();
     port.close();

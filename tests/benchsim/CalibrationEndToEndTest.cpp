@@ -356,8 +356,9 @@ TEST(CalibrationEndToEnd, GoodUnitsFaultsStopResumeAndTheButtons) {
     const std::vector<int> cells = g.s->bench->cells();
     ASSERT_EQ(cells.size(), 256u) << g.what;
     for (int i = 0; i < 28; ++i)
-      if (std::find(g.keptCells.begin(), g.keptCells.end(), i) == g.keptCells.end())
+      if (std::find(g.keptCells.begin(), g.keptCells.end(), i) == g.keptCells.end()) {
         EXPECT_EQ(cells[static_cast<size_t>(i)], g.file[i]) << g.what << ", cell " << i;
+      }
     ExpectGolden(cells, g.golden, g.what);
   }
   // The final programming as it went out: the last cell writes of the run,

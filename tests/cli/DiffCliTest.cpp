@@ -235,8 +235,12 @@ TEST(DiffCli, AStoreThatCannotTakeTheEntryStopsTheWriteUnlessAccepted) {
     const QString victim = h.dir.filePath("victim");
     test::Write(victim, "someone's");
     if (kind == 0) test::Write(h.path(), QByteArray(2048, 'x'));
-    if (kind == 1) ASSERT_TRUE(QDir().mkpath(h.path()));
-    if (kind == 2) ASSERT_EQ(::symlink(qPrintable(victim), qPrintable(h.path())), 0);
+    if (kind == 1) {
+      ASSERT_TRUE(QDir().mkpath(h.path()));
+    }
+    if (kind == 2) {
+      ASSERT_EQ(::symlink(qPrintable(victim), qPrintable(h.path())), 0);
+    }
     Cli c;
     const QString file = c.editedFile();
     const sim::Bank before = c.unit.bank(0);
@@ -249,7 +253,9 @@ TEST(DiffCli, AStoreThatCannotTakeTheEntryStopsTheWriteUnlessAccepted) {
     EXPECT_EQ(c.run({"--yes", "write-config", file}), 0) << c.err.toStdString();
     EXPECT_NE(c.unit.bank(0), before);
     EXPECT_EQ(test::Read(victim), "someone's");
-    if (kind == 0) EXPECT_EQ(test::Read(h.path()), QByteArray(2048, 'x'));
+    if (kind == 0) {
+      EXPECT_EQ(test::Read(h.path()), QByteArray(2048, 'x'));
+    }
   }
 }
 

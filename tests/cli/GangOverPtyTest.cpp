@@ -148,11 +148,12 @@ TEST(GangOverPty, EightPortsPluggedAndPulledAtRandom) {
     for (int k = 0; k < plugs.size(); ++k)
       if (!inHand.contains(plugs[k])) {
         const int p = plugs.takeAt(k);
-        if (doneAt.contains(p))
+        if (doneAt.contains(p)) {
           ASSERT_GE(gang.waitLine(QRegularExpression('^' + QRegularExpression::escape(links[p]) +
                                                      ": waiting for a unit$"),
                                   doneAt[p] + 1),
                     0);
+        }
         ports[static_cast<size_t>(p)]->plug();
         inHand << p;
         return;

@@ -70,7 +70,9 @@ TEST(ConfigDiff, OneChangedFieldOfEachKindIsTheOnlyOneListed) {
     EXPECT_EQ(d[0].key, QLatin1String(c.key));
     EXPECT_EQ(d[0].caption, QLatin1String(c.caption));
     EXPECT_NE(d[0].a, d[0].b);
-    if (c.value) EXPECT_EQ(d[0].b, QLatin1String(c.value));
+    if (c.value) {
+      EXPECT_EQ(d[0].b, QLatin1String(c.value));
+    }
   }
 }
 

@@ -27,7 +27,8 @@ struct Unit {
     state.languageOffset = static_cast<int16_t>(300 * language);
     model.fillLists();
   }
-  SheetContent sheet(const SheetOrigin& o = {QString(), true, QDateTime(QDate(2026, 3, 9), QTime(14, 5))}) {
+  SheetContent sheet(const SheetOrigin& o = {QString(), true, QDateTime(QDate(2026, 3, 9), QTime(14, 5)),
+                                               std::nullopt}) {
     return SheetFromEditor(model, o);
   }
 };

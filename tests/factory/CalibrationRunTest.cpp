@@ -654,7 +654,9 @@ TEST(CalibrationRun, TheUnitsCellsAreSavedBeforeTheRunWritesOne) {
     EXPECT_EQ(saved.at(60), 0x77);
     // "Carica Default" rewrites all 256 cells: the KRV2312D's whole bank is saved.
     ASSERT_EQ(o.loadDefault, QByteArray(model) == "KRV2312D");
-    if (o.loadDefault) EXPECT_EQ(saved.size(), 256u) << model;
+    if (o.loadDefault) {
+      EXPECT_EQ(saved.size(), 256u) << model;
+    }
   }
 }
 

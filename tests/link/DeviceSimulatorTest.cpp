@@ -82,7 +82,9 @@ TEST(SimulatorUnits, EachSerialIsAUnitOfItsOwnWithTheSameConfiguration) {
     EXPECT_NE(digest(a).digest, digest(factory).digest) << id;
     // Only the fingerprint cells differ: the configuration is the model's.
     for (int addr = 0; addr < 256; ++addr)
-      if (std::find(own.begin(), own.end(), addr) == own.end()) EXPECT_EQ(a[static_cast<size_t>(addr)], factory[static_cast<size_t>(addr)]) << id << " " << addr;
+      if (std::find(own.begin(), own.end(), addr) == own.end()) {
+        EXPECT_EQ(a[static_cast<size_t>(addr)], factory[static_cast<size_t>(addr)]) << id << " " << addr;
+      }
     EXPECT_TRUE(digest(sim::WithBlankCalibration(factory, model, unit.identity())).blank) << id;
     EXPECT_FALSE(digest(a).blank) << id;
   }

@@ -23,8 +23,10 @@ std::optional<QString> ScriptedPrompter::askText(const QString& title, const QSt
     ADD_FAILURE() << "unexpected text prompt: " << prompt.toStdString();
     return std::nullopt;
   }
-  auto t = texts_.front();
+  const QString t = texts_.front().value_or(QString());
+  const bool cancelled = !texts_.front().has_value();
   texts_.pop_front();
+  if (cancelled) return std::nullopt;
   return t;
 }
 

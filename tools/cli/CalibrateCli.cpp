@@ -474,7 +474,14 @@ int RunStation(CliRun& cli) {
   switch (end) {
   case RunEnd::Normal: code = red ? kRed : kOk; break;
   case RunEnd::Stopped: code = kStopped; break;
-  case RunEnd::Error: code = kError; break;
+  case RunEnd::Error:
+  // The measurement's own ends: a calibration run does not end so.
+  case RunEnd::Cancelled:
+  case RunEnd::IdentityFailed:
+  case RunEnd::SwitchReadFailed:
+  case RunEnd::SetupFailed:
+  case RunEnd::StoppedEarly:
+  case RunEnd::AlreadyRunning: code = kError; break;
   }
   // Another unit's or model's grid is bad input: no cell was written.
   if (run.resumeRefused()) code = kUsage;

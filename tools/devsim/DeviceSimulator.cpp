@@ -183,6 +183,8 @@ Bank WithOwnCalibration(const Bank& factory, const ModelRow& model, const Device
     case FactoryCellKind::PtcWord:
     case FactoryCellKind::ColdJunction:
     case FactoryCellKind::PhysicalScale:
+    case FactoryCellKind::InputRange:
+    case FactoryCellKind::OutputRange:
       break;  // the PTC word shares the gain's cells; the others are the user's too
     }
   }
