@@ -3,11 +3,14 @@
 // terminal has beeped its result.
 #include "BatchCli.h"
 #include "CliRig.h"
+#include "CsvLog.h"
 #include "app/TerminationSignals.h"
 #include "support/FileBytes.h"
+#include "support/FileSizeLimit.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <csignal>
 #include <deque>
 #include <gtest/gtest.h>
@@ -238,6 +241,24 @@ TEST(BatchCli, LogGetsItsHeaderOnce) {
   // The gang reads the log's first line, and keeps to a log of its own layout.
   EXPECT_EQ(b.run({"program", dst, "--ports", b.file("no-port"), "--log", b.file("l.csv")}), 2);
   EXPECT_TRUE(b.err.contains("it is a log of another layout")) << b.err.toStdString();
+}
+
+// A log that can take no more (a full disk) is a failure with its reason,
+// and the lines it held stay as they were.
+TEST(BatchCli, ALogThatCannotGrowSaysWhyAndKeepsItsLines) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("l.csv"));
+  const auto [ok, why] = test::UnderSizeLimit(64, [&] {
+    CsvLog log;
+    QString why;
+    if (!log.open(path, QStringLiteral("time,model"), &why)) return std::pair{false, "open: " + why};
+    if (!log.append({QStringLiteral("2026-12-07T10:00:00+01:00"), QStringLiteral("KRV2212A")}, &why))
+      return std::pair{false, "first line: " + why};
+    const bool second = log.append({QString(80, QLatin1Char('x'))}, &why);
+    return std::pair{!second && !why.isEmpty(), second ? QStringLiteral("the second line was taken") : why};
+  });
+  EXPECT_TRUE(ok) << why.toStdString();
+  EXPECT_TRUE(test::Read(path).startsWith("time,model\n2026-12-07T10:00:00+01:00,KRV2212A\n"));
 }
 
 TEST(BatchCli, BadInputStopsBeforeTheUnitIsTouched) {
